@@ -1,0 +1,77 @@
+# Test helpers shared by every part of the tree.
+#
+#   zav_add_gtest(<name> SOURCES <files...> [LIBS <targets...>])
+#       Host only: a GoogleTest executable registered with CTest.
+#   zav_add_wine_test(<name> SCRIPT <bash script> [ARGS <args...>] [SERIAL] [TIMEOUT <s>])
+#       Windows build only: a bash script that drives the built programs under Wine.
+#       The script gets ZAV_SOURCE_DIR, ZAV_BINARY_DIR and ZAV_WINE_LIB (tests/wine/lib.sh).
+#   zav_add_junit_test(<name> JAVA_DIRS <dirs...> [LIBRARY_DIRS <dirs...>] [DEPENDS <targets...>]
+#                      [XVFB] [ENV <VAR=value...>] [JVM_ARGS <args...>])
+#       Host only: compiles the Java sources under JAVA_DIRS with JUnit 5 and runs them
+#       with -Xcheck:jni; any JNI warning on the JVM's output fails the test.
+
+if(NOT WIN32)
+  find_package(GTest REQUIRED)
+  include(GoogleTest)
+endif()
+
+function(zav_add_gtest name)
+  if(WIN32)
+    return()
+  endif()
+  cmake_parse_arguments(T "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${T_SOURCES})
+  target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 30)
+endfunction()
+
+function(zav_add_wine_test name)
+  if(NOT WIN32)
+    return()
+  endif()
+  cmake_parse_arguments(T "SERIAL" "SCRIPT;TIMEOUT" "ARGS" ${ARGN})
+  add_test(NAME ${name} COMMAND bash ${T_SCRIPT} ${T_ARGS})
+  if(NOT T_TIMEOUT)
+    set(T_TIMEOUT 600)
+  endif()
+  set_tests_properties(${name} PROPERTIES TIMEOUT ${T_TIMEOUT} LABELS wine
+    ENVIRONMENT "ZAV_SOURCE_DIR=${CMAKE_SOURCE_DIR};ZAV_BINARY_DIR=${CMAKE_BINARY_DIR};ZAV_WINE_LIB=${CMAKE_SOURCE_DIR}/tests/wine/lib.sh")
+  if(T_SERIAL)
+    # Fixed ports and the prefix's service manager: one at a time.
+    set_tests_properties(${name} PROPERTIES RESOURCE_LOCK wine_ports)
+  endif()
+endfunction()
+
+function(zav_add_junit_test name)
+  if(WIN32)
+    return()
+  endif()
+  cmake_parse_arguments(T "XVFB" "" "JAVA_DIRS;LIBRARY_DIRS;DEPENDS;ENV;JVM_ARGS" ${ARGN})
+  set(cmd bash ${CMAKE_SOURCE_DIR}/tests/java/run-junit.sh
+      --work ${CMAKE_CURRENT_BINARY_DIR}/${name}.junit)
+  foreach(d ${T_JAVA_DIRS})
+    list(APPEND cmd --src ${d})
+  endforeach()
+  foreach(d ${T_LIBRARY_DIRS})
+    list(APPEND cmd --libdir ${d})
+  endforeach()
+  foreach(a ${T_JVM_ARGS})
+    list(APPEND cmd --jvm-arg ${a})
+  endforeach()
+  if(T_XVFB)
+    list(APPEND cmd --xvfb)
+  endif()
+  add_test(NAME ${name} COMMAND ${cmd})
+  set_tests_properties(${name} PROPERTIES TIMEOUT 600 LABELS java)
+  if(T_ENV)
+    set_tests_properties(${name} PROPERTIES ENVIRONMENT "${T_ENV}")
+  endif()
+endfunction()
+
+# Copies a built deliverable into dist/ after each build.
+function(zav_dist target)
+  add_custom_command(TARGET ${target} POST_BUILD
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${ZAV_DIST_DIR}
+    COMMAND ${CMAKE_COMMAND} -E copy_if_different $<TARGET_FILE:${target}> ${ZAV_DIST_DIR}/
+    VERBATIM)
+endfunction()

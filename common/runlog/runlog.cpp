@@ -1,0 +1,82 @@
+#include "runlog.h"
+
+#include <cstdio>
+#include <cstring>
+
+namespace runlog {
+
+int logLevel = -1;
+char logPath[kBufferSize] = {};
+Identity identity = {"", 0};
+
+void CopyCut(char (&dst)[kBufferSize], const char* src) {
+  std::size_t n = src ? strnlen(src, kBufferSize - 1) : 0;
+  if (n) std::memcpy(dst, src, n);
+  dst[n] = '\0';
+}
+
+void AppendCut(char (&dst)[kBufferSize], const char* src) {
+  std::size_t used = strnlen(dst, kBufferSize - 1);
+  std::size_t room = kBufferSize - 1 - used;
+  std::size_t n = src ? strnlen(src, room) : 0;
+  if (n) std::memcpy(dst + used, src, n);
+  dst[used + n] = '\0';
+}
+
+bool ComposeLogPath(const char* exePath, char separator, const char* fileName,
+                    char (&path)[kBufferSize]) {
+  const char* last = std::strrchr(exePath, separator);
+  if (!last) return false;
+  std::size_t dirLen = static_cast<std::size_t>(last - exePath);
+  std::size_t nameLen = std::strlen(fileName);
+  if (dirLen + 1 + nameLen >= kBufferSize) return false;
+  std::memcpy(path, exePath, dirLen);
+  path[dirLen] = separator;
+  std::memcpy(path + dirLen + 1, fileName, nameLen + 1);
+  return true;
+}
+
+void MakeLogPath(char (&path)[kBufferSize], const char* fileName) {
+  char exe[kBufferSize];
+  if (platform::ExecutablePath(exe) &&
+      ComposeLogPath(exe, platform::PathSeparator(), fileName, path)) {
+    return;
+  }
+  CopyCut(path, fileName);
+}
+
+void TrimOversizedLog(const char* path) {
+  platform::DeleteIfLargerThan(path, kSizeCap);
+}
+
+std::size_t FormatRecord(char (&out)[kRecordCapacity], const std::tm& when,
+                         const char* unitName, int line, const char* message) {
+  char stamp[100];
+  if (std::strftime(stamp, sizeof stamp, "%Y-%m-%d %H:%M:%S", &when) == 0) stamp[0] = '\0';
+  char cut[kBufferSize];
+  CopyCut(cut, message);
+  int n = std::snprintf(out, kRecordCapacity, "%s %s(:%d):%s\r\r\n", stamp, unitName, line, cut);
+  if (n < 0) return 0;
+  if (static_cast<std::size_t>(n) >= kRecordCapacity) {
+    // Only an absurd unit name gets here; the record still ends with its line end.
+    std::memcpy(out + kRecordCapacity - 4, "\r\r\n", 4);
+    return kRecordCapacity - 1;
+  }
+  return static_cast<std::size_t>(n);
+}
+
+void WriteLogLine(const char* path, const char* message, const char* unitName, int line) {
+  std::tm now{};
+  if (!platform::LocalNow(now)) return;
+  char record[kRecordCapacity];
+  std::size_t len = FormatRecord(record, now, unitName, line, message);
+  if (len) platform::AppendBytes(path, record, len);
+}
+
+void LogMessage(const char* message, int force) {
+  if (logLevel == 1 || force == 1) {
+    WriteLogLine(logPath, message, identity.unitName, identity.line);
+  }
+}
+
+}  // namespace runlog

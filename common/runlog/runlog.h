@@ -1,0 +1,76 @@
+// Run log shared by the Windows programs: one timestamped record per message,
+// appended to a file beside the executable.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <ctime>
+
+namespace runlog {
+
+// Paths and messages are composed in buffers of this size; longer text is cut.
+constexpr std::size_t kBufferSize = 500;
+// A log larger than this is discarded by TrimOversizedLog (one of exactly this size stays).
+constexpr std::int32_t kSizeCap = 0x500000;
+
+// Verbose switch: 1 writes every record, -1 (the start value) only forced ones.
+extern int logLevel;
+// Set once at start by MakeLogPath, read by every record write.
+extern char logPath[kBufferSize];
+
+// Who writes: every record of a program carries the same unit name and line.
+struct Identity {
+  const char* unitName;
+  int line;
+};
+extern Identity identity;
+
+// Fills `path` with the directory of the running executable and `fileName`;
+// the bare file name when the executable path cannot be had or would not fit.
+void MakeLogPath(char (&path)[kBufferSize], const char* fileName);
+
+// Deletes an existing log at `path` that is larger than kSizeCap.
+void TrimOversizedLog(const char* path);
+
+// Appends one record, in one write, to `path`. A record that cannot be written is dropped.
+void WriteLogLine(const char* path, const char* message, const char* unitName, int line);
+
+// Writes `message` when `force` is 1 or the verbose switch is on.
+void LogMessage(const char* message, int force);
+
+// --- Pieces below are the portable decisions behind the calls above. ---
+
+// Largest record: timestamp, unit name, line, a message cut to kBufferSize - 1 bytes.
+constexpr std::size_t kRecordCapacity = 1024;
+
+// Formats "<time> <unit>(:<line>):<message>" and the line end CR CR LF (the bytes the
+// Windows runtime's text mode makes of "\r\n"). Returns the record's length.
+std::size_t FormatRecord(char (&out)[kRecordCapacity], const std::tm& when,
+                         const char* unitName, int line, const char* message);
+
+// Log path from the executable path: everything up to the last `separator`, then
+// `separator` and `fileName`. Returns false (and leaves `path` alone) when the result
+// would not fit or the executable path has no separator.
+bool ComposeLogPath(const char* exePath, char separator, const char* fileName,
+                    char (&path)[kBufferSize]);
+
+// Copies at most kBufferSize - 1 bytes of `src`; always terminates.
+void CopyCut(char (&dst)[kBufferSize], const char* src);
+
+// Appends `src` to the string in `dst`, cutting what does not fit; always terminates.
+void AppendCut(char (&dst)[kBufferSize], const char* src);
+
+// Platform layer.
+namespace platform {
+// Full path of the running executable; false when it cannot be had or is too long.
+bool ExecutablePath(char (&path)[kBufferSize]);
+char PathSeparator();
+// Deletes the file at `path` when its size, read as a signed 32-bit number, exceeds
+// `cap`; leaves it alone when it cannot be opened or its size cannot be read.
+void DeleteIfLargerThan(const char* path, std::int32_t cap);
+// Appends `len` bytes to `path` in one write, creating the file; false on failure.
+bool AppendBytes(const char* path, const char* bytes, std::size_t len);
+bool LocalNow(std::tm& out);
+}  // namespace platform
+
+}  // namespace runlog

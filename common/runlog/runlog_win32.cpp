@@ -1,0 +1,45 @@
+// Windows side of the run log.
+#include <windows.h>
+
+#include "runlog.h"
+
+namespace runlog::platform {
+
+bool ExecutablePath(char (&path)[kBufferSize]) {
+  DWORD n = GetModuleFileNameA(nullptr, path, kBufferSize);
+  // A full buffer means the path was cut: treat it as not known.
+  return n != 0 && n < kBufferSize;
+}
+
+char PathSeparator() { return '\\'; }
+
+void DeleteIfLargerThan(const char* path, std::int32_t cap) {
+  // Attribute access alone takes no part in sharing checks, so the delete is accepted
+  // while the handle is open and takes effect when it is closed.
+  HANDLE h = CreateFileA(path, FILE_READ_EA, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return;
+  // A failed size read gives 0xFFFFFFFF, -1 as a signed number: not above the cap.
+  auto size = static_cast<std::int32_t>(GetFileSize(h, nullptr));
+  if (size > cap) DeleteFileA(path);
+  CloseHandle(h);
+}
+
+bool AppendBytes(const char* path, const char* bytes, std::size_t len) {
+  // Append-only access makes every write land at the current end of the file, so
+  // records of concurrent processes interleave whole.
+  HANDLE h = CreateFileA(path, FILE_APPEND_DATA,
+                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                         OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  DWORD written = 0;
+  BOOL ok = WriteFile(h, bytes, static_cast<DWORD>(len), &written, nullptr);
+  CloseHandle(h);
+  return ok && written == len;
+}
+
+bool LocalNow(std::tm& out) {
+  std::time_t t = std::time(nullptr);
+  return localtime_s(&out, &t) == 0;
+}
+
+}  // namespace runlog::platform

@@ -1,0 +1,106 @@
+// Owners that close what they hold exactly once: registry keys, kernel handles,
+// COM interface pointers.
+#pragma once
+
+#include <windows.h>
+#include <unknwn.h>
+
+#include <utility>
+
+namespace zav::win32 {
+
+template <typename Traits>
+class ScopedHandle {
+ public:
+  using Handle = typename Traits::Handle;
+  ScopedHandle() = default;
+  explicit ScopedHandle(Handle h) : h_(h) {}
+  ScopedHandle(const ScopedHandle&) = delete;
+  ScopedHandle& operator=(const ScopedHandle&) = delete;
+  ScopedHandle(ScopedHandle&& o) noexcept : h_(std::exchange(o.h_, Traits::Invalid())) {}
+  ScopedHandle& operator=(ScopedHandle&& o) noexcept {
+    if (this != &o) reset(std::exchange(o.h_, Traits::Invalid()));
+    return *this;
+  }
+  ~ScopedHandle() { reset(); }
+
+  void reset(Handle h = Traits::Invalid()) {
+    if (Traits::IsValid(h_)) Traits::Close(h_);
+    h_ = h;
+  }
+  Handle get() const { return h_; }
+  // For out-parameters: closes what is held first.
+  Handle* receive() {
+    reset();
+    return &h_;
+  }
+  explicit operator bool() const { return Traits::IsValid(h_); }
+
+ private:
+  Handle h_ = Traits::Invalid();
+};
+
+struct HKeyTraits {
+  using Handle = HKEY;
+  static Handle Invalid() { return nullptr; }
+  static bool IsValid(Handle h) { return h != nullptr; }
+  static void Close(Handle h) { RegCloseKey(h); }
+};
+
+struct KernelHandleTraits {
+  using Handle = HANDLE;
+  static Handle Invalid() { return nullptr; }
+  static bool IsValid(Handle h) { return h != nullptr && h != INVALID_HANDLE_VALUE; }
+  static void Close(Handle h) { CloseHandle(h); }
+};
+
+// CreateFile reports failure as INVALID_HANDLE_VALUE, most other calls as null;
+// both count as "nothing held".
+using ScopedHKey = ScopedHandle<HKeyTraits>;
+using ScopedKernelHandle = ScopedHandle<KernelHandleTraits>;
+
+// A COM interface pointer that owns one reference.
+template <typename T>
+class ComPtr {
+ public:
+  ComPtr() = default;
+  ComPtr(std::nullptr_t) {}
+  // Takes over a reference the caller already owns.
+  static ComPtr Attach(T* p) {
+    ComPtr c;
+    c.p_ = p;
+    return c;
+  }
+  ComPtr(const ComPtr& o) : p_(o.p_) {
+    if (p_) p_->AddRef();
+  }
+  ComPtr(ComPtr&& o) noexcept : p_(std::exchange(o.p_, nullptr)) {}
+  ComPtr& operator=(ComPtr o) noexcept {
+    std::swap(p_, o.p_);
+    return *this;
+  }
+  ~ComPtr() { reset(); }
+
+  void reset() {
+    if (p_) std::exchange(p_, nullptr)->Release();
+  }
+  T* get() const { return p_; }
+  T* operator->() const { return p_; }
+  explicit operator bool() const { return p_ != nullptr; }
+  T** receive() {
+    reset();
+    return &p_;
+  }
+  void** receiveVoid() { return reinterpret_cast<void**>(receive()); }
+  T* detach() { return std::exchange(p_, nullptr); }
+
+  template <typename U>
+  HRESULT As(ComPtr<U>& out) const {
+    return p_ ? p_->QueryInterface(__uuidof(U), out.receiveVoid()) : E_POINTER;
+  }
+
+ private:
+  T* p_ = nullptr;
+};
+
+}  // namespace zav::win32

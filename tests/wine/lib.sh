@@ -1,0 +1,65 @@
+# Shared set-up for tests that run the Windows programs under Wine.
+# Source it, then call wine_prefix_new once per test script (a prefix takes a while
+# to boot); everything is torn down when the script exits.
+#
+#   wine_prefix_new          throwaway 32-bit prefix in $WINEPREFIX, server kept alive
+#   wine_xvfb                start an X server for programs with windows; sets DISPLAY
+#   wine_run PROG ARGS...    run a Windows program, its exit status as a signed byte
+#   wine_unix PATH           Unix path of a Windows path in the prefix
+#   wine_win PATH            Windows path of a Unix path
+
+export WINEDEBUG=${WINEDEBUG:--all}
+export WINEARCH=win32
+# No Mono or Gecko install prompts in a throwaway prefix.
+export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-"mscoree,mshtml="}
+
+_wine_cleanup() {
+  if [ -n "${WINEPREFIX:-}" ] && [ -d "$WINEPREFIX" ]; then
+    wineserver -k >/dev/null 2>&1 || true
+    wineserver -w >/dev/null 2>&1 || true
+    [ -n "${_WINE_KEEP:-}" ] || rm -rf "$WINEPREFIX"
+  fi
+  [ -z "${_WINE_XVFB_PID:-}" ] || kill "$_WINE_XVFB_PID" 2>/dev/null || true
+  [ -z "${_WINE_EXTRA_CLEANUP:-}" ] || eval "$_WINE_EXTRA_CLEANUP"
+}
+
+wine_prefix_new() {
+  export WINEPREFIX
+  WINEPREFIX=$(mktemp -d /tmp/zav-wine.XXXXXX)
+  trap _wine_cleanup EXIT
+  wineboot -i >/dev/null 2>&1
+  # Keep the prefix's server (and with it services) alive between programs.
+  wineserver -p >/dev/null 2>&1
+}
+
+wine_xvfb() {
+  local n
+  for n in $(seq 90 120); do
+    [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
+    Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+    _WINE_XVFB_PID=$!
+    export DISPLAY=":$n"
+    for _ in $(seq 50); do
+      [ -e "/tmp/.X11-unix/X$n" ] && return 0
+      sleep 0.1
+    done
+  done
+  echo "wine_xvfb: no X server started" >&2
+  return 1
+}
+
+# Prints nothing of its own; returns the program's exit code as the shell sees it.
+wine_run() {
+  wine "$@"
+}
+
+wine_unix() { winepath -u "$1" 2>/dev/null; }
+wine_win() { winepath -w "$1" 2>/dev/null; }
+
+# Exit status of a Windows program as a signed 32-bit value is mapped by Wine to
+# the low byte: -1 arrives as 255.
+wine_status_signed() {
+  local s=$1
+  [ "$s" -ge 128 ] && s=$((s - 256))
+  echo "$s"
+}
