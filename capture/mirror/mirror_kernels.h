@@ -1,0 +1,51 @@
+// Kernel sets behind the mirror entry points, and the hooks tests and benchmarks
+// use to run one set on purpose.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace capture::mirror {
+
+enum class KernelLevel { Plain, Sse2, Ssse3, Avx2 };
+
+// One kernel per layout. The arguments are already checked: the row length or
+// width and the row count are positive and the rows fit in the address space.
+struct KernelSet {
+    const char* name;
+    void (*reverseRowBytes)(std::uint8_t* start, std::size_t rowLength, std::size_t rowCount);
+    void (*exchangeMacropixels)(std::uint8_t* start, std::size_t width, std::size_t rowCount);
+    void (*reversePixels24)(std::uint8_t* start, std::size_t width, std::size_t rowCount);
+    void (*reversePixels32)(std::uint8_t* start, std::size_t width, std::size_t rowCount);
+};
+
+// The set for `level`, or nullptr when this build or this processor lacks it.
+const KernelSet* KernelsFor(KernelLevel level);
+
+// The set the entry points use (the best one available), chosen on first use.
+const KernelSet& ActiveKernels();
+
+// Runs the entry point's argument checks and then `kernels`; the entry points are
+// these with ActiveKernels(), the plain functions these with the plain set.
+void ReverseRowBytesWith(const KernelSet& kernels, std::uint8_t* start, std::int32_t rowLength,
+                         std::int32_t rowCount);
+void ExchangeMacropixelsWith(const KernelSet& kernels, std::uint8_t* start, std::int32_t width,
+                             std::int32_t rowCount);
+void ReversePixels24With(const KernelSet& kernels, std::uint8_t* start, std::int32_t width,
+                         std::int32_t rowCount);
+void ReversePixels32With(const KernelSet& kernels, std::uint8_t* start, std::int32_t width,
+                         std::int32_t rowCount);
+
+namespace detail {
+extern const KernelSet kPlainKernels;
+// Defined only where the x86 kernels are built; each is nullptr-safe to ask for via
+// KernelsFor, which also checks the processor.
+#if defined(__i386__) || defined(__x86_64__)
+#define CAPTURE_MIRROR_X86 1
+extern const KernelSet kSse2Kernels;
+extern const KernelSet kSsse3Kernels;
+extern const KernelSet kAvx2Kernels;
+#endif
+}  // namespace detail
+
+}  // namespace capture::mirror
