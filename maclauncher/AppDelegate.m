@@ -1,0 +1,77 @@
+#import "AppDelegate.h"
+
+#include <stdlib.h>
+
+#include "script_guard_api.h"
+
+@implementation AppDelegate
+
+- (void)dealloc
+{
+  [super dealloc];
+}
+
+- (void)applicationWillFinishLaunching:(NSNotification *)notification
+{
+  (void)notification;
+  // Registered before launching ends, so the link that started us is the
+  // first event the handler gets.
+  [[NSAppleEventManager sharedAppleEventManager]
+      setEventHandler:self
+          andSelector:@selector(handleGetURLEvent:withReplyEvent:)
+        forEventClass:kInternetEventClass
+           andEventID:kAEGetURL];
+}
+
+- (void)applicationDidFinishLaunching:(NSNotification *)notification
+{
+  (void)notification;
+}
+
+// Link form: nvzav://<client directory>#<anything>$<more fields>. The script
+// gets the whole link, as written, after its own path. Never returns.
+- (void)handleGetURLEvent:(NSAppleEventDescriptor *)event
+           withReplyEvent:(NSAppleEventDescriptor *)replyEvent
+{
+  (void)replyEvent;
+  NSString *text = [[event paramDescriptorForKeyword:keyDirectObject] stringValue];
+  NSURL *url = (text != nil) ? [NSURL URLWithString:text] : nil;
+  NSString *link = [url absoluteString];
+  NSString *payload = [link stringByReplacingOccurrencesOfString:@"nvzav://" withString:@""];
+  NSArray *pieces = [payload componentsSeparatedByString:@"$"];
+  if ([pieces count] != 0) {
+    NSString *first = [pieces objectAtIndex:0];
+    if ([first rangeOfString:@"#"].location != NSNotFound) {
+      NSString *clientDirectory = [[first componentsSeparatedByString:@"#"] objectAtIndex:0];
+      NSString *scriptPath =
+          [NSString stringWithFormat:@"%@/bin/clientStartup.sh", clientDirectory];
+      // The link picks the directory; run only a script an installation put there.
+      if (zav_start_script_allowed([clientDirectory UTF8String])) {
+        @try {
+          NSTask *task = [NSTask
+              launchedTaskWithLaunchPath:@"/bin/sh"
+                               arguments:[NSArray arrayWithObjects:scriptPath,
+                                                                   [url absoluteString], nil]];
+          [task waitUntilExit];
+        }
+        @catch (NSException *exception) {
+          // Nothing to report to: the status stays 0 as for every other link.
+          (void)exception;
+        }
+      }
+    }
+  }
+  exit(0);
+}
+
+- (NSWindow *)window
+{
+  return _window;
+}
+
+- (void)setWindow:(NSWindow *)window
+{
+  _window = window;
+}
+
+@end

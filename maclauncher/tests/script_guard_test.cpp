@@ -1,0 +1,164 @@
+#include "script_guard.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <string>
+
+#ifdef __APPLE__
+#include <sys/xattr.h>
+#endif
+
+namespace maclauncher {
+namespace {
+
+// A client installation in a fresh temporary directory:
+// <root>/client/bin/clientStartup.sh, directories 0755, script 0644.
+class MaclauncherScriptGuardTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/maclauncher-guard.XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    root_ = pattern;
+    client_ = root_ + "/client";
+    bin_ = client_ + "/bin";
+    script_ = bin_ + "/clientStartup.sh";
+    MakeDirectory(client_);
+    MakeDirectory(bin_);
+    WriteScript(script_);
+  }
+
+  void TearDown() override {
+    const std::string command = "rm -rf '" + root_ + "'";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+  }
+
+  static void MakeDirectory(const std::string& path) {
+    ASSERT_EQ(mkdir(path.c_str(), 0755), 0) << path;
+    ASSERT_EQ(chmod(path.c_str(), 0755), 0) << path;
+  }
+
+  static void WriteScript(const std::string& path) {
+    std::ofstream(path) << "exit 0\n";
+    ASSERT_EQ(chmod(path.c_str(), 0644), 0) << path;
+  }
+
+  static ScriptVerdict Check(const std::string& dir) {
+    return CheckStartScript(dir, [](const std::string&) { return false; });
+  }
+
+  std::string root_, client_, bin_, script_;
+};
+
+TEST_F(MaclauncherScriptGuardTest, InstalledScriptIsAllowed) {
+  EXPECT_EQ(Check(client_), ScriptVerdict::kAllowed);
+  EXPECT_EQ(Check(client_ + "/"), ScriptVerdict::kAllowed);
+  EXPECT_EQ(Check(root_ + "/./client"), ScriptVerdict::kAllowed);
+  // Executable by everyone and owner-writable is how installers leave it.
+  ASSERT_EQ(chmod(script_.c_str(), 0755), 0);
+  EXPECT_EQ(Check(client_), ScriptVerdict::kAllowed);
+  EXPECT_EQ(zav_start_script_allowed(client_.c_str()), 1);
+}
+
+TEST_F(MaclauncherScriptGuardTest, RelativeOrEmptyDirectoryIsRefused) {
+  ASSERT_EQ(chdir(root_.c_str()), 0);
+  EXPECT_EQ(Check("client"), ScriptVerdict::kNotAbsolute);
+  EXPECT_EQ(Check("./client"), ScriptVerdict::kNotAbsolute);
+  EXPECT_EQ(Check(""), ScriptVerdict::kNotAbsolute);
+  EXPECT_EQ(zav_start_script_allowed("client"), 0);
+  EXPECT_EQ(zav_start_script_allowed(nullptr), 0);
+  ASSERT_EQ(chdir("/"), 0);
+}
+
+TEST_F(MaclauncherScriptGuardTest, ParentComponentIsRefusedEvenWhenItLeadsToAnInstallation) {
+  MakeDirectory(root_ + "/other");
+  EXPECT_EQ(Check(root_ + "/other/../client"), ScriptVerdict::kParentComponent);
+  EXPECT_EQ(Check(client_ + "/.."), ScriptVerdict::kParentComponent);
+  EXPECT_EQ(Check("/.." + client_), ScriptVerdict::kParentComponent);
+  // Names that only contain dots are names.
+  MakeDirectory(root_ + "/...");
+  MakeDirectory(root_ + "/.../bin");
+  WriteScript(root_ + "/.../bin/clientStartup.sh");
+  EXPECT_EQ(Check(root_ + "/..."), ScriptVerdict::kAllowed);
+  MakeDirectory(root_ + "/..x");
+  MakeDirectory(root_ + "/..x/bin");
+  WriteScript(root_ + "/..x/bin/clientStartup.sh");
+  EXPECT_EQ(Check(root_ + "/..x"), ScriptVerdict::kAllowed);
+}
+
+TEST_F(MaclauncherScriptGuardTest, ScriptThatIsNoRegularFileIsRefused) {
+  EXPECT_EQ(Check(root_ + "/missing"), ScriptVerdict::kNotRegularFile);
+  // Cut at the NUL, the name would be that of the script itself.
+  EXPECT_EQ(Check(script_ + std::string("\0", 1)), ScriptVerdict::kNotRegularFile);
+
+  // A link to a sound script elsewhere.
+  ASSERT_EQ(unlink(script_.c_str()), 0);
+  MakeDirectory(root_ + "/real");
+  WriteScript(root_ + "/real/clientStartup.sh");
+  ASSERT_EQ(symlink((root_ + "/real/clientStartup.sh").c_str(), script_.c_str()), 0);
+  EXPECT_EQ(Check(client_), ScriptVerdict::kNotRegularFile);
+
+  ASSERT_EQ(unlink(script_.c_str()), 0);
+  MakeDirectory(script_);
+  EXPECT_EQ(Check(client_), ScriptVerdict::kNotRegularFile);
+
+  ASSERT_EQ(rmdir(script_.c_str()), 0);
+  ASSERT_EQ(mkfifo(script_.c_str(), 0644), 0);
+  EXPECT_EQ(Check(client_), ScriptVerdict::kNotRegularFile);
+}
+
+TEST_F(MaclauncherScriptGuardTest, ScriptWritableByGroupOrOthersIsRefused) {
+  for (mode_t mode : {0664, 0646, 0666, 0620, 0602}) {
+    ASSERT_EQ(chmod(script_.c_str(), mode), 0);
+    EXPECT_EQ(Check(client_), ScriptVerdict::kScriptWritableByOthers) << std::oct << mode;
+  }
+  EXPECT_EQ(zav_start_script_allowed(client_.c_str()), 0);
+}
+
+TEST_F(MaclauncherScriptGuardTest, DirectoryWritableByGroupOrOthersIsRefused) {
+  for (mode_t mode : {0775, 0757, 0777, 01777}) {
+    ASSERT_EQ(chmod(bin_.c_str(), mode), 0);
+    EXPECT_EQ(Check(client_), ScriptVerdict::kDirectoryWritableByOthers) << std::oct << mode;
+  }
+  EXPECT_EQ(zav_start_script_allowed(client_.c_str()), 0);
+
+  // The script's directory is what counts, also when reached through a link.
+  ASSERT_EQ(chmod(bin_.c_str(), 0755), 0);
+  MakeDirectory(root_ + "/shared");
+  WriteScript(root_ + "/shared/clientStartup.sh");
+  ASSERT_EQ(chmod((root_ + "/shared").c_str(), 0777), 0);
+  MakeDirectory(root_ + "/linked");
+  ASSERT_EQ(symlink((root_ + "/shared").c_str(), (root_ + "/linked/bin").c_str()), 0);
+  EXPECT_EQ(Check(root_ + "/linked"), ScriptVerdict::kDirectoryWritableByOthers);
+}
+
+TEST_F(MaclauncherScriptGuardTest, QuarantinedScriptIsRefusedAndTheProbeSeesTheScript) {
+  std::string asked;
+  const auto verdict = CheckStartScript(client_, [&](const std::string& path) {
+    asked = path;
+    return true;
+  });
+  EXPECT_EQ(verdict, ScriptVerdict::kQuarantined);
+  EXPECT_EQ(asked, script_);
+}
+
+#ifdef __APPLE__
+TEST_F(MaclauncherScriptGuardTest, QuarantineAttributeIsRefused) {
+  EXPECT_EQ(CheckStartScript(client_), ScriptVerdict::kAllowed);
+  const char mark[] = "0081;00000000;Safari;";
+  ASSERT_EQ(setxattr(script_.c_str(), "com.apple.quarantine", mark, sizeof mark - 1, 0, 0), 0);
+  EXPECT_EQ(CheckStartScript(client_), ScriptVerdict::kQuarantined);
+  EXPECT_EQ(zav_start_script_allowed(client_.c_str()), 0);
+}
+#else
+TEST_F(MaclauncherScriptGuardTest, PlatformProbeFindsNoMarkHere) {
+  EXPECT_FALSE(HasQuarantineMark(script_));
+  EXPECT_EQ(CheckStartScript(client_), ScriptVerdict::kAllowed);
+}
+#endif
+
+}  // namespace
+}  // namespace maclauncher
