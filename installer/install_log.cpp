@@ -1,0 +1,15 @@
+#include "install_log.h"
+
+#include "runlog.h"
+
+namespace zavinstaller {
+
+void PrepareRunLog() {
+  runlog::identity = {"zavserviceInstaller2", 52};
+  runlog::MakeLogPath(runlog::logPath, "zavServiceInstall.log");
+  runlog::TrimOversizedLog(runlog::logPath);
+}
+
+void LogLine(const char* message) { runlog::LogMessage(message, 1); }
+
+}  // namespace zavinstaller

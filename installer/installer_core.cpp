@@ -1,0 +1,300 @@
+#include "installer_core.h"
+
+#include <cstring>
+
+#include "texts.h"
+
+namespace zavinstaller {
+
+namespace {
+
+// One character further; never past the terminator and never more than two bytes,
+// whatever the stepping function makes of a lead byte at the end.
+const char* Step(CharNextFn next, const char* p) {
+  const char* n = next(p);
+  return (n == p + 2 && p[1] != '\0') ? n : p + 1;
+}
+
+bool IsSingle(const char* p, const char* n, char c) { return n == p + 1 && *p == c; }
+
+void LogParts(InstallerPlatform& p, std::initializer_list<const char*> pieces) {
+  Buffer message;
+  Compose(message, pieces);
+  p.Log(message);
+}
+
+void PrintLine(InstallerPlatform& p, const char* text) {
+  p.Print(text);
+  p.Print("\n");
+}
+
+bool ServicePortTaken(InstallerPlatform& p) { return p.IsPortFree(kServicePort) == 0; }
+
+// Closes the preferences node on every way out once it is open.
+class OpenNode {
+ public:
+  explicit OpenNode(InstallerPlatform& p) : p_(p) {}
+  OpenNode(const OpenNode&) = delete;
+  OpenNode& operator=(const OpenNode&) = delete;
+  ~OpenNode() { p_.ClosePrefsNode(); }
+
+ private:
+  InstallerPlatform& p_;
+};
+
+constexpr char kInstallScript[] = "\\bin\\zavserviceinstall.bat  ";  // two blanks belong to it
+constexpr char kShortcutScript[] = "\\bin\\makeshortcut.bat";
+constexpr char kStartScript[] = "\\bin\\startzavservice.bat";
+constexpr char kMarkerName[] = "\\hasTryInstallZAVServiceByMakeshortcut";
+constexpr char kNetStart[] = "net start zavservice";
+
+}  // namespace
+
+bool ScanShowMsg(const char* commandLine, CharNextFn next) {
+  if (!commandLine) return false;
+  const char* p = commandLine;
+  for (;;) {
+    const char* n = nullptr;
+    while (*p) {
+      n = Step(next, p);
+      if (IsSingle(p, n, '-') || IsSingle(p, n, ' ')) break;
+      p = n;
+    }
+    if (!*p) return false;
+    const char* candidate = p + 1;
+    if (std::strncmp(candidate, "showMsg", 7) == 0) return true;
+    p = candidate;
+  }
+}
+
+bool Compose(Buffer& out, std::initializer_list<const char*> pieces) {
+  std::size_t used = 0;
+  bool fit = true;
+  for (const char* piece : pieces) {
+    if (!piece) continue;
+    std::size_t room = kBufferSize - 1 - used;
+    std::size_t n = strnlen(piece, room + 1);
+    if (n > room) {
+      n = room;
+      fit = false;
+    }
+    std::memcpy(out + used, piece, n);
+    used += n;
+  }
+  out[used] = '\0';
+  return fit;
+}
+
+void ClientDirectoryFromData(const char* data, Buffer& dir, CharNextFn next) {
+  Compose(dir, {data});
+  for (char* q = dir; *q;) {
+    char* n = const_cast<char*>(Step(next, q));
+    if (IsSingle(q, n, '/')) *q = '\\';
+    q = n;
+  }
+}
+
+bool ClientRootOf(const char* dir, Buffer& root, CharNextFn next) {
+  const char* lastSeparator = nullptr;
+  const char* rootEnd = nullptr;  // the last separator before the last other character
+  for (const char* q = dir; *q;) {
+    const char* n = Step(next, q);
+    if (IsSingle(q, n, '\\')) {
+      lastSeparator = q;
+    } else {
+      rootEnd = lastSeparator;
+    }
+    q = n;
+  }
+  if (!rootEnd) return false;
+  std::size_t len = static_cast<std::size_t>(rootEnd - dir);
+  if (len >= kBufferSize) return false;
+  std::memcpy(root, dir, len);
+  root[len] = '\0';
+  return true;
+}
+
+void BuildCandidates(const char* dir, Candidates& out, CharNextFn next) {
+  Buffer root;
+  bool hasRoot = ClientRootOf(dir, root, next);
+  const char* const suffixes[2] = {"\\clientjdk\\jre\\bin\\zavservice.exe",
+                                   "\\clientjdk\\bin\\zavservice.exe"};
+  for (int i = 0; i < 2; ++i) {
+    out.present[i] = hasRoot;
+    out.fits[i] = hasRoot && Compose(out.paths[i], {root, suffixes[i]});
+    if (!hasRoot) out.paths[i][0] = '\0';
+  }
+  out.present[2] = true;
+  out.fits[2] = Compose(out.paths[2], {dir, "\\bin\\zavservice.exe"});
+}
+
+bool RunAndWait(InstallerPlatform& p, const char* commandLine) {
+  if (!p.StartAndWait(commandLine)) {
+    LogParts(p, {text::kRunFailed, commandLine});
+    return false;
+  }
+  LogParts(p, {text::kRunSucceeded, commandLine});
+  return true;
+}
+
+int InstallServiceFromClient(InstallerPlatform& p) {
+  CharNextFn next = p.CharStepper();
+  if (!p.OpenPrefsNode()) {
+    p.Log(text::kRegistryOpenFailed);
+    return -1;
+  }
+  OpenNode node(p);
+  for (std::uint32_t index = 0;; ++index) {
+    char name[kNameSize] = {};
+    if (!p.EnumValueName(index, name)) return 0;
+    name[kNameSize - 1] = '\0';
+    p.Log(name);
+    PrintLine(p, name);
+
+    Buffer data;
+    if (!p.ReadValue(name, data)) {
+      LogParts(p, {text::kNoSuchEntry, name});
+      continue;
+    }
+    Buffer dir;
+    ClientDirectoryFromData(data, dir, next);
+    if (!p.Exists(dir)) {
+      LogParts(p, {text::kFileMissing, dir});
+      continue;
+    }
+
+    Candidates candidates;
+    BuildCandidates(dir, candidates, next);
+    const char* program = nullptr;
+    for (int i = 0; i < 3 && !program; ++i) {
+      if (!candidates.present[i]) continue;
+      // A path that would not fit is never cut into another one: it counts as missing.
+      if (candidates.fits[i] && p.Exists(candidates.paths[i])) {
+        program = candidates.paths[i];
+      } else {
+        LogParts(p, {text::kFileMissing, candidates.paths[i]});
+      }
+    }
+    if (!program) continue;
+    LogParts(p, {text::kInstallFromClientOpen, program, text::kInstallFromClientClose});
+
+    Buffer script;
+    if (Compose(script, {dir, kInstallScript}) && p.Exists(script)) {
+      if (p.ShellOpen(script, program) <= 32) {
+        LogParts(p, {text::kShellFailed, program});
+      } else if (ServicePortTaken(p)) {
+        return 1;
+      }
+    } else {
+      LogParts(p, {text::kScriptMissingOpen, script, text::kScriptMissingClose, program});
+    }
+
+    // The program path goes in quotes: unquoted, a path with a blank would let Windows
+    // try a shorter program name first (C:\Program.exe for C:\Program Files\...).
+    Buffer command;
+    if (Compose(command, {"\"", program, "\" /Service"})) {
+      RunAndWait(p, command);
+    } else {
+      LogParts(p, {text::kRunFailed, command});
+    }
+    RunAndWait(p, kNetStart);
+    if (ServicePortTaken(p)) return 1;
+  }
+}
+
+int InstallStartupShortcut(InstallerPlatform& p) {
+  if (!p.OpenPrefsNode()) {
+    p.Log(text::kRegistryOpenFailed);
+    return -1;
+  }
+  OpenNode node(p);
+  for (std::uint32_t index = 0;; ++index) {
+    char name[kNameSize] = {};
+    if (!p.EnumValueName(index, name)) return 0;
+    name[kNameSize - 1] = '\0';
+    p.Log(name);
+    PrintLine(p, name);
+
+    Buffer data;
+    if (!p.ReadValue(name, data)) {
+      LogParts(p, {text::kNoSuchEntry, name});
+      continue;
+    }
+    // The data is used as it is here, separators included.
+    Buffer shortcut;
+    if (!Compose(shortcut, {data, kShortcutScript}) || !p.Exists(shortcut)) {
+      LogParts(p, {text::kFileMissing, shortcut});
+      continue;
+    }
+    if (p.ShellOpen(shortcut, "") <= 32) {
+      LogParts(p, {text::kShellFailed, shortcut});
+      return 0;
+    }
+    Buffer start;
+    if (!Compose(start, {data, kStartScript}) || p.ShellOpen(start, "") <= 32) {
+      LogParts(p, {text::kShellFailed, start});
+      return 0;
+    }
+    return 1;
+  }
+}
+
+void RunFallback(InstallerPlatform& p, bool showMsg) {
+  std::string profile;
+  if (!p.UserProfile(profile) || profile.empty()) {
+    // Without a profile the marker has no sound place: it is left out.
+    p.Log(text::kNoUserProfile);
+  } else {
+    Buffer marker;
+    if (!Compose(marker, {profile.c_str(), kMarkerName})) {
+      LogParts(p, {text::kMarkerPathTooLong, marker});
+    } else {
+      PrintLine(p, marker);
+      p.CreateEmptyFile(marker);  // a marker that cannot be created changes nothing
+    }
+  }
+
+  if (InstallStartupShortcut(p) != 1) {
+    p.Log(text::kShortcutFailed);
+    return;
+  }
+  p.Log(text::kShortcutSucceeded);
+  p.Sleep(kFallbackWaitMs);
+  if (!ServicePortTaken(p)) {
+    p.Log(text::kServiceNotStarted);
+    return;
+  }
+  p.Log(text::kServiceStarted);
+  if (showMsg) p.ShowMessage(text::kInstallSucceededBox, text::kCaptionInstall);
+}
+
+int RunInstaller(InstallerPlatform& p, const char* commandLine) {
+  bool showMsg = ScanShowMsg(commandLine, p.CharStepper());
+  p.PrepareLog();
+  p.Print(text::kGreetingOut);
+  p.Log(text::kGreeting);
+
+  if (ServicePortTaken(p)) {
+    p.Print(text::kPortTakenOut);
+    p.Log(text::kPortTaken);
+    if (showMsg) p.ShowMessage(text::kAlreadyRunningBox, text::kCaptionInstall);
+    return 0;
+  }
+  p.Print(text::kPortFreeOut);
+  p.Log(text::kPortFreeTryInstall);
+
+  InstallServiceFromClient(p);
+
+  if (p.IsPortFree(kAfterInstallPort) == 0) {
+    p.Print(text::kPortTakenOut);
+    p.Log(text::kInstalledAndStarted);
+    if (showMsg) p.ShowMessage(text::kInstallSucceededBox, text::kCaptionDialog);
+    return 0;
+  }
+  p.Print(text::kPortFreeOut);
+  p.Log(text::kInstallFailedTryShortcut);
+  RunFallback(p, showMsg);
+  return 0;
+}
+
+}  // namespace zavinstaller

@@ -1,0 +1,114 @@
+// The service installer's decisions: command-line scan, path building, the service
+// install pass, the startup-shortcut fallback and the main flow. Everything that
+// touches the system goes through InstallerPlatform, so the flow runs the same over
+// the Win32 calls and over test doubles.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <initializer_list>
+#include <string>
+
+namespace zavinstaller {
+
+// Paths, command lines and log messages are composed in buffers of this size.
+constexpr std::size_t kBufferSize = 500;
+// Value names: up to 255 bytes and the terminator.
+constexpr std::size_t kNameSize = 256;
+
+constexpr std::uint16_t kServicePort = 11999;
+constexpr std::uint16_t kAfterInstallPort = 11997;
+constexpr unsigned kFallbackWaitMs = 2000;
+
+using Buffer = char[kBufferSize];
+
+// Steps over one character of the ANSI code page (a double-byte character is one
+// step); returns its argument at the terminator.
+using CharNextFn = const char* (*)(const char*);
+
+class InstallerPlatform {
+ public:
+  virtual ~InstallerPlatform() = default;
+
+  // Character stepping of the ANSI code page.
+  virtual CharNextFn CharStepper() = 0;
+
+  // Run log: fixes the log path and drops an oversized log; then one forced record.
+  virtual void PrepareLog() = 0;
+  virtual void Log(const char* message) = 0;
+  // Bytes to standard output, exactly as given.
+  virtual void Print(const char* text) = 0;
+  // Modal box without owner, OK button; returns when it is closed.
+  virtual void ShowMessage(const char* text, const char* caption) = 0;
+
+  // 1 when a TCP socket could be bound to `port` on all addresses, else 0.
+  virtual int IsPortFree(std::uint16_t port) = 0;
+
+  // The client's preferences node. Open returns false when it cannot be opened;
+  // Close is called once for every successful Open.
+  virtual bool OpenPrefsNode() = 0;
+  // Name of the value at `index`; false at the end or for a name that does not fit.
+  virtual bool EnumValueName(std::uint32_t index, char (&name)[kNameSize]) = 0;
+  // Data of the named value as text, always terminated; false when it cannot be read
+  // or does not fit with its terminator.
+  virtual bool ReadValue(const char* name, Buffer& data) = 0;
+  virtual void ClosePrefsNode() = 0;
+
+  // A file or directory of that name exists.
+  virtual bool Exists(const char* path) = 0;
+  // Opens `file` through the shell with `params`, minimized, not awaited. Returns the
+  // shell's result: more than 32 means success.
+  virtual std::intptr_t ShellOpen(const char* file, const char* params) = 0;
+  // Starts `commandLine` hidden with the installer's standard handles and waits for it
+  // without limit. False when the process could not be created.
+  virtual bool StartAndWait(const char* commandLine) = 0;
+
+  // The "userprofile" environment variable; false when it is not set.
+  virtual bool UserProfile(std::string& value) = 0;
+  // Creates (or cuts to length zero) an empty file; false on failure.
+  virtual bool CreateEmptyFile(const char* path) = 0;
+  virtual void Sleep(unsigned milliseconds) = 0;
+};
+
+// Sets showMsg: true when a "-" or a blank is directly followed by "showMsg".
+bool ScanShowMsg(const char* commandLine, CharNextFn next);
+
+// Writes the pieces one after another into `out`, cutting what does not fit; `out`
+// is always terminated. Returns true when everything fit.
+bool Compose(Buffer& out, std::initializer_list<const char*> pieces);
+
+// Client directory from value data: every "/" becomes "\\".
+void ClientDirectoryFromData(const char* data, Buffer& dir, CharNextFn next);
+
+// Parent of the client directory after its trailing "\\" are dropped; false when
+// nothing with a "\\" is left.
+bool ClientRootOf(const char* dir, Buffer& root, CharNextFn next);
+
+// The service program candidates of a client directory, in the order they are tried.
+// `fits[i]` is false (and `paths[i]` cut) when candidate i would not fit; `present[i]`
+// is false when it cannot be built at all (no client root).
+struct Candidates {
+  Buffer paths[3];
+  bool present[3];
+  bool fits[3];
+};
+void BuildCandidates(const char* dir, Candidates& out, CharNextFn next);
+
+// Starts `commandLine`, waits for it and logs the outcome.
+bool RunAndWait(InstallerPlatform& p, const char* commandLine);
+
+// The service install pass: 1 when the service port is taken after an attempt, 0 when
+// no value led there, -1 when the node cannot be opened.
+int InstallServiceFromClient(InstallerPlatform& p);
+
+// The shortcut pass: 1 when both scripts were handed to the shell, 0 when not, -1
+// when the node cannot be opened.
+int InstallStartupShortcut(InstallerPlatform& p);
+
+// Marker file, shortcut pass, wait and closing port test.
+void RunFallback(InstallerPlatform& p, bool showMsg);
+
+// The whole run; returns the exit code (always 0).
+int RunInstaller(InstallerPlatform& p, const char* commandLine);
+
+}  // namespace zavinstaller

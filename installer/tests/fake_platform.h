@@ -1,0 +1,155 @@
+// A small model of the machine the installer runs on: a preferences node, a file
+// system of existing paths, programs and scripts that take ports when they run, and
+// a record of everything the installer did.
+#pragma once
+
+#include <cstring>
+#include <map>
+#include <optional>
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "installer_core.h"
+
+namespace fake {
+
+// Steps like the ANSI functions of a double-byte code page: a lead byte (0x81-0xFE)
+// and whatever byte follows it are one character.
+inline const char* DbcsNext(const char* p) {
+  unsigned char c = static_cast<unsigned char>(*p);
+  if (c == 0) return p;
+  if (c >= 0x81 && c <= 0xFE && p[1] != '\0') return p + 2;
+  return p + 1;
+}
+
+inline const char* ByteNext(const char* p) { return *p ? p + 1 : p; }
+
+class Platform : public zavinstaller::InstallerPlatform {
+ public:
+  // --- The machine ---
+  bool nodeExists = true;
+  // Values in enumeration order; no data means the value cannot be read.
+  std::vector<std::pair<std::string, std::optional<std::string>>> values;
+  std::set<std::string> paths;
+  std::set<std::uint16_t> takenPorts;
+  // Ports taken once a command line is run, or a file opened through the shell.
+  std::map<std::string, std::set<std::uint16_t>> effects;
+  std::set<std::string> notCreatable;  // command lines that cannot be started
+  std::set<std::string> shellFails;    // files the shell cannot open
+  std::optional<std::string> userProfile = std::string("C:\\Users\\ann");
+  zavinstaller::CharNextFn stepper = &DbcsNext;
+
+  // --- What the installer did ---
+  std::vector<std::string> events;  // everything, in order
+  std::vector<std::string> logs;
+  std::string out;                  // standard output
+  std::vector<std::pair<std::string, std::string>> boxes;
+  std::vector<std::string> runs;    // command lines started
+  std::vector<std::pair<std::string, std::string>> shellOpens;
+  std::vector<std::string> createdFiles;
+  std::vector<std::string> existsAsked;
+  int opens = 0, closes = 0, enumerations = 0, prepared = 0;
+  bool nodeOpen = false;
+
+  zavinstaller::CharNextFn CharStepper() override { return stepper; }
+  void PrepareLog() override {
+    ++prepared;
+    events.push_back("prepare");
+  }
+  void Log(const char* message) override {
+    logs.emplace_back(message);
+    events.push_back(std::string("log:") + message);
+  }
+  void Print(const char* text) override { out += text; }
+  void ShowMessage(const char* text, const char* caption) override {
+    boxes.emplace_back(text, caption);
+    events.push_back(std::string("box:") + text);
+  }
+  int IsPortFree(std::uint16_t port) override {
+    events.push_back("port:" + std::to_string(port));
+    return takenPorts.count(port) ? 0 : 1;
+  }
+  bool OpenPrefsNode() override {
+    events.push_back("open");
+    if (!nodeExists) return false;
+    ++opens;
+    nodeOpen = true;
+    return true;
+  }
+  bool EnumValueName(std::uint32_t index, char (&name)[zavinstaller::kNameSize]) override {
+    ++enumerations;
+    if (!nodeOpen || index >= values.size()) return false;
+    const std::string& n = values[index].first;
+    if (n.size() >= zavinstaller::kNameSize) return false;
+    std::memcpy(name, n.c_str(), n.size() + 1);
+    return true;
+  }
+  bool ReadValue(const char* name, zavinstaller::Buffer& data) override {
+    std::memset(data, 0, zavinstaller::kBufferSize);
+    for (auto& v : values) {
+      if (v.first != name) continue;
+      if (!v.second || v.second->size() >= zavinstaller::kBufferSize) return false;
+      std::memcpy(data, v.second->c_str(), v.second->size());
+      return true;
+    }
+    return false;
+  }
+  void ClosePrefsNode() override {
+    ++closes;
+    nodeOpen = false;
+    events.push_back("close");
+  }
+  bool Exists(const char* path) override {
+    existsAsked.emplace_back(path);
+    // Windows drops trailing blanks of a path.
+    std::string p(path);
+    while (!p.empty() && p.back() == ' ') p.pop_back();
+    return paths.count(p) != 0;
+  }
+  std::intptr_t ShellOpen(const char* file, const char* params) override {
+    shellOpens.emplace_back(file, params);
+    events.push_back(std::string("shell:") + file + "|" + params);
+    if (shellFails.count(file)) return 2;
+    Take(file);
+    return 42;
+  }
+  bool StartAndWait(const char* commandLine) override {
+    events.push_back(std::string("run:") + commandLine);
+    if (notCreatable.count(commandLine)) return false;
+    runs.emplace_back(commandLine);
+    Take(commandLine);
+    return true;
+  }
+  bool UserProfile(std::string& value) override {
+    if (!userProfile) return false;
+    value = *userProfile;
+    return true;
+  }
+  bool CreateEmptyFile(const char* path) override {
+    createdFiles.emplace_back(path);
+    events.push_back(std::string("create:") + path);
+    return true;
+  }
+  void Sleep(unsigned milliseconds) override {
+    events.push_back("sleep:" + std::to_string(milliseconds));
+  }
+
+  // Index of the first event equal to `e`, or -1.
+  int IndexOf(const std::string& e) const {
+    for (std::size_t i = 0; i < events.size(); ++i) {
+      if (events[i] == e) return static_cast<int>(i);
+    }
+    return -1;
+  }
+  bool Saw(const std::string& e) const { return IndexOf(e) >= 0; }
+
+ private:
+  void Take(const std::string& key) {
+    auto it = effects.find(key);
+    if (it != effects.end()) takenPorts.insert(it->second.begin(), it->second.end());
+  }
+};
+
+}  // namespace fake

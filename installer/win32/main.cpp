@@ -1,0 +1,12 @@
+// zavserviceInstaller2: makes sure the ZAV client's background service runs.
+// No window of its own; the command-line word showMsg adds message boxes for the
+// good outcomes. The exit code is always 0.
+#include <windows.h>
+
+#include "installer_core.h"
+#include "win32/win32_platform.h"
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+  zavinstaller::Win32Platform platform;
+  return zavinstaller::RunInstaller(platform, GetCommandLineA());
+}
