@@ -2,6 +2,7 @@
 // public entry points.
 #include <cstddef>
 #include <cstdint>
+#include <initializer_list>
 
 #include "mirror.h"
 #include "mirror_kernels.h"
@@ -63,13 +64,36 @@ const KernelSet* KernelsFor(KernelLevel level) {
     switch (level) {
         case KernelLevel::Plain:
             return &detail::kPlainKernels;
+#if defined(CAPTURE_MIRROR_X86)
+        case KernelLevel::Sse2:
+            __builtin_cpu_init();
+            return __builtin_cpu_supports("sse2") ? &detail::kSse2Kernels : nullptr;
+        case KernelLevel::Ssse3:
+            __builtin_cpu_init();
+            return __builtin_cpu_supports("ssse3") ? &detail::kSsse3Kernels : nullptr;
+        case KernelLevel::Avx2:
+            // The compiler's check also requires the system to save the AVX state.
+            __builtin_cpu_init();
+            return __builtin_cpu_supports("avx2") ? &detail::kAvx2Kernels : nullptr;
+#endif
         default:
             return nullptr;
     }
 }
 
+namespace {
+const KernelSet& ChooseKernels() {
+    for (KernelLevel level : {KernelLevel::Avx2, KernelLevel::Ssse3, KernelLevel::Sse2}) {
+        if (const KernelSet* kernels = KernelsFor(level)) {
+            return *kernels;
+        }
+    }
+    return detail::kPlainKernels;
+}
+}  // namespace
+
 const KernelSet& ActiveKernels() {
-    static const KernelSet& chosen = detail::kPlainKernels;
+    static const KernelSet& chosen = ChooseKernels();
     return chosen;
 }
 

@@ -1,0 +1,189 @@
+// SSE2, SSSE3 and AVX2 kernel sets. Every function carries its own target
+// attribute, so the file builds for the baseline processor of the toolchain and a
+// set is only ever run after the processor has been checked for it.
+#include "mirror_kernels.h"
+
+#if defined(CAPTURE_MIRROR_X86)
+
+#include <immintrin.h>
+
+#include <cstring>
+#include <utility>
+
+namespace capture::mirror {
+namespace {
+
+enum class Layout { Bytes, Pixels24, Pixels32, Macropixels };
+
+constexpr std::size_t UnitBytes(Layout l) {
+    return l == Layout::Bytes ? 1 : l == Layout::Pixels24 ? 3 : 4;
+}
+
+// One unit from src to dst, as the mirror places it.
+template <Layout L>
+inline void MirrorUnit(std::uint8_t* dst, const std::uint8_t* src) {
+    if constexpr (L == Layout::Macropixels) {
+        dst[0] = src[2];
+        dst[1] = src[1];
+        dst[2] = src[0];
+        dst[3] = src[3];
+    } else {
+        std::memcpy(dst, src, UnitBytes(L));
+    }
+}
+
+// One macropixel exchange, swap by swap, for when front and back may overlap.
+inline void ExchangeInOrder(std::uint8_t* front, std::uint8_t* back) {
+    std::swap(front[0], back[2]);
+    std::swap(front[1], back[1]);
+    std::swap(front[2], back[0]);
+    std::swap(front[3], back[3]);
+}
+
+// ---------------------------------------------------------------- SSE2
+namespace sse2 {
+#define MIRROR_TARGET __attribute__((target("sse2")))
+using Vec = __m128i;
+constexpr std::size_t kVecBytes = 16;
+
+MIRROR_TARGET inline Vec Load(const std::uint8_t* p) {
+    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+}
+MIRROR_TARGET inline void Store(std::uint8_t* p, Vec v) {
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v);
+}
+
+template <Layout L>
+MIRROR_TARGET inline Vec MirrorVec(Vec v) {
+    v = _mm_shuffle_epi32(v, 0x1B);  // dwords 3 2 1 0
+    if constexpr (L == Layout::Bytes) {
+        v = _mm_shufflelo_epi16(v, 0xB1);  // words within each dword
+        v = _mm_shufflehi_epi16(v, 0xB1);
+        v = _mm_or_si128(_mm_slli_epi16(v, 8), _mm_srli_epi16(v, 8));  // bytes within words
+    } else if constexpr (L == Layout::Macropixels) {
+        const Vec low = _mm_set1_epi32(0xFF);
+        const Vec keep = _mm_andnot_si128(_mm_or_si128(low, _mm_slli_epi32(low, 16)), v);
+        const Vec b0to2 = _mm_slli_epi32(_mm_and_si128(v, low), 16);
+        const Vec b2to0 = _mm_and_si128(_mm_srli_epi32(v, 16), low);
+        v = _mm_or_si128(keep, _mm_or_si128(b0to2, b2to0));
+    }
+    return v;
+}
+
+MIRROR_TARGET inline void MirrorCopy24(std::uint8_t* dst, const std::uint8_t* src, std::size_t pixels) {
+    for (std::size_t j = 0; j < pixels; ++j) {
+        MirrorUnit<Layout::Pixels24>(dst + 3 * j, src + 3 * (pixels - 1 - j));
+    }
+}
+
+#include "mirror_x86_rows.inc"
+#undef MIRROR_TARGET
+}  // namespace sse2
+
+// ---------------------------------------------------------------- SSSE3
+// The RGB24 kernel of the SSSE3 and AVX2 sets: five pixels (15 bytes) per shuffle.
+#define MIRROR_RGB24_SSSE3                                                                        \
+    MIRROR_TARGET inline void MirrorCopy24(std::uint8_t* dst, const std::uint8_t* src,            \
+                                           std::size_t pixels) {                                  \
+        if (pixels < 5) {                                                                         \
+            for (std::size_t j = 0; j < pixels; ++j) {                                            \
+                MirrorUnit<Layout::Pixels24>(dst + 3 * j, src + 3 * (pixels - 1 - j));            \
+            }                                                                                     \
+            return;                                                                               \
+        }                                                                                         \
+        const __m128i mask = _mm_setr_epi8(12, 13, 14, 9, 10, 11, 6, 7, 8, 3, 4, 5, 0, 1, 2, -1); \
+        const std::size_t bytes = 3 * pixels;                                                     \
+        std::size_t d = 0;                                                                        \
+        /* The 16th byte of each store lands in the next block, written later. The */           \
+        /* load reads one byte past the source block, at most one past the source. */           \
+        for (; d + 16 <= bytes; d += 15) {                                                        \
+            const __m128i v =                                                                     \
+                _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + bytes - d - 15));          \
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + d), _mm_shuffle_epi8(v, mask));     \
+        }                                                                                         \
+        /* The last five pixels, stored as two overlapping 8-byte halves. */                      \
+        const __m128i v = _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(src)), \
+                                           mask);                                                 \
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(dst + bytes - 15), v);                        \
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(dst + bytes - 8), _mm_srli_si128(v, 7));      \
+    }
+
+namespace ssse3 {
+#define MIRROR_TARGET __attribute__((target("ssse3")))
+using Vec = __m128i;
+constexpr std::size_t kVecBytes = 16;
+
+MIRROR_TARGET inline Vec Load(const std::uint8_t* p) {
+    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+}
+MIRROR_TARGET inline void Store(std::uint8_t* p, Vec v) {
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v);
+}
+
+template <Layout L>
+MIRROR_TARGET inline Vec MirrorVec(Vec v) {
+    if constexpr (L == Layout::Bytes) {
+        return _mm_shuffle_epi8(v, _mm_setr_epi8(15, 14, 13, 12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1, 0));
+    } else if constexpr (L == Layout::Macropixels) {
+        return _mm_shuffle_epi8(v, _mm_setr_epi8(14, 13, 12, 15, 10, 9, 8, 11, 6, 5, 4, 7, 2, 1, 0, 3));
+    } else {
+        return _mm_shuffle_epi32(v, 0x1B);
+    }
+}
+
+MIRROR_RGB24_SSSE3
+
+#include "mirror_x86_rows.inc"
+#undef MIRROR_TARGET
+}  // namespace ssse3
+
+// ---------------------------------------------------------------- AVX2
+namespace avx2 {
+#define MIRROR_TARGET __attribute__((target("avx2")))
+using Vec = __m256i;
+constexpr std::size_t kVecBytes = 32;
+
+MIRROR_TARGET inline Vec Load(const std::uint8_t* p) {
+    return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+}
+MIRROR_TARGET inline void Store(std::uint8_t* p, Vec v) {
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), v);
+}
+
+template <Layout L>
+MIRROR_TARGET inline Vec MirrorVec(Vec v) {
+    if constexpr (L == Layout::Bytes) {
+        const Vec mask = _mm256_setr_epi8(15, 14, 13, 12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1, 0,  //
+                                          15, 14, 13, 12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1, 0);
+        return _mm256_permute4x64_epi64(_mm256_shuffle_epi8(v, mask), 0x4E);
+    } else if constexpr (L == Layout::Macropixels) {
+        const Vec mask = _mm256_setr_epi8(14, 13, 12, 15, 10, 9, 8, 11, 6, 5, 4, 7, 2, 1, 0, 3,  //
+                                          14, 13, 12, 15, 10, 9, 8, 11, 6, 5, 4, 7, 2, 1, 0, 3);
+        return _mm256_permute4x64_epi64(_mm256_shuffle_epi8(v, mask), 0x4E);
+    } else {
+        return _mm256_permutevar8x32_epi32(v, _mm256_setr_epi32(7, 6, 5, 4, 3, 2, 1, 0));
+    }
+}
+
+MIRROR_RGB24_SSSE3
+
+#include "mirror_x86_rows.inc"
+#undef MIRROR_TARGET
+}  // namespace avx2
+
+#undef MIRROR_RGB24_SSSE3
+
+}  // namespace
+
+namespace detail {
+const KernelSet kSse2Kernels = {"sse2", sse2::ReverseRowBytes, sse2::ExchangeMacropixels,
+                                sse2::ReversePixels24, sse2::ReversePixels32};
+const KernelSet kSsse3Kernels = {"ssse3", ssse3::ReverseRowBytes, ssse3::ExchangeMacropixels,
+                                 ssse3::ReversePixels24, ssse3::ReversePixels32};
+const KernelSet kAvx2Kernels = {"avx2", avx2::ReverseRowBytes, avx2::ExchangeMacropixels,
+                                avx2::ReversePixels24, avx2::ReversePixels32};
+}  // namespace detail
+
+}  // namespace capture::mirror
+
+#endif  // CAPTURE_MIRROR_X86
