@@ -4,7 +4,9 @@
 #       Host only: a GoogleTest executable registered with CTest.
 #   zav_add_wine_test(<name> SCRIPT <bash script> [ARGS <args...>] [SERIAL] [TIMEOUT <s>])
 #       Windows build only: a bash script that drives the built programs under Wine.
-#       The script gets ZAV_SOURCE_DIR, ZAV_BINARY_DIR and ZAV_WINE_LIB (tests/wine/lib.sh).
+#       The script gets ZAV_SOURCE_DIR, ZAV_BINARY_DIR, ZAV_WINE_LIB (tests/wine/lib.sh)
+#       and ZAV_WINE_ARCH (win32 or win64, the build's bitness). Left out where this
+#       machine cannot run the build's programs (ZAV_WINE_TESTS).
 #   zav_add_junit_test(<name> JAVA_DIRS <dirs...> [LIBRARY_DIRS <dirs...>] [DEPENDS <targets...>]
 #                      [XVFB] [ENV <VAR=value...>] [JVM_ARGS <args...>])
 #       Host only: compiles the Java sources under JAVA_DIRS with JUnit 5 and runs them
@@ -25,8 +27,30 @@ function(zav_add_gtest name)
   gtest_discover_tests(${name} DISCOVERY_TIMEOUT 30)
 endfunction()
 
+# Wine runs a Windows build here only when this machine can execute its programs:
+# 64-bit builds need wine64; 32-bit ones need a kernel that runs 32-bit ELF (wine32).
+if(WIN32 AND NOT DEFINED ZAV_WINE_TESTS)
+  if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+    set(zav_wine_probe /usr/lib/wine/wine64 --version)
+  else()
+    set(zav_wine_probe /usr/lib/wine/wine --version)
+  endif()
+  execute_process(COMMAND ${zav_wine_probe} RESULT_VARIABLE zav_wine_rc OUTPUT_QUIET ERROR_QUIET)
+  if(zav_wine_rc EQUAL 0)
+    set(ZAV_WINE_TESTS ON CACHE BOOL "Run the Wine tests of this Windows build")
+  else()
+    set(ZAV_WINE_TESTS OFF CACHE BOOL "Run the Wine tests of this Windows build")
+    message(STATUS "Wine cannot run this build's programs here: its Wine tests are left out")
+  endif()
+endif()
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+  set(ZAV_WINE_ARCH win64)
+else()
+  set(ZAV_WINE_ARCH win32)
+endif()
+
 function(zav_add_wine_test name)
-  if(NOT WIN32)
+  if(NOT WIN32 OR NOT ZAV_WINE_TESTS)
     return()
   endif()
   cmake_parse_arguments(T "SERIAL" "SCRIPT;TIMEOUT" "ARGS" ${ARGN})
@@ -35,7 +59,7 @@ function(zav_add_wine_test name)
     set(T_TIMEOUT 600)
   endif()
   set_tests_properties(${name} PROPERTIES TIMEOUT ${T_TIMEOUT} LABELS wine
-    ENVIRONMENT "ZAV_SOURCE_DIR=${CMAKE_SOURCE_DIR};ZAV_BINARY_DIR=${CMAKE_BINARY_DIR};ZAV_WINE_LIB=${CMAKE_SOURCE_DIR}/tests/wine/lib.sh")
+    ENVIRONMENT "ZAV_SOURCE_DIR=${CMAKE_SOURCE_DIR};ZAV_BINARY_DIR=${CMAKE_BINARY_DIR};ZAV_WINE_LIB=${CMAKE_SOURCE_DIR}/tests/wine/lib.sh;ZAV_WINE_ARCH=${ZAV_WINE_ARCH}")
   if(T_SERIAL)
     # Fixed ports and the prefix's service manager: one at a time.
     set_tests_properties(${name} PROPERTIES RESOURCE_LOCK wine_ports)
@@ -70,6 +94,9 @@ endfunction()
 
 # Copies a built deliverable into dist/ after each build.
 function(zav_dist target)
+  if(NOT ZAV_DIST)
+    return()
+  endif()
   add_custom_command(TARGET ${target} POST_BUILD
     COMMAND ${CMAKE_COMMAND} -E make_directory ${ZAV_DIST_DIR}
     COMMAND ${CMAKE_COMMAND} -E copy_if_different $<TARGET_FILE:${target}> ${ZAV_DIST_DIR}/

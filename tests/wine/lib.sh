@@ -2,14 +2,24 @@
 # Source it, then call wine_prefix_new once per test script (a prefix takes a while
 # to boot); everything is torn down when the script exits.
 #
-#   wine_prefix_new          throwaway 32-bit prefix in $WINEPREFIX, server kept alive
+#   wine_prefix_new          throwaway prefix in $WINEPREFIX, server kept alive
 #   wine_xvfb                start an X server for programs with windows; sets DISPLAY
-#   wine_run PROG ARGS...    run a Windows program, its exit status as a signed byte
+#   wine_run PROG ARGS...    run a Windows program (also: wine_run reg add ..., cmd /c ...)
 #   wine_unix PATH           Unix path of a Windows path in the prefix
 #   wine_win PATH            Windows path of a Unix path
+#   wine_status_signed N     a Windows exit code as the shell got it, back to signed
+#
+# ZAV_WINE_ARCH (set by CTest) says which build is tested: win32 runs the 32-bit
+# deliverables with wine32; win64 runs the 64-bit build of the same sources with wine64.
 
 export WINEDEBUG=${WINEDEBUG:--all}
-export WINEARCH=win32
+export WINEARCH=${ZAV_WINE_ARCH:-win32}
+if [ "$WINEARCH" = win64 ]; then
+  ZAV_WINE=/usr/lib/wine/wine64
+  export WINELOADER=$ZAV_WINE
+else
+  ZAV_WINE=/usr/lib/wine/wine
+fi
 # No Mono or Gecko install prompts in a throwaway prefix.
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-"mscoree,mshtml="}
 
@@ -27,7 +37,7 @@ wine_prefix_new() {
   export WINEPREFIX
   WINEPREFIX=$(mktemp -d /tmp/zav-wine.XXXXXX)
   trap _wine_cleanup EXIT
-  wineboot -i >/dev/null 2>&1
+  "$ZAV_WINE" wineboot -i >/dev/null 2>&1
   # Keep the prefix's server (and with it services) alive between programs.
   wineserver -p >/dev/null 2>&1
 }
@@ -50,11 +60,11 @@ wine_xvfb() {
 
 # Prints nothing of its own; returns the program's exit code as the shell sees it.
 wine_run() {
-  wine "$@"
+  "$ZAV_WINE" "$@"
 }
 
-wine_unix() { winepath -u "$1" 2>/dev/null; }
-wine_win() { winepath -w "$1" 2>/dev/null; }
+wine_unix() { "$ZAV_WINE" winepath -u "$1" 2>/dev/null; }
+wine_win() { "$ZAV_WINE" winepath -w "$1" 2>/dev/null; }
 
 # Exit status of a Windows program as a signed 32-bit value is mapped by Wine to
 # the low byte: -1 arrives as 255.
