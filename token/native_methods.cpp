@@ -1,0 +1,475 @@
+// The native methods of qtokcom.qTokAPI. Each borrows its arrays in parameter
+// order, fetches the object it uses, makes one call and turns a negative result
+// into ComFailException; the arrays go back with mode 0 on every path.
+#include <jni.h>
+
+#include "jni_frame.h"
+#include "records.h"
+#include "token_component.h"
+
+using namespace qtok;
+
+namespace {
+
+constexpr jsize kDigestBytes = 16;
+
+// One reference to a component object, released unless handed on.
+template <typename T>
+class Owned {
+ public:
+  Owned() = default;
+  Owned(const Owned&) = delete;
+  Owned& operator=(const Owned&) = delete;
+  ~Owned() {
+    if (p_ != nullptr) p_->Release();
+  }
+  void** receive() { return reinterpret_cast<void**>(&p_); }
+  T* get() const { return p_; }
+  T* release() {
+    T* p = p_;
+    p_ = nullptr;
+    return p;
+  }
+
+ private:
+  T* p_ = nullptr;
+};
+
+// True when a digest array, if given, can take the 16 bytes the component writes.
+bool DigestFits(JNIEnv* env, jbyteArray digest) {
+  return digest == nullptr || env->GetArrayLength(digest) >= kDigestBytes;
+}
+
+// After a successful HMAC: the digest into the Java array.
+void CopyDigest(JNIEnv* env, jbyteArray digest, const Bytes elements) {
+  if (digest == nullptr) return;
+  env->SetByteArrayRegion(digest, 0, kDigestBytes, reinterpret_cast<const jbyte*>(elements));
+}
+
+// A method whose only work is one operation on the token object.
+template <typename Operation>
+void OnToken(JNIEnv* env, jobject self, Operation&& operation) {
+  Guarded(env, [&] { Invoke<ITokenApi>(env, self, operation); });
+}
+
+// A record filled by the component: zero-filled buffer, written back on success.
+template <typename Record, typename Operation>
+void FillRecord(JNIEnv* env, jobject self, jobject record, const RecordLayout& layout,
+                Operation&& operation) {
+  Guarded(env, [&] {
+    RecordBinding binding;
+    if (!binding.Bind(env, record, layout)) return;
+    Record buffer{};
+    if (Invoke<ITokenApi>(env, self, [&](ITokenApi* t) { return operation(t, &buffer); })) {
+      binding.Write(env, &buffer);
+    }
+  });
+}
+
+// A record handed to the component: read from the Java object before the call.
+template <typename Record, typename Operation>
+void SendRecord(JNIEnv* env, jobject self, jobject record, const RecordLayout& layout,
+                Operation&& operation) {
+  Guarded(env, [&] {
+    RecordBinding binding;
+    if (!binding.Bind(env, record, layout)) return;
+    Record buffer{};
+    binding.Read(env, &buffer);
+    Invoke<ITokenApi>(env, self, [&](ITokenApi* t) { return operation(t, &buffer); });
+  });
+}
+
+// The two version queries: one integer filled by the component. When an exception
+// is raised the value returned is discarded by the JVM.
+template <typename Query>
+jint QueryVersion(JNIEnv* env, jobject self, Query&& query) {
+  return Guarded(env, [&]() -> jint {
+    std::int32_t version = 0;
+    Invoke<ITokenApi>(env, self, [&](ITokenApi* t) { return query(t, &version); });
+    return version;
+  });
+}
+
+}  // namespace
+
+// ---- Frame: Init, Uninit and the two version queries ----
+
+QTOK_NATIVE void Java_qtokcom_qTokAPI_Init(JNIEnv* env, jobject self) {
+  Guarded(env, [&] {
+    HRESULT hr = qtok::CoInitialize(nullptr);
+    if (Failed(hr)) return ThrowComFail(env, hr);
+    Owned<ITokenApi> token;
+    hr = qtok::CoCreateInstance(kTokenClassId, nullptr, kInprocServer, kTokenInterfaceId,
+                                token.receive());
+    if (Failed(hr)) return ThrowComFail(env, hr);
+    Owned<IHashApi> hash;
+    hr = qtok::CoCreateInstance(kHashClassId, nullptr, kInprocServer, kHashInterfaceId,
+                                hash.receive());
+    if (Failed(hr)) return ThrowComFail(env, hr);
+
+    // Both holders are checked before either is written, so a failure leaves
+    // the Java object as it was and the new objects are released.
+    jbyteArray handle_holder, hash_holder;
+    if (!FindHolder(env, self, "handle", &handle_holder)) return;
+    if (!FindHolder(env, self, "hash", &hash_holder)) return;
+    if (handle_holder == nullptr || hash_holder == nullptr) {
+      return ThrowComFail(env, kInvalidArgument);
+    }
+    if (!StorePointer(env, handle_holder, token.get())) return;
+    if (!StorePointer(env, hash_holder, hash.get())) return;
+    token.release();
+    hash.release();
+  });
+}
+
+QTOK_NATIVE void Java_qtokcom_qTokAPI_Uninit(JNIEnv* env, jobject self) {
+  Guarded(env, [&] {
+    void* token = nullptr;
+    void* hash = nullptr;
+    if (!LoadObject(env, self, "handle", &token)) return;
+    if (!LoadObject(env, self, "hash", &hash)) return;
+    if (token == nullptr) return ThrowComFail(env, kNoObject);
+    if (hash != nullptr) static_cast<IHashApi*>(hash)->Release();
+    static_cast<ITokenApi*>(token)->Release();
+    // Forget the released objects: later calls see an empty object.
+    jbyteArray holder;
+    if (!FindHolder(env, self, "handle", &holder)) return;
+    if (holder != nullptr && !StorePointer(env, holder, nullptr)) return;
+    if (!FindHolder(env, self, "hash", &holder)) return;
+    if (holder != nullptr && !StorePointer(env, holder, nullptr)) return;
+    qtok::CoUninitialize();
+  });
+}
+
+QTOK_NATIVE jint Java_qtokcom_qTokAPI_GetLibVersion(JNIEnv* env, jobject self) {
+  return QueryVersion(env, self, [](ITokenApi* t, Ints v) { return t->GetLibVersion(v); });
+}
+
+QTOK_NATIVE jint Java_qtokcom_qTokAPI_GetDriverVersion(JNIEnv* env, jobject self) {
+  return QueryVersion(env, self, [](ITokenApi* t, Ints v) { return t->GetDriverVersion(v); });
+}
+
+// ---- Contexts, device and security ----
+
+QTOK_NATIVE void Java_qtokcom_qTokAPI_CreateContext(JNIEnv* env, jobject self, jint p1, jint p2) {
+  OnToken(env, self, [&](ITokenApi* t) { return t->CreateContext(p1, p2); });
+}
+
+QTOK_NATIVE void Java_qtokcom_qTokAPI_DeleteContext(JNIEnv* env, jobject self) {
+  OnToken(env, self, [&](ITokenApi* t) { return t->DeleteContext(); });
+}
+
+QTOK_NATIVE void Java_qtokcom_qTokAPI_OpenDevice(JNIEnv* env, jobject self, jint p1,
+                                                  jbyteArray p2) {
+  Guarded(env, [&] {
+    ArrayLoans loans(env);
+    Bytes a2 = loans.Borrow(p2);
+    if (loans.failed()) return;
+    Invoke<ITokenApi>(env, self, [&](ITokenApi* t) { return t->OpenDevice(p1, a2); });
+  });
+}
+
+QTOK_NATIVE void Java_qtokcom_qTokAPI_CloseDevice(JNIEnv* env, jobject self) {
+  OnToken(env, self, [&](ITokenApi* t) { return t->CloseDevice(); });
+}
+
+QTOK_NATIVE void Java_qtokcom_qTokAPI_Verify(JNIEnv* env, jobject self, jint p1, jbyteArray p2,
+                                              jint p3) {
+  Guarded(env, [&] {
+    ArrayLoans loans(env);
+    Bytes a2 = loans.Borrow(p2);
+    if (loans.failed()) return;
+    Invoke<ITokenApi>(env, self, [&](ITokenApi* t) { return t->Verify(p1, a2, p3); });
+  });
+}
+
+QTOK_NATIVE void Java_qtokcom_qTokAPI_ChangeCode(JNIEnv* env, jobject self, jint p1,
+                                                  jbyteArray p2, jint p3, jbyteArray p4,
+                                                  jint p5) {
+  Guarded(env, [&] {
+    ArrayLoans loans(env);
+    Bytes a2 = loans.Borrow(p2);
+    Bytes a4 = loans.Borrow(p4);
+    if (loans.failed()) return;
+    Invoke<ITokenApi>(env, self, [&](ITokenApi* t) { return t->ChangeCode(p1, a2, p3, a4, p5); });
+  });
+}
+
+QTOK_NATIVE void Java_qtokcom_qTokAPI_ResetSecurityState(JNIEnv* env, jobject self, jint p1) {
+  OnToken(env, self, [&](ITokenApi* t) { return t->ResetSecurityState(p1); });
+}
+
+QTOK_NATIVE void Java_qtokcom_qTokAPI_Cleanup(JNIEnv* env, jobject self, jint p1) {
+  OnToken(env, self, [&](ITokenApi* t) { return t->Cleanup(p1); });
+}
+
+QTOK_NATIVE void Java_qtokcom_qTokAPI_GetProperty(JNIEnv* env, jobject self, jint p1,
+                                                   jbyteArray p2, jbyteArray p3, jint p4) {
+  Guarded(env, [&] {
+    ArrayLoans loans(env);
+    Bytes a2 = loans.Borrow(p2);
+    Bytes a3 = loans.Borrow(p3);
+    if (loans.failed()) return;
+    Invoke<ITokenApi>(env, self, [&](ITokenApi* t) { return t->GetProperty(p1, a2, a3, p4); });
+  });
+}
+
+QTOK_NATIVE void Java_qtokcom_qTokAPI_SetProperty(JNIEnv* env, jobject self, jint p1,
+                                                   jbyteArray p2, jbyteArray p3, jint p4) {
+  Guarded(env, [&] {
+    ArrayLoans loans(env);
+    Bytes a2 = loans.Borrow(p2);
+    Bytes a3 = loans.Borrow(p3);
+    if (loans.failed()) return;
+    Invoke<ITokenApi>(env, self, [&](ITokenApi* t) { return t->SetProperty(p1, a2, a3, p4); });
+  });
+}
+
+QTOK_NATIVE void Java_qtokcom_qTokAPI_GetSysInfo(JNIEnv* env, jobject self, jobject p1) {
+  FillRecord<SysInfo>(env, self, p1, kSysInfoLayout,
+                      [&](ITokenApi* t, SysInfo* r) { return t->GetSysInfo(r); });
+}
+
+QTOK_NATIVE void Java_qtokcom_qTokAPI_GetVersionInfo(JNIEnv* env, jobject self, jobject p1) {
+  FillRecord<VersionInfo>(env, self, p1, kVersionInfoLayout,
+                          [&](ITokenApi* t, VersionInfo* r) { return t->GetVersionInfo(r); });
+}
+
+// ---- File system ----
+
+QTOK_NATIVE void Java_qtokcom_qTokAPI_CreateDir(JNIEnv* env, jobject self, jint p1, jbyteArray p2,
+                                                 jbyteArray p3, jobject p4) {
+  Guarded(env, [&] {
+    RecordBinding binding;
+    if (!binding.Bind(env, p4, kDirInfoLayout)) return;
+    ArrayLoans loans(env);
+    Bytes a2 = loans.Borrow(p2);
+    Bytes a3 = loans.Borrow(p3);
+    if (loans.failed()) return;
+    DirInfo buffer{};
+    binding.Read(env, &buffer);
+    if (Invoke<ITokenApi>(env, self,
+                          [&](ITokenApi* t) { return t->CreateDir(p1, a2, a3, &buffer); })) {
+      binding.Write(env, &buffer);
+    }
+  });
+}
+
+QTOK_NATIVE void Java_qtokcom_qTokAPI_DeleteDir(JNIEnv* env, jobject self, jint p1, jint p2,
+                                                 jbyteArray p3) {
+  Guarded(env, [&] {
+    ArrayLoans loans(env);
+    Bytes a3 = loans.Borrow(p3);
+    if (loans.failed()) return;
+    Invoke<ITokenApi>(env, self, [&](ITokenApi* t) { return t->DeleteDir(p1, p2, a3); });
+  });
+}
+
+QTOK_NATIVE void Java_qtokcom_qTokAPI_ChangeDir(JNIEnv* env, jobject self, jint p1, jint p2,
+                                                 jbyteArray p3) {
+  Guarded(env, [&] {
+    ArrayLoans loans(env);
+    Bytes a3 = loans.Borrow(p3);
+    if (loans.failed()) return;
+    Invoke<ITokenApi>(env, self, [&](ITokenApi* t) { return t->ChangeDir(p1, p2, a3); });
+  });
+}
+
+QTOK_NATIVE void Java_qtokcom_qTokAPI_GetCurrentDir(JNIEnv* env, jobject self, jint p1,
+                                                     jintArray p2, jint p3, jintArray p4) {
+  Guarded(env, [&] {
+    ArrayLoans loans(env);
+    Ints a2 = loans.Borrow(p2);
+    Ints a4 = loans.Borrow(p4);
+    if (loans.failed()) return;
+    Invoke<ITokenApi>(env, self, [&](ITokenApi* t) { return t->GetCurrentDir(p1, a2, p3, a4); });
+  });
+}
+
+QTOK_NATIVE void Java_qtokcom_qTokAPI_Directory(JNIEnv* env, jobject self, jint p1, jint p2,
+                                                 jobject p3) {
+  FillRecord<FileInfo>(env, self, p3, kFileInfoLayout,
+                       [&](ITokenApi* t, FileInfo* r) { return t->Directory(p1, p2, r); });
+}
+
+QTOK_NATIVE void Java_qtokcom_qTokAPI_CreateFile(JNIEnv* env, jobject self, jint p1, jobject p2) {
+  SendRecord<FileInfo>(env, self, p2, kFileInfoLayout,
+                       [&](ITokenApi* t, FileInfo* r) { return t->CreateFile(p1, r); });
+}
+
+QTOK_NATIVE void Java_qtokcom_qTokAPI_DeleteFile(JNIEnv* env, jobject self, jint p1, jint p2) {
+  OnToken(env, self, [&](ITokenApi* t) { return t->DeleteFile(p1, p2); });
+}
+
+QTOK_NATIVE void Java_qtokcom_qTokAPI_OpenFile(JNIEnv* env, jobject self, jint p1, jint p2,
+                                                jobject p3) {
+  FillRecord<FileInfo>(env, self, p3, kFileInfoLayout,
+                       [&](ITokenApi* t, FileInfo* r) { return t->OpenFile(p1, p2, r); });
+}
+
+QTOK_NATIVE void Java_qtokcom_qTokAPI_CloseFile(JNIEnv* env, jobject self) {
+  OnToken(env, self, [&](ITokenApi* t) { return t->CloseFile(); });
+}
+
+QTOK_NATIVE void Java_qtokcom_qTokAPI_Read(JNIEnv* env, jobject self, jint p1, jint p2,
+                                            jbyteArray p3, jint p4, jintArray p5) {
+  Guarded(env, [&] {
+    ArrayLoans loans(env);
+    Bytes a3 = loans.Borrow(p3);
+    Ints a5 = loans.Borrow(p5);
+    if (loans.failed()) return;
+    Invoke<ITokenApi>(env, self, [&](ITokenApi* t) { return t->Read(p1, p2, a3, p4, a5); });
+  });
+}
+
+QTOK_NATIVE void Java_qtokcom_qTokAPI_Write(JNIEnv* env, jobject self, jint p1, jint p2,
+                                             jbyteArray p3, jint p4, jintArray p5) {
+  Guarded(env, [&] {
+    ArrayLoans loans(env);
+    Bytes a3 = loans.Borrow(p3);
+    Ints a5 = loans.Borrow(p5);
+    if (loans.failed()) return;
+    Invoke<ITokenApi>(env, self, [&](ITokenApi* t) { return t->Write(p1, p2, a3, p4, a5); });
+  });
+}
+
+QTOK_NATIVE void Java_qtokcom_qTokAPI_Decrement(JNIEnv* env, jobject self, jint p1, jint p2) {
+  OnToken(env, self, [&](ITokenApi* t) { return t->Decrement(p1, p2); });
+}
+
+QTOK_NATIVE void Java_qtokcom_qTokAPI_GetFileInfo(JNIEnv* env, jobject self, jint p1, jint p2,
+                                                   jbyteArray p3, jobject p4) {
+  Guarded(env, [&] {
+    RecordBinding binding;
+    if (!binding.Bind(env, p4, kFileInfoLayout)) return;
+    ArrayLoans loans(env);
+    Bytes a3 = loans.Borrow(p3);
+    if (loans.failed()) return;
+    FileInfo buffer{};
+    if (Invoke<ITokenApi>(env, self,
+                          [&](ITokenApi* t) { return t->GetFileInfo(p1, p2, a3, &buffer); })) {
+      binding.Write(env, &buffer);
+    }
+  });
+}
+
+QTOK_NATIVE void Java_qtokcom_qTokAPI_GetAccessInfo(JNIEnv* env, jobject self, jint p1,
+                                                     jobject p2) {
+  FillRecord<AccessInfo>(env, self, p2, kAccessInfoLayout,
+                         [&](ITokenApi* t, AccessInfo* r) { return t->GetAccessInfo(p1, r); });
+}
+
+QTOK_NATIVE void Java_qtokcom_qTokAPI_SetAccessInfo(JNIEnv* env, jobject self, jint p1,
+                                                     jobject p2) {
+  SendRecord<AccessInfo>(env, self, p2, kAccessInfoLayout,
+                         [&](ITokenApi* t, AccessInfo* r) { return t->SetAccessInfo(p1, r); });
+}
+
+// ---- Digests and challenges ----
+
+QTOK_NATIVE void Java_qtokcom_qTokAPI_HashToken(JNIEnv* env, jobject self, jint p1, jint p2,
+                                                 jbyteArray p3, jint p4, jbyteArray p5, jint p6,
+                                                 jintArray p7) {
+  Guarded(env, [&] {
+    ArrayLoans loans(env);
+    Bytes a3 = loans.Borrow(p3);
+    Bytes a5 = loans.Borrow(p5);
+    Ints a7 = loans.Borrow(p7);
+    if (loans.failed()) return;
+    Invoke<ITokenApi>(env, self,
+                      [&](ITokenApi* t) { return t->HashToken(p1, p2, a3, p4, a5, p6, a7); });
+  });
+}
+
+QTOK_NATIVE void Java_qtokcom_qTokAPI_MD5HMAC(JNIEnv* env, jobject self, jint p1, jint p2,
+                                               jbyteArray p3, jint p4, jbyteArray p5) {
+  Guarded(env, [&] {
+    ArrayLoans loans(env);
+    Bytes a3 = loans.Borrow(p3);
+    Bytes a5 = loans.Borrow(p5);
+    if (loans.failed()) return;
+    const bool fits = DigestFits(env, p5);
+    if (Invoke<ITokenApi>(env, self, [&](ITokenApi* t) {
+          return fits ? t->MD5HMAC(p1, p2, a3, p4, a5) : kInvalidArgument;
+        })) {
+      CopyDigest(env, p5, a5);
+    }
+  });
+}
+
+QTOK_NATIVE void Java_qtokcom_qTokAPI_MD5CHAP(JNIEnv* env, jobject self, jint p1, jint p2,
+                                               jbyteArray p3, jint p4, jbyteArray p5) {
+  Guarded(env, [&] {
+    ArrayLoans loans(env);
+    Bytes a3 = loans.Borrow(p3);
+    Bytes a5 = loans.Borrow(p5);
+    if (loans.failed()) return;
+    Invoke<ITokenApi>(env, self, [&](ITokenApi* t) { return t->MD5CHAP(p1, p2, a3, p4, a5); });
+  });
+}
+
+QTOK_NATIVE void Java_qtokcom_qTokAPI_GenRandom(JNIEnv* env, jobject self, jint p1,
+                                                 jbyteArray p2, jbyteArray p3, jint p4) {
+  Guarded(env, [&] {
+    ArrayLoans loans(env);
+    Bytes a2 = loans.Borrow(p2);
+    Bytes a3 = loans.Borrow(p3);
+    if (loans.failed()) return;
+    Invoke<ITokenApi>(env, self, [&](ITokenApi* t) { return t->GenRandom(p1, a2, a3, p4); });
+  });
+}
+
+QTOK_NATIVE void Java_qtokcom_qTokAPI_SMD5Hash(JNIEnv* env, jobject self, jbyteArray p1, jint p2,
+                                                jbyteArray p3) {
+  Guarded(env, [&] {
+    ArrayLoans loans(env);
+    Bytes a1 = loans.Borrow(p1);
+    Bytes a3 = loans.Borrow(p3);
+    if (loans.failed()) return;
+    Invoke<IHashApi>(env, self, [&](IHashApi* h) { return h->SMD5Hash(a1, p2, a3); });
+  });
+}
+
+QTOK_NATIVE void Java_qtokcom_qTokAPI_SMD5HMAC(JNIEnv* env, jobject self, jbyteArray p1, jint p2,
+                                                jbyteArray p3, jint p4, jbyteArray p5,
+                                                jbyteArray p6, jbyteArray p7) {
+  Guarded(env, [&] {
+    ArrayLoans loans(env);
+    Bytes a1 = loans.Borrow(p1);
+    Bytes a3 = loans.Borrow(p3);
+    Bytes a5 = loans.Borrow(p5);
+    Bytes a6 = loans.Borrow(p6);
+    Bytes a7 = loans.Borrow(p7);
+    if (loans.failed()) return;
+    const bool fits = DigestFits(env, p7);
+    if (Invoke<IHashApi>(env, self, [&](IHashApi* h) {
+          return fits ? h->SMD5HMAC(a1, p2, a3, p4, a5, a6, a7) : kInvalidArgument;
+        })) {
+      CopyDigest(env, p7, a7);
+    }
+  });
+}
+
+QTOK_NATIVE void Java_qtokcom_qTokAPI_SMD5CHAP(JNIEnv* env, jobject self, jint p1, jbyteArray p2,
+                                                jint p3, jbyteArray p4, jint p5, jbyteArray p6) {
+  Guarded(env, [&] {
+    ArrayLoans loans(env);
+    Bytes a2 = loans.Borrow(p2);
+    Bytes a4 = loans.Borrow(p4);
+    Bytes a6 = loans.Borrow(p6);
+    if (loans.failed()) return;
+    Invoke<IHashApi>(env, self, [&](IHashApi* h) { return h->SMD5CHAP(p1, a2, p3, a4, p5, a6); });
+  });
+}
+
+QTOK_NATIVE void Java_qtokcom_qTokAPI_SMD5XOR(JNIEnv* env, jobject self, jbyteArray p1, jint p2,
+                                               jbyteArray p3, jint p4, jbyteArray p5) {
+  Guarded(env, [&] {
+    ArrayLoans loans(env);
+    Bytes a1 = loans.Borrow(p1);
+    Bytes a3 = loans.Borrow(p3);
+    Bytes a5 = loans.Borrow(p5);
+    if (loans.failed()) return;
+    Invoke<IHashApi>(env, self, [&](IHashApi* h) { return h->SMD5XOR(a1, p2, a3, p4, a5); });
+  });
+}

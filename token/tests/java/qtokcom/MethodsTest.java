@@ -1,0 +1,261 @@
+package qtokcom;
+
+import static org.junit.jupiter.api.Assertions.assertArrayEquals;
+import static org.junit.jupiter.api.Assertions.assertDoesNotThrow;
+import static org.junit.jupiter.api.Assertions.assertEquals;
+
+import java.lang.reflect.InvocationTargetException;
+import java.lang.reflect.Method;
+import java.util.ArrayList;
+import java.util.List;
+import java.util.stream.Stream;
+import org.junit.jupiter.params.ParameterizedTest;
+import org.junit.jupiter.params.provider.MethodSource;
+import qtokfixture.ScriptedComponent;
+
+/**
+ * Every native method but Init, Uninit and the version queries, driven from one
+ * table: which object and slot it reaches, with which arguments in which order,
+ * and how it reports results.
+ */
+class MethodsTest extends ComponentTest {
+    /**
+     * Java parameters in order: I int, B byte[], N int[], and the records
+     * F FileInfo, D DirInfo, A AccessInfo, S SysInfo, V VersionInfo.
+     */
+    record Case(String method, int kind, int slot, String params) {
+        @Override
+        public String toString() {
+            return method;
+        }
+
+        boolean hasArrays() {
+            return params.indexOf('B') >= 0 || params.indexOf('N') >= 0;
+        }
+    }
+
+    static final List<Case> CASES = List.of(
+            new Case("CreateContext", TOKEN, 9, "II"),
+            new Case("DeleteContext", TOKEN, 10, ""),
+            new Case("OpenDevice", TOKEN, 11, "IB"),
+            new Case("CloseDevice", TOKEN, 12, ""),
+            new Case("Verify", TOKEN, 13, "IBI"),
+            new Case("ChangeCode", TOKEN, 14, "IBIBI"),
+            new Case("ResetSecurityState", TOKEN, 15, "I"),
+            new Case("HashToken", TOKEN, 16, "IIBIBIN"),
+            new Case("MD5HMAC", TOKEN, 17, "IIBIB"),
+            new Case("MD5CHAP", TOKEN, 18, "IIBIB"),
+            new Case("GenRandom", TOKEN, 19, "IBBI"),
+            new Case("Cleanup", TOKEN, 20, "I"),
+            new Case("GetAccessInfo", TOKEN, 21, "IA"),
+            new Case("SetAccessInfo", TOKEN, 22, "IA"),
+            new Case("GetVersionInfo", TOKEN, 23, "V"),
+            new Case("GetSysInfo", TOKEN, 24, "S"),
+            new Case("GetFileInfo", TOKEN, 25, "IIBF"),
+            new Case("GetProperty", TOKEN, 26, "IBBI"),
+            new Case("SetProperty", TOKEN, 27, "IBBI"),
+            new Case("ChangeDir", TOKEN, 28, "IIB"),
+            new Case("GetCurrentDir", TOKEN, 29, "ININ"),
+            new Case("CreateDir", TOKEN, 30, "IBBD"),
+            new Case("DeleteDir", TOKEN, 31, "IIB"),
+            new Case("Directory", TOKEN, 32, "IIF"),
+            new Case("CreateFile", TOKEN, 33, "IF"),
+            new Case("DeleteFile", TOKEN, 34, "II"),
+            new Case("OpenFile", TOKEN, 35, "IIF"),
+            new Case("CloseFile", TOKEN, 36, ""),
+            new Case("Read", TOKEN, 37, "IIBIN"),
+            new Case("Write", TOKEN, 38, "IIBIN"),
+            new Case("Decrement", TOKEN, 39, "II"),
+            new Case("SMD5Hash", HASH, 7, "BIB"),
+            new Case("SMD5HMAC", HASH, 8, "BIBIBBB"),
+            new Case("SMD5CHAP", HASH, 9, "IBIBIB"),
+            new Case("SMD5XOR", HASH, 10, "BIBIB"));
+
+    static Stream<Case> cases() {
+        return CASES.stream();
+    }
+
+    static Stream<Case> casesWithArrays() {
+        return CASES.stream().filter(Case::hasArrays);
+    }
+
+    static final int[] INTS = {-7, Integer.MAX_VALUE, Integer.MIN_VALUE, 42, 0x12345678, -1, 99};
+    static final int RECORD_SIZE_F = 44, RECORD_SIZE_D = 48, RECORD_SIZE_A = 16;
+    static final int RECORD_SIZE_S = 32, RECORD_SIZE_V = 8;
+
+    /** The arguments of one call, built from a case's parameter list. */
+    static final class Call {
+        final Case c;
+        final Object[] args;
+        final Class<?>[] types;
+
+        Call(Case c, boolean nullArrays) {
+            this.c = c;
+            int n = c.params.length();
+            args = new Object[n];
+            types = new Class<?>[n];
+            for (int i = 0; i < n; i++) {
+                switch (c.params.charAt(i)) {
+                    case 'I' -> { types[i] = int.class; args[i] = INTS[i]; }
+                    // 16 bytes or more: the digest arrays need them.
+                    case 'B' -> { types[i] = byte[].class; args[i] = nullArrays ? null : pattern(16 + i, 0x10 * i + 1); }
+                    case 'N' -> { types[i] = int[].class; args[i] = nullArrays ? null : new int[] {0x01020304 * (i + 1), -(i + 1)}; }
+                    case 'F' -> { types[i] = Object.class; args[i] = new FileInfo(); }
+                    case 'D' -> { types[i] = Object.class; args[i] = new DirInfo(); }
+                    case 'A' -> { types[i] = Object.class; args[i] = new AccessInfo(); }
+                    case 'S' -> { types[i] = Object.class; args[i] = new SysInfo(); }
+                    case 'V' -> { types[i] = Object.class; args[i] = new VersionInfo(); }
+                    default -> throw new IllegalArgumentException(c.params);
+                }
+            }
+        }
+
+        void on(qTokAPI api) throws Throwable {
+            Method m = qTokAPI.class.getMethod(c.method, types);
+            try {
+                m.invoke(api, args);
+            } catch (InvocationTargetException e) {
+                throw e.getCause();
+            }
+        }
+
+        /** Asks the component to log the whole of every array argument. */
+        void captureArrays() {
+            for (int i = 0; i < args.length; i++) {
+                if (args[i] instanceof byte[] b) ScriptedComponent.capture(c.kind, c.slot, i, b.length);
+                if (args[i] instanceof int[] n) ScriptedComponent.capture(c.kind, c.slot, i, 4 * n.length);
+            }
+        }
+
+        /** The line the component should log for this call. */
+        String expectedLine() {
+            List<String> parts = new ArrayList<>();
+            for (int i = 0; i < args.length; i++) {
+                Object a = args[i];
+                char p = c.params.charAt(i);
+                if (p == 'I') {
+                    parts.add(Integer.toString((Integer) a));
+                } else if (a == null) {
+                    parts.add("null");
+                } else if (a instanceof byte[] b) {
+                    parts.add("*[" + hex(b) + "]");
+                } else if (a instanceof int[] n) {
+                    parts.add("*[" + hex(littleEndian(n)) + "]");
+                } else {
+                    // A fresh record: all fields zero, and out-records go zero-filled.
+                    int size = switch (p) {
+                        case 'F' -> RECORD_SIZE_F;
+                        case 'D' -> RECORD_SIZE_D;
+                        case 'A' -> RECORD_SIZE_A;
+                        case 'S' -> RECORD_SIZE_S;
+                        default -> RECORD_SIZE_V;
+                    };
+                    parts.add("*[" + hex(new byte[size]) + "]");
+                }
+            }
+            String object = c.kind == TOKEN ? "token" : "hash";
+            return object + "." + c.slot + "(" + String.join(", ", parts) + ")";
+        }
+    }
+
+    @ParameterizedTest(name = "{0}")
+    @MethodSource("cases")
+    void reachesItsSlotWithTheArgumentsInOrder(Case c) throws Throwable {
+        qTokAPI api = ready();
+        Call call = new Call(c, false);
+        call.captureArrays();
+        call.on(api);
+        assertEquals(List.of(call.expectedLine()), calls());
+    }
+
+    @ParameterizedTest(name = "{0}")
+    @MethodSource("casesWithArrays")
+    void passesNullArraysAsNullPointers(Case c) throws Throwable {
+        qTokAPI api = ready();
+        Call call = new Call(c, true);
+        call.on(api);
+        assertEquals(List.of(call.expectedLine()), calls());
+    }
+
+    @ParameterizedTest(name = "{0}")
+    @MethodSource("cases")
+    void raisesNoObjectOnAFreshObjectWithoutCallingAnything(Case c) {
+        qTokAPI fresh = new qTokAPI();
+        Call call = new Call(c, false);
+        assertComFail(NO_OBJECT, () -> call.on(fresh));
+        assertEquals(List.of(), calls());
+    }
+
+    @ParameterizedTest(name = "{0}")
+    @MethodSource("cases")
+    void needsItsOwnObjectOnly(Case c) throws Throwable {
+        qTokAPI api = ready();
+        byte[] handle = api.handle, hash = api.hash;
+        try {
+            // Without the other object the call still goes through.
+            if (c.kind == TOKEN) api.hash = new byte[8]; else api.handle = new byte[8];
+            new Call(c, false).on(api);
+            assertEquals(1, calls().size());
+            api.handle = handle;
+            api.hash = hash;
+            ScriptedComponent.reset();
+            // Without its own it raises the error and calls nothing.
+            if (c.kind == TOKEN) api.handle = new byte[8]; else api.hash = new byte[8];
+            assertComFail(NO_OBJECT, () -> new Call(c, false).on(api));
+            assertEquals(List.of(), calls());
+        } finally {
+            api.handle = handle;
+            api.hash = hash;
+        }
+    }
+
+    @ParameterizedTest(name = "{0}")
+    @MethodSource("cases")
+    void raisesEveryNegativeResultAsItsHexCode(Case c) {
+        qTokAPI api = ready();
+        int[] results = {0x80004005, 0x8ABCDEF0, -1, Integer.MIN_VALUE};
+        String[] messages = {"ER: 0x80004005", "ER: 0x8abcdef0", "ER: 0xffffffff", "ER: 0x80000000"};
+        for (int i = 0; i < results.length; i++) {
+            ScriptedComponent.respond(c.kind, c.slot, results[i]);
+            assertComFail(messages[i], () -> new Call(c, false).on(api));
+            assertEquals(14, messages[i].length());
+        }
+    }
+
+    @ParameterizedTest(name = "{0}")
+    @MethodSource("cases")
+    void countsEveryNonNegativeResultAsSuccess(Case c) {
+        qTokAPI api = ready();
+        for (int result : new int[] {1, 2, Integer.MAX_VALUE}) {
+            ScriptedComponent.respond(c.kind, c.slot, result);
+            assertDoesNotThrow(() -> new Call(c, false).on(api));
+        }
+    }
+
+    @ParameterizedTest(name = "{0}")
+    @MethodSource("casesWithArrays")
+    void showsWhatTheComponentWroteIntoArraysAfterSuccessAndFailure(Case c) throws Throwable {
+        qTokAPI api = ready();
+        for (int result : new int[] {0, 1, 0x80070005}) {
+            Call call = new Call(c, false);
+            List<byte[]> written = new ArrayList<>();
+            for (int i = 0; i < call.args.length; i++) {
+                byte[] w = null;
+                if (call.args[i] instanceof byte[] b) w = pattern(b.length, 0xA0 + 7 * i + result);
+                if (call.args[i] instanceof int[] n) w = pattern(4 * n.length, 0x90 + 3 * i + result);
+                if (w != null) ScriptedComponent.write(c.kind, c.slot, i, w);
+                written.add(w);
+            }
+            ScriptedComponent.respond(c.kind, c.slot, result);
+            if (result < 0) {
+                assertComFail("ER: 0x80070005", () -> call.on(api));
+            } else {
+                call.on(api);
+            }
+            for (int i = 0; i < call.args.length; i++) {
+                if (call.args[i] instanceof byte[] b) assertArrayEquals(written.get(i), b, "argument " + i);
+                if (call.args[i] instanceof int[] n) assertArrayEquals(written.get(i), littleEndian(n), "argument " + i);
+            }
+        }
+    }
+}

@@ -1,0 +1,133 @@
+// The token vendor's component as this library calls it: the two objects and
+// their identities, the packed records its operations read and fill, and the
+// order of the operations in the two interfaces.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "component_abi.h"
+
+#ifdef _WIN32
+// windows.h maps these to CreateFileA/DeleteFileA; here they are component operations.
+#undef CreateFile
+#undef DeleteFile
+#endif
+
+namespace qtok {
+
+// Token object, held in qTokAPI.handle.
+inline constexpr GUID kTokenClassId = {
+    0x47B3B650, 0xCAE5, 0x11D3, {0x8D, 0x09, 0x00, 0xA0, 0xC9, 0x9F, 0xF6, 0x2A}};
+inline constexpr GUID kTokenInterfaceId = {
+    0x47B3B64F, 0xCAE5, 0x11D3, {0x8D, 0x09, 0x00, 0xA0, 0xC9, 0x9F, 0xF6, 0x2A}};
+// Hash object, held in qTokAPI.hash.
+inline constexpr GUID kHashClassId = {
+    0x3D5A26E5, 0xFAC1, 0x11D3, {0x8D, 0x1E, 0x00, 0xA0, 0xC9, 0x9F, 0xF6, 0x2A}};
+inline constexpr GUID kHashInterfaceId = {
+    0x3D5A26E4, 0xFAC1, 0x11D3, {0x8D, 0x1E, 0x00, 0xA0, 0xC9, 0x9F, 0xF6, 0x2A}};
+
+// Records exchanged with the token object: packed, integers little-endian.
+#pragma pack(push, 1)
+struct FileInfo {
+  std::int32_t lId, lFlags, lFileSize;
+  std::uint8_t chFileType, chReadAccess, chWriteAccess, chCryptAccess;
+  std::int32_t lReserved1, lReserved2, lReserved3;
+  std::uint8_t chGrantedAccess, chReserved1, chReserved2, chReserved3;
+  std::int32_t lReserved4, lReserved5, lReserved6;
+};
+struct DirInfo {
+  std::int32_t lId, lFlags, lMaxSize, lMaxEntries;
+  std::int32_t lReserved1, lReserved2, lReserved3, lReserved4;
+  std::int32_t lReserved5, lReserved6, lReserved7, lReserved8;
+};
+struct AccessInfo {
+  // There is no chReserved1: offset 3 is chReserved2.
+  std::uint8_t chMaxPinRetries, chCurPinCounter, chFlags, chReserved2;
+  std::uint8_t chCreateAccess, chDeleteAccess, chReserved3, chReserved4;
+  std::uint8_t chReserved5, chReserved6, chReserved7, chReserved8;
+  std::uint8_t chReserved9, chReserved10, chReserved11, chReserved12;
+};
+struct SysInfo {
+  std::int32_t lFlags, lFreeSpace, lReserved1, lReserved2;
+  std::uint8_t chFileSysType, chMaxDirLevels, chReserved1, chReserved2;
+  std::int32_t lReserved3, lReserved4, lReserved5;
+};
+struct VersionInfo {
+  std::int32_t lDriverVersion;
+  std::uint8_t chFwVersionMajor, chFwVersionMinor, chProductCode, chConfiguration;
+};
+#pragma pack(pop)
+
+static_assert(sizeof(FileInfo) == 44 && offsetof(FileInfo, chGrantedAccess) == 28);
+static_assert(sizeof(DirInfo) == 48);
+static_assert(sizeof(AccessInfo) == 16 && offsetof(AccessInfo, chReserved2) == 3);
+static_assert(sizeof(SysInfo) == 32 && offsetof(SysInfo, lReserved3) == 20);
+static_assert(sizeof(VersionInfo) == 8);
+
+using Bytes = std::uint8_t*;
+using Ints = std::int32_t*;
+
+// Slots 0-2 are IUnknown's; 3-6 belong to the component and are never called here.
+struct ITokenApi : IUnknown {
+  virtual HRESULT STDMETHODCALLTYPE Unused3() = 0;
+  virtual HRESULT STDMETHODCALLTYPE Unused4() = 0;
+  virtual HRESULT STDMETHODCALLTYPE Unused5() = 0;
+  virtual HRESULT STDMETHODCALLTYPE Unused6() = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetLibVersion(Ints version) = 0;     // 7
+  virtual HRESULT STDMETHODCALLTYPE GetDriverVersion(Ints version) = 0;  // 8
+  virtual HRESULT STDMETHODCALLTYPE CreateContext(std::int32_t, std::int32_t) = 0;
+  virtual HRESULT STDMETHODCALLTYPE DeleteContext() = 0;  // 10
+  virtual HRESULT STDMETHODCALLTYPE OpenDevice(std::int32_t, Bytes) = 0;
+  virtual HRESULT STDMETHODCALLTYPE CloseDevice() = 0;
+  virtual HRESULT STDMETHODCALLTYPE Verify(std::int32_t, Bytes, std::int32_t) = 0;
+  virtual HRESULT STDMETHODCALLTYPE ChangeCode(std::int32_t, Bytes, std::int32_t, Bytes,
+                                               std::int32_t) = 0;
+  virtual HRESULT STDMETHODCALLTYPE ResetSecurityState(std::int32_t) = 0;  // 15
+  virtual HRESULT STDMETHODCALLTYPE HashToken(std::int32_t, std::int32_t, Bytes, std::int32_t,
+                                              Bytes, std::int32_t, Ints) = 0;
+  virtual HRESULT STDMETHODCALLTYPE MD5HMAC(std::int32_t, std::int32_t, Bytes, std::int32_t,
+                                            Bytes digest) = 0;
+  virtual HRESULT STDMETHODCALLTYPE MD5CHAP(std::int32_t, std::int32_t, Bytes, std::int32_t,
+                                            Bytes) = 0;
+  virtual HRESULT STDMETHODCALLTYPE GenRandom(std::int32_t, Bytes, Bytes, std::int32_t) = 0;
+  virtual HRESULT STDMETHODCALLTYPE Cleanup(std::int32_t) = 0;  // 20
+  virtual HRESULT STDMETHODCALLTYPE GetAccessInfo(std::int32_t, AccessInfo*) = 0;
+  virtual HRESULT STDMETHODCALLTYPE SetAccessInfo(std::int32_t, AccessInfo*) = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetVersionInfo(VersionInfo*) = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetSysInfo(SysInfo*) = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetFileInfo(std::int32_t, std::int32_t, Bytes,
+                                                FileInfo*) = 0;  // 25
+  virtual HRESULT STDMETHODCALLTYPE GetProperty(std::int32_t, Bytes, Bytes, std::int32_t) = 0;
+  virtual HRESULT STDMETHODCALLTYPE SetProperty(std::int32_t, Bytes, Bytes, std::int32_t) = 0;
+  virtual HRESULT STDMETHODCALLTYPE ChangeDir(std::int32_t, std::int32_t, Bytes) = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetCurrentDir(std::int32_t, Ints, std::int32_t, Ints) = 0;
+  virtual HRESULT STDMETHODCALLTYPE CreateDir(std::int32_t, Bytes, Bytes, DirInfo*) = 0;  // 30
+  virtual HRESULT STDMETHODCALLTYPE DeleteDir(std::int32_t, std::int32_t, Bytes) = 0;
+  virtual HRESULT STDMETHODCALLTYPE Directory(std::int32_t, std::int32_t, FileInfo*) = 0;
+  virtual HRESULT STDMETHODCALLTYPE CreateFile(std::int32_t, FileInfo*) = 0;
+  virtual HRESULT STDMETHODCALLTYPE DeleteFile(std::int32_t, std::int32_t) = 0;
+  virtual HRESULT STDMETHODCALLTYPE OpenFile(std::int32_t, std::int32_t, FileInfo*) = 0;  // 35
+  virtual HRESULT STDMETHODCALLTYPE CloseFile() = 0;
+  virtual HRESULT STDMETHODCALLTYPE Read(std::int32_t, std::int32_t, Bytes, std::int32_t,
+                                         Ints) = 0;
+  virtual HRESULT STDMETHODCALLTYPE Write(std::int32_t, std::int32_t, Bytes, std::int32_t,
+                                          Ints) = 0;
+  virtual HRESULT STDMETHODCALLTYPE Decrement(std::int32_t, std::int32_t) = 0;  // 39
+};
+
+struct IHashApi : IUnknown {
+  virtual HRESULT STDMETHODCALLTYPE Unused3() = 0;
+  virtual HRESULT STDMETHODCALLTYPE Unused4() = 0;
+  virtual HRESULT STDMETHODCALLTYPE Unused5() = 0;
+  virtual HRESULT STDMETHODCALLTYPE Unused6() = 0;
+  virtual HRESULT STDMETHODCALLTYPE SMD5Hash(Bytes, std::int32_t, Bytes) = 0;  // 7
+  virtual HRESULT STDMETHODCALLTYPE SMD5HMAC(Bytes, std::int32_t, Bytes, std::int32_t, Bytes,
+                                             Bytes, Bytes digest) = 0;
+  virtual HRESULT STDMETHODCALLTYPE SMD5CHAP(std::int32_t, Bytes, std::int32_t, Bytes,
+                                             std::int32_t, Bytes) = 0;
+  virtual HRESULT STDMETHODCALLTYPE SMD5XOR(Bytes, std::int32_t, Bytes, std::int32_t,
+                                            Bytes) = 0;  // 10
+};
+
+}  // namespace qtok
