@@ -1,0 +1,60 @@
+// Per-device native state of the camera binding and the operations every native
+// method of CaptureDevice shares.
+#pragma once
+
+#include <jni.h>
+
+#include <cstdint>
+
+#include "graph/graph_api.h"
+
+namespace capture::core {
+
+// One per device handle. The fields from builder to frameFilter are counted
+// references the record owns (or null); sourceFilter is the reference that the
+// Java object received at listing, borrowed here; window is the canvas's window.
+struct DeviceRecord {
+  graph::Filter* sourceFilter = nullptr;
+  graph::Builder* builder = nullptr;
+  graph::Graph* graph = nullptr;
+  graph::MediaControl* mediaControl = nullptr;
+  graph::Filter* renderer = nullptr;
+  graph::WindowlessControl* windowlessControl = nullptr;
+  graph::RendererConfig* rendererConfig = nullptr;
+  graph::Filter* frameFilter = nullptr;
+  graph::NativeWindow window = 0;
+};
+
+// Handles: the Java int field pSrcFilter holds a non-zero key into a
+// process-wide table that holds the source filter reference, so a handle fits
+// the int on 64-bit processes too. Keys are not reused while the process lives
+// (until the 32-bit key space wraps).
+std::int32_t RegisterSourceFilter(graph::Filter* source);
+graph::Filter* SourceFilterOf(std::int32_t handle);
+// Drops the table entry and returns the reference it held (null if none).
+graph::Filter* UnregisterSourceFilter(std::int32_t handle);
+
+// The record of the Java object, created on first use; null when the object has
+// no handle (or an unknown one), or when its canvas has no native window yet.
+// *handle receives the handle read from the object (0 when none).
+DeviceRecord* findDeviceRecord(JNIEnv* env, jobject canvas, std::int32_t* handle = nullptr);
+// Removes the registry entry of `handle` (the record is gone afterwards).
+void EraseDeviceRecord(std::int32_t handle);
+
+// The native window of the canvas through the AWT native interface, or 0.
+graph::NativeWindow getCanvasWindow(JNIEnv* env, jobject canvas);
+
+// Stops the graph and releases everything a graph build put into the record;
+// sourceFilter and window stay.
+void releaseGraph(DeviceRecord* record);
+
+// The modal report of a failed graph step at `siteNumber`.
+void showGraphError(graph::HResult resultCode, graph::NativeWindow window, int siteNumber);
+
+// Makes the renderer show the whole video frame over (0, 0, width, height).
+void fitVideoToCanvas(DeviceRecord* record, std::int32_t width, std::int32_t height);
+
+// Paints the running video again, or black when none runs.
+void paintRecord(DeviceRecord* record);
+
+}  // namespace capture::core
