@@ -1,0 +1,42 @@
+// Finding the start script of the client installation a launch link names, in the
+// client's Java preferences node.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "runlog.h"
+
+namespace launcher {
+
+// Value data is read into a zeroed buffer of 500 bytes; one more zero byte behind it
+// terminates data that comes without a terminator of its own.
+constexpr std::size_t kValueDataSize = runlog::kBufferSize;
+using ValueData = char[kValueDataSize + 1];
+
+// What the lookup needs of the system; the Windows one is the registry, the file
+// system and the shell.
+class LauncherSystem {
+ public:
+  enum class ValueRead { kNoNode, kNoValue, kFound };
+  virtual ~LauncherSystem() = default;
+  // Opens the preferences node, reads the value `name` as a string of at most
+  // kValueDataSize bytes into the zeroed `data`, closes the node.
+  virtual ValueRead ReadPrefsValue(const char* name, ValueData& data) = 0;
+  // Existence only: file or directory.
+  virtual bool PathExists(const char* path) = 0;
+  // Opens `script` minimized with `parameters`; the shell's result (above 32: started).
+  virtual std::intptr_t OpenScript(const char* script, const char* parameters) = 0;
+};
+
+// "Software\JavaSoft\Prefs\norvane\zav" under HKEY_LOCAL_MACHINE.
+extern const char kPrefsNodePath[];
+
+// Tries field 0 (less its first 8 bytes when longer than 8) and then field 1 as value
+// names. Returns 1 with `scriptPath` set when one leads to an existing start script,
+// -1 otherwise with `scriptPath` unchanged. Every failed step is logged, forced.
+int FindStartScript(const std::vector<std::string>& fields, std::string& scriptPath,
+                    LauncherSystem& system);
+
+}  // namespace launcher

@@ -1,0 +1,30 @@
+// Reading of one "nvzav://" launch link as the launcher gets it on its command line.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "runlog.h"
+
+namespace launcher {
+
+constexpr std::size_t kPrefixLength = 8;  // "nvzav://", dropped, never compared
+
+// Appends the fields of `argument` (less one trailing "/") to `fields`: the maximal
+// runs of bytes other than "$". Returns 0 when there are at least two, -1 otherwise,
+// and also -1 when the argument does not fit the 500-byte working copy.
+int SplitRequest(const char* argument, std::vector<std::string>& fields);
+
+// True when the argument holds a byte that cmd.exe gives a meaning on a command line
+// (& | < > ^ ") or a control byte: such a link would run commands of its own through
+// the start script, so it is refused like a malformed one.
+bool HasRefusedByte(const char* argument);
+
+// The start script's parameters: "isPortal " and the payload (the argument less its
+// first 8 bytes and one trailing "/"). False when they would not fit the buffer.
+bool ComposeParameters(const char* argument, char (&parameters)[runlog::kBufferSize]);
+
+// Field 2 is exactly "log".
+bool VerboseRequested(const std::vector<std::string>& fields);
+
+}  // namespace launcher

@@ -1,0 +1,11 @@
+// launcher: started by the desktop for a followed "nvzav://" link; starts the start
+// script of the client installation the link names.
+#include "launcher_flow.h"
+#include "win32/launcher_system_win32.h"
+
+int main(int argc, char** argv) {
+  runlog::identity = launcher::kLogIdentity;
+  runlog::MakeLogPath(runlog::logPath, "launcher.log");
+  launcher::Win32LauncherSystem system;
+  return launcher::RunLauncher(argc, argv, system);
+}

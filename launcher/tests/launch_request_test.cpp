@@ -1,0 +1,103 @@
+#include "launch_request.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace launcher {
+namespace {
+
+using Fields = std::vector<std::string>;
+
+Fields Split(const std::string& argument, int expected) {
+  Fields fields;
+  EXPECT_EQ(SplitRequest(argument.c_str(), fields), expected) << argument;
+  return fields;
+}
+
+TEST(SplitRequest, FieldsAreRunsBetweenDollarsAndEmptyOnesDoNotCount) {
+  EXPECT_EQ(Split("nvzav://a$b", 0), (Fields{"nvzav://a", "b"}));
+  EXPECT_EQ(Split("nvzav://a$$b$", 0), (Fields{"nvzav://a", "b"}));
+  EXPECT_EQ(Split("$$nvzav://srv-a$srv-b$log$x$", 0), (Fields{"nvzav://srv-a", "srv-b", "log", "x"}));
+  EXPECT_EQ(Split("x$srv", 0), (Fields{"x", "srv"}));
+}
+
+TEST(SplitRequest, OneTrailingSlashIsDroppedBeforeSplitting) {
+  EXPECT_EQ(Split("nvzav://srv-a$srv-b$log/", 0), (Fields{"nvzav://srv-a", "srv-b", "log"}));
+  EXPECT_EQ(Split("nvzav://a$b//", 0), (Fields{"nvzav://a", "b/"}));
+  // The slash goes before the split, so "$/" leaves nothing behind it.
+  EXPECT_EQ(Split("nvzav://a$b$/", 0), (Fields{"nvzav://a", "b"}));
+}
+
+TEST(SplitRequest, FewerThanTwoFieldsIsUnusable) {
+  EXPECT_EQ(Split("nvzav://a", -1), (Fields{"nvzav://a"}));
+  EXPECT_TRUE(Split("$$$", -1).empty());
+  EXPECT_TRUE(Split("", -1).empty());
+  EXPECT_TRUE(Split("/", -1).empty());
+}
+
+TEST(SplitRequest, ArgumentsThatDoNotFitTheWorkingCopyAreRefusedNotCut) {
+  std::string fits = "nvzav://a$" + std::string(499 - 10, 'b');
+  EXPECT_EQ(Split(fits, 0).size(), 2u);
+  std::string tooLong = fits + "c";
+  Fields fields;
+  EXPECT_EQ(SplitRequest(tooLong.c_str(), fields), -1);
+}
+
+TEST(RefusedBytes, ShellMetacharactersAndControlBytesAreRefused) {
+  for (const char* bad : {"nvzav://a$b&echo INJECTED>C:\\x.txt", "nvzav://a$b|x", "nvzav://a$b<x",
+                          "nvzav://a$b>x", "nvzav://a$b^x", "nvzav://a$\"b\"", "nvzav://a$b\r\nx",
+                          "nvzav://a$b\tx", "nvzav://a$b\x1f"}) {
+    EXPECT_TRUE(HasRefusedByte(bad)) << bad;
+  }
+  for (const char* good : {"nvzav://a$b", "nvzav://a$b%PATH%$log/", "nvzav://C:/x y$b 1",
+                           "nvzav://\xd6\xd0\xce\xc4$b", "nvzav://a$b!c(d)e;f,g=h'i"}) {
+    EXPECT_FALSE(HasRefusedByte(good)) << good;
+  }
+}
+
+TEST(ComposeParameters, PayloadIsTakenFromTheArgumentAsWritten) {
+  char params[runlog::kBufferSize];
+  ASSERT_TRUE(ComposeParameters("nvzav://a$b", params));
+  EXPECT_STREQ(params, "isPortal a$b");
+  ASSERT_TRUE(ComposeParameters("nvzav://srv-a$srv-b$log/", params));
+  EXPECT_STREQ(params, "isPortal srv-a$srv-b$log");
+  ASSERT_TRUE(ComposeParameters("nvzav://a$$b$", params));
+  EXPECT_STREQ(params, "isPortal a$$b$");
+  ASSERT_TRUE(ComposeParameters("nvzav://a$b//", params));
+  EXPECT_STREQ(params, "isPortal a$b/");
+  // The prefix is dropped by length, not by comparison.
+  ASSERT_TRUE(ComposeParameters("abcdefghi$j", params));
+  EXPECT_STREQ(params, "isPortal i$j");
+}
+
+TEST(ComposeParameters, ShortArgumentsGiveAnEmptyPayload) {
+  char params[runlog::kBufferSize];
+  ASSERT_TRUE(ComposeParameters("x$srv", params));
+  EXPECT_STREQ(params, "isPortal ");
+  ASSERT_TRUE(ComposeParameters("nvzav:/$", params));
+  EXPECT_STREQ(params, "isPortal ");
+}
+
+TEST(ComposeParameters, RefusesWhatWouldNotFitTheBuffer) {
+  char params[runlog::kBufferSize];
+  std::string payload(499 - 9, 'p');
+  ASSERT_TRUE(ComposeParameters(("nvzav://" + payload).c_str(), params));
+  EXPECT_EQ(std::string(params), "isPortal " + payload);
+  EXPECT_FALSE(ComposeParameters(("nvzav://" + payload + "q").c_str(), params));
+  // A trailing slash does not count against the room.
+  EXPECT_TRUE(ComposeParameters(("nvzav://" + payload + "/").c_str(), params));
+}
+
+TEST(VerboseRequested, OnlyAThirdFieldOfExactlyLog) {
+  EXPECT_TRUE(VerboseRequested({"nvzav://a", "b", "log"}));
+  EXPECT_TRUE(VerboseRequested({"nvzav://a", "b", "log", "more"}));
+  EXPECT_FALSE(VerboseRequested({"nvzav://a", "b"}));
+  EXPECT_FALSE(VerboseRequested({"nvzav://a", "b", "LOG"}));
+  EXPECT_FALSE(VerboseRequested({"nvzav://a", "b", "log2"}));
+  EXPECT_FALSE(VerboseRequested({"nvzav://a", "log", "x"}));
+}
+
+}  // namespace
+}  // namespace launcher

@@ -1,0 +1,189 @@
+#include "launcher_flow.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <map>
+#include <regex>
+#include <set>
+#include <sstream>
+
+#include "messages.h"
+
+namespace launcher {
+namespace {
+
+// Registry, files and shell of a pretend machine.
+class FakeSystem : public LauncherSystem {
+ public:
+  bool nodeExists = true;
+  std::map<std::string, std::string> values;  // raw data, at most 500 bytes are read
+  std::set<std::string> files;
+  std::intptr_t shellResult = 42;
+
+  std::vector<std::string> reads;
+  std::vector<std::pair<std::string, std::string>> opened;
+
+  ValueRead ReadPrefsValue(const char* name, ValueData& data) override {
+    reads.push_back(name);
+    if (!nodeExists) return ValueRead::kNoNode;
+    auto it = values.find(name);
+    if (it == values.end() || it->second.size() > kValueDataSize) return ValueRead::kNoValue;
+    std::memcpy(data, it->second.data(), it->second.size());
+    return ValueRead::kFound;
+  }
+  bool PathExists(const char* path) override { return files.count(path) > 0; }
+  std::intptr_t OpenScript(const char* script, const char* parameters) override {
+    opened.emplace_back(script, parameters);
+    return shellResult;
+  }
+};
+
+class LauncherRun : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char tmpl[] = "/tmp/launcher-test-XXXXXX";
+    dir_ = mkdtemp(tmpl);
+    runlog::CopyCut(runlog::logPath, (dir_ + "/launcher.log").c_str());
+    runlog::identity = kLogIdentity;
+    runlog::logLevel = -1;
+  }
+  void TearDown() override {
+    std::system(("rm -rf '" + dir_ + "'").c_str());
+    runlog::logLevel = -1;
+  }
+
+  int Run(std::vector<const char*> args) {
+    args.insert(args.begin(), "launcher.exe");
+    return RunLauncher(static_cast<int>(args.size()), args.data(), system);
+  }
+
+  // The messages of the log's records, checked for the record shape on the way.
+  std::vector<std::string> Messages() {
+    std::ifstream in(dir_ + "/launcher.log", std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    std::string log = ss.str();
+    std::regex record(R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d launcher\(:227\):([^\r\n]*)\r\r\n)");
+    std::vector<std::string> out;
+    std::size_t consumed = 0;
+    for (std::sregex_iterator it(log.begin(), log.end(), record), end; it != end; ++it) {
+      EXPECT_EQ(static_cast<std::size_t>(it->position()), consumed) << "stray bytes in the log";
+      consumed += it->length();
+      out.push_back((*it)[1]);
+    }
+    EXPECT_EQ(consumed, log.size());
+    return out;
+  }
+
+  FakeSystem system;
+  std::string dir_;
+};
+
+const std::string kNoEntry = text::kNoRegistryEntry;
+const std::string kMissing = text::kFileMissing;
+const std::string kBadFormat = text::kBadFormat;
+
+TEST_F(LauncherRun, StartsTheScriptOfTheFirstCandidateQuietly) {
+  system.values["a"] = "C:\\apps\\client";
+  system.files.insert("C:\\apps\\client\\bin\\clientStartUp.bat");
+  EXPECT_EQ(Run({"nvzav://a$b"}), 0);
+  ASSERT_EQ(system.opened.size(), 1u);
+  EXPECT_EQ(system.opened[0].first, "C:\\apps\\client\\bin\\clientStartUp.bat");
+  EXPECT_EQ(system.opened[0].second, "isPortal a$b");
+  EXPECT_EQ(system.reads, (std::vector<std::string>{"a"}));
+  EXPECT_EQ(Messages(), (std::vector<std::string>{"nvzav://a$b"}));
+}
+
+TEST_F(LauncherRun, VerboseRunWritesTheEndRecordAfterAStart) {
+  system.values["srv-a"] = "C:\\apps\\client\\";
+  system.files.insert("C:\\apps\\client\\\\bin\\clientStartUp.bat");
+  EXPECT_EQ(Run({"nvzav://srv-a$srv-b$log/"}), 0);
+  ASSERT_EQ(system.opened.size(), 1u);
+  EXPECT_EQ(system.opened[0].second, "isPortal srv-a$srv-b$log");
+  EXPECT_EQ(Messages(), (std::vector<std::string>{"nvzav://srv-a$srv-b$log/", text::kExit}));
+}
+
+TEST_F(LauncherRun, FallsBackToTheSecondCandidateWhenTheFirstScriptIsMissing) {
+  system.values["a"] = "C:\\gone";
+  system.values["b"] = "D:/client";
+  system.files.insert("D:/client\\bin\\clientStartUp.bat");
+  EXPECT_EQ(Run({"nvzav://a$b$log"}), 0);
+  ASSERT_EQ(system.opened.size(), 1u);
+  EXPECT_EQ(system.opened[0].first, "D:/client\\bin\\clientStartUp.bat");
+  EXPECT_EQ(Messages(), (std::vector<std::string>{
+                            "nvzav://a$b$log", kMissing + "C:\\gone\\bin\\clientStartUp.bat", text::kExit}));
+}
+
+TEST_F(LauncherRun, PrefixRuleAppliesToFieldZeroOnly) {
+  EXPECT_EQ(Run({"nvzav://$nvzav://x"}), 0);  // field 0 of exactly 8 bytes stays whole
+  EXPECT_EQ(system.reads, (std::vector<std::string>{"nvzav://", "nvzav://x"}));
+  system.reads.clear();
+  EXPECT_EQ(Run({"abcdefghi$j"}), 0);
+  EXPECT_EQ(system.reads, (std::vector<std::string>{"i", "j"}));
+}
+
+TEST_F(LauncherRun, MissingNodeIsLoggedForEachCandidate) {
+  system.nodeExists = false;
+  EXPECT_EQ(Run({"nvzav://a$b$log"}), 0);
+  EXPECT_TRUE(system.opened.empty());
+  std::string node = kNoEntry + "Software\\JavaSoft\\Prefs\\norvane\\zav";
+  EXPECT_EQ(Messages(), (std::vector<std::string>{"nvzav://a$b$log", node, node, text::kExit}));
+}
+
+TEST_F(LauncherRun, MissingValuesAreLoggedByName) {
+  system.values["b"] = std::string(501, 'x');  // too long to read: same as missing
+  EXPECT_EQ(Run({"nvzav://a$b"}), 0);
+  EXPECT_EQ(Messages(), (std::vector<std::string>{"nvzav://a$b", kNoEntry + "a", kNoEntry + "b"}));
+}
+
+TEST_F(LauncherRun, FailedStartIsLoggedWithoutTheEndRecord) {
+  system.values["a"] = "C:\\c";
+  system.files.insert("C:\\c\\bin\\clientStartUp.bat");
+  system.shellResult = 32;
+  EXPECT_EQ(Run({"nvzav://a$b$log"}), 0);
+  EXPECT_EQ(Messages(), (std::vector<std::string>{
+                            "nvzav://a$b$log", text::kStartFailed + std::string("C:\\c\\bin\\clientStartUp.bat")}));
+}
+
+TEST_F(LauncherRun, UnusableRequestsEndWithMinusOneAndStartNothing) {
+  EXPECT_EQ(Run({}), -1);
+  EXPECT_EQ(Run({"nvzav://a"}), -1);
+  EXPECT_EQ(Run({""}), -1);
+  EXPECT_EQ(Run({"nvzav://a$b&echo INJECTED>C:\\x.txt"}), -1);
+  EXPECT_TRUE(system.reads.empty());
+  EXPECT_TRUE(system.opened.empty());
+  EXPECT_EQ(Messages(), (std::vector<std::string>{
+                            "(null)", text::kNoArgument,
+                            "nvzav://a", kBadFormat + "nvzav://a",
+                            "", kBadFormat,
+                            "nvzav://a$b&echo INJECTED>C:\\x.txt",
+                            kBadFormat + "nvzav://a$b&echo INJECTED>C:\\x.txt"}));
+}
+
+TEST_F(LauncherRun, OversizedRequestIsRefusedAndItsRecordsAreCut) {
+  std::string huge = "nvzav://a$" + std::string(64 * 1024, 'b');
+  EXPECT_EQ(Run({huge.c_str()}), -1);
+  EXPECT_TRUE(system.reads.empty());
+  auto messages = Messages();
+  ASSERT_EQ(messages.size(), 2u);
+  EXPECT_EQ(messages[0].size(), 499u);
+  EXPECT_EQ(messages[1].size(), 499u);
+  EXPECT_EQ(messages[1].compare(0, kBadFormat.size(), kBadFormat), 0);
+}
+
+TEST_F(LauncherRun, DataOfExactly500BytesWithoutTerminatorStaysInsideTheBuffer) {
+  system.values["a"] = std::string(500, 'D');
+  EXPECT_EQ(Run({"nvzav://a$b"}), 0);  // path too long for the buffer: not found, not cut
+  auto messages = Messages();
+  ASSERT_EQ(messages.size(), 3u);
+  EXPECT_EQ(messages[1].size(), 499u);
+  EXPECT_EQ(messages[1].substr(0, kMissing.size()), kMissing);
+  EXPECT_EQ(messages[1].substr(kMissing.size()), std::string(499 - kMissing.size(), 'D'));
+}
+
+}  // namespace
+}  // namespace launcher

@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Checks a built Windows program: its machine, its subsystem, and that it needs no
+# DLL besides the system's own (the C and C++ runtimes are linked in).
+#   pe_check.sh FILE i686|x86_64 console|gui
+set -euo pipefail
+file=$1 arch=$2 subsystem=$3
+objdump=${arch}-w64-mingw32-objdump
+out=$("$objdump" -p "$file")
+
+fail() { echo "pe_check: $file: $*" >&2; exit 1; }
+
+case "$arch" in
+  i686) grep -q '^architecture: i386' <<<"$(${objdump} -f "$file")" || fail "not i386"
+        grep -q 'file format pei-i386' <<<"$out" || fail "not PE32 i386" ;;
+  x86_64) grep -q 'file format pei-x86-64' <<<"$out" || fail "not PE32+ x86-64" ;;
+esac
+case "$subsystem" in
+  console) grep -q 'Subsystem.*(Windows CUI)' <<<"$out" || fail "not a console program" ;;
+  gui) grep -q 'Subsystem.*(Windows GUI)' <<<"$out" || fail "not a GUI program" ;;
+esac
+
+dlls=$(grep 'DLL Name:' <<<"$out" | awk '{print tolower($3)}' | sort -u)
+system_dlls='^(kernel32|user32|gdi32|advapi32|shell32|ole32|oleaut32|ws2_32|msvcrt|shlwapi|strmiids|quartz|version|comctl32|api-ms-win-.*)\.dll$'
+while read -r dll; do
+  [ -z "$dll" ] && continue
+  grep -E -q "$system_dlls" <<<"$dll" || fail "needs $dll beside it"
+done <<<"$dlls"
+echo "pe_check: $file: $arch $subsystem, imports: $(tr '\n' ' ' <<<"$dlls")"
