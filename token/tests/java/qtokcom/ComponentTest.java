@@ -8,16 +8,15 @@ import java.util.ArrayList;
 import java.util.List;
 import org.junit.jupiter.api.AfterEach;
 import org.junit.jupiter.api.BeforeEach;
-import org.junit.jupiter.api.condition.EnabledIfEnvironmentVariable;
 import org.junit.jupiter.api.function.Executable;
 import qtokfixture.ScriptedComponent;
 
 /**
  * Base of the tests that run QTOKJNI against the scripted component. Every test
  * starts from a clean script and ends with every object it created released, no
- * object leaked and no call to the slots the binding must never use.
+ * object leaked and no call to the slots the binding must never use. Subclasses
+ * run only where QTOK_COMPONENT_LIBRARY names the scripted component.
  */
-@EnabledIfEnvironmentVariable(named = "QTOK_COMPONENT_LIBRARY", matches = ".+")
 abstract class ComponentTest {
     static final int TOKEN = ScriptedComponent.TOKEN;
     static final int HASH = ScriptedComponent.HASH;

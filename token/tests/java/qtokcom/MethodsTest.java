@@ -11,6 +11,7 @@ import java.util.List;
 import java.util.stream.Stream;
 import org.junit.jupiter.params.ParameterizedTest;
 import org.junit.jupiter.params.provider.MethodSource;
+import org.junit.jupiter.api.condition.EnabledIfEnvironmentVariable;
 import qtokfixture.ScriptedComponent;
 
 /**
@@ -18,6 +19,7 @@ import qtokfixture.ScriptedComponent;
  * table: which object and slot it reaches, with which arguments in which order,
  * and how it reports results.
  */
+@EnabledIfEnvironmentVariable(named = "QTOK_COMPONENT_LIBRARY", matches = ".+")
 class MethodsTest extends ComponentTest {
     /**
      * Java parameters in order: I int, B byte[], N int[], and the records
