@@ -541,7 +541,8 @@ HResult SetFormat(StreamConfig* config, const MediaType* type) {
     }
     VideoInfoHeader info;
     std::memcpy(&info, type->pbFormat, sizeof info);
-    if (info.bmiHeader.biWidth != cap.width || info.bmiHeader.biHeight != cap.height) {
+    if (info.bmiHeader.biWidth != cap.width || info.bmiHeader.biHeight != cap.height ||
+        type->lSampleSize != static_cast<std::uint32_t>(sim::SampleSize(cap))) {
       continue;
     }
     if (cap.refuseSetFormat) {

@@ -1,0 +1,122 @@
+package lumotool.camgripper;
+
+import static org.junit.jupiter.api.Assertions.assertEquals;
+import static org.junit.jupiter.api.Assertions.assertFalse;
+import static org.junit.jupiter.api.Assertions.assertNotEquals;
+import static org.junit.jupiter.api.Assertions.assertNotNull;
+import static org.junit.jupiter.api.Assertions.assertNull;
+import static org.junit.jupiter.api.Assertions.assertSame;
+import static org.junit.jupiter.api.Assertions.assertThrows;
+import static org.junit.jupiter.api.Assertions.assertTrue;
+
+import java.util.List;
+
+import lumotool.camgripper.sim.SimPlatform;
+import org.junit.jupiter.api.AfterEach;
+import org.junit.jupiter.api.BeforeEach;
+import org.junit.jupiter.api.Test;
+
+class ListingTest {
+    private Fixture fixture;
+
+    @BeforeEach
+    void setUp() {
+        SimPlatform.reset();
+        fixture = new Fixture();
+    }
+
+    @AfterEach
+    void tearDown() {
+        fixture.close();
+        SimPlatform.reset();
+        assertEquals(0, SimPlatform.liveObjects(), "platform objects left behind");
+    }
+
+    @Test
+    void noCamerasGiveAnEmptyListNotNull() {
+        List<CaptureDevice> listed = fixture.list();
+        assertNotNull(listed);
+        assertTrue(listed.isEmpty());
+        // A failing system enumerator also gives an empty list.
+        Fixture.capability(Fixture.camera("cam"), SimPlatform.RGB32, 8, 8);
+        SimPlatform.failCall("CreateSystemDeviceEnum", 1, Fixture.E_FAIL);
+        assertTrue(fixture.list().isEmpty());
+        SimPlatform.failCall("CreateVideoInputEnum", 1, Fixture.E_FAIL);
+        assertTrue(fixture.list().isEmpty());
+        Fixture.assertReports();
+    }
+
+    @Test
+    void listsEveryCameraInOrderWithItsProperties() {
+        Fixture.capability(Fixture.camera("first"), SimPlatform.RGB32, 8, 8);
+        int second = SimPlatform.addCamera("second", null, "\\\\?\\sim#second", 128, 10);
+        Fixture.capability(second, SimPlatform.YUY2, 8, 8);
+        List<CaptureDevice> listed = fixture.list();
+        assertEquals(2, listed.size());
+        // Description is read first but passed second.
+        assertEquals("first", listed.get(0).getFriendlyName());
+        assertEquals("first description", listed.get(0).getDescription());
+        assertEquals("\\\\?\\sim#first", listed.get(0).getDevicePath());
+        assertEquals("second", listed.get(1).getFriendlyName());
+        assertNull(listed.get(1).getDescription(), "missing Description passed as null");
+        assertEquals("\\\\?\\sim#second", listed.get(1).getDevicePath());
+        assertNotEquals(0, listed.get(0).getHandle());
+        assertNotEquals(0, listed.get(1).getHandle());
+        assertNotEquals(listed.get(0).getHandle(), listed.get(1).getHandle());
+        // A device is released by destroy, which needs its canvas shown.
+        assertFalse(listed.get(0).destroy());
+        fixture.show(listed.get(0), listed.get(1));
+        assertTrue(listed.get(0).destroy());
+        assertTrue(listed.get(1).destroy());
+    }
+
+    @Test
+    void twoListingsGiveSeparateDevicesThatAreDestroyedOnTheirOwn() {
+        Fixture.capability(Fixture.camera("cam"), SimPlatform.RGB32, 16, 12);
+        CaptureDevice a = fixture.list().get(0);
+        CaptureDevice b = fixture.list().get(0);
+        assertNotEquals(a.getHandle(), b.getHandle());
+        fixture.show(a, b);
+        assertTrue(a.start(null, false));
+        assertTrue(a.destroy());
+        assertEquals(0, a.getHandle());
+        // The other object's device is untouched and still usable.
+        assertTrue(b.start(null, false));
+        assertTrue(b.isRunning());
+        assertTrue(b.destroy());
+        assertFalse(b.destroy());
+    }
+
+    @Test
+    void devicesWhoseBindingFailsAreLeftOut() {
+        for (String name : new String[] {"a", "b", "c"}) {
+            Fixture.capability(Fixture.camera(name), SimPlatform.RGB32, 8, 8);
+        }
+        SimPlatform.failCall("BindToFilter", 1, Fixture.E_FAIL);
+        SimPlatform.failCall("BindToPropertyBag", 3, Fixture.E_FAIL);
+        List<CaptureDevice> listed = fixture.list();
+        assertEquals(1, listed.size());
+        assertEquals("b", listed.get(0).getFriendlyName());
+        // An unreadable property only makes that argument null.
+        SimPlatform.failCall("ReadStringProperty", 2, Fixture.E_FAIL);
+        List<CaptureDevice> again = fixture.list();
+        assertEquals(3, again.size());
+        assertNull(again.get(0).getFriendlyName());
+        assertEquals("a description", again.get(0).getDescription());
+        fixture.show(listed.get(0), again.get(0), again.get(1), again.get(2));
+    }
+
+    @Test
+    void aThrowingConstructorStopsTheListingWithTheExceptionPending() {
+        Fixture.capability(Fixture.camera("a"), SimPlatform.RGB32, 8, 8);
+        Fixture.capability(Fixture.camera("b"), SimPlatform.RGB32, 8, 8);
+        IllegalStateException failure = new IllegalStateException("no device for you");
+        CaptureDevice.nextConstructionFailure = failure;
+        IllegalStateException thrown = assertThrows(IllegalStateException.class, CaptureDevice::enumDevices);
+        assertSame(failure, thrown);
+        // The source filter of the device that was never made is released.
+        assertEquals(0, SimPlatform.liveObjects());
+        assertEquals(2, fixture.list().size());
+        fixture.show(fixture.devices.toArray(new CaptureDevice[0]));
+    }
+}
