@@ -1,0 +1,120 @@
+#!/usr/bin/env bash
+# The real launcher.exe under Wine: registry, start script, exit codes, log bytes.
+#   wine_launcher.sh LAUNCHER_EXE
+set -uo pipefail
+source "$ZAV_WINE_LIB"
+export LC_ALL=C
+
+exe=$1
+failures=0
+check() {  # check DESCRIPTION COMMAND...
+  local what=$1; shift
+  if "$@"; then echo "ok   $what"; else echo "FAIL $what"; failures=$((failures + 1)); fi
+}
+
+wine_prefix_new
+c=$(wine_unix 'C:\')
+mkdir -p "$c/tools" "$c/apps/client/bin" "$c/apps/other"
+cp "$exe" "$c/tools/launcher.exe"
+# The start script records what it was given, then the test reads it back.
+printf '@echo off\r\necho %%*> C:\\apps\\received.txt\r\n' > "$c/apps/client/bin/clientStartUp.bat"
+
+node='HKLM\Software\JavaSoft\Prefs\norvane\zav'
+log="$c/tools/launcher.log"
+received="$c/apps/received.txt"
+
+gbk_no_entry=$'\xd7\xa2\xb2\xe1\xb1\xed\xc3\xbb\xd3\xd0\xb8\xc3\xcf\xee:'
+gbk_missing=$'\xce\xc4\xbc\xfe\xb2\xbb\xb4\xe6\xd4\xda:'
+gbk_bad_format=$'\xb2\xce\xca\xfd\xb4\xed\xce\xf3[\xb2\xce\xca\xfd\xb8\xf1\xca\xbd\xb4\xed\xce\xf3],param='
+gbk_no_arg=$'\xb2\xce\xca\xfd\xb4\xed\xce\xf3[\xc3\xbb\xd3\xd0\xb4\xab\xc8\xeb\xb2\xce\xca\xfd]'
+gbk_exit=$'Launcher\xcd\xcb\xb3\xf6'
+
+launch() {  # launch ARG... ; sets $status (signed)
+  (cd "$c/tools" && wine_run 'C:\tools\launcher.exe' "$@" >/dev/null 2>&1)
+  status=$(wine_status_signed $?)
+}
+wait_for() { local i; for i in $(seq 100); do [ -s "$1" ] && return 0; sleep 0.2; done; return 1; }
+# The log's messages, one a line, after checking that every record has the exact shape.
+messages() {
+  local body
+  body=$(cat "$log")
+  local bad
+  bad=$(sed -E $'s/\r\r$//' "$log" | grep -c -v -E '^[0-9]{4}-[0-9]{2}-[0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2} launcher\(:227\):')
+  if [ "$bad" != 0 ] || [ "$(tail -c 3 "$log" | od -An -tx1 | tr -d ' ')" != 0d0d0a ] ||
+     [ "$(grep -c $'\r\r$' "$log")" != "$(wc -l < "$log")" ]; then
+    echo "malformed log:" >&2; od -c "$log" | head -20 >&2
+    return 1
+  fi
+  sed -E $'s/^[^)]*\\):(.*)\r\r$/\\1/' "$log"
+}
+reset() { rm -f "$log" "$received"; wine_run reg delete "$node" /f >/dev/null 2>&1; }
+
+# 1. A followed link starts the script with the payload; verbose log.
+reset
+wine_run reg add "$node" /v alpha /d 'C:\apps\client' /f >/dev/null
+launch 'nvzav://alpha$beta$log/'
+check "started: exit 0" [ "$status" = 0 ]
+check "script received isPortal and the payload" wait_for "$received"
+check "parameters exact" [ "$(tr -d '\r' < "$received")" = 'isPortal alpha$beta$log' ]
+check "log: argument and end record" [ "$(messages)" = $'nvzav://alpha$beta$log/\n'"$gbk_exit" ]
+
+# 2. The first candidate's script is missing, the second works; quiet run.
+reset
+wine_run reg add "$node" /v first /d 'C:\apps\other' /f >/dev/null
+wine_run reg add "$node" /v second /d 'C:\apps\client\' /f >/dev/null
+launch 'nvzav://first$second'
+check "second candidate: exit 0" [ "$status" = 0 ]
+check "second candidate's script started" wait_for "$received"
+check "second candidate's parameters" [ "$(tr -d '\r' < "$received")" = 'isPortal first$second' ]
+check "log: missing-file record, no end record" \
+  [ "$(messages)" = $'nvzav://first$second\n'"${gbk_missing}"'C:\apps\other\bin\clientStartUp.bat' ]
+
+# 3. No preferences node at all: two node records, nothing started.
+reset
+launch 'nvzav://a$b$log'
+check "no node: exit 0" [ "$status" = 0 ]
+node_rec="${gbk_no_entry}"'Software\JavaSoft\Prefs\norvane\zav'
+check "log: node record twice and the end record" \
+  [ "$(messages)" = $'nvzav://a$b$log\n'"$node_rec"$'\n'"$node_rec"$'\n'"$gbk_exit" ]
+
+# 4. An injection attempt is refused before anything is looked up or started.
+reset
+wine_run reg add "$node" /v alpha /d 'C:\apps\client' /f >/dev/null
+arg='nvzav://alpha$b&echo INJECTED>C:\x.txt'
+launch "$arg"
+check "injection: exit -1" [ "$status" = -1 ]
+sleep 3
+check "injection: nothing started" [ ! -e "$received" ]
+check "injection: no file written" [ ! -e "$c/x.txt" ]
+check "log: format error with the raw argument" [ "$(messages)" = "$arg"$'\n'"$gbk_bad_format$arg" ]
+
+# 5. No argument.
+reset
+launch
+check "no argument: exit -1" [ "$status" = -1 ]
+check "log: (null) and the missing-argument record" [ "$(messages)" = $'(null)\n'"$gbk_no_arg" ]
+
+# 6. Value data of exactly 500 bytes with no terminator: read inside the buffer only.
+reset
+wine_run reg add "$node" /v long /t REG_BINARY /d "$(printf '44%.0s' $(seq 500))" /f >/dev/null
+launch 'nvzav://long$none'
+check "500-byte data: exit 0" [ "$status" = 0 ]
+expected_cut="${gbk_missing}$(printf 'D%.0s' $(seq $((499 - ${#gbk_missing}))))"
+check "500-byte data: missing-file record cut at the buffer, no stray bytes" \
+  [ "$(messages | sed -n 2p)" = "$expected_cut" ]
+
+# 7. Many launchers at once on one log: every record whole and present.
+reset
+n=${ZAV_CONCURRENT_LAUNCHERS:-50}
+for i in $(seq "$n"); do
+  (cd "$c/tools" && wine_run 'C:\tools\launcher.exe' "nvzav://k$i\$j$i\$log" >/dev/null 2>&1) &
+done
+wait
+# Each run writes its argument, two missing-node records and the end record.
+check "concurrent: all $((4 * n)) records present and whole" [ "$(messages | wc -l)" = $((4 * n)) ]
+for i in 1 "$n"; do
+  check "concurrent: run $i's argument record present" grep -q -F "launcher(:227):nvzav://k$i\$j$i\$log"$'\r' "$log"
+done
+
+echo "$failures failed"
+[ "$failures" = 0 ]
