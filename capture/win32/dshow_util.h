@@ -1,0 +1,31 @@
+// Small DirectShow helpers shared by our filters: media type copies and the
+// two enumerators every filter and pin hands out.
+#pragma once
+
+#include <windows.h>
+#include <dshow.h>
+
+namespace capture::win32 {
+
+// Deep copy of a media type into *dst (format block allocated with CoTaskMemAlloc,
+// pUnk AddRef'ed). *dst is zeroed first; E_OUTOFMEMORY leaves it zeroed.
+HRESULT CopyMediaType(AM_MEDIA_TYPE* dst, const AM_MEDIA_TYPE* src);
+// Frees what a media type owns (format block, pUnk) and zeroes it.
+void FreeMediaType(AM_MEDIA_TYPE& type);
+// A new CoTaskMemAlloc'ed deep copy, or null.
+AM_MEDIA_TYPE* CreateMediaType(const AM_MEDIA_TYPE* src);
+// Frees a media type made by CreateMediaType / handed out by a pin; null is ignored.
+void DeleteMediaType(AM_MEDIA_TYPE* type);
+// True when `type` fits the partially specified `partial` (GUID_NULL fields match
+// anything) .
+bool MatchesPartialType(const AM_MEDIA_TYPE& type, const AM_MEDIA_TYPE& partial);
+
+// IEnumPins over a fixed list of pins; each pin is AddRef'ed for the enumerator's life.
+HRESULT CreatePinEnum(IPin* const* pins, ULONG count, IEnumPins** out);
+// IEnumMediaTypes over deep copies of `types`.
+HRESULT CreateMediaTypeEnum(const AM_MEDIA_TYPE* types, ULONG count, IEnumMediaTypes** out);
+
+// A copy of `text` in CoTaskMemAlloc'ed memory (for QueryId and friends).
+HRESULT CoTaskStrDup(const wchar_t* text, LPWSTR* out);
+
+}  // namespace capture::win32

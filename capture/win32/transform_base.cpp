@@ -1,0 +1,561 @@
+#include "win32/transform_base.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include <dvdmedia.h>
+
+#include "win32/dshow_util.h"
+
+namespace capture::win32 {
+
+// ------------------------------------------------------------------ BasePin
+
+BasePin::BasePin(TransInPlaceFilter* filter, const wchar_t* name, PIN_DIRECTION direction)
+    : filter_(filter), name_(name), direction_(direction) {}
+
+BasePin::~BasePin() { FreeMediaType(type_); }
+
+ULONG BasePin::AddRef() { return filter_->AddRef(); }
+ULONG BasePin::Release() { return filter_->Release(); }
+
+void BasePin::ClearConnection() {
+  if (peer_ != nullptr) {
+    peer_->Release();
+    peer_ = nullptr;
+  }
+  FreeMediaType(type_);
+}
+
+HRESULT BasePin::Disconnect() {
+  std::lock_guard<std::recursive_mutex> lock(filter_->filterLock());
+  if (filter_->state() != State_Stopped) {
+    return VFW_E_NOT_STOPPED;
+  }
+  if (peer_ == nullptr) {
+    return S_FALSE;
+  }
+  OnDisconnect();
+  ClearConnection();
+  return S_OK;
+}
+
+HRESULT BasePin::ConnectedTo(IPin** pin) {
+  if (pin == nullptr) return E_POINTER;
+  std::lock_guard<std::recursive_mutex> lock(filter_->filterLock());
+  *pin = peer_;
+  if (peer_ == nullptr) return VFW_E_NOT_CONNECTED;
+  peer_->AddRef();
+  return S_OK;
+}
+
+HRESULT BasePin::ConnectionMediaType(AM_MEDIA_TYPE* type) {
+  if (type == nullptr) return E_POINTER;
+  std::lock_guard<std::recursive_mutex> lock(filter_->filterLock());
+  if (peer_ == nullptr) {
+    std::memset(type, 0, sizeof *type);
+    return VFW_E_NOT_CONNECTED;
+  }
+  return CopyMediaType(type, &type_);
+}
+
+HRESULT BasePin::QueryPinInfo(PIN_INFO* info) {
+  if (info == nullptr) return E_POINTER;
+  info->pFilter = filter_;
+  filter_->AddRef();
+  info->dir = direction_;
+  const std::size_t n = std::min<std::size_t>(name_.size(), MAX_PIN_NAME - 1);
+  std::memcpy(info->achName, name_.c_str(), n * sizeof(wchar_t));
+  info->achName[n] = L'\0';
+  return S_OK;
+}
+
+HRESULT BasePin::QueryDirection(PIN_DIRECTION* direction) {
+  if (direction == nullptr) return E_POINTER;
+  *direction = direction_;
+  return S_OK;
+}
+
+HRESULT BasePin::QueryId(LPWSTR* id) { return CoTaskStrDup(name_.c_str(), id); }
+
+HRESULT BasePin::QueryInternalConnections(IPin**, ULONG*) { return E_NOTIMPL; }
+
+// ------------------------------------------------------------------ input pin
+
+TransInPlaceInputPin::TransInPlaceInputPin(TransInPlaceFilter* filter) : BasePin(filter, L"Input", PINDIR_INPUT) {}
+
+TransInPlaceInputPin::~TransInPlaceInputPin() {
+  OnDisconnect();
+  ClearConnection();
+}
+
+HRESULT TransInPlaceInputPin::QueryInterface(REFIID iid, void** out) {
+  if (out == nullptr) return E_POINTER;
+  if (iid == IID_IUnknown || iid == IID_IPin) {
+    *out = static_cast<IPin*>(this);
+  } else if (iid == IID_IMemInputPin) {
+    *out = static_cast<IMemInputPin*>(this);
+  } else {
+    *out = nullptr;
+    return E_NOINTERFACE;
+  }
+  AddRef();
+  return S_OK;
+}
+
+void TransInPlaceInputPin::OnDisconnect() {
+  if (allocator_ != nullptr) {
+    allocator_->Release();
+    allocator_ = nullptr;
+  }
+  readOnly_ = false;
+}
+
+HRESULT TransInPlaceInputPin::Connect(IPin*, const AM_MEDIA_TYPE*) {
+  // Connections are made from the output side.
+  return E_UNEXPECTED;
+}
+
+HRESULT TransInPlaceInputPin::ReceiveConnection(IPin* connector, const AM_MEDIA_TYPE* type) {
+  if (connector == nullptr || type == nullptr) return E_POINTER;
+  std::lock_guard<std::recursive_mutex> lock(filter_->filterLock());
+  if (peer_ != nullptr) return VFW_E_ALREADY_CONNECTED;
+  if (filter_->state() != State_Stopped) return VFW_E_NOT_STOPPED;
+  PIN_DIRECTION peerDirection;
+  if (FAILED(connector->QueryDirection(&peerDirection)) || peerDirection != PINDIR_OUTPUT) {
+    return VFW_E_INVALID_DIRECTION;
+  }
+  if (FAILED(filter_->CheckInputType(type))) return VFW_E_TYPE_NOT_ACCEPTED;
+  HRESULT hr = CopyMediaType(&type_, type);
+  if (FAILED(hr)) return hr;
+  hr = filter_->SetMediaType(PINDIR_INPUT, &type_);
+  if (FAILED(hr)) {
+    FreeMediaType(type_);
+    return hr;
+  }
+  peer_ = connector;
+  peer_->AddRef();
+  return S_OK;
+}
+
+HRESULT TransInPlaceInputPin::QueryAccept(const AM_MEDIA_TYPE* type) {
+  if (type == nullptr) return E_POINTER;
+  return SUCCEEDED(filter_->CheckInputType(type)) ? S_OK : S_FALSE;
+}
+
+HRESULT TransInPlaceInputPin::EnumMediaTypes(IEnumMediaTypes** types) {
+  // The input takes what upstream offers; it proposes nothing of its own.
+  return CreateMediaTypeEnum(nullptr, 0, types);
+}
+
+HRESULT TransInPlaceInputPin::EndOfStream() {
+  IPin* next = filter_->output()->peer();
+  return next != nullptr ? next->EndOfStream() : S_OK;
+}
+
+HRESULT TransInPlaceInputPin::BeginFlush() {
+  flushing_ = true;
+  IPin* next = filter_->output()->peer();
+  return next != nullptr ? next->BeginFlush() : S_OK;
+}
+
+HRESULT TransInPlaceInputPin::EndFlush() {
+  flushing_ = false;
+  IPin* next = filter_->output()->peer();
+  return next != nullptr ? next->EndFlush() : S_OK;
+}
+
+HRESULT TransInPlaceInputPin::NewSegment(REFERENCE_TIME start, REFERENCE_TIME stop, double rate) {
+  IPin* next = filter_->output()->peer();
+  return next != nullptr ? next->NewSegment(start, stop, rate) : S_OK;
+}
+
+HRESULT TransInPlaceInputPin::GetAllocator(IMemAllocator** allocator) {
+  if (allocator == nullptr) return E_POINTER;
+  *allocator = nullptr;
+  std::lock_guard<std::recursive_mutex> lock(filter_->filterLock());
+  // Pass-through: the downstream allocator when there is one to offer.
+  if (IMemInputPin* downstream = filter_->output()->downstream()) {
+    if (SUCCEEDED(downstream->GetAllocator(allocator))) return S_OK;
+  }
+  if (allocator_ == nullptr) {
+    HRESULT hr = CoCreateInstance(CLSID_MemoryAllocator, nullptr, CLSCTX_INPROC_SERVER, IID_IMemAllocator,
+                                  reinterpret_cast<void**>(&allocator_));
+    if (FAILED(hr)) return hr;
+  }
+  *allocator = allocator_;
+  allocator_->AddRef();
+  return S_OK;
+}
+
+HRESULT TransInPlaceInputPin::NotifyAllocator(IMemAllocator* allocator, BOOL readOnly) {
+  if (allocator == nullptr) return E_POINTER;
+  std::lock_guard<std::recursive_mutex> lock(filter_->filterLock());
+  // Frames are changed in place: a read-only allocator is only usable when the
+  // output copies into its own buffers, which the sample path decides.
+  allocator->AddRef();
+  if (allocator_ != nullptr) allocator_->Release();
+  allocator_ = allocator;
+  readOnly_ = readOnly != FALSE;
+  return S_OK;
+}
+
+HRESULT TransInPlaceInputPin::GetAllocatorRequirements(ALLOCATOR_PROPERTIES* props) {
+  if (props == nullptr) return E_POINTER;
+  if (IMemInputPin* downstream = filter_->output()->downstream()) {
+    return downstream->GetAllocatorRequirements(props);
+  }
+  return E_NOTIMPL;
+}
+
+HRESULT TransInPlaceInputPin::Receive(IMediaSample* sample) {
+  if (sample == nullptr) return E_POINTER;
+  return filter_->ReceiveSample(sample);
+}
+
+HRESULT TransInPlaceInputPin::ReceiveMultiple(IMediaSample** samples, long count, long* processed) {
+  if (samples == nullptr || processed == nullptr) return E_POINTER;
+  *processed = 0;
+  HRESULT hr = S_OK;
+  while (*processed < count) {
+    hr = Receive(samples[*processed]);
+    if (hr != S_OK) break;
+    ++*processed;
+  }
+  return hr;
+}
+
+HRESULT TransInPlaceInputPin::ReceiveCanBlock() {
+  if (IMemInputPin* downstream = filter_->output()->downstream()) {
+    return downstream->ReceiveCanBlock();
+  }
+  return S_FALSE;
+}
+
+// ------------------------------------------------------------------ output pin
+
+TransInPlaceOutputPin::TransInPlaceOutputPin(TransInPlaceFilter* filter)
+    : BasePin(filter, L"Output", PINDIR_OUTPUT) {}
+
+TransInPlaceOutputPin::~TransInPlaceOutputPin() {
+  OnDisconnect();
+  ClearConnection();
+}
+
+HRESULT TransInPlaceOutputPin::QueryInterface(REFIID iid, void** out) {
+  if (out == nullptr) return E_POINTER;
+  if (iid == IID_IUnknown || iid == IID_IPin) {
+    *out = static_cast<IPin*>(this);
+    AddRef();
+    return S_OK;
+  }
+  *out = nullptr;
+  return E_NOINTERFACE;
+}
+
+void TransInPlaceOutputPin::OnDisconnect() {
+  if (allocator_ != nullptr) {
+    allocator_->Release();
+    allocator_ = nullptr;
+  }
+  if (downstream_ != nullptr) {
+    downstream_->Release();
+    downstream_ = nullptr;
+  }
+}
+
+HRESULT TransInPlaceOutputPin::Connect(IPin* receivePin, const AM_MEDIA_TYPE* type) {
+  if (receivePin == nullptr) return E_POINTER;
+  std::lock_guard<std::recursive_mutex> lock(filter_->filterLock());
+  if (peer_ != nullptr) return VFW_E_ALREADY_CONNECTED;
+  if (filter_->state() != State_Stopped) return VFW_E_NOT_STOPPED;
+  TransInPlaceInputPin* input = filter_->input();
+  if (!input->IsConnected()) return VFW_E_NOT_CONNECTED;
+  // Both sides of an in-place filter carry the same type: the input's.
+  const AM_MEDIA_TYPE& offered = input->connectionType();
+  if (type != nullptr && !MatchesPartialType(offered, *type)) return VFW_E_NO_ACCEPTABLE_TYPES;
+
+  PIN_DIRECTION peerDirection;
+  if (FAILED(receivePin->QueryDirection(&peerDirection)) || peerDirection != PINDIR_INPUT) {
+    return VFW_E_INVALID_DIRECTION;
+  }
+  IMemInputPin* memInput = nullptr;
+  if (FAILED(receivePin->QueryInterface(IID_IMemInputPin, reinterpret_cast<void**>(&memInput)))) {
+    return VFW_E_NO_TRANSPORT;
+  }
+  HRESULT hr = receivePin->ReceiveConnection(this, &offered);
+  if (FAILED(hr)) {
+    memInput->Release();
+    return VFW_E_NO_ACCEPTABLE_TYPES;
+  }
+  hr = CopyMediaType(&type_, &offered);
+  if (SUCCEEDED(hr)) hr = filter_->SetMediaType(PINDIR_OUTPUT, &type_);
+  if (SUCCEEDED(hr)) {
+    peer_ = receivePin;
+    peer_->AddRef();
+    downstream_ = memInput;
+    memInput = nullptr;
+    hr = DecideAllocator(receivePin);
+  }
+  if (FAILED(hr)) {
+    OnDisconnect();
+    ClearConnection();
+    if (memInput != nullptr) memInput->Release();
+    receivePin->Disconnect();
+    return hr;
+  }
+  return S_OK;
+}
+
+HRESULT TransInPlaceOutputPin::DecideAllocator(IPin*) {
+  TransInPlaceInputPin* input = filter_->input();
+  // Pass-through first: downstream works in the buffers upstream fills.
+  if (IMemAllocator* upstream = input->allocator()) {
+    if (!input->readOnly() || !filter_->modifiesData()) {
+      if (SUCCEEDED(downstream_->NotifyAllocator(upstream, FALSE))) {
+        upstream->AddRef();
+        allocator_ = upstream;
+        return S_OK;
+      }
+    }
+  }
+  // Otherwise our output fills buffers of its own allocator, copies of the input.
+  ALLOCATOR_PROPERTIES wanted{};
+  if (FAILED(downstream_->GetAllocatorRequirements(&wanted))) std::memset(&wanted, 0, sizeof wanted);
+  IMemAllocator* allocator = nullptr;
+  if (FAILED(downstream_->GetAllocator(&allocator))) {
+    HRESULT hr = CoCreateInstance(CLSID_MemoryAllocator, nullptr, CLSCTX_INPROC_SERVER, IID_IMemAllocator,
+                                  reinterpret_cast<void**>(&allocator));
+    if (FAILED(hr)) return hr;
+  }
+  ALLOCATOR_PROPERTIES props = wanted;
+  if (props.cBuffers < 1) props.cBuffers = 1;
+  if (props.cbAlign < 1) props.cbAlign = 1;
+  long size = static_cast<long>(type_.lSampleSize);
+  if (type_.formattype == FORMAT_VideoInfo && type_.cbFormat >= sizeof(VIDEOINFOHEADER)) {
+    size = std::max<long>(size, static_cast<long>(reinterpret_cast<VIDEOINFOHEADER*>(type_.pbFormat)->bmiHeader.biSizeImage));
+  } else if (type_.formattype == FORMAT_VideoInfo2 && type_.cbFormat >= sizeof(VIDEOINFOHEADER2)) {
+    size = std::max<long>(size, static_cast<long>(reinterpret_cast<VIDEOINFOHEADER2*>(type_.pbFormat)->bmiHeader.biSizeImage));
+  }
+  if (IMemAllocator* upstream = input->allocator()) {
+    ALLOCATOR_PROPERTIES upstreamProps{};
+    if (SUCCEEDED(upstream->GetProperties(&upstreamProps))) size = std::max(size, upstreamProps.cbBuffer);
+  }
+  props.cbBuffer = std::max(props.cbBuffer, size);
+  ALLOCATOR_PROPERTIES actual{};
+  HRESULT hr = allocator->SetProperties(&props, &actual);
+  if (SUCCEEDED(hr)) hr = downstream_->NotifyAllocator(allocator, FALSE);
+  if (FAILED(hr)) {
+    allocator->Release();
+    return hr;
+  }
+  allocator_ = allocator;
+  return S_OK;
+}
+
+HRESULT TransInPlaceOutputPin::ReceiveConnection(IPin*, const AM_MEDIA_TYPE*) { return E_UNEXPECTED; }
+
+HRESULT TransInPlaceOutputPin::QueryAccept(const AM_MEDIA_TYPE* type) {
+  if (type == nullptr) return E_POINTER;
+  TransInPlaceInputPin* input = filter_->input();
+  if (!input->IsConnected()) return S_FALSE;
+  const AM_MEDIA_TYPE& current = input->connectionType();
+  return type->majortype == current.majortype && type->subtype == current.subtype &&
+                 type->formattype == current.formattype
+             ? S_OK
+             : S_FALSE;
+}
+
+HRESULT TransInPlaceOutputPin::EnumMediaTypes(IEnumMediaTypes** types) {
+  std::lock_guard<std::recursive_mutex> lock(filter_->filterLock());
+  TransInPlaceInputPin* input = filter_->input();
+  if (!input->IsConnected()) return CreateMediaTypeEnum(nullptr, 0, types);
+  return CreateMediaTypeEnum(&input->connectionType(), 1, types);
+}
+
+HRESULT TransInPlaceOutputPin::EndOfStream() { return E_UNEXPECTED; }
+HRESULT TransInPlaceOutputPin::BeginFlush() { return E_UNEXPECTED; }
+HRESULT TransInPlaceOutputPin::EndFlush() { return E_UNEXPECTED; }
+HRESULT TransInPlaceOutputPin::NewSegment(REFERENCE_TIME, REFERENCE_TIME, double) { return E_UNEXPECTED; }
+
+// ------------------------------------------------------------------ filter
+
+TransInPlaceFilter::TransInPlaceFilter(const wchar_t* objectName, IUnknown* outer, REFCLSID classId, HRESULT* hr,
+                                       bool modifiesData)
+    : objectName_(objectName != nullptr ? objectName : L""),
+      classId_(classId),
+      modifiesData_(modifiesData),
+      input_(this),
+      output_(this) {
+  // Aggregation is not supported: a filter with an outer object reports it.
+  if (outer != nullptr && hr != nullptr) *hr = CLASS_E_NOAGGREGATION;
+}
+
+TransInPlaceFilter::~TransInPlaceFilter() {
+  if (clock_ != nullptr) clock_->Release();
+}
+
+HRESULT TransInPlaceFilter::QueryInterface(REFIID iid, void** out) {
+  if (out == nullptr) return E_POINTER;
+  if (iid == IID_IUnknown || iid == IID_IPersist || iid == IID_IMediaFilter || iid == IID_IBaseFilter) {
+    *out = static_cast<IBaseFilter*>(this);
+    AddRef();
+    return S_OK;
+  }
+  *out = nullptr;
+  return E_NOINTERFACE;
+}
+
+ULONG TransInPlaceFilter::AddRef() { return ++refs_; }
+
+ULONG TransInPlaceFilter::Release() {
+  const ULONG left = --refs_;
+  if (left == 0) delete this;
+  return left;
+}
+
+HRESULT TransInPlaceFilter::GetClassID(CLSID* classId) {
+  if (classId == nullptr) return E_POINTER;
+  *classId = classId_;
+  return S_OK;
+}
+
+HRESULT TransInPlaceFilter::Stop() {
+  std::lock_guard<std::recursive_mutex> lock(lock_);
+  if (state_ == State_Stopped) return S_OK;
+  state_ = State_Stopped;
+  // Release any thread blocked in GetBuffer; the allocators are committed again on Pause.
+  if (IMemAllocator* a = output_.allocator()) a->Decommit();
+  if (IMemAllocator* a = input_.allocator()) a->Decommit();
+  return S_OK;
+}
+
+HRESULT TransInPlaceFilter::Pause() {
+  std::lock_guard<std::recursive_mutex> lock(lock_);
+  if (state_ == State_Stopped) {
+    if (IMemAllocator* a = output_.allocator()) {
+      HRESULT hr = a->Commit();
+      if (FAILED(hr)) return hr;
+    }
+  }
+  state_ = State_Paused;
+  return S_OK;
+}
+
+HRESULT TransInPlaceFilter::Run(REFERENCE_TIME start) {
+  if (state_ == State_Stopped) {
+    HRESULT hr = Pause();
+    if (FAILED(hr)) return hr;
+  }
+  std::lock_guard<std::recursive_mutex> lock(lock_);
+  start_ = start;
+  state_ = State_Running;
+  return S_OK;
+}
+
+HRESULT TransInPlaceFilter::GetState(DWORD, FILTER_STATE* state) {
+  if (state == nullptr) return E_POINTER;
+  *state = state_;
+  return S_OK;
+}
+
+HRESULT TransInPlaceFilter::SetSyncSource(IReferenceClock* clock) {
+  std::lock_guard<std::recursive_mutex> lock(lock_);
+  if (clock != nullptr) clock->AddRef();
+  if (clock_ != nullptr) clock_->Release();
+  clock_ = clock;
+  return S_OK;
+}
+
+HRESULT TransInPlaceFilter::GetSyncSource(IReferenceClock** clock) {
+  if (clock == nullptr) return E_POINTER;
+  std::lock_guard<std::recursive_mutex> lock(lock_);
+  *clock = clock_;
+  if (clock_ != nullptr) clock_->AddRef();
+  return S_OK;
+}
+
+HRESULT TransInPlaceFilter::EnumPins(IEnumPins** pins) {
+  IPin* const list[2] = {static_cast<IPin*>(&input_), static_cast<IPin*>(&output_)};
+  return CreatePinEnum(list, 2, pins);
+}
+
+HRESULT TransInPlaceFilter::FindPin(LPCWSTR id, IPin** pin) {
+  if (id == nullptr || pin == nullptr) return E_POINTER;
+  if (input_.name() == id) {
+    *pin = &input_;
+  } else if (output_.name() == id) {
+    *pin = &output_;
+  } else {
+    *pin = nullptr;
+    return VFW_E_NOT_FOUND;
+  }
+  (*pin)->AddRef();
+  return S_OK;
+}
+
+HRESULT TransInPlaceFilter::QueryFilterInfo(FILTER_INFO* info) {
+  if (info == nullptr) return E_POINTER;
+  std::lock_guard<std::recursive_mutex> lock(lock_);
+  const std::size_t n = std::min<std::size_t>(graphName_.size(), MAX_FILTER_NAME - 1);
+  std::memcpy(info->achName, graphName_.c_str(), n * sizeof(wchar_t));
+  info->achName[n] = L'\0';
+  info->pGraph = graph_;
+  if (graph_ != nullptr) graph_->AddRef();
+  return S_OK;
+}
+
+HRESULT TransInPlaceFilter::JoinFilterGraph(IFilterGraph* graph, LPCWSTR name) {
+  std::lock_guard<std::recursive_mutex> lock(lock_);
+  graph_ = graph;
+  graphName_ = name != nullptr ? name : L"";
+  return S_OK;
+}
+
+HRESULT TransInPlaceFilter::QueryVendorInfo(LPWSTR*) { return E_NOTIMPL; }
+
+HRESULT TransInPlaceFilter::SetMediaType(PIN_DIRECTION, const AM_MEDIA_TYPE*) { return S_OK; }
+
+HRESULT TransInPlaceFilter::ReceiveSample(IMediaSample* sample) {
+  if (state_ == State_Stopped) return VFW_E_WRONG_STATE;
+  if (input_.flushing()) return S_FALSE;
+  IMemInputPin* downstream = output_.downstream();
+  IMemAllocator* outAllocator = output_.allocator();
+  if (downstream == nullptr || outAllocator == nullptr) return VFW_E_NOT_CONNECTED;
+
+  if (outAllocator == input_.allocator()) {
+    // Pass-through: the sample travels on in its own buffer.
+    HRESULT hr = Transform(sample);
+    if (FAILED(hr)) return hr;
+    return downstream->Receive(sample);
+  }
+
+  // Copy into a buffer of the downstream allocator, then work there.
+  IMediaSample* out = nullptr;
+  REFERENCE_TIME start = 0, stop = 0;
+  const bool timed = sample->GetTime(&start, &stop) == S_OK;
+  HRESULT hr = outAllocator->GetBuffer(&out, timed ? &start : nullptr, timed ? &stop : nullptr, 0);
+  if (FAILED(hr)) return hr;
+  BYTE* src = nullptr;
+  BYTE* dst = nullptr;
+  sample->GetPointer(&src);
+  out->GetPointer(&dst);
+  const long length = std::min(sample->GetActualDataLength(), out->GetSize());
+  if (src != nullptr && dst != nullptr && length > 0) std::memcpy(dst, src, static_cast<std::size_t>(length));
+  out->SetActualDataLength(length);
+  if (timed) out->SetTime(&start, &stop);
+  out->SetSyncPoint(sample->IsSyncPoint() == S_OK);
+  out->SetDiscontinuity(sample->IsDiscontinuity() == S_OK);
+  out->SetPreroll(sample->IsPreroll() == S_OK);
+  AM_MEDIA_TYPE* changed = nullptr;
+  if (sample->GetMediaType(&changed) == S_OK && changed != nullptr) {
+    out->SetMediaType(changed);
+    DeleteMediaType(changed);
+  }
+  hr = Transform(out);
+  if (SUCCEEDED(hr)) hr = downstream->Receive(out);
+  out->Release();
+  return hr;
+}
+
+}  // namespace capture::win32
