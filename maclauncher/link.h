@@ -25,6 +25,8 @@ struct StartCommand {
 // Whether `text` is a string that a URL object accepts: printable ASCII with
 // none of the characters a URL may not hold, and every "%" starting a
 // two-digit hex escape. A rejected text gives no URL, so nothing is started.
+// URL classes differ at the edges (GNUstep's, for one, also refuses an empty
+// authority as in "nvzav://#x"); this is the common ground.
 bool IsUrlText(std::string_view text);
 
 // Every "nvzav://" of `link` removed in one left-to-right pass; text that only
