@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cstdlib>
 #include <atomic>
 #include <chrono>
 #include <cstring>
@@ -331,6 +332,9 @@ TEST_F(FrameWorkGrab, AllocatesAFrameSizedBlockForASmallOrMissingBuffer) {
   ASSERT_TRUE(reused.served);
   EXPECT_EQ(reused.buffer, none.buffer);
   EXPECT_EQ(reused.capacity, 24);
+  // The library never frees these blocks (a Java buffer wraps them); here the test owns them.
+  std::free(result.buffer);
+  std::free(none.buffer);
 }
 
 TEST_F(FrameWorkGrab, GrabbedCopyIsUnmirroredWhileThePassedFrameIsMirrored) {
