@@ -1,0 +1,58 @@
+// Property: a link is either refused (exit -1, nothing looked up or started), or the
+// start script gets exactly "isPortal " and the payload, holding no refused byte and
+// fitting the 500-byte buffer.
+#include <cstring>
+#include <string>
+
+#include "fuzz_check.h"
+#include "launch_request.h"
+#include "launcher_flow.h"
+
+namespace {
+
+class FuzzSystem : public launcher::LauncherSystem {
+ public:
+  int reads = 0;
+  int starts = 0;
+  std::string parameters;
+  ValueRead ReadPrefsValue(const char*, launcher::ValueData& data) override {
+    ++reads;
+    std::memcpy(data, "C:\\client", 10);
+    return ValueRead::kFound;
+  }
+  bool PathExists(const char*) override { return true; }
+  std::intptr_t OpenScript(const char*, const char* params) override {
+    ++starts;
+    parameters = params;
+    return 33;
+  }
+};
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  std::string argument(reinterpret_cast<const char*>(data), size);
+  argument = argument.c_str();  // a command-line argument ends at its first zero byte
+
+  runlog::identity = launcher::kLogIdentity;
+  runlog::CopyCut(runlog::logPath, "/dev/null");
+  runlog::logLevel = -1;
+
+  FuzzSystem system;
+  const char* argv[] = {"launcher.exe", argument.c_str()};
+  int code = launcher::RunLauncher(2, argv, system);
+
+  if (code == -1) {
+    FUZZ_CHECK(system.reads == 0 && system.starts == 0);
+    return 0;
+  }
+  FUZZ_CHECK(code == 0);
+  FUZZ_CHECK(system.starts == 1);
+  std::string payload = argument.size() > 8 ? argument.substr(8) : "";
+  if (!payload.empty() && payload.back() == '/') payload.pop_back();
+  FUZZ_CHECK(system.parameters == "isPortal " + payload);
+  FUZZ_CHECK(system.parameters.size() < runlog::kBufferSize);
+  FUZZ_CHECK(!launcher::HasRefusedByte(system.parameters.c_str()));
+  for (char c : system.parameters) FUZZ_CHECK(std::strchr("&|<>^\"", c) == nullptr && (unsigned char)c >= 0x20);
+  return 0;
+}

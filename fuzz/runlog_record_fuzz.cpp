@@ -1,0 +1,32 @@
+// Property: a record is the timestamp, the unit and line, the message cut to the
+// buffer, and CR CR LF; never longer than its buffer.
+#include <cstring>
+#include <string>
+
+#include "fuzz_check.h"
+#include "runlog.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  if (size < 6) return 0;
+  // First bytes choose the time and the line; the rest is the message.
+  std::tm when{};
+  when.tm_year = 100 + data[0] % 100;
+  when.tm_mon = data[1] % 12;
+  when.tm_mday = 1 + data[2] % 28;
+  when.tm_hour = data[3] % 24;
+  when.tm_min = data[4] % 60;
+  when.tm_sec = data[5] % 60;
+  std::string message(reinterpret_cast<const char*>(data + 6), size - 6);
+  message = message.c_str();
+
+  char record[runlog::kRecordCapacity];
+  std::size_t n = runlog::FormatRecord(record, when, "zavserviceInstaller2", 52, message.c_str());
+  FUZZ_CHECK(n < runlog::kRecordCapacity);
+  std::string text(record, n);
+  std::string head = text.substr(0, 20);
+  FUZZ_CHECK(head.size() == 20 && head[4] == '-' && head[7] == '-' && head[10] == ' ' && head[19] == ' ');
+  std::string expected = head + "zavserviceInstaller2(:52):" +
+                         message.substr(0, runlog::kBufferSize - 1) + "\r\r\n";
+  FUZZ_CHECK(text == expected);
+  return 0;
+}
