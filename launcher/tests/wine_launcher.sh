@@ -103,7 +103,23 @@ expected_cut="${gbk_missing}$(printf 'D%.0s' $(seq $((499 - ${#gbk_missing}))))"
 check "500-byte data: missing-file record cut at the buffer, no stray bytes" \
   [ "$(messages | sed -n 2p)" = "$expected_cut" ]
 
-# 7. Many launchers at once on one log: every record whole and present.
+# 7. Oversized links. Windows gives a process at most 32767 characters of command line:
+# the longest link that can arrive is refused with records cut at the buffer; a 64 KiB
+# one never starts the launcher at all. Neither starts a script.
+reset
+wine_run reg add "$node" /v a /d 'C:\apps\client' /f >/dev/null
+long="nvzav://a\$$(head -c 32000 /dev/zero | tr '\0' b)"
+launch "$long"
+check "32000-byte link: exit -1" [ "$status" = -1 ]
+check "32000-byte link: two records cut at 499 bytes" \
+  [ "$(messages | awk '{ print length($0) }' | tr '\n' ' ')" = "499 499 " ]
+huge="nvzav://a\$$(head -c 65536 /dev/zero | tr '\0' b)"
+launch "$huge"
+check "64 KiB link: the launcher does not start" [ "$status" != 0 ] && [ "$(messages | wc -l)" = 2 ]
+sleep 3
+check "oversized links: nothing started" [ ! -e "$received" ]
+
+# 8. Many launchers at once on one log: every record whole and present.
 reset
 n=${ZAV_CONCURRENT_LAUNCHERS:-50}
 for i in $(seq "$n"); do
