@@ -1,0 +1,272 @@
+#!/usr/bin/env bash
+# zavserviceInstaller2 end to end under Wine: real sockets, registry, service manager
+# and shell, with the test service program standing in for the client's service.
+#
+#   installer_e2e.sh CASE INSTALLER_EXE SERVICE_EXE
+#
+# Each case gets a fresh prefix. The ports 11999 and 11997 are fixed, so the cases
+# run one at a time.
+set -uo pipefail
+
+case_name=$1
+installer_exe=$2
+service_exe=$3
+# shellcheck source=/dev/null
+source "${ZAV_WINE_LIB:?}"
+
+WORK=$(mktemp -d /tmp/zav-inst-e2e.XXXXXX)
+_WINE_EXTRA_CLEANUP="rm -rf '$WORK'"
+
+fail() {
+  echo "FAIL [$case_name]: $*" >&2
+  if [ -f "${LOG:-}" ]; then
+    echo "--- run log (as UTF-8):" >&2
+    iconv -f GBK -t UTF-8 "$LOG" | cat -A >&2
+  fi
+  [ -f "$WORK/stdout" ] && { echo "--- standard output:" >&2; iconv -f GBK -t UTF-8 "$WORK/stdout" >&2; }
+  exit 1
+}
+
+gbk() { printf '%s' "$1" | iconv -f UTF-8 -t GBK; }
+
+port_listening() { (exec 3<>"/dev/tcp/127.0.0.1/$1") 2>/dev/null; }
+
+# Waits (a bounded number of rounds) until the command succeeds.
+eventually() {
+  local _
+  for _ in $(seq 120); do
+    "$@" && return 0
+    sleep 0.5
+  done
+  return 1
+}
+
+for port in 11999 11997; do
+  port_listening "$port" && fail "port $port is in use on this machine before the test"
+done
+
+# A fresh prefix whose server outlives every program of the test, so the service that
+# a run installs keeps running for the checks after it. The persistent server comes
+# first and the first program creates the prefix: an extra "wineboot -i" on a fresh
+# prefix leaves two service managers behind, and services registered with one are
+# unknown to the other.
+installer_prefix_new() {
+  export WINEPREFIX
+  WINEPREFIX=$(mktemp -d /tmp/zav-wine.XXXXXX)
+  trap _wine_cleanup EXIT
+  wineserver -p >/dev/null 2>&1
+  wine_run cmd /c exit >/dev/null 2>&1
+}
+
+installer_prefix_new
+C="$WINEPREFIX/drive_c"
+NODE='HKLM\Software\JavaSoft\Prefs\norvane\zav'
+mkdir -p "$C/zavinst"
+cp "$installer_exe" "$C/zavinst/zavserviceInstaller2.exe"
+LOG="$C/zavinst/zavServiceInstall.log"
+
+profile=$(wine_run cmd /c 'echo %USERPROFILE%' 2>/dev/null | tr -d '\r')
+[ -n "$profile" ] || fail "no user profile in the prefix"
+marker_win="$profile\\hasTryInstallZAVServiceByMakeshortcut"
+marker=$(wine_unix "$marker_win")
+[ -n "$marker" ] || fail "marker path not mapped"
+
+prefs_value() {
+  wine_run reg add "$NODE" /v "$1" /t REG_SZ /d "$2" /f >/dev/null 2>&1 || fail "reg add $1"
+}
+
+# put_service UNIX_DIR [PORTS]: a copy of the test service in UNIX_DIR.
+put_service() {
+  mkdir -p "$1"
+  cp "$service_exe" "$1/zavservice.exe"
+  [ -z "${2:-}" ] || printf '%s\r\n' "$2" >"$1/zavservice-ports.txt"
+}
+
+# put_script UNIX_PATH LINES...: a batch file with CR LF line ends.
+put_script() {
+  local path=$1
+  shift
+  mkdir -p "$(dirname "$path")"
+  printf '%s\r\n' "@echo off" "$@" >"$path"
+}
+
+run_installer() {
+  (cd "$C/zavinst" && wine_run 'C:\zavinst\zavserviceInstaller2.exe' "$@" >"$WORK/stdout" 2>"$WORK/stderr")
+  local rc=$?
+  [ "$rc" -eq 0 ] || fail "exit code $rc"
+  [ -f "$LOG" ] || fail "no run log"
+  # Every record: local time, the installer's unit and line, the message, CR CR LF.
+  local bad
+  bad=$(LC_ALL=C grep -avcE $'^[0-9]{4}-[0-9]{2}-[0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2} zavserviceInstaller2\\(:52\\):.*\r\r$' "$LOG")
+  [ "$bad" -eq 0 ] || fail "$bad malformed log records"
+}
+
+log_messages() {
+  LC_ALL=C sed -E $'s/^[0-9-]{10} [0-9:]{8} zavserviceInstaller2\\(:52\\)://; s/\r\r$//' "$LOG"
+}
+
+# expect_log MESSAGE...: the log holds exactly these messages (UTF-8 here, GBK on disk).
+expect_log() {
+  local expected="" m
+  for m in "$@"; do expected+="$(gbk "$m")"$'\n'; done
+  [ "$(log_messages)" == "${expected%$'\n'}" ] || fail "log differs from: $*"
+}
+
+log_has() { log_messages | LC_ALL=C grep -qxF -- "$(gbk "$1")"; }
+
+# expect_stdout LINE...: the installer's own lines, in this order. The programs it
+# runs share its standard output, so their lines (those of "net") may come between.
+expect_stdout() {
+  local m
+  for m in "$@"; do gbk "$m"; printf '\n'; done >"$WORK/expected_stdout"
+  python3 - "$WORK/stdout" "$WORK/expected_stdout" <<'PY' || fail "standard output lacks the installer's lines"
+import sys
+got = open(sys.argv[1], "rb").read().split(b"\n")
+want = open(sys.argv[2], "rb").read().split(b"\n")[:-1]
+i = 0
+for line in got:
+    if i < len(want) and line == want[i]:
+        i += 1
+sys.exit(0 if i == len(want) else 1)
+PY
+}
+
+# expect_stdout_exact LINE...: nothing but these lines (no program was run).
+expect_stdout_exact() {
+  local m
+  for m in "$@"; do gbk "$m"; printf '\n'; done >"$WORK/expected_stdout"
+  cmp -s "$WORK/stdout" "$WORK/expected_stdout" || fail "standard output differs"
+}
+
+no_calls_anywhere() { [ -z "$(find "$C" -name zavservice-calls.txt)" ]; }
+
+GREETING='Hello, ZAV service installer start!'
+FREE_TRY='端口未占用,尝试注册服务并启动服务'
+OK_11997='成功注册服务并启动.'
+TO_FALLBACK='注册服务失败，尝试注册随机启动快捷方式'
+
+case "$case_name" in
+port_taken)
+  # The service is taken to run when its port is held: nothing else happens.
+  put_service "$C/zav/client/bin" "11999 11997"
+  prefs_value zav 'C:\zav\client'
+  python3 -c 'import socket,sys,time
+s = socket.socket(); s.bind(("0.0.0.0", 11999)); s.listen(4)
+print("ready", flush=True); time.sleep(3600)' >"$WORK/holder" &
+  holder=$!
+  _WINE_EXTRA_CLEANUP="kill $holder; $_WINE_EXTRA_CLEANUP"
+  eventually grep -q ready "$WORK/holder" || fail "could not hold port 11999"
+  run_installer
+  expect_log "$GREETING" '端口已占用.'
+  expect_stdout_exact "$GREETING" "端口已占用."
+  no_calls_anywhere || fail "a service program was started"
+  [ ! -e "$marker" ] || fail "marker file written"
+  ;;
+
+direct_install)
+  # Client under a directory with a blank, service in the client's own Java runtime,
+  # a planted C:\Program.exe that must never run.
+  put_service "$C/Program Files/ZAV/clientjdk/jre/bin" "11999 11997"
+  mkdir -p "$C/Program Files/ZAV/client/bin"
+  cp "$service_exe" "$C/Program.exe"
+  prefs_value zav 'C:/Program Files/ZAV/client'
+  program='C:\Program Files\ZAV\clientjdk\jre\bin\zavservice.exe'
+  run_installer
+  expect_log "$GREETING" "$FREE_TRY" zav \
+    "从ZAV客户端[$program]中安装zavservice服务" \
+    "文件不存在[C:\\Program Files\\ZAV\\client\\bin\\zavserviceinstall.bat  ]直接执行$program" \
+    "执行命令成功:\"$program\" /Service" \
+    '执行命令成功:net start zavservice' \
+    "$OK_11997"
+  expect_stdout "$GREETING" "端口未占用." "zav" "端口已占用."
+  calls="$C/Program Files/ZAV/clientjdk/jre/bin/zavservice-calls.txt"
+  [ -f "$calls" ] || fail "service program not run"
+  head -n 1 "$calls" | grep -q '/Service' || fail "first call is not the registration"
+  grep -q '/Run' "$calls" || fail "service not started by the service manager"
+  [ ! -e "$C/zavservice-calls.txt" ] || fail "C:\\Program.exe was run instead of the service program"
+  port_listening 11999 || fail "nothing listens on 11999"
+  [ ! -e "$marker" ] || fail "marker file written although the install succeeded"
+  ;;
+
+install_script)
+  # The client's install script registers and starts the service itself.
+  put_service "$C/zav/client/bin" "11999 11997"
+  put_script "$C/zav/client/bin/zavserviceinstall.bat" \
+    'echo %*>>"%~dp0script-calls.txt"' '"%~1" /Service' 'net start zavservice'
+  prefs_value zav 'C:\zav\client'
+  program='C:\zav\client\bin\zavservice.exe'
+  run_installer
+  log_has "从ZAV客户端[$program]中安装zavservice服务" || fail "no install record"
+  log_messages | LC_ALL=C grep -qF "$(gbk '直接执行')" && fail "install script taken as missing"
+  log_has "执行命令失败$program" && fail "shell could not open the install script"
+  [ "$(log_messages | tail -n 1)" == "$(gbk "$OK_11997")" ] || fail "no success record at the end"
+  eventually test -s "$C/zav/client/bin/script-calls.txt" || fail "install script never ran"
+  # The script's one parameter: the program path, unquoted.
+  [ "$(tr -d '\r' <"$C/zav/client/bin/script-calls.txt" | sed 's/ *$//')" == "$program" ] ||
+    fail "install script got: $(cat -A "$C/zav/client/bin/script-calls.txt")"
+  port_listening 11999 || fail "nothing listens on 11999"
+  ;;
+
+second_value)
+  # The first value points nowhere, the second one works.
+  put_service "$C/zav/client/bin" "11999 11997"
+  prefs_value a_first 'C:\nowhere'
+  prefs_value b_second 'C:\zav\client'
+  program='C:\zav\client\bin\zavservice.exe'
+  run_installer
+  expect_log "$GREETING" "$FREE_TRY" a_first '文件不存在:C:\nowhere' b_second \
+    '文件不存在:C:\zav\clientjdk\jre\bin\zavservice.exe' \
+    '文件不存在:C:\zav\clientjdk\bin\zavservice.exe' \
+    "从ZAV客户端[$program]中安装zavservice服务" \
+    "文件不存在[C:\\zav\\client\\bin\\zavserviceinstall.bat  ]直接执行$program" \
+    "执行命令成功:\"$program\" /Service" \
+    '执行命令成功:net start zavservice' \
+    "$OK_11997"
+  expect_stdout "$GREETING" "端口未占用." "a_first" "b_second" "端口已占用."
+  port_listening 11999 || fail "nothing listens on 11999"
+  ;;
+
+fallback)
+  # The direct install brings the service up on 11999 only: the fallback runs, its
+  # scripts are started, and its closing test finds the service.
+  put_service "$C/zav/client/bin" "11999"
+  put_script "$C/zav/client/bin/makeshortcut.bat" 'echo made>"%~dp0shortcut-made.txt"'
+  put_script "$C/zav/client/bin/startzavservice.bat" 'echo started>"%~dp0start-called.txt"' \
+    'net start zavservice'
+  prefs_value zav 'C:\zav\client'
+  mkdir -p "$(dirname "$marker")"
+  echo "left from before" >"$marker"
+  program='C:\zav\client\bin\zavservice.exe'
+  run_installer
+  expect_log "$GREETING" "$FREE_TRY" zav \
+    '文件不存在:C:\zav\clientjdk\jre\bin\zavservice.exe' \
+    '文件不存在:C:\zav\clientjdk\bin\zavservice.exe' \
+    "从ZAV客户端[$program]中安装zavservice服务" \
+    "文件不存在[C:\\zav\\client\\bin\\zavserviceinstall.bat  ]直接执行$program" \
+    "执行命令成功:\"$program\" /Service" \
+    '执行命令成功:net start zavservice' \
+    "$TO_FALLBACK" zav '执行脚本生成快捷方式成功.' '服务启动成功.'
+  expect_stdout "$GREETING" "端口未占用." "zav" "端口未占用." "$marker_win" "zav"
+  [ -f "$marker" ] && [ ! -s "$marker" ] || fail "marker file missing or not empty"
+  eventually test -f "$C/zav/client/bin/shortcut-made.txt" || fail "makeshortcut.bat never ran"
+  eventually test -f "$C/zav/client/bin/start-called.txt" || fail "startzavservice.bat never ran"
+  port_listening 11999 || fail "nothing listens on 11999"
+  port_listening 11997 && fail "11997 taken although the service was not asked for it"
+  ;;
+
+no_node)
+  # No preferences node at all: nothing to install, the marker is still left.
+  run_installer
+  expect_log "$GREETING" "$FREE_TRY" '读取注册表失败' "$TO_FALLBACK" '读取注册表失败' \
+    '执行脚本生成快捷方式失败.'
+  expect_stdout_exact "$GREETING" "端口未占用." "端口未占用." "$marker_win"
+  [ -f "$marker" ] && [ ! -s "$marker" ] || fail "marker file missing or not empty"
+  no_calls_anywhere || fail "a service program was started"
+  ;;
+
+*)
+  fail "unknown case"
+  ;;
+esac
+
+echo "PASS [$case_name]"
