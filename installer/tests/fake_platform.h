@@ -111,9 +111,10 @@ class Platform : public zavinstaller::InstallerPlatform {
   std::intptr_t ShellOpen(const char* file, const char* params) override {
     shellOpens.emplace_back(file, params);
     events.push_back(std::string("shell:") + file + "|" + params);
-    if (shellFails.count(file)) return 2;
+    // The shell's results around its success boundary: 32 fails, 33 succeeds.
+    if (shellFails.count(file)) return 32;
     Take(file);
-    return 42;
+    return 33;
   }
   bool StartAndWait(const char* commandLine) override {
     events.push_back(std::string("run:") + commandLine);
