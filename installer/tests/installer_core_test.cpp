@@ -131,19 +131,6 @@ TEST(ClientPaths, CandidatesInTheirOrder) {
   EXPECT_EQ(std::string(c.paths[2]), "client\\bin\\zavservice.exe");
 }
 
-TEST(ClientPaths, CandidatesThatWouldNotFitAreMarked) {
-  // 477 + "\\client": the root fits with neither jdk suffix, the directory not with
-  // its own suffix.
-  std::string dir = "C:\\" + std::string(474, 'p') + "\\client";
-  Candidates c;
-  BuildCandidates(dir.c_str(), c, &fake::DbcsNext);
-  for (int i = 0; i < 3; ++i) {
-    EXPECT_TRUE(c.present[i]);
-    EXPECT_FALSE(c.fits[i]) << i;
-    EXPECT_EQ(std::strlen(c.paths[i]), 499u);
-  }
-}
-
 // ---------------------------------------------------------------- install pass
 
 class InstallPass : public ::testing::Test {
@@ -416,13 +403,6 @@ TEST_F(ShortcutPass, ShellFailuresEndThePass) {
     EXPECT_EQ(p.logs.back(), Cat({t::kShellFailed, "C:\\a\\bin\\startzavservice.bat"}));
     EXPECT_EQ(p.closes, 1);
   }
-}
-
-TEST_F(ShortcutPass, NoClientWithTheScript) {
-  m.values.emplace_back("a", "C:\\a");
-  EXPECT_EQ(InstallStartupShortcut(m), 0);
-  EXPECT_TRUE(m.shellOpens.empty());
-  EXPECT_EQ(m.closes, 1);
 }
 
 // ---------------------------------------------------------------- fallback
