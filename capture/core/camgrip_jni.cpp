@@ -15,7 +15,8 @@
 #include "graph/graph_api.h"
 
 using capture::core::DeviceRecord;
-using capture::core::findDeviceRecord;
+using capture::core::LockedRecord;
+using capture::core::lockDeviceRecord;
 using capture::core::fitVideoToCanvas;
 using capture::core::releaseGraph;
 using capture::core::showGraphError;
@@ -142,6 +143,13 @@ const graph::VideoInfoHeader* VideoInfoOf(const graph::MediaType* type) {
     return nullptr;
   }
   return reinterpret_cast<const graph::VideoInfoHeader*>(type->pbFormat);
+}
+
+// Reports a failed graph step. The record is consistent again by then, and it is
+// let go first: the report may wait for the user for as long as they like.
+void reportUnlocked(LockedRecord& locked, graph::HResult hr, graph::NativeWindow window, int site) {
+  locked.unlock();
+  showGraphError(hr, window, site);
 }
 
 enum class Choice { kChosen, kNoMatch, kFailedSite, kJavaException };
@@ -354,7 +362,8 @@ JNIEXPORT jobject JNICALL Java_lumotool_camgripper_CaptureDevice_enumDevices(JNI
 
 JNIEXPORT jboolean JNICALL Java_lumotool_camgripper_CaptureDevice_start(JNIEnv* env, jobject self,
                                                                        jobject format, jboolean mirror) {
-  DeviceRecord* record = findDeviceRecord(env, self);
+  LockedRecord locked = lockDeviceRecord(env, self);
+  DeviceRecord* record = locked.get();
   if (record == nullptr) {
     return JNI_FALSE;
   }
@@ -363,12 +372,12 @@ JNIEXPORT jboolean JNICALL Java_lumotool_camgripper_CaptureDevice_start(JNIEnv* 
   }
   graph::HResult hr = graph::CreateCaptureGraphBuilder(&record->builder);
   if (graph::Failed(hr)) {
-    showGraphError(hr, record->window, 324);
+    reportUnlocked(locked, hr, record->window, 324);
     return JNI_FALSE;
   }
-  auto failAt = [record](graph::HResult code, int site) {
-    showGraphError(code, record->window, site);
+  auto failAt = [&locked, record](graph::HResult code, int site) {
     releaseGraph(record);
+    reportUnlocked(locked, code, record->window, site);
     return JNI_FALSE;
   };
   if (graph::Failed(hr = graph::CreateFilterGraph(&record->graph))) return failAt(hr, 332);
@@ -436,7 +445,8 @@ JNIEXPORT jboolean JNICALL Java_lumotool_camgripper_CaptureDevice_start(JNIEnv* 
 }
 
 JNIEXPORT jboolean JNICALL Java_lumotool_camgripper_CaptureDevice_stop(JNIEnv* env, jobject self) {
-  DeviceRecord* record = findDeviceRecord(env, self);
+  LockedRecord locked = lockDeviceRecord(env, self);
+  DeviceRecord* record = locked.get();
   if (record == nullptr) {
     return JNI_FALSE;
   }
@@ -445,19 +455,19 @@ JNIEXPORT jboolean JNICALL Java_lumotool_camgripper_CaptureDevice_stop(JNIEnv* e
 }
 
 JNIEXPORT jboolean JNICALL Java_lumotool_camgripper_CaptureDevice_isRunning(JNIEnv* env, jobject self) {
-  DeviceRecord* record = findDeviceRecord(env, self);
-  return (record != nullptr && record->renderer != nullptr) ? JNI_TRUE : JNI_FALSE;
+  LockedRecord record = lockDeviceRecord(env, self);
+  return (record && record->renderer != nullptr) ? JNI_TRUE : JNI_FALSE;
 }
 
 JNIEXPORT jboolean JNICALL Java_lumotool_camgripper_CaptureDevice_destroy(JNIEnv* env, jobject self) {
-  std::int32_t handle = 0;
-  DeviceRecord* record = findDeviceRecord(env, self, &handle);
-  if (record == nullptr) {
+  LockedRecord locked = lockDeviceRecord(env, self);
+  if (!locked) {
     return JNI_FALSE;
   }
-  releaseGraph(record);
-  capture::core::EraseDeviceRecord(handle);
-  graph::Filter* source = capture::core::UnregisterSourceFilter(handle);
+  releaseGraph(locked.get());
+  locked.erase();
+  graph::Filter* source = capture::core::UnregisterSourceFilter(locked.handle());
+  locked.unlock();
   if (source != nullptr) {
     graph::Release(source);
   }
@@ -475,11 +485,15 @@ JNIEXPORT jboolean JNICALL Java_lumotool_camgripper_CaptureDevice_destroy(JNIEnv
 
 JNIEXPORT void JNICALL Java_lumotool_camgripper_CaptureDevice_setBounds(JNIEnv* env, jobject self, jint x,
                                                                       jint y, jint width, jint height) {
-  DeviceRecord* record = findDeviceRecord(env, self);
-  if (env->ExceptionCheck()) {
-    return;
+  {
+    LockedRecord record = lockDeviceRecord(env, self);
+    if (env->ExceptionCheck()) {
+      return;
+    }
+    fitVideoToCanvas(record.get(), width, height);
   }
-  fitVideoToCanvas(record, width, height);
+  // The canvas's own setBounds takes the AWT tree lock, which AWT's thread may
+  // hold while it waits for this record: the record is let go before.
   LocalRef canvasClass(env, env->FindClass("java/awt/Canvas"));
   if (!canvasClass || env->ExceptionCheck()) {
     return;
@@ -492,16 +506,16 @@ JNIEXPORT void JNICALL Java_lumotool_camgripper_CaptureDevice_setBounds(JNIEnv* 
 }
 
 JNIEXPORT void JNICALL Java_lumotool_camgripper_CaptureDevice_paint(JNIEnv* env, jobject self, jobject) {
-  DeviceRecord* record = findDeviceRecord(env, self);
-  if (record == nullptr) {
+  LockedRecord record = lockDeviceRecord(env, self);
+  if (!record) {
     return;
   }
-  capture::core::paintRecord(record);
+  capture::core::paintRecord(record.get());
 }
 
 JNIEXPORT jobject JNICALL Java_lumotool_camgripper_CaptureDevice_getFormat(JNIEnv* env, jobject self) {
-  DeviceRecord* record = findDeviceRecord(env, self);
-  if (record == nullptr || record->frameFilter == nullptr) {
+  LockedRecord record = lockDeviceRecord(env, self);
+  if (!record || record->frameFilter == nullptr) {
     return nullptr;
   }
   capture::frame::FrameWork* work = graph::FrameWorkOf(record->frameFilter);
@@ -518,7 +532,8 @@ JNIEXPORT jobject JNICALL Java_lumotool_camgripper_CaptureDevice_getFormat(JNIEn
 }
 
 JNIEXPORT jobject JNICALL Java_lumotool_camgripper_CaptureDevice_queryFormats(JNIEnv* env, jobject self) {
-  DeviceRecord* record = findDeviceRecord(env, self);
+  LockedRecord locked = lockDeviceRecord(env, self);
+  DeviceRecord* record = locked.get();
   if (record == nullptr) {
     return nullptr;
   }
@@ -547,12 +562,12 @@ JNIEXPORT jobject JNICALL Java_lumotool_camgripper_CaptureDevice_queryFormats(JN
 
   const bool temporary = record->builder == nullptr;
   auto fail = [&](graph::HResult code, int site, bool release) -> jobject {
-    showGraphError(code, record->window, site);
     if (release) {
       releaseGraph(record);
     }
     DropFormatClasses(env, classes);
     env->DeleteLocalRef(list);
+    reportUnlocked(locked, code, record->window, site);
     return nullptr;
   };
   graph::HResult hr = graph::kOk;
@@ -614,7 +629,8 @@ JNIEXPORT jobject JNICALL Java_lumotool_camgripper_CaptureDevice_queryFormats(JN
 }
 
 JNIEXPORT jobject JNICALL Java_lumotool_camgripper_CaptureDevice_grab(JNIEnv* env, jobject self, jobject buffer) {
-  DeviceRecord* record = findDeviceRecord(env, self);
+  LockedRecord locked = lockDeviceRecord(env, self);
+  DeviceRecord* record = locked.get();
   if (record == nullptr || record->frameFilter == nullptr) {
     return nullptr;
   }
@@ -631,6 +647,7 @@ JNIEXPORT jobject JNICALL Java_lumotool_camgripper_CaptureDevice_grab(JNIEnv* en
   // thread does to the device meanwhile.
   graph::Filter* filter = record->frameFilter;
   graph::AddRef(filter);
+  locked.unlock();
   capture::frame::FrameWork* work = graph::FrameWorkOf(filter);
   capture::frame::FrameWork::GrabResult result{false, nullptr, 0};
   if (work != nullptr) {

@@ -8,6 +8,12 @@
 
 namespace capture::core {
 
+struct RegistryEntry {
+  DeviceRecord record;
+  std::recursive_mutex mutex;
+  bool erased = false;  // destroyed: no call may use the record any more
+};
+
 namespace {
 
 // The table behind the handles and the registry of records; both are touched
@@ -24,8 +30,8 @@ std::map<std::int32_t, graph::Filter*>& HandleTable() {
   return *table;
 }
 
-std::map<std::uint32_t, DeviceRecord>& DeviceRegistry() {
-  static auto* registry = new std::map<std::uint32_t, DeviceRecord>();  // never destroyed
+std::map<std::uint32_t, std::shared_ptr<RegistryEntry>>& DeviceRegistry() {
+  static auto* registry = new std::map<std::uint32_t, std::shared_ptr<RegistryEntry>>();  // never destroyed
   return *registry;
 }
 
@@ -65,10 +71,11 @@ graph::Filter* UnregisterSourceFilter(std::int32_t handle) {
   return source;
 }
 
-DeviceRecord* findDeviceRecord(JNIEnv* env, jobject canvas, std::int32_t* handleOut) {
-  if (handleOut != nullptr) {
-    *handleOut = 0;
-  }
+namespace {
+
+// The registry entry of the Java object, created on first use.
+std::shared_ptr<RegistryEntry> FindEntry(JNIEnv* env, jobject canvas, std::int32_t* handleOut) {
+  *handleOut = 0;
   if (canvas == nullptr) {
     return nullptr;
   }
@@ -82,9 +89,7 @@ DeviceRecord* findDeviceRecord(JNIEnv* env, jobject canvas, std::int32_t* handle
     return nullptr;
   }
   const std::int32_t handle = env->GetIntField(canvas, field);
-  if (handleOut != nullptr) {
-    *handleOut = handle;
-  }
+  *handleOut = handle;
   if (handle == 0) {
     return nullptr;
   }
@@ -98,23 +103,108 @@ DeviceRecord* findDeviceRecord(JNIEnv* env, jobject canvas, std::int32_t* handle
     auto& registry = DeviceRegistry();
     auto it = registry.find(static_cast<std::uint32_t>(handle));
     if (it != registry.end()) {
-      return &it->second;
+      return it->second;
     }
   }
-  DeviceRecord record;
-  record.sourceFilter = source;
-  record.window = getCanvasWindow(env, canvas);
-  if (record.window == 0) {
+  const graph::NativeWindow window = getCanvasWindow(env, canvas);
+  if (window == 0) {
     return nullptr;
   }
+  auto entry = std::make_shared<RegistryEntry>();
+  entry->record.sourceFilter = source;
+  entry->record.window = window;
   std::lock_guard<std::mutex> lock(TablesMutex());
-  auto inserted = DeviceRegistry().emplace(static_cast<std::uint32_t>(handle), record);
-  return &inserted.first->second;
+  // Another thread may have made the entry meanwhile; the first one stays.
+  auto inserted = DeviceRegistry().emplace(static_cast<std::uint32_t>(handle), entry);
+  return inserted.first->second;
 }
 
-void EraseDeviceRecord(std::int32_t handle) {
+}  // namespace
+
+DeviceRecord* findDeviceRecord(JNIEnv* env, jobject canvas, std::int32_t* handleOut) {
+  std::int32_t handle = 0;
+  std::shared_ptr<RegistryEntry> entry = FindEntry(env, canvas, &handle);
+  if (handleOut != nullptr) {
+    *handleOut = handle;
+  }
+  // The registry keeps the entry alive until destroy.
+  return entry == nullptr ? nullptr : &entry->record;
+}
+
+LockedRecord lockDeviceRecord(JNIEnv* env, jobject canvas) {
+  std::int32_t handle = 0;
+  std::shared_ptr<RegistryEntry> entry = FindEntry(env, canvas, &handle);
+  if (entry == nullptr) {
+    return LockedRecord();
+  }
+  LockedRecord locked(std::move(entry), handle);
+  if (!locked) {
+    return LockedRecord();  // destroyed while this call waited for it
+  }
+  return locked;
+}
+
+LockedRecord::LockedRecord() = default;
+
+LockedRecord::LockedRecord(std::shared_ptr<RegistryEntry> entry, std::int32_t handle)
+    : entry_(std::move(entry)), handle_(handle) {
+  entry_->mutex.lock();
+  locked_ = true;
+}
+
+LockedRecord::LockedRecord(LockedRecord&& other) noexcept
+    : entry_(std::move(other.entry_)), handle_(other.handle_), locked_(other.locked_) {
+  other.locked_ = false;
+}
+
+LockedRecord& LockedRecord::operator=(LockedRecord&& other) noexcept {
+  if (this != &other) {
+    if (locked_) {
+      entry_->mutex.unlock();
+    }
+    entry_ = std::move(other.entry_);
+    handle_ = other.handle_;
+    locked_ = other.locked_;
+    other.locked_ = false;
+  }
+  return *this;
+}
+
+LockedRecord::~LockedRecord() {
+  if (locked_) {
+    entry_->mutex.unlock();
+  }
+}
+
+DeviceRecord* LockedRecord::get() const {
+  return (entry_ == nullptr || entry_->erased) ? nullptr : &entry_->record;
+}
+
+void LockedRecord::unlock() {
+  if (locked_) {
+    entry_->mutex.unlock();
+    locked_ = false;
+  }
+}
+
+void LockedRecord::relock() {
+  if (!locked_ && entry_ != nullptr) {
+    entry_->mutex.lock();
+    locked_ = true;
+  }
+}
+
+void LockedRecord::erase() {
+  if (entry_ == nullptr) {
+    return;
+  }
+  entry_->erased = true;
   std::lock_guard<std::mutex> lock(TablesMutex());
-  DeviceRegistry().erase(static_cast<std::uint32_t>(handle));
+  auto& registry = DeviceRegistry();
+  auto it = registry.find(static_cast<std::uint32_t>(handle_));
+  if (it != registry.end() && it->second == entry_) {
+    registry.erase(it);
+  }
 }
 
 graph::NativeWindow getCanvasWindow(JNIEnv* env, jobject canvas) {

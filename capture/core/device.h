@@ -5,6 +5,7 @@
 #include <jni.h>
 
 #include <cstdint>
+#include <memory>
 
 #include "graph/graph_api.h"
 
@@ -36,10 +37,45 @@ graph::Filter* UnregisterSourceFilter(std::int32_t handle);
 
 // The record of the Java object, created on first use; null when the object has
 // no handle (or an unknown one), or when its canvas has no native window yet.
-// *handle receives the handle read from the object (0 when none).
+// *handle receives the handle read from the object (0 when none). The record is
+// not locked: the native methods use lockDeviceRecord.
 DeviceRecord* findDeviceRecord(JNIEnv* env, jobject canvas, std::int32_t* handle = nullptr);
-// Removes the registry entry of `handle` (the record is gone afterwards).
-void EraseDeviceRecord(std::int32_t handle);
+
+struct RegistryEntry;
+
+// A device's record held by one native call. AWT calls paint and setBounds on
+// its own thread whenever it likes, so every native method works on the record
+// under the record's lock, and the record outlives a concurrent destroy for as
+// long as a call holds it (a destroyed record is never handed out).
+class LockedRecord {
+ public:
+  LockedRecord();
+  LockedRecord(std::shared_ptr<RegistryEntry> entry, std::int32_t handle);
+  LockedRecord(LockedRecord&&) noexcept;
+  LockedRecord& operator=(LockedRecord&&) noexcept;
+  ~LockedRecord();
+
+  DeviceRecord* get() const;
+  DeviceRecord* operator->() const { return get(); }
+  explicit operator bool() const { return get() != nullptr; }
+  std::int32_t handle() const { return handle_; }
+
+  // Lets other threads at the record while this one waits for something that
+  // may take long (the user closing an error report, the AWT tree lock).
+  void unlock();
+  void relock();
+
+  // Marks the record destroyed and removes it from the registry.
+  void erase();
+
+ private:
+  std::shared_ptr<RegistryEntry> entry_;
+  std::int32_t handle_ = 0;
+  bool locked_ = false;
+};
+
+// As findDeviceRecord, the record locked; empty when there is none.
+LockedRecord lockDeviceRecord(JNIEnv* env, jobject canvas);
 
 // The native window of the canvas through the AWT native interface, or 0.
 graph::NativeWindow getCanvasWindow(JNIEnv* env, jobject canvas);

@@ -1,0 +1,88 @@
+package lumotool.camgripper;
+
+import static org.junit.jupiter.api.Assertions.assertEquals;
+import static org.junit.jupiter.api.Assertions.assertFalse;
+import static org.junit.jupiter.api.Assertions.assertNull;
+import static org.junit.jupiter.api.Assertions.assertTrue;
+
+import java.nio.ByteBuffer;
+import java.util.concurrent.atomic.AtomicBoolean;
+import java.util.concurrent.atomic.AtomicReference;
+
+import lumotool.camgripper.sim.SimPlatform;
+import org.junit.jupiter.api.AfterEach;
+import org.junit.jupiter.api.BeforeEach;
+import org.junit.jupiter.api.Test;
+
+/**
+ * AWT paints and lays out canvases on its own thread whenever it likes, so the
+ * canvas calls must be safe against a client thread that starts, stops and
+ * destroys the device at the same time.
+ */
+class ConcurrencyTest {
+    private Fixture fixture;
+
+    @BeforeEach
+    void setUp() {
+        SimPlatform.reset();
+        fixture = new Fixture();
+        int cam = SimPlatform.addCamera("cam", null, "p", 128, 2);
+        Fixture.capability(cam, SimPlatform.RGB32, 16, 12);
+        Fixture.capability(cam, SimPlatform.YUY2, 32, 24);
+    }
+
+    @AfterEach
+    void tearDown() {
+        fixture.close();
+        SimPlatform.reset();
+        assertEquals(0, SimPlatform.liveObjects(), "platform objects left behind");
+    }
+
+    @Test
+    void canvasCallsRaceGraphChangesAndDestroySafely() throws InterruptedException {
+        CaptureDevice d = fixture.showFirst();
+        AtomicBoolean stop = new AtomicBoolean(false);
+        AtomicReference<Throwable> failure = new AtomicReference<>();
+        Thread canvasSide = new Thread(() -> {
+            try {
+                ByteBuffer buffer = null;
+                for (int i = 0; !stop.get(); i++) {
+                    d.paint(null);
+                    d.setBounds(0, 0, 100 + i % 60, 80 + i % 40);
+                    d.isRunning();
+                    VideoFormat f = d.getFormat();
+                    if (f != null) {
+                        f.getSubType().bytes();
+                    }
+                    if (i % 16 == 0) {
+                        ByteBuffer got = d.grab(buffer);
+                        buffer = got != null ? got : buffer;
+                    }
+                }
+            } catch (Throwable t) {
+                failure.set(t);
+            }
+        });
+        canvasSide.start();
+        for (int round = 0; round < 150; round++) {
+            assertTrue(d.start(round % 2 == 0 ? null : new VideoFormat(32, 24, null), round % 3 == 0));
+            if (round % 5 == 0) {
+                assertEquals(2, d.queryFormats().size());
+            }
+            assertTrue(d.stop());
+            if (round % 7 == 0) {
+                assertEquals(2, d.queryFormats().size());
+            }
+        }
+        assertTrue(d.start(null, true));
+        assertTrue(d.destroy());
+        // Calls after the destroy find no device; the canvas still moves.
+        Thread.sleep(50);
+        stop.set(true);
+        canvasSide.join();
+        assertNull(failure.get());
+        assertFalse(d.isRunning());
+        assertNull(d.grab(null));
+        Fixture.assertReports();
+    }
+}
