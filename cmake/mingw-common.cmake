@@ -1,0 +1,16 @@
+# Shared part of the MinGW-w64 cross toolchains; the including file sets `triple`.
+set(CMAKE_SYSTEM_NAME Windows)
+# Debian ships a win32-threads and a posix-threads flavour; the posix one has std::thread.
+foreach(flavour -posix "")
+  find_program(CMAKE_C_COMPILER NAMES ${triple}-gcc${flavour})
+  find_program(CMAKE_CXX_COMPILER NAMES ${triple}-g++${flavour})
+  if(CMAKE_C_COMPILER AND CMAKE_CXX_COMPILER)
+    break()
+  endif()
+endforeach()
+find_program(CMAKE_RC_COMPILER NAMES ${triple}-windres)
+set(CMAKE_FIND_ROOT_PATH /usr/${triple})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
