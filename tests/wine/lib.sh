@@ -37,9 +37,12 @@ wine_prefix_new() {
   export WINEPREFIX
   WINEPREFIX=$(mktemp -d /tmp/zav-wine.XXXXXX)
   trap _wine_cleanup EXIT
-  "$ZAV_WINE" wineboot -i >/dev/null 2>&1
-  # Keep the prefix's server (and with it services) alive between programs.
+  # The persistent server comes first, so it (and with it the services a test
+  # starts) outlives every program; the first program then creates the prefix. An
+  # extra "wineboot -i" on a fresh prefix leaves two service managers behind, and a
+  # service registered with one is unknown to the other.
   wineserver -p >/dev/null 2>&1
+  "$ZAV_WINE" cmd /c exit >/dev/null 2>&1
 }
 
 wine_xvfb() {

@@ -45,20 +45,7 @@ for port in 11999 11997; do
   port_listening "$port" && fail "port $port is in use on this machine before the test"
 done
 
-# A fresh prefix whose server outlives every program of the test, so the service that
-# a run installs keeps running for the checks after it. The persistent server comes
-# first and the first program creates the prefix: an extra "wineboot -i" on a fresh
-# prefix leaves two service managers behind, and services registered with one are
-# unknown to the other.
-installer_prefix_new() {
-  export WINEPREFIX
-  WINEPREFIX=$(mktemp -d /tmp/zav-wine.XXXXXX)
-  trap _wine_cleanup EXIT
-  wineserver -p >/dev/null 2>&1
-  wine_run cmd /c exit >/dev/null 2>&1
-}
-
-installer_prefix_new
+wine_prefix_new
 C="$WINEPREFIX/drive_c"
 NODE='HKLM\Software\JavaSoft\Prefs\norvane\zav'
 mkdir -p "$C/zavinst"
