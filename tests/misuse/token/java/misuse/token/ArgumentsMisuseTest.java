@@ -1,0 +1,238 @@
+package misuse.token;
+
+import static org.junit.jupiter.api.Assertions.assertEquals;
+
+import java.util.ArrayList;
+import java.util.List;
+import java.util.stream.Stream;
+import org.junit.jupiter.api.condition.EnabledIfEnvironmentVariable;
+import org.junit.jupiter.params.ParameterizedTest;
+import org.junit.jupiter.params.provider.MethodSource;
+import qtokcom.AccessInfo;
+import qtokcom.DirInfo;
+import qtokcom.FileInfo;
+import qtokcom.SysInfo;
+import qtokcom.VersionInfo;
+import qtokcom.qTokAPI;
+
+/**
+ * Every native method of qTokAPI with null and zero-length arrays, on objects that
+ * hold their component objects and on objects whose holders are empty or missing.
+ */
+@EnabledIfEnvironmentVariable(named = "QTOK_COMPONENT_LIBRARY", matches = ".+")
+class ArgumentsMisuseTest extends TokenHarness {
+    /**
+     * Java parameters in order: I int, B byte[], G a digest byte[] (16 bytes or more),
+     * N int[], and the records F FileInfo, D DirInfo, A AccessInfo, S SysInfo,
+     * V VersionInfo.
+     */
+    record Case(String method, int kind, int slot, String params) {
+        @Override
+        public String toString() {
+            return method;
+        }
+
+        boolean hasArrays() {
+            return params.chars().anyMatch(p -> p == 'B' || p == 'G' || p == 'N');
+        }
+
+        /** The Java object field that holds the object this method reaches. */
+        String holder() {
+            return kind == HASH ? "hash" : "handle";
+        }
+    }
+
+    static final List<Case> CASES = List.of(
+            new Case("Uninit", TOKEN, -1, ""),
+            new Case("GetLibVersion", TOKEN, 7, ""),
+            new Case("GetDriverVersion", TOKEN, 8, ""),
+            new Case("CreateContext", TOKEN, 9, "II"),
+            new Case("DeleteContext", TOKEN, 10, ""),
+            new Case("OpenDevice", TOKEN, 11, "IB"),
+            new Case("CloseDevice", TOKEN, 12, ""),
+            new Case("Verify", TOKEN, 13, "IBI"),
+            new Case("ChangeCode", TOKEN, 14, "IBIBI"),
+            new Case("ResetSecurityState", TOKEN, 15, "I"),
+            new Case("HashToken", TOKEN, 16, "IIBIBIN"),
+            new Case("MD5HMAC", TOKEN, 17, "IIBIG"),
+            new Case("MD5CHAP", TOKEN, 18, "IIBIB"),
+            new Case("GenRandom", TOKEN, 19, "IBBI"),
+            new Case("Cleanup", TOKEN, 20, "I"),
+            new Case("GetAccessInfo", TOKEN, 21, "IA"),
+            new Case("SetAccessInfo", TOKEN, 22, "IA"),
+            new Case("GetVersionInfo", TOKEN, 23, "V"),
+            new Case("GetSysInfo", TOKEN, 24, "S"),
+            new Case("GetFileInfo", TOKEN, 25, "IIBF"),
+            new Case("GetProperty", TOKEN, 26, "IBBI"),
+            new Case("SetProperty", TOKEN, 27, "IBBI"),
+            new Case("ChangeDir", TOKEN, 28, "IIB"),
+            new Case("GetCurrentDir", TOKEN, 29, "ININ"),
+            new Case("CreateDir", TOKEN, 30, "IBBD"),
+            new Case("DeleteDir", TOKEN, 31, "IIB"),
+            new Case("Directory", TOKEN, 32, "IIF"),
+            new Case("CreateFile", TOKEN, 33, "IF"),
+            new Case("DeleteFile", TOKEN, 34, "II"),
+            new Case("OpenFile", TOKEN, 35, "IIF"),
+            new Case("CloseFile", TOKEN, 36, ""),
+            new Case("Read", TOKEN, 37, "IIBIN"),
+            new Case("Write", TOKEN, 38, "IIBIN"),
+            new Case("Decrement", TOKEN, 39, "II"),
+            new Case("SMD5Hash", HASH, 7, "BIB"),
+            new Case("SMD5HMAC", HASH, 8, "BIBIBBG"),
+            new Case("SMD5CHAP", HASH, 9, "IBIBIB"),
+            new Case("SMD5XOR", HASH, 10, "BIBIB"));
+
+    static Stream<Case> cases() {
+        return CASES.stream();
+    }
+
+    static Stream<Case> withArrays() {
+        return CASES.stream().filter(Case::hasArrays);
+    }
+
+    enum Shape { NULL, EMPTY, FULL }
+
+    /** The arguments of one call; each array argument gets the shape chosen for its position. */
+    static final class Call {
+        final Case c;
+        final Object[] args;
+        final Class<?>[] types;
+
+        Call(Case c, java.util.function.IntFunction<Shape> shapeAt) {
+            this.c = c;
+            int n = c.params.length();
+            args = new Object[n];
+            types = new Class<?>[n];
+            for (int i = 0; i < n; i++) {
+                char p = c.params.charAt(i);
+                switch (p) {
+                    case 'I' -> { types[i] = int.class; args[i] = 1000 + i; }
+                    case 'B', 'G' -> {
+                        types[i] = byte[].class;
+                        args[i] = switch (shapeAt.apply(i)) {
+                            case NULL -> null;
+                            case EMPTY -> new byte[0];
+                            case FULL -> pattern(16, i);
+                        };
+                    }
+                    case 'N' -> {
+                        types[i] = int[].class;
+                        args[i] = switch (shapeAt.apply(i)) {
+                            case NULL -> null;
+                            case EMPTY -> new int[0];
+                            case FULL -> new int[] {i, -i};
+                        };
+                    }
+                    case 'F' -> { types[i] = Object.class; args[i] = new FileInfo(); }
+                    case 'D' -> { types[i] = Object.class; args[i] = new DirInfo(); }
+                    case 'A' -> { types[i] = Object.class; args[i] = new AccessInfo(); }
+                    case 'S' -> { types[i] = Object.class; args[i] = new SysInfo(); }
+                    case 'V' -> { types[i] = Object.class; args[i] = new VersionInfo(); }
+                    default -> throw new IllegalArgumentException(c.params);
+                }
+            }
+        }
+
+        void on(qTokAPI api) throws Throwable {
+            invoke(api, c.method, types, args);
+        }
+
+        /** A digest array that cannot take the 16-byte digest. */
+        boolean shortDigest() {
+            for (int i = 0; i < args.length; i++) {
+                if (c.params.charAt(i) == 'G' && args[i] != null && ((byte[]) args[i]).length < 16) return true;
+            }
+            return false;
+        }
+
+        /** The line the component logs: non-null arrays as bare pointers, records with their bytes. */
+        String expectedLine() {
+            List<String> parts = new ArrayList<>();
+            for (int i = 0; i < args.length; i++) {
+                char p = c.params.charAt(i);
+                if (p == 'I') {
+                    parts.add(Integer.toString((Integer) args[i]));
+                } else if (args[i] == null) {
+                    parts.add("null");
+                } else if (p == 'B' || p == 'G' || p == 'N') {
+                    parts.add("*");
+                } else {
+                    int size = switch (p) {
+                        case 'F' -> 44;
+                        case 'D' -> 48;
+                        case 'A' -> 16;
+                        case 'S' -> 32;
+                        default -> 8;
+                    };
+                    parts.add("*[" + hex(new byte[size]) + "]");
+                }
+            }
+            return (c.kind == TOKEN ? "token." : "hash.") + c.slot + "(" + String.join(", ", parts) + ")";
+        }
+    }
+
+    @ParameterizedTest(name = "{0}")
+    @MethodSource("withArrays")
+    void emptyArraysReachTheComponentAsPointersNotAsNull(Case c) throws Throwable {
+        qTokAPI api = ready();
+        // Digest arrays keep their 16 bytes here; every other array is empty.
+        Call call = new Call(c, i -> c.params.charAt(i) == 'G' ? Shape.FULL : Shape.EMPTY);
+        call.on(api);
+        assertEquals(List.of(call.expectedLine()), calls());
+    }
+
+    @ParameterizedTest(name = "{0}")
+    @MethodSource("withArrays")
+    void nullAndEmptyArraysMixedKeepTheirPlaces(Case c) throws Throwable {
+        qTokAPI api = ready();
+        for (int parity = 0; parity < 2; parity++) {
+            final int p = parity;
+            Call call = new Call(c, i -> (i + p) % 2 == 0 ? Shape.NULL : Shape.EMPTY);
+            if (call.shortDigest()) {
+                // An empty digest array is refused before the component is reached.
+                assertComFail(INVALID_ARG, () -> call.on(api));
+                assertEquals(List.of(), calls(), "parity " + p);
+            } else {
+                call.on(api);
+                assertEquals(List.of(call.expectedLine()), calls(), "parity " + p);
+            }
+            qtokfixture.ScriptedComponent.reset();
+        }
+    }
+
+    @ParameterizedTest(name = "{0}")
+    @MethodSource("cases")
+    void aFreshObjectRefusesEveryCallWhateverTheArrays(Case c) {
+        qTokAPI fresh = new qTokAPI();
+        for (Shape shape : new Shape[] {Shape.NULL, Shape.EMPTY}) {
+            Call call = new Call(c, i -> shape);
+            assertComFail(NO_OBJECT, () -> call.on(fresh));
+        }
+        assertEquals(List.of(), calls());
+    }
+
+    @ParameterizedTest(name = "{0}")
+    @MethodSource("cases")
+    void anEmptyOrMissingHolderHoldsNoObject(Case c) throws Throwable {
+        qTokAPI api = ready();
+        byte[] handle = api.handle, hash = api.hash;
+        try {
+            for (byte[] holder : new byte[][] {new byte[0], null}) {
+                if (c.holder().equals("hash")) api.hash = holder; else api.handle = holder;
+                assertComFail(NO_OBJECT, () -> new Call(c, i -> Shape.FULL).on(api));
+                assertEquals(List.of(), calls());
+                if (holder != null) assertEquals(0, holder.length, "an empty holder is never written");
+                api.handle = handle;
+                api.hash = hash;
+            }
+            // The object itself was left alone: with its holder back it is reached again.
+            if (c.slot > 8) {
+                new Call(c, i -> Shape.FULL).on(api);
+                assertEquals(1, calls().size());
+            }
+        } finally {
+            api.handle = handle;
+            api.hash = hash;
+        }
+    }
+}
