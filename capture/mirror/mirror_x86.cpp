@@ -43,6 +43,7 @@ inline void ExchangeInOrder(std::uint8_t* front, std::uint8_t* back) {
 // ---------------------------------------------------------------- SSE2
 namespace sse2 {
 #define MIRROR_TARGET __attribute__((target("sse2")))
+#define MIRROR_PSHUFB 0
 using Vec = __m128i;
 constexpr std::size_t kVecBytes = 16;
 
@@ -70,46 +71,15 @@ MIRROR_TARGET inline Vec MirrorVec(Vec v) {
     return v;
 }
 
-MIRROR_TARGET inline void MirrorCopy24(std::uint8_t* dst, const std::uint8_t* src, std::size_t pixels) {
-    for (std::size_t j = 0; j < pixels; ++j) {
-        MirrorUnit<Layout::Pixels24>(dst + 3 * j, src + 3 * (pixels - 1 - j));
-    }
-}
-
 #include "mirror_x86_rows.inc"
 #undef MIRROR_TARGET
+#undef MIRROR_PSHUFB
 }  // namespace sse2
 
 // ---------------------------------------------------------------- SSSE3
-// The RGB24 kernel of the SSSE3 and AVX2 sets: five pixels (15 bytes) per shuffle.
-#define MIRROR_RGB24_SSSE3                                                                        \
-    MIRROR_TARGET inline void MirrorCopy24(std::uint8_t* dst, const std::uint8_t* src,            \
-                                           std::size_t pixels) {                                  \
-        if (pixels < 5) {                                                                         \
-            for (std::size_t j = 0; j < pixels; ++j) {                                            \
-                MirrorUnit<Layout::Pixels24>(dst + 3 * j, src + 3 * (pixels - 1 - j));            \
-            }                                                                                     \
-            return;                                                                               \
-        }                                                                                         \
-        const __m128i mask = _mm_setr_epi8(12, 13, 14, 9, 10, 11, 6, 7, 8, 3, 4, 5, 0, 1, 2, -1); \
-        const std::size_t bytes = 3 * pixels;                                                     \
-        std::size_t d = 0;                                                                        \
-        /* The 16th byte of each store lands in the next block, written later. The */           \
-        /* load reads one byte past the source block, at most one past the source. */           \
-        for (; d + 16 <= bytes; d += 15) {                                                        \
-            const __m128i v =                                                                     \
-                _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + bytes - d - 15));          \
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + d), _mm_shuffle_epi8(v, mask));     \
-        }                                                                                         \
-        /* The last five pixels, stored as two overlapping 8-byte halves. */                      \
-        const __m128i v = _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(src)), \
-                                           mask);                                                 \
-        _mm_storel_epi64(reinterpret_cast<__m128i*>(dst + bytes - 15), v);                        \
-        _mm_storel_epi64(reinterpret_cast<__m128i*>(dst + bytes - 8), _mm_srli_si128(v, 7));      \
-    }
-
 namespace ssse3 {
 #define MIRROR_TARGET __attribute__((target("ssse3")))
+#define MIRROR_PSHUFB 1
 using Vec = __m128i;
 constexpr std::size_t kVecBytes = 16;
 
@@ -131,15 +101,15 @@ MIRROR_TARGET inline Vec MirrorVec(Vec v) {
     }
 }
 
-MIRROR_RGB24_SSSE3
-
 #include "mirror_x86_rows.inc"
 #undef MIRROR_TARGET
+#undef MIRROR_PSHUFB
 }  // namespace ssse3
 
 // ---------------------------------------------------------------- AVX2
 namespace avx2 {
 #define MIRROR_TARGET __attribute__((target("avx2")))
+#define MIRROR_PSHUFB 1
 using Vec = __m256i;
 constexpr std::size_t kVecBytes = 32;
 
@@ -165,13 +135,10 @@ MIRROR_TARGET inline Vec MirrorVec(Vec v) {
     }
 }
 
-MIRROR_RGB24_SSSE3
-
 #include "mirror_x86_rows.inc"
 #undef MIRROR_TARGET
+#undef MIRROR_PSHUFB
 }  // namespace avx2
-
-#undef MIRROR_RGB24_SSSE3
 
 }  // namespace
 
