@@ -251,6 +251,27 @@ no_node)
   no_calls_anywhere || fail "a service program was started"
   ;;
 
+hostile_registry)
+  # Names at and past the 255-byte limit and data that fills the 500-byte buffer
+  # without a terminator: nothing is read past a buffer, nothing is cut into another
+  # name or path. A name that does not fit ends the walk, so the value after it is
+  # never seen. (Wine enumerates values in name order.)
+  name255=$(printf 'a%.0s' $(seq 255))
+  name256=$(printf 'c%.0s' $(seq 256))
+  prefs_value "$name255" 'C:\nowhere255'
+  wine_run reg add "$NODE" /v b_data500 /t REG_BINARY /d "$(printf '44%.0s' $(seq 500))" /f \
+    >/dev/null 2>&1 || fail "reg add b_data500"
+  prefs_value "$name256" 'C:\nowhere256'
+  prefs_value zz_after 'C:\nowhere'
+  run_installer
+  log_has "$name255" || fail "the 255-byte name was not walked"
+  log_has '文件不存在:C:\nowhere255' || fail "the 255-byte name's directory was not tested"
+  log_has '注册表没有该项:b_data500' || fail "500 bytes without terminator were read as a path"
+  log_messages | LC_ALL=C grep -q 'DDDD' && fail "unterminated data reached a record"
+  log_messages | LC_ALL=C grep -q -e cccc -e zz_after && fail "the walk went on past a name that does not fit"
+  no_calls_anywhere || fail "a service program was started"
+  ;;
+
 *)
   fail "unknown case"
   ;;
