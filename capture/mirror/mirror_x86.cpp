@@ -32,6 +32,11 @@ inline void MirrorUnit(std::uint8_t* dst, const std::uint8_t* src) {
     }
 }
 
+// A read hint; prefetches never fault, so it may point past the frame.
+inline void Prefetch(const std::uint8_t* p) {
+    __builtin_prefetch(p, 0, 3);
+}
+
 // One macropixel exchange, swap by swap, for when front and back may overlap.
 inline void ExchangeInOrder(std::uint8_t* front, std::uint8_t* back) {
     std::swap(front[0], back[2]);
