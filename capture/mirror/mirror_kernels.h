@@ -38,8 +38,8 @@ void ReversePixels32With(const KernelSet& kernels, std::uint8_t* start, std::int
 
 namespace detail {
 extern const KernelSet kPlainKernels;
-// Defined only where the x86 kernels are built; each is nullptr-safe to ask for via
-// KernelsFor, which also checks the processor.
+// The x86 sets exist only in x86 builds; ask for them through KernelsFor, which
+// also checks the processor.
 #if defined(__i386__) || defined(__x86_64__)
 #define CAPTURE_MIRROR_X86 1
 extern const KernelSet kSse2Kernels;

@@ -59,8 +59,10 @@ MIRROR_TARGET inline void Store(std::uint8_t* p, Vec v) {
     _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v);
 }
 
+// Bytes, macropixels and RGB32 pixels; RGB24 rows are staged in this set.
 template <Layout L>
 MIRROR_TARGET inline Vec MirrorVec(Vec v) {
+    static_assert(L != Layout::Pixels24, "no 16-byte RGB24 shuffle without SSSE3");
     v = _mm_shuffle_epi32(v, 0x1B);  // dwords 3 2 1 0
     if constexpr (L == Layout::Bytes) {
         v = _mm_shufflelo_epi16(v, 0xB1);  // words within each dword
