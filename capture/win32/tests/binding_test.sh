@@ -1,0 +1,18 @@
+#!/bin/bash
+# Runs the binding test under Wine with an X server for its windows.
+# Usage: binding_test.sh <binding_test.exe> <camgrip.dll> <test_camera.dll> <jawt.dll>
+set -u
+. "$ZAV_WINE_LIB"
+exe=$1
+wine_xvfb || exit 1
+wine_prefix_new
+work=$(mktemp -d)
+_WINE_EXTRA_CLEANUP="rm -rf '$work'"
+cp "$@" "$work/"
+cd "$work" || exit 1
+args=()
+for f in "${@:2}"; do args+=("$(wine_win "$work/$(basename "$f")")"); done
+wine_run ./"$(basename "$exe")" "${args[@]}"
+status=$?
+echo "binding_test exit status: $status"
+exit $status
