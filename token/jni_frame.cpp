@@ -15,7 +15,24 @@ void ThrowComFail(JNIEnv* env, HRESULT hr) {
                 static_cast<unsigned>(static_cast<std::uint32_t>(hr)));
   jclass cls = env->FindClass("qtokcom/ComFailException");
   if (cls == nullptr) return;
-  env->ThrowNew(cls, message);
+  // A client class of that name that is no Throwable cannot be raised: the JVM
+  // would be left with a pending object that is not an exception.
+  jclass throwable = env->FindClass("java/lang/Throwable");
+  if (throwable == nullptr) {
+    env->DeleteLocalRef(cls);
+    return;
+  }
+  const bool raisable = env->IsAssignableFrom(cls, throwable);
+  env->DeleteLocalRef(throwable);
+  if (raisable) {
+    env->ThrowNew(cls, message);
+  } else {
+    jclass mismatch = env->FindClass("java/lang/IncompatibleClassChangeError");
+    if (mismatch != nullptr) {
+      env->ThrowNew(mismatch, "qtokcom.ComFailException is not a Throwable");
+      env->DeleteLocalRef(mismatch);
+    }
+  }
   env->DeleteLocalRef(cls);
 }
 

@@ -23,7 +23,8 @@
 namespace qtok {
 
 // Raises qtokcom.ComFailException with "ER: 0x%08x" of hr. When the class cannot
-// be found, the JVM's NoClassDefFoundError stays pending instead.
+// be found, the JVM's NoClassDefFoundError stays pending instead; when it is no
+// Throwable, IncompatibleClassChangeError is raised in its place.
 void ThrowComFail(JNIEnv* env, HRESULT hr);
 
 // The byte array in field `name` ("[B") of self when it can hold a pointer
