@@ -32,9 +32,10 @@ inline void MirrorUnit(std::uint8_t* dst, const std::uint8_t* src) {
     }
 }
 
-// A read hint; prefetches never fault, so it may point past the frame.
-inline void Prefetch(const std::uint8_t* p) {
-    __builtin_prefetch(p, 0, 3);
+// A read hint for the byte `ahead` bytes after p. Prefetches never fault, so it may
+// lie past the frame; the address is formed as an integer for that reason.
+inline void Prefetch(const std::uint8_t* p, std::size_t ahead) {
+    __builtin_prefetch(reinterpret_cast<const void*>(reinterpret_cast<std::uintptr_t>(p) + ahead), 0, 3);
 }
 
 // One macropixel exchange, swap by swap, for when front and back may overlap.
