@@ -278,29 +278,29 @@ std::vector<Box> g_boxes;
 std::atomic<bool> g_watching{true};
 
 // Answers every error report the binding shows, keeping what it said.
+BOOL CALLBACK AnswerReport(HWND w, LPARAM) {
+  // Only dialogs: reading another window's title would send it a message, and
+  // the canvas's thread is not always answering.
+  char className[16] = {};
+  GetClassNameA(w, className, sizeof className);
+  if (std::strcmp(className, "#32770") != 0) return TRUE;
+  char caption[64] = {};
+  GetWindowTextA(w, caption, sizeof caption);
+  if (std::strncmp(caption, "DirectShow Error(line:", 22) == 0 && IsWindowVisible(w)) {
+    char text[256] = {};
+    GetDlgItemTextA(w, 0xFFFF, text, sizeof text);
+    {
+      std::lock_guard<std::mutex> lock(g_boxLock);
+      g_boxes.push_back(Box{caption, text, GetWindow(w, GW_OWNER)});
+    }
+    SendMessageA(w, WM_COMMAND, IDOK, 0);
+  }
+  return TRUE;
+}
+
 void WatchBoxes() {
   while (g_watching) {
-    EnumWindows(
-        [](HWND w, LPARAM) -> BOOL {
-          // Only dialogs: reading another window's title would send it a message,
-          // and the canvas's thread is not always answering.
-          char className[16] = {};
-          GetClassNameA(w, className, sizeof className);
-          if (std::strcmp(className, "#32770") != 0) return TRUE;
-          char caption[64] = {};
-          GetWindowTextA(w, caption, sizeof caption);
-          if (std::strncmp(caption, "DirectShow Error(line:", 22) == 0 && IsWindowVisible(w)) {
-            char text[256] = {};
-            GetDlgItemTextA(w, 0xFFFF, text, sizeof text);
-            {
-              std::lock_guard<std::mutex> lock(g_boxLock);
-              g_boxes.push_back(Box{caption, text, GetWindow(w, GW_OWNER)});
-            }
-            SendMessageA(w, WM_COMMAND, IDOK, 0);
-          }
-          return TRUE;
-        },
-        0);
+    EnumWindows(AnswerReport, 0);
     Sleep(20);
   }
 }
