@@ -100,6 +100,9 @@ class ClassVariantsMisuseTest {
             import java.util.concurrent.Callable;
             import lumotool.camgripper.sim.SimPlatform;
             public class Probe {
+                // Results go to a file of their own: the JVM may print to standard
+                // output at any moment, in the middle of a line of ours.
+                static java.io.PrintStream OUT;
                 static void step(String name, Callable<Object> call) {
                     String result;
                     try {
@@ -113,9 +116,10 @@ class ClassVariantsMisuseTest {
                     } catch (Throwable t) {
                         result = t.getClass().getSimpleName();
                     }
-                    System.out.println("STEP " + name + ": " + result);
+                    OUT.println("STEP " + name + ": " + result);
                 }
                 public static void main(String[] args) throws Exception {
+                    OUT = new java.io.PrintStream(new java.io.FileOutputStream(args[0]), true, "UTF-8");
                     // A probe that hangs is ended, and reported by its exit status.
                     Thread watchdog = new Thread(() -> {
                         try { Thread.sleep(45000); } catch (InterruptedException e) { return; }
@@ -126,7 +130,7 @@ class ClassVariantsMisuseTest {
                     java.util.Set<String> uncaught = java.util.concurrent.ConcurrentHashMap.newKeySet();
                     Thread.setDefaultUncaughtExceptionHandler((t, e) -> {
                         if (uncaught.add(e.getClass().getSimpleName())) {
-                            System.out.println("UNCAUGHT " + e.getClass().getSimpleName());
+                            OUT.println("UNCAUGHT " + e.getClass().getSimpleName());
                         }
                     });
                     SimPlatform.reset();
@@ -148,7 +152,7 @@ class ClassVariantsMisuseTest {
                                 EventQueue.invokeAndWait(() -> { });
                                 robot.waitForIdle();
                             } catch (Throwable t) {
-                                System.out.println("SHOW " + t.getClass().getSimpleName());
+                                OUT.println("SHOW " + t.getClass().getSimpleName());
                             }
                         }
                         step("start(format)", () -> d.start(VideoFormat.sample(GUID.sample(SimPlatform.RGB32)), false));
@@ -163,7 +167,7 @@ class ClassVariantsMisuseTest {
                         step("paint", () -> { d.paint(null); return "done"; });
                         step("setBounds", () -> { d.setBounds(1, 2, 30, 40); return "done"; });
                         if ((Object) d instanceof Component c) {
-                            System.out.println("BOUNDS " + c.getWidth() + "x" + c.getHeight());
+                            OUT.println("BOUNDS " + c.getWidth() + "x" + c.getHeight());
                         }
                         step("queryFormats", d::queryFormats);
                         step("stop", d::stop);
@@ -173,9 +177,9 @@ class ClassVariantsMisuseTest {
                         step("destroy", d::destroy);
                     }
                     frame.dispose();
-                    System.out.println("LIVE " + SimPlatform.liveObjects());
-                    System.out.println("REPORTS " + String.join(",", SimPlatform.takeErrorReports()));
-                    System.out.flush();
+                    OUT.println("LIVE " + SimPlatform.liveObjects());
+                    OUT.println("REPORTS " + String.join(",", SimPlatform.takeErrorReports()));
+                    OUT.close();
                     System.exit(0);
                 }
             }
@@ -312,7 +316,8 @@ class ClassVariantsMisuseTest {
         Path java = Path.of(System.getProperty("java.home"), "bin", "java");
         ProcessBuilder pb = new ProcessBuilder(java.toString(), "-Xcheck:jni",
                 "-Djava.library.path=" + System.getProperty("java.library.path"),
-                "-cp", out + File.pathSeparator + shared, "lumotool.camgripper.Probe");
+                "-cp", out + File.pathSeparator + shared, "lumotool.camgripper.Probe",
+                dir.resolve("results.txt").toString());
         pb.redirectErrorStream(true);
         pb.redirectOutput(dir.resolve("probe.txt").toFile());
         Process p = pb.start();
@@ -323,7 +328,7 @@ class ClassVariantsMisuseTest {
         String output = Files.readString(dir.resolve("probe.txt"), StandardCharsets.UTF_8);
         assertTrue(ended, "the probe ends:\n" + output);
         assertEquals(0, p.exitValue(), "the probe's JVM ends normally:\n" + output);
-        return output;
+        return output + "\n" + Files.readString(dir.resolve("results.txt"), StandardCharsets.UTF_8);
     }
 
     @ParameterizedTest(name = "{0}")
