@@ -119,4 +119,72 @@ class ThreadsMisuseTest {
         Fixture.assertReports();
         assertEquals(0, SimPlatform.liveObjects(), "every device's graph and filter released");
     }
+
+    @Test
+    void concurrentListingsHandOutDistinctHandlesThatAreDestroyedConcurrently() throws Exception {
+        final int listings = 5;
+        CyclicBarrier start = new CyclicBarrier(THREADS);
+        AtomicReference<Throwable> failure = new AtomicReference<>();
+        List<List<CaptureDevice>> perThread = new ArrayList<>();
+        List<Thread> threads = new ArrayList<>();
+        for (int t = 0; t < THREADS; t++) {
+            List<CaptureDevice> mine = new ArrayList<>();
+            perThread.add(mine);
+            threads.add(new Thread(() -> {
+                try {
+                    start.await();
+                    for (int i = 0; i < listings; i++) {
+                        List<CaptureDevice> listed = CaptureDevice.enumDevices();
+                        assertEquals(THREADS, listed.size());
+                        for (int k = 0; k < THREADS; k++) {
+                            assertEquals("cam" + k, listed.get(k).getFriendlyName());
+                        }
+                        mine.addAll(listed);
+                    }
+                } catch (Throwable e) {
+                    failure.compareAndSet(null, e);
+                }
+            }));
+        }
+        for (Thread t : threads) t.start();
+        for (Thread t : threads) t.join();
+        assertNull(failure.get(), () -> "a listing failed: " + failure.get());
+
+        List<CaptureDevice> all = new ArrayList<>();
+        perThread.forEach(all::addAll);
+        assertEquals(THREADS * listings * THREADS, all.size());
+        assertEquals(all.size(), all.stream().mapToInt(CaptureDevice::getHandle).distinct().count(),
+                "every listed device has a handle of its own");
+        assertTrue(all.stream().allMatch(d -> d.getHandle() != 0));
+        fixture.devices.addAll(all);
+        for (CaptureDevice d : all) {
+            d.setPreferredSize(new java.awt.Dimension(4, 4));
+            fixture.frame.add(d);
+        }
+        fixture.frame.pack();
+        fixture.frame.setVisible(true);
+        fixture.settle();
+
+        // Each thread destroys the devices of one listing thread, all at once.
+        List<Thread> destroyers = new ArrayList<>();
+        CyclicBarrier go = new CyclicBarrier(THREADS);
+        for (List<CaptureDevice> mine : perThread) {
+            destroyers.add(new Thread(() -> {
+                try {
+                    go.await();
+                    for (CaptureDevice d : mine) {
+                        assertTrue(d.destroy());
+                        assertEquals(0, d.getHandle());
+                    }
+                } catch (Throwable e) {
+                    failure.compareAndSet(null, e);
+                }
+            }));
+        }
+        for (Thread t : destroyers) t.start();
+        for (Thread t : destroyers) t.join();
+        assertNull(failure.get(), () -> "a destroy failed: " + failure.get());
+        assertEquals(0, SimPlatform.liveObjects(), "every source filter released");
+        Fixture.assertReports();
+    }
 }
