@@ -360,19 +360,45 @@ bool IsPattern(const void* data, std::int32_t size) {
   return true;
 }
 
-HWND MakeCanvas() {
-  WNDCLASSA wc{};
-  wc.lpfnWndProc = DefWindowProcA;
-  wc.hInstance = GetModuleHandleA(nullptr);
-  wc.lpszClassName = "ZavBindingCanvas";
-  wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
-  RegisterClassA(&wc);
-  HWND w = CreateWindowA("ZavBindingCanvas", "camgrip canvas", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 10, 10, 340, 280,
-                         nullptr, nullptr, wc.hInstance, nullptr);
-  MSG msg;
-  while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
-  return w;
-}
+// The canvas lives on a thread of its own that answers its messages, as the
+// AWT toolkit thread does for a Java canvas: a renderer drawing from the
+// streaming thread never waits on a thread that is busy stopping the graph.
+class CanvasThread {
+ public:
+  CanvasThread() {
+    HANDLE ready = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    thread_ = std::thread([this, ready] {
+      WNDCLASSA wc{};
+      wc.lpfnWndProc = DefWindowProcA;
+      wc.hInstance = GetModuleHandleA(nullptr);
+      wc.lpszClassName = "ZavBindingCanvas";
+      wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
+      RegisterClassA(&wc);
+      window_ = CreateWindowA("ZavBindingCanvas", "camgrip canvas", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 10, 10, 340, 280,
+                              nullptr, nullptr, wc.hInstance, nullptr);
+      threadId_ = GetCurrentThreadId();
+      SetEvent(ready);
+      MSG msg;
+      while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+      }
+      DestroyWindow(window_);
+    });
+    WaitForSingleObject(ready, INFINITE);
+    CloseHandle(ready);
+  }
+  ~CanvasThread() {
+    PostThreadMessageA(threadId_, WM_QUIT, 0, 0);
+    thread_.join();
+  }
+  HWND window() const { return window_; }
+
+ private:
+  std::thread thread_;
+  HWND window_ = nullptr;
+  DWORD threadId_ = 0;
+};
 
 // ------------------------------------------------------------------ tests
 
@@ -563,7 +589,8 @@ int main(int argc, char** argv) {
                      Lookup(lib, "queryFormats", &g_lib.queryFormats) && Lookup(lib, "grab", &g_lib.grab);
   CHECK(found);
   if (found) {
-    HWND canvas = MakeCanvas();
+    CanvasThread canvasThread;
+    HWND canvas = canvasThread.window();
     g_setWindow(canvas, 0);
     std::thread watcher(WatchBoxes);
     TestBinding(canvas);
@@ -571,7 +598,6 @@ int main(int argc, char** argv) {
     std::fflush(stdout);
     g_watching = false;
     watcher.join();
-    DestroyWindow(canvas);
   }
   std::printf("%d checks, %d failed\n", g_checks, g_failures);
   return g_failures == 0 ? 0 : 1;

@@ -209,19 +209,45 @@ Report ReportError(graph::HResult hr, HWND window, int site) {
 
 // ------------------------------------------------------------------ the canvas stand-in
 
-HWND MakeCanvas() {
-  WNDCLASSA wc{};
-  wc.lpfnWndProc = DefWindowProcA;
-  wc.hInstance = GetModuleHandleA(nullptr);
-  wc.lpszClassName = "ZavCanvas";
-  wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
-  RegisterClassA(&wc);
-  HWND w = CreateWindowA("ZavCanvas", "camgrip canvas", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 10, 10, 340, 280,
-                         nullptr, nullptr, wc.hInstance, nullptr);
-  MSG msg;
-  while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
-  return w;
-}
+// The canvas lives on a thread of its own that answers its messages, as the
+// AWT toolkit thread does for a Java canvas: a renderer drawing from the
+// streaming thread never waits on a thread that is busy stopping the graph.
+class CanvasThread {
+ public:
+  CanvasThread() {
+    HANDLE ready = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    thread_ = std::thread([this, ready] {
+      WNDCLASSA wc{};
+      wc.lpfnWndProc = DefWindowProcA;
+      wc.hInstance = GetModuleHandleA(nullptr);
+      wc.lpszClassName = "ZavCanvas";
+      wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
+      RegisterClassA(&wc);
+      window_ = CreateWindowA("ZavCanvas", "camgrip canvas", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 10, 10, 340, 280,
+                              nullptr, nullptr, wc.hInstance, nullptr);
+      threadId_ = GetCurrentThreadId();
+      SetEvent(ready);
+      MSG msg;
+      while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+      }
+      DestroyWindow(window_);
+    });
+    WaitForSingleObject(ready, INFINITE);
+    CloseHandle(ready);
+  }
+  ~CanvasThread() {
+    PostThreadMessageA(threadId_, WM_QUIT, 0, 0);
+    thread_.join();
+  }
+  HWND window() const { return window_; }
+
+ private:
+  std::thread thread_;
+  HWND window_ = nullptr;
+  DWORD threadId_ = 0;
+};
 
 // ------------------------------------------------------------------ listing
 
@@ -646,6 +672,49 @@ void StreamOnce(int index, bool mirror) {
   CHECK(FramesDelivered() == frames);
 }
 
+tc::SinkCreateFunction g_sinkCreate = nullptr;
+tc::SinkFrameFunction g_sinkFrame = nullptr;
+
+// A renderer that takes no foreign buffers: the VideoFilter copies each frame
+// into the renderer's own buffers and mirrors the copy.
+void StreamToOwnBuffers(int index) {
+  const tc::Capability& cap = tc::kCameraCaps[index];
+  g_group = "streaming into a renderer's own buffers";
+  const ULONG refs = RefCount(F(g_camera));
+  IBaseFilter* sink = nullptr;
+  CHECK(SUCCEEDED(g_sinkCreate(&sink)));
+  if (sink == nullptr) return;
+  core::DeviceRecord r;
+  r.sourceFilter = g_camera;
+  graph::HResult hr = 0;
+  CHECK_HR(hr = graph::CreateCaptureGraphBuilder(&r.builder));
+  CHECK_HR(hr = graph::CreateFilterGraph(&r.graph));
+  CHECK_HR(hr = graph::AddFilter(r.graph, r.sourceFilter, nullptr));
+  CHECK_HR(hr = graph::SetFiltergraph(r.builder, r.graph));
+  CHECK_HR(hr = ChooseFormat(r, index));
+  CHECK_HR(hr = graph::AddFilter(r.graph, H(sink), u"Sink"));
+  const int site = BuildFilterPart(r, true, H(sink), nullptr, &hr);
+  CHECK(site == 0);
+  if (site != 0) Note("site %d failed with 0x%08lx", site, static_cast<unsigned long>(hr));
+  if (site == 0) {
+    CHECK(AwaitFrames(3));
+    capture::frame::FrameWork* work = graph::FrameWorkOf(r.frameFilter);
+    const auto grabbed = work->Grab(nullptr, 0);
+    CHECK(grabbed.served && SameBytes(grabbed.buffer, PatternFrame(cap)));
+    CHECK(AwaitFrames(2));
+    std::vector<std::uint8_t> frame(static_cast<std::size_t>(tc::ImageSize(cap)) + 4096);
+    LONG received = 0;
+    const LONG n = g_sinkFrame(sink, frame.data(), static_cast<LONG>(frame.size()), &received);
+    CHECK(received > 0);
+    CHECK(n == tc::ImageSize(cap));
+    CHECK(SameBytes(frame.data(), MirroredFrame(cap)));
+  }
+  core::releaseGraph(&r);
+  CHECK(RecordIdle(r));
+  CHECK(sink->Release() == 0);
+  CHECK(RefCount(F(g_camera)) == refs);
+}
+
 void TestStreaming() {
   if (g_camera == nullptr) return;
   StreamOnce(0, true);   // RGB24
@@ -653,6 +722,7 @@ void TestStreaming() {
   StreamOnce(1, true);   // YUY2
   StreamOnce(4, true);   // I420
   StreamOnce(5, true);   // RGB32
+  StreamToOwnBuffers(1);  // YUY2
 }
 
 void TestFormatChoice() {
@@ -727,14 +797,19 @@ int main(int argc, char** argv) {
     return 2;
   }
   g_stats = reinterpret_cast<tc::StatsFunction>(reinterpret_cast<void*>(GetProcAddress(camera, tc::kStatsExport)));
+  g_sinkCreate = reinterpret_cast<tc::SinkCreateFunction>(
+      reinterpret_cast<void*>(GetProcAddress(camera, tc::kSinkCreateExport)));
+  g_sinkFrame = reinterpret_cast<tc::SinkFrameFunction>(
+      reinterpret_cast<void*>(GetProcAddress(camera, tc::kSinkFrameExport)));
   using Register = HRESULT(WINAPI*)();
   auto reg = reinterpret_cast<Register>(reinterpret_cast<void*>(GetProcAddress(camera, "DllRegisterServer")));
   const HRESULT registered = reg != nullptr ? reg() : E_FAIL;
-  if (g_stats == nullptr || FAILED(registered)) {
+  if (g_stats == nullptr || g_sinkCreate == nullptr || g_sinkFrame == nullptr || FAILED(registered)) {
     std::fprintf(stderr, "test camera not registered: 0x%08lx\n", static_cast<unsigned long>(registered));
     return 2;
   }
-  HWND canvas = MakeCanvas();
+  CanvasThread canvasThread;
+  HWND canvas = canvasThread.window();
 
   TestListing();
   TestFormats();
@@ -748,7 +823,6 @@ int main(int argc, char** argv) {
   if (g_camera != nullptr) CHECK(F(g_camera)->Release() == 0);
   if (g_cameraV2 != nullptr) CHECK(F(g_cameraV2)->Release() == 0);
   CHECK(LiveCameraFilters() == 0);
-  DestroyWindow(canvas);
 
   std::printf("%d checks, %d failed\n", g_checks, g_failures);
   return g_failures == 0 ? 0 : 1;
