@@ -399,12 +399,18 @@ HRESULT TransInPlaceFilter::QueryInterface(REFIID iid, void** out) {
   if (out == nullptr) return E_POINTER;
   if (iid == IID_IUnknown || iid == IID_IPersist || iid == IID_IMediaFilter || iid == IID_IBaseFilter) {
     *out = static_cast<IBaseFilter*>(this);
-    AddRef();
-    return S_OK;
+  } else if (iid == IID_IAMovieSetup) {
+    *out = static_cast<IAMovieSetup*>(this);
+  } else {
+    *out = nullptr;
+    return E_NOINTERFACE;
   }
-  *out = nullptr;
-  return E_NOINTERFACE;
+  AddRef();
+  return S_OK;
 }
+
+HRESULT TransInPlaceFilter::Register() { return S_FALSE; }
+HRESULT TransInPlaceFilter::Unregister() { return S_FALSE; }
 
 ULONG TransInPlaceFilter::AddRef() { return ++refs_; }
 

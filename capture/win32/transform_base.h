@@ -123,7 +123,7 @@ class TransInPlaceOutputPin final : public BasePin {
   IMemAllocator* allocator_ = nullptr;
 };
 
-class TransInPlaceFilter : public IBaseFilter {
+class TransInPlaceFilter : public IBaseFilter, public IAMovieSetup {
  public:
   // `hr` receives the construction result (left alone on success, as the
   // caller initialises it). The object starts with no reference: a derived
@@ -153,6 +153,10 @@ class TransInPlaceFilter : public IBaseFilter {
   STDMETHODIMP QueryFilterInfo(FILTER_INFO* info) override;
   STDMETHODIMP JoinFilterGraph(IFilterGraph* graph, LPCWSTR name) override;
   STDMETHODIMP QueryVendorInfo(LPWSTR* info) override;
+  // IAMovieSetup: a filter without registration data of its own has nothing to
+  // register (S_FALSE), as it is created directly rather than through the mapper.
+  STDMETHODIMP Register() override;
+  STDMETHODIMP Unregister() override;
 
   // What a derived filter decides.
   virtual HRESULT CheckInputType(const AM_MEDIA_TYPE* type) = 0;

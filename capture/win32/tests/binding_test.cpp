@@ -39,9 +39,9 @@ const char* g_group = "";
 
 void Check(bool ok, const char* what, int line) {
   static const char* shown = nullptr;
-  if (shown != g_group && std::getenv("ZAV_TEST_VERBOSE") != nullptr) {
+  if (shown != g_group) {
     shown = g_group;
-    std::printf("  [%s]\n", g_group);
+    std::printf("[%s]\n", g_group);
     std::fflush(stdout);
   }
   ++g_checks;

@@ -35,6 +35,13 @@ int g_failures = 0;
 const char* g_group = "";
 
 void Check(bool ok, const char* what, int line) {
+  // Each group announces itself, so a hang shows where it happened.
+  static const char* shown = nullptr;
+  if (shown != g_group) {
+    shown = g_group;
+    std::printf("[%s]\n", g_group);
+    std::fflush(stdout);
+  }
   ++g_checks;
   if (!ok) {
     ++g_failures;
