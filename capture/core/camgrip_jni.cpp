@@ -16,6 +16,7 @@
 
 using capture::core::DeviceRecord;
 using capture::core::LockedRecord;
+using capture::core::LookupFailed;
 using capture::core::lockDeviceRecord;
 using capture::core::fitVideoToCanvas;
 using capture::core::releaseGraph;
@@ -60,19 +61,19 @@ struct FormatClasses {
 
 bool LookUpFormatClasses(JNIEnv* env, FormatClasses* classes) {
   classes->formatClass = env->FindClass(kFormatClass);
-  if (classes->formatClass == nullptr || env->ExceptionCheck()) {
+  if (LookupFailed(env, classes->formatClass)) {
     return false;
   }
   classes->formatInit = env->GetMethodID(classes->formatClass, "<init>", "(IILlumotool/camgripper/GUID;)V");
-  if (classes->formatInit == nullptr || env->ExceptionCheck()) {
+  if (LookupFailed(env, classes->formatInit)) {
     return false;
   }
   classes->guidClass = env->FindClass(kGuidClass);
-  if (classes->guidClass == nullptr || env->ExceptionCheck()) {
+  if (LookupFailed(env, classes->guidClass)) {
     return false;
   }
   classes->guidInit = env->GetMethodID(classes->guidClass, "<init>", "(Ljava/nio/ByteBuffer;)V");
-  return classes->guidInit != nullptr && !env->ExceptionCheck();
+  return !LookupFailed(env, classes->guidInit);
 }
 
 void DropFormatClasses(JNIEnv* env, const FormatClasses& classes) {
@@ -159,27 +160,27 @@ enum class Choice { kChosen, kNoMatch, kFailedSite, kJavaException };
 Choice chooseCaptureFormat(JNIEnv* env, DeviceRecord* record, jobject format, int* site,
                            graph::HResult* hr) {
   LocalRef formatClass(env, env->FindClass(kFormatClass));
-  if (!formatClass || env->ExceptionCheck()) {
+  if (LookupFailed(env, formatClass.get())) {
     return Choice::kJavaException;
   }
   jmethodID getWidth = env->GetMethodID(formatClass.cls(), "getWidth", "()I");
-  if (getWidth == nullptr || env->ExceptionCheck()) {
+  if (LookupFailed(env, getWidth)) {
     return Choice::kJavaException;
   }
   jmethodID getHeight = env->GetMethodID(formatClass.cls(), "getHeight", "()I");
-  if (getHeight == nullptr || env->ExceptionCheck()) {
+  if (LookupFailed(env, getHeight)) {
     return Choice::kJavaException;
   }
   jmethodID getSubType = env->GetMethodID(formatClass.cls(), "getSubType", "()Llumotool/camgripper/GUID;");
-  if (getSubType == nullptr || env->ExceptionCheck()) {
+  if (LookupFailed(env, getSubType)) {
     return Choice::kJavaException;
   }
   LocalRef guidClass(env, env->FindClass(kGuidClass));
-  if (!guidClass || env->ExceptionCheck()) {
+  if (LookupFailed(env, guidClass.get())) {
     return Choice::kJavaException;
   }
   jmethodID getBuf = env->GetMethodID(guidClass.cls(), "getBuf", "()Ljava/nio/ByteBuffer;");
-  if (getBuf == nullptr || env->ExceptionCheck()) {
+  if (LookupFailed(env, getBuf)) {
     return Choice::kJavaException;
   }
 
@@ -284,24 +285,24 @@ JNIEXPORT jobject JNICALL Java_lumotool_camgripper_CaptureDevice_enumDevices(JNI
     graph::InitializeCom();
   }
   LocalRef listClass(env, env->FindClass("java/util/ArrayList"));
-  if (!listClass || env->ExceptionCheck()) {
+  if (LookupFailed(env, listClass.get())) {
     return nullptr;
   }
   jmethodID listInit = env->GetMethodID(listClass.cls(), "<init>", "()V");
-  if (listInit == nullptr || env->ExceptionCheck()) {
+  if (LookupFailed(env, listInit)) {
     return nullptr;
   }
   jmethodID add = env->GetMethodID(listClass.cls(), "add", "(Ljava/lang/Object;)Z");
-  if (add == nullptr || env->ExceptionCheck()) {
+  if (LookupFailed(env, add)) {
     return nullptr;
   }
   LocalRef deviceClass(env, env->FindClass(kDeviceClass));
-  if (!deviceClass || env->ExceptionCheck()) {
+  if (LookupFailed(env, deviceClass.get())) {
     return nullptr;
   }
   jmethodID deviceInit = env->GetMethodID(deviceClass.cls(), "<init>",
                                           "(Ljava/lang/String;Ljava/lang/String;Ljava/lang/String;I)V");
-  if (deviceInit == nullptr || env->ExceptionCheck()) {
+  if (LookupFailed(env, deviceInit)) {
     return nullptr;
   }
   jobject list = env->NewObject(listClass.cls(), listInit);
@@ -472,11 +473,11 @@ JNIEXPORT jboolean JNICALL Java_lumotool_camgripper_CaptureDevice_destroy(JNIEnv
     graph::Release(source);
   }
   LocalRef deviceClass(env, env->FindClass(kDeviceClass));
-  if (!deviceClass || env->ExceptionCheck()) {
+  if (LookupFailed(env, deviceClass.get())) {
     return JNI_TRUE;
   }
   jfieldID field = env->GetFieldID(deviceClass.cls(), "pSrcFilter", "I");
-  if (field == nullptr || env->ExceptionCheck()) {
+  if (LookupFailed(env, field)) {
     return JNI_TRUE;
   }
   env->SetIntField(self, field, 0);
@@ -495,11 +496,15 @@ JNIEXPORT void JNICALL Java_lumotool_camgripper_CaptureDevice_setBounds(JNIEnv* 
   // The canvas's own setBounds takes the AWT tree lock, which AWT's thread may
   // hold while it waits for this record: the record is let go before.
   LocalRef canvasClass(env, env->FindClass("java/awt/Canvas"));
-  if (!canvasClass || env->ExceptionCheck()) {
+  if (LookupFailed(env, canvasClass.get())) {
     return;
   }
   jmethodID setBounds = env->GetMethodID(canvasClass.cls(), "setBounds", "(IIII)V");
-  if (setBounds == nullptr || env->ExceptionCheck()) {
+  if (LookupFailed(env, setBounds)) {
+    return;
+  }
+  // Canvas's own method can only run on a Canvas.
+  if (!env->IsInstanceOf(self, canvasClass.cls())) {
     return;
   }
   env->CallNonvirtualVoidMethod(self, canvasClass.cls(), setBounds, x, y, width, height);
@@ -538,15 +543,15 @@ JNIEXPORT jobject JNICALL Java_lumotool_camgripper_CaptureDevice_queryFormats(JN
     return nullptr;
   }
   LocalRef listClass(env, env->FindClass("java/util/ArrayList"));
-  if (!listClass || env->ExceptionCheck()) {
+  if (LookupFailed(env, listClass.get())) {
     return nullptr;
   }
   jmethodID listInit = env->GetMethodID(listClass.cls(), "<init>", "()V");
-  if (listInit == nullptr || env->ExceptionCheck()) {
+  if (LookupFailed(env, listInit)) {
     return nullptr;
   }
   jmethodID add = env->GetMethodID(listClass.cls(), "add", "(Ljava/lang/Object;)Z");
-  if (add == nullptr || env->ExceptionCheck()) {
+  if (LookupFailed(env, add)) {
     return nullptr;
   }
   FormatClasses classes;

@@ -80,12 +80,12 @@ std::shared_ptr<RegistryEntry> FindEntry(JNIEnv* env, jobject canvas, std::int32
     return nullptr;
   }
   jclass deviceClass = env->FindClass("lumotool/camgripper/CaptureDevice");
-  if (deviceClass == nullptr || env->ExceptionCheck()) {
+  if (LookupFailed(env, deviceClass)) {
     return nullptr;
   }
   jfieldID field = env->GetFieldID(deviceClass, "pSrcFilter", "I");
   env->DeleteLocalRef(deviceClass);
-  if (field == nullptr || env->ExceptionCheck()) {
+  if (LookupFailed(env, field)) {
     return nullptr;
   }
   const std::int32_t handle = env->GetIntField(canvas, field);

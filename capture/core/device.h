@@ -26,6 +26,17 @@ struct DeviceRecord {
   graph::NativeWindow window = 0;
 };
 
+// True when a class, field or method lookup found nothing. A client class that
+// lacks what the library looks up is a failure like any other (false or null to
+// the caller): the JVM's lookup error is cleared rather than left pending.
+inline bool LookupFailed(JNIEnv* env, const void* found) {
+  if (env->ExceptionCheck()) {
+    env->ExceptionClear();
+    return true;
+  }
+  return found == nullptr;
+}
+
 // Handles: the Java int field pSrcFilter holds a non-zero key into a
 // process-wide table that holds the source filter reference, so a handle fits
 // the int on 64-bit processes too. Keys are not reused while the process lives
