@@ -108,6 +108,14 @@ jclass JNICALL FindClass(JNIEnv*, const char* name) {
 }
 
 void JNICALL DeleteLocalRef(JNIEnv*, jobject) {}
+
+// A CaptureDevice is a java.awt.Canvas; any other object is only of its own class.
+jboolean JNICALL IsInstanceOf(JNIEnv*, jobject obj, jclass cls) {
+  const std::string want = O(cls)->cls.substr(6);
+  const std::string& have = O(obj)->cls;
+  bool canvas = want == "java/awt/Canvas" && have == "lumotool/camgripper/CaptureDevice";
+  return have == want || canvas ? JNI_TRUE : JNI_FALSE;
+}
 jboolean JNICALL ExceptionCheck(JNIEnv*) { return JNI_FALSE; }
 
 jmethodID JNICALL GetMethodID(JNIEnv*, jclass cls, const char* name, const char* sig) {
@@ -226,6 +234,7 @@ void MakeEnv() {
   FillUnprovided(reinterpret_cast<void**>(&g_functions), std::make_index_sequence<kSlots>());
   g_functions.FindClass = FindClass;
   g_functions.DeleteLocalRef = DeleteLocalRef;
+  g_functions.IsInstanceOf = IsInstanceOf;
   g_functions.ExceptionCheck = ExceptionCheck;
   g_functions.GetMethodID = GetMethodID;
   g_functions.GetFieldID = GetFieldID;
