@@ -25,6 +25,7 @@
 #include <utility>
 #include <vector>
 
+#include "canvas_thread.h"
 #include "test_camera.h"
 
 namespace tc = zav_test_camera;
@@ -369,45 +370,6 @@ bool IsPattern(const void* data, std::int32_t size) {
   return true;
 }
 
-// The canvas lives on a thread of its own that answers its messages, as the
-// AWT toolkit thread does for a Java canvas: a renderer drawing from the
-// streaming thread never waits on a thread that is busy stopping the graph.
-class CanvasThread {
- public:
-  CanvasThread() {
-    HANDLE ready = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    thread_ = std::thread([this, ready] {
-      WNDCLASSA wc{};
-      wc.lpfnWndProc = DefWindowProcA;
-      wc.hInstance = GetModuleHandleA(nullptr);
-      wc.lpszClassName = "ZavBindingCanvas";
-      wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
-      RegisterClassA(&wc);
-      window_ = CreateWindowA("ZavBindingCanvas", "camgrip canvas", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 10, 10, 340, 280,
-                              nullptr, nullptr, wc.hInstance, nullptr);
-      threadId_ = GetCurrentThreadId();
-      SetEvent(ready);
-      MSG msg;
-      while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
-        TranslateMessage(&msg);
-        DispatchMessageA(&msg);
-      }
-      DestroyWindow(window_);
-    });
-    WaitForSingleObject(ready, INFINITE);
-    CloseHandle(ready);
-  }
-  ~CanvasThread() {
-    PostThreadMessageA(threadId_, WM_QUIT, 0, 0);
-    thread_.join();
-  }
-  HWND window() const { return window_; }
-
- private:
-  std::thread thread_;
-  HWND window_ = nullptr;
-  DWORD threadId_ = 0;
-};
 
 // ------------------------------------------------------------------ tests
 
@@ -598,7 +560,7 @@ int main(int argc, char** argv) {
                      Lookup(lib, "queryFormats", &g_lib.queryFormats) && Lookup(lib, "grab", &g_lib.grab);
   CHECK(found);
   if (found) {
-    CanvasThread canvasThread;
+    CanvasThread canvasThread("ZavBindingCanvas");
     HWND canvas = canvasThread.window();
     g_setWindow(canvas, 0);
     std::thread watcher(WatchBoxes);

@@ -20,6 +20,7 @@
 #include "core/device.h"
 #include "frame/frame_work.h"
 #include "graph/graph_api.h"
+#include "canvas_thread.h"
 #include "test_camera.h"
 
 namespace graph = capture::graph;
@@ -216,45 +217,6 @@ Report ReportError(graph::HResult hr, HWND window, int site) {
 
 // ------------------------------------------------------------------ the canvas stand-in
 
-// The canvas lives on a thread of its own that answers its messages, as the
-// AWT toolkit thread does for a Java canvas: a renderer drawing from the
-// streaming thread never waits on a thread that is busy stopping the graph.
-class CanvasThread {
- public:
-  CanvasThread() {
-    HANDLE ready = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    thread_ = std::thread([this, ready] {
-      WNDCLASSA wc{};
-      wc.lpfnWndProc = DefWindowProcA;
-      wc.hInstance = GetModuleHandleA(nullptr);
-      wc.lpszClassName = "ZavCanvas";
-      wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
-      RegisterClassA(&wc);
-      window_ = CreateWindowA("ZavCanvas", "camgrip canvas", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 10, 10, 340, 280,
-                              nullptr, nullptr, wc.hInstance, nullptr);
-      threadId_ = GetCurrentThreadId();
-      SetEvent(ready);
-      MSG msg;
-      while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
-        TranslateMessage(&msg);
-        DispatchMessageA(&msg);
-      }
-      DestroyWindow(window_);
-    });
-    WaitForSingleObject(ready, INFINITE);
-    CloseHandle(ready);
-  }
-  ~CanvasThread() {
-    PostThreadMessageA(threadId_, WM_QUIT, 0, 0);
-    thread_.join();
-  }
-  HWND window() const { return window_; }
-
- private:
-  std::thread thread_;
-  HWND window_ = nullptr;
-  DWORD threadId_ = 0;
-};
 
 // ------------------------------------------------------------------ listing
 
@@ -815,7 +777,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "test camera not registered: 0x%08lx\n", static_cast<unsigned long>(registered));
     return 2;
   }
-  CanvasThread canvasThread;
+  CanvasThread canvasThread("ZavCanvas");
   HWND canvas = canvasThread.window();
 
   TestListing();
