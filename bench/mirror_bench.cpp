@@ -220,7 +220,7 @@ int main(int argc, char** argv) {
                 if (LibyuvHas(l)) Register(l, s, fromMemory, Contender::Libyuv, nullptr);
 #endif
                 for (KernelLevel level : {KernelLevel::Plain, KernelLevel::Sse2, KernelLevel::Ssse3,
-                                          KernelLevel::Avx2}) {
+                                          KernelLevel::Avx2, KernelLevel::Avx512}) {
                     if (const KernelSet* k = mirror::KernelsFor(level)) {
                         Register(l, s, fromMemory, Contender::Level, k);
                     }

@@ -72,9 +72,9 @@ def main(path):
             print(f"{layout:6} {size:>9} | {cells[0]} | {cells[1]}")
     print()
     print("each kernel set, x memcpy (cache / memory):")
+    order = ["mirror-plain", "mirror-sse2", "mirror-ssse3", "mirror-avx2", "mirror-avx512"]
     sets = sorted({who for r in rows.values() for (_, who) in r if who.startswith("mirror-")},
-                  key=lambda s: ["mirror-plain", "mirror-sse2", "mirror-ssse3", "mirror-avx2"].index(s)
-                  if s in ["mirror-plain", "mirror-sse2", "mirror-ssse3", "mirror-avx2"] else 9)
+                  key=lambda s: order.index(s) if s in order else len(order))
     print(f"{'layout':6} {'size':>9} | " + " ".join(f"{s[7:]:>13}" for s in sets))
     for layout in layouts:
         for size in sizes:

@@ -75,6 +75,13 @@ const KernelSet* KernelsFor(KernelLevel level) {
             // The compiler's check also requires the system to save the AVX state.
             __builtin_cpu_init();
             return __builtin_cpu_supports("avx2") ? &detail::kAvx2Kernels : nullptr;
+        case KernelLevel::Avx512:
+            // As for AVX2, the checks include the system's saving of the 512-bit state.
+            __builtin_cpu_init();
+            return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("avx512f") &&
+                           __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vbmi")
+                       ? &detail::kAvx512Kernels
+                       : nullptr;
 #endif
         default:
             return nullptr;
@@ -83,7 +90,7 @@ const KernelSet* KernelsFor(KernelLevel level) {
 
 namespace {
 const KernelSet& ChooseKernels() {
-    for (KernelLevel level : {KernelLevel::Avx2, KernelLevel::Ssse3, KernelLevel::Sse2}) {
+    for (KernelLevel level : {KernelLevel::Avx512, KernelLevel::Avx2, KernelLevel::Ssse3, KernelLevel::Sse2}) {
         if (const KernelSet* kernels = KernelsFor(level)) {
             return *kernels;
         }

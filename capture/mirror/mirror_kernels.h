@@ -7,7 +7,7 @@
 
 namespace capture::mirror {
 
-enum class KernelLevel { Plain, Sse2, Ssse3, Avx2 };
+enum class KernelLevel { Plain, Sse2, Ssse3, Avx2, Avx512 };
 
 // One kernel per layout. The arguments are already checked: the row length or
 // width and the row count are positive and the rows fit in the address space.
@@ -45,6 +45,9 @@ extern const KernelSet kPlainKernels;
 extern const KernelSet kSse2Kernels;
 extern const KernelSet kSsse3Kernels;
 extern const KernelSet kAvx2Kernels;
+// AVX2's kernels, but for RGB24 a kernel of AVX-512 F, BW and VBMI.
+extern const KernelSet kAvx512Kernels;
+void Avx512ReversePixels24(std::uint8_t* start, std::size_t width, std::size_t rowCount);
 #endif
 }  // namespace detail
 

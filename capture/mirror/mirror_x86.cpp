@@ -157,6 +157,8 @@ const KernelSet kSsse3Kernels = {"ssse3", ssse3::ReverseRowBytes, ssse3::Exchang
                                  ssse3::ReversePixels24, ssse3::ReversePixels32};
 const KernelSet kAvx2Kernels = {"avx2", avx2::ReverseRowBytes, avx2::ExchangeMacropixels,
                                 avx2::ReversePixels24, avx2::ReversePixels32};
+const KernelSet kAvx512Kernels = {"avx512", avx2::ReverseRowBytes, avx2::ExchangeMacropixels,
+                                  Avx512ReversePixels24, avx2::ReversePixels32};
 }  // namespace detail
 
 }  // namespace capture::mirror

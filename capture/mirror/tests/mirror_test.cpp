@@ -56,7 +56,7 @@ Bytes RandomFrame(std::mt19937& rng, std::size_t frameBytes) {
 }
 
 std::vector<KernelLevel> AllLevels() {
-    return {KernelLevel::Plain, KernelLevel::Sse2, KernelLevel::Ssse3, KernelLevel::Avx2};
+    return {KernelLevel::Plain, KernelLevel::Sse2, KernelLevel::Ssse3, KernelLevel::Avx2, KernelLevel::Avx512};
 }
 
 // ---------------------------------------------------------------- plain code
@@ -258,16 +258,18 @@ std::string LevelName(const ::testing::TestParamInfo<KernelLevel>& info) {
         case KernelLevel::Sse2: return "Sse2";
         case KernelLevel::Ssse3: return "Ssse3";
         case KernelLevel::Avx2: return "Avx2";
+        case KernelLevel::Avx512: return "Avx512";
     }
     return "Unknown";
 }
 
 INSTANTIATE_TEST_SUITE_P(Levels, EveryKernelSet,
                          ::testing::Values(KernelLevel::Plain, KernelLevel::Sse2, KernelLevel::Ssse3,
-                                           KernelLevel::Avx2),
+                                           KernelLevel::Avx2, KernelLevel::Avx512),
                          LevelName);
 INSTANTIATE_TEST_SUITE_P(Levels, EveryVectorSet,
-                         ::testing::Values(KernelLevel::Sse2, KernelLevel::Ssse3, KernelLevel::Avx2),
+                         ::testing::Values(KernelLevel::Sse2, KernelLevel::Ssse3, KernelLevel::Avx2,
+                                           KernelLevel::Avx512),
                          LevelName);
 
 // ---------------------------------------------------------------- the choice
