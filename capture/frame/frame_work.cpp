@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <thread>
 
 #include "mirror.h"
 
@@ -140,6 +141,10 @@ void FrameWork::Transform(std::uint8_t* data, std::int32_t size) {
     }
     if (served) {
       wake_.notify_all();
+      // The woken grab is often queued on this thread's processor, where it would
+      // wait for the mirror below to finish; give it the processor first. Only
+      // frames that serve a grab pay for this.
+      std::this_thread::yield();
     }
   }
   if (!mirror_) {
