@@ -23,6 +23,18 @@ void AppendCut(char (&dst)[kBufferSize], const char* src) {
   dst[used + n] = '\0';
 }
 
+void MakeAppendLockName(const char* path, char (&name)[kAppendLockNameSize]) {
+  // 64-bit FNV-1a over the path, letters folded.
+  std::uint64_t hash = 0xcbf29ce484222325u;
+  for (const char* p = path ? path : ""; *p; ++p) {
+    unsigned char ch = static_cast<unsigned char>(*p);
+    if (ch >= 'A' && ch <= 'Z') ch = static_cast<unsigned char>(ch - 'A' + 'a');
+    hash = (hash ^ ch) * 0x100000001b3u;
+  }
+  std::snprintf(name, sizeof name, "zavlog-%08lx%08lx", static_cast<unsigned long>(hash >> 32),
+                static_cast<unsigned long>(hash & 0xffffffffu));
+}
+
 bool ComposeLogPath(const char* exePath, char separator, const char* fileName,
                     char (&path)[kBufferSize]) {
   const char* last = std::strrchr(exePath, separator);

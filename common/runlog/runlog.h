@@ -54,6 +54,12 @@ std::size_t FormatRecord(char (&out)[kRecordCapacity], const std::tm& when,
 bool ComposeLogPath(const char* exePath, char separator, const char* fileName,
                     char (&path)[kBufferSize]);
 
+// Name of the lock that writers of the log at `path` hold while appending:
+// "zavlog-" and 16 hex digits of a hash of the path with ASCII letters folded to
+// lower case, so the spellings of one path that differ only in case share it.
+constexpr std::size_t kAppendLockNameSize = 24;
+void MakeAppendLockName(const char* path, char (&name)[kAppendLockNameSize]);
+
 // Copies at most kBufferSize - 1 bytes of `src`; always terminates.
 void CopyCut(char (&dst)[kBufferSize], const char* src);
 

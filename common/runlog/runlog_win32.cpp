@@ -24,9 +24,43 @@ void DeleteIfLargerThan(const char* path, std::int32_t cap) {
   CloseHandle(h);
 }
 
+namespace {
+
+// Holds the named mutex of one log for the time of one append. Append-only access
+// alone makes every write land at the current end of the file on NTFS, but not on
+// every file system the log may live on (Wine's appends, for one, are a seek and
+// a write, and lose records when processes write at once), so the writers of a
+// log also take turns. The wait is bounded: a writer that hangs, or a foreign
+// process holding the name, delays a record but never stops the program; after
+// the wait the record is written regardless.
+class AppendTurn {
+ public:
+  explicit AppendTurn(const char* path) {
+    char name[kAppendLockNameSize];
+    MakeAppendLockName(path, name);
+    mutex_ = CreateMutexA(nullptr, FALSE, name);
+    if (mutex_ == nullptr) return;
+    // An abandoned mutex (its holder died) is owned all the same.
+    DWORD r = WaitForSingleObject(mutex_, kWaitMs);
+    owned_ = r == WAIT_OBJECT_0 || r == WAIT_ABANDONED;
+  }
+  ~AppendTurn() {
+    if (owned_) ReleaseMutex(mutex_);
+    if (mutex_ != nullptr) CloseHandle(mutex_);
+  }
+  AppendTurn(const AppendTurn&) = delete;
+  AppendTurn& operator=(const AppendTurn&) = delete;
+
+ private:
+  static constexpr DWORD kWaitMs = 2000;
+  HANDLE mutex_ = nullptr;
+  bool owned_ = false;
+};
+
+}  // namespace
+
 bool AppendBytes(const char* path, const char* bytes, std::size_t len) {
-  // Append-only access makes every write land at the current end of the file, so
-  // records of concurrent processes interleave whole.
+  AppendTurn turn(path);
   HANDLE h = CreateFileA(path, FILE_APPEND_DATA,
                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                          OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);

@@ -100,6 +100,27 @@ TEST(RunLogPath, MakeLogPathUsesThisExecutablesDirectory) {
   EXPECT_EQ(std::string(path), dir + "/launcher.log");
 }
 
+// Writers of one log share a lock name; the name is a valid object name whatever
+// the path holds, and paths differing in more than letter case get their own.
+TEST(RunLogAppendLock, NameFoldsCaseOnlyAndIsAlwaysAShortPlainName) {
+  auto nameOf = [](const char* path) {
+    char name[runlog::kAppendLockNameSize];
+    std::memset(name, 'x', sizeof name);
+    runlog::MakeAppendLockName(path, name);
+    return std::string(name, strnlen(name, sizeof name));
+  };
+  const std::string a = nameOf("C:\\Program Files\\Zav\\launcher.log");
+  EXPECT_TRUE(std::regex_match(a, std::regex("zavlog-[0-9a-f]{16}"))) << a;
+  EXPECT_EQ(a, nameOf("c:\\PROGRAM FILES\\zav\\Launcher.LOG"));
+  EXPECT_NE(a, nameOf("C:\\Program Files\\Zav\\zavServiceInstall.log"));
+  EXPECT_NE(a, nameOf("D:\\Program Files\\Zav\\launcher.log"));
+  // Bytes above 0x7F (double-byte characters) are not folded.
+  EXPECT_NE(nameOf("C:\\\xc4\xe3\\a.log"), nameOf("C:\\\xe4\xe3\\a.log"));
+  std::string longPath(runlog::kBufferSize - 1, 'p');
+  EXPECT_TRUE(std::regex_match(nameOf(longPath.c_str()), std::regex("zavlog-[0-9a-f]{16}")));
+  EXPECT_TRUE(std::regex_match(nameOf(nullptr), std::regex("zavlog-[0-9a-f]{16}")));
+}
+
 TEST(RunLogBuffers, CopyAndAppendCutAtTheBuffer) {
   char buf[runlog::kBufferSize];
   std::string big(700, 'a');
