@@ -21,7 +21,7 @@ namespace {
 
 using Table = std::array<std::uint8_t, 64>;
 
-// Byte j of n mirrored pixels comes from byte kPixelSource(n, j) of the originals.
+// Byte j of n mirrored pixels comes from byte PixelSource(n, j) of the originals.
 constexpr unsigned PixelSource(unsigned pixels, unsigned j) {
     return 3 * (pixels - 1 - j / 3) + j % 3;
 }
@@ -68,6 +68,19 @@ constexpr Table Mirror21Index() {
     t[63] = 63;
     return t;
 }
+
+// True when every byte of output register `out`, except those in `except`, comes
+// from bytes lo..hi-1 of the block.
+constexpr bool SourcesWithin(unsigned out, unsigned lo, unsigned hi, std::uint64_t except) {
+    for (unsigned j = 0; j < 64; ++j) {
+        const unsigned source = PixelSource(64, 64 * out + j);
+        if (!(except >> j & 1) && (source < lo || source >= hi)) return false;
+    }
+    return true;
+}
+static_assert(SourcesWithin(0, 64, 192, 0), "out 0 draws on inputs 1 and 2");
+static_assert(SourcesWithin(1, 0, 128, BlockOut1FromThirdMask()), "out 1 draws on inputs 0 and 1");
+static_assert(SourcesWithin(2, 0, 128, 0), "out 2 draws on inputs 0 and 1");
 
 alignas(64) constexpr Table kOut0 = BlockPairIndex(0, 1);
 alignas(64) constexpr Table kOut1 = BlockPairIndex(1, 0);
