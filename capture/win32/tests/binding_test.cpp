@@ -434,7 +434,7 @@ void TestBinding(HWND canvas) {
   g_group = "start refused by the renderer";
   // The camera's first format (RGB24): where the renderer cannot take it (Wine's
   // VMR-7) start reports the failing site and leaves the device idle.
-  Obj* rgb24 = MakeFormat(64, 48, &kRGB24);
+  Obj* rgb24 = MakeFormat(200, 48, &kRGB24);
   const bool rgb24Runs = g_lib.start(env, J(cam), J(rgb24), JNI_TRUE) == JNI_TRUE;
   std::vector<Box> boxes = TakeBoxes();
   if (rgb24Runs) {
