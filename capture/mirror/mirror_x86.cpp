@@ -1,4 +1,4 @@
-// SSE2, SSSE3 and AVX2 kernel sets. Every function carries its own target
+// SSE2, SSSE3, AVX2 and AVX-512 kernel sets. Every function carries its own target
 // attribute, so the file builds for the baseline processor of the toolchain and a
 // set is only ever run after the processor has been checked for it.
 #include "mirror_kernels.h"
@@ -50,6 +50,7 @@ inline void ExchangeInOrder(std::uint8_t* front, std::uint8_t* back) {
 namespace sse2 {
 #define MIRROR_TARGET __attribute__((target("sse2")))
 #define MIRROR_PSHUFB 0
+constexpr std::size_t kWalkBatch = 4;
 using Vec = __m128i;
 constexpr std::size_t kVecBytes = 16;
 
@@ -88,6 +89,7 @@ MIRROR_TARGET inline Vec MirrorVec(Vec v) {
 namespace ssse3 {
 #define MIRROR_TARGET __attribute__((target("ssse3")))
 #define MIRROR_PSHUFB 1
+constexpr std::size_t kWalkBatch = 4;
 using Vec = __m128i;
 constexpr std::size_t kVecBytes = 16;
 
@@ -118,35 +120,28 @@ MIRROR_TARGET inline Vec MirrorVec(Vec v) {
 namespace avx2 {
 #define MIRROR_TARGET __attribute__((target("avx2")))
 #define MIRROR_PSHUFB 1
-using Vec = __m256i;
-constexpr std::size_t kVecBytes = 32;
-
-MIRROR_TARGET inline Vec Load(const std::uint8_t* p) {
-    return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
-}
-MIRROR_TARGET inline void Store(std::uint8_t* p, Vec v) {
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), v);
-}
-
-template <Layout L>
-MIRROR_TARGET inline Vec MirrorVec(Vec v) {
-    if constexpr (L == Layout::Bytes) {
-        const Vec mask = _mm256_setr_epi8(15, 14, 13, 12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1, 0,  //
-                                          15, 14, 13, 12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1, 0);
-        return _mm256_permute4x64_epi64(_mm256_shuffle_epi8(v, mask), 0x4E);
-    } else if constexpr (L == Layout::Macropixels) {
-        const Vec mask = _mm256_setr_epi8(14, 13, 12, 15, 10, 9, 8, 11, 6, 5, 4, 7, 2, 1, 0, 3,  //
-                                          14, 13, 12, 15, 10, 9, 8, 11, 6, 5, 4, 7, 2, 1, 0, 3);
-        return _mm256_permute4x64_epi64(_mm256_shuffle_epi8(v, mask), 0x4E);
-    } else {
-        return _mm256_permutevar8x32_epi32(v, _mm256_setr_epi32(7, 6, 5, 4, 3, 2, 1, 0));
-    }
-}
-
+constexpr std::size_t kWalkBatch = 4;
+#include "mirror_x86_vec256.inc"
 #include "mirror_x86_rows.inc"
 #undef MIRROR_TARGET
 #undef MIRROR_PSHUFB
 }  // namespace avx2
+
+// ---------------------------------------------------------------- AVX-512
+// The same 256-bit rows, built for AVX-512's 32 vector registers, which hold a walk
+// step of twice the size without spilling. RGB24 has a kernel of its own
+// (mirror_avx512.cpp).
+namespace avx512 {
+#define MIRROR_TARGET __attribute__((target("avx2,avx512f,avx512vl,avx512bw")))
+#define MIRROR_PSHUFB 1
+#define MIRROR_OWN_RGB24 1
+constexpr std::size_t kWalkBatch = 8;
+#include "mirror_x86_vec256.inc"
+#include "mirror_x86_rows.inc"
+#undef MIRROR_TARGET
+#undef MIRROR_PSHUFB
+#undef MIRROR_OWN_RGB24
+}  // namespace avx512
 
 }  // namespace
 
@@ -157,8 +152,8 @@ const KernelSet kSsse3Kernels = {"ssse3", ssse3::ReverseRowBytes, ssse3::Exchang
                                  ssse3::ReversePixels24, ssse3::ReversePixels32};
 const KernelSet kAvx2Kernels = {"avx2", avx2::ReverseRowBytes, avx2::ExchangeMacropixels,
                                 avx2::ReversePixels24, avx2::ReversePixels32};
-const KernelSet kAvx512Kernels = {"avx512", avx2::ReverseRowBytes, avx2::ExchangeMacropixels,
-                                  Avx512ReversePixels24, avx2::ReversePixels32};
+const KernelSet kAvx512Kernels = {"avx512", avx512::ReverseRowBytes, avx512::ExchangeMacropixels,
+                                  Avx512ReversePixels24, avx512::ReversePixels32};
 }  // namespace detail
 
 }  // namespace capture::mirror
