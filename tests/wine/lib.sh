@@ -5,6 +5,7 @@
 #   wine_prefix_new          throwaway prefix in $WINEPREFIX, server kept alive
 #   wine_xvfb                start an X server for programs with windows; sets DISPLAY
 #   wine_run PROG ARGS...    run a Windows program (also: wine_run reg add ..., cmd /c ...)
+#   wine_run_bounded S PROG ARGS...  the same, killed after S seconds
 #   wine_unix PATH           Unix path of a Windows path in the prefix
 #   wine_win PATH            Windows path of a Unix path
 #   wine_status_signed N     a Windows exit code as the shell got it, back to signed
@@ -64,6 +65,21 @@ wine_xvfb() {
 # Prints nothing of its own; returns the program's exit code as the shell sees it.
 wine_run() {
   "$ZAV_WINE" "$@"
+}
+
+# wine_run_bounded SECONDS PROG ARGS...: wine_run, but a program still running
+# after SECONDS is killed, so a hung test ends and its prefix is still torn down.
+wine_run_bounded() {
+  local limit=$1 pid watchdog status
+  shift
+  wine_run "$@" &
+  pid=$!
+  ( sleep "$limit"; kill "$pid" ) >/dev/null 2>&1 &
+  watchdog=$!
+  wait "$pid"
+  status=$?
+  kill "$watchdog" 2>/dev/null
+  return "$status"
 }
 
 wine_unix() { "$ZAV_WINE" winepath -u "$1" 2>/dev/null; }

@@ -26,33 +26,12 @@
 #include <vector>
 
 #include "canvas_thread.h"
+#include "checks.h"
 #include "test_camera.h"
 
 namespace tc = zav_test_camera;
 
 namespace {
-
-// ------------------------------------------------------------------ checks
-
-int g_checks = 0;
-int g_failures = 0;
-const char* g_group = "";
-
-void Check(bool ok, const char* what, int line) {
-  static const char* shown = nullptr;
-  if (shown != g_group) {
-    shown = g_group;
-    std::printf("[%s]\n", g_group);
-    std::fflush(stdout);
-  }
-  ++g_checks;
-  if (!ok) {
-    ++g_failures;
-    std::printf("FAIL [%s] line %d: %s\n", g_group, line, what);
-    std::fflush(stdout);
-  }
-}
-#define CHECK(cond) Check((cond), #cond, __LINE__)
 
 // ------------------------------------------------------------------ Java objects
 
@@ -370,14 +349,13 @@ bool IsPattern(const void* data, std::int32_t size) {
   return true;
 }
 
-
 // ------------------------------------------------------------------ tests
 
 void TestBinding(HWND canvas) {
   JNIEnv* env = g_env;
   Obj* cls = New("class:lumotool/camgripper/CaptureDevice");
 
-  g_group = "listing";
+  win_checks::group = "listing";
   const LONG liveBefore = LiveCameraFilters();
   Obj* first = O(g_lib.enumDevices(env, J(cls)));
   Obj* second = O(g_lib.enumDevices(env, J(cls)));
@@ -395,7 +373,7 @@ void TestBinding(HWND canvas) {
   CHECK(cam->pSrcFilter != 0 && camAgain->pSrcFilter != 0 && cam->pSrcFilter != camAgain->pSrcFilter);
   CHECK(LiveCameraFilters() == liveBefore + static_cast<LONG>(first->items.size() + second->items.size()));
 
-  g_group = "canvas not displayable";
+  win_checks::group = "canvas not displayable";
   g_setWindow(nullptr, 0);
   CHECK(!g_lib.isRunning(env, J(cam)));
   CHECK(g_lib.queryFormats(env, J(cam)) == nullptr);
@@ -407,7 +385,7 @@ void TestBinding(HWND canvas) {
   g_setWindow(canvas, 0);
   CHECK(g_surfacesOut() == 0);
 
-  g_group = "queryFormats";
+  win_checks::group = "queryFormats";
   Obj* formats = O(g_lib.queryFormats(env, J(cam)));
   CHECK(formats != nullptr);
   if (formats != nullptr) {
@@ -431,7 +409,7 @@ void TestBinding(HWND canvas) {
   CHECK(none != nullptr && none->items.empty());
   CHECK(TakeBoxes().empty());
 
-  g_group = "start refused by the renderer";
+  win_checks::group = "start refused by the renderer";
   // The camera's first format (RGB24): where the renderer cannot take it (Wine's
   // VMR-7) start reports the failing site and leaves the device idle.
   Obj* rgb24 = MakeFormat(200, 48, &kRGB24);
@@ -443,7 +421,7 @@ void TestBinding(HWND canvas) {
   } else {
     CHECK(boxes.size() == 1);
     if (!boxes.empty()) {
-      std::printf("  [%s] reported: %s \"%s\"\n", g_group, boxes[0].caption.c_str(), boxes[0].text.c_str());
+      std::printf("  [%s] reported: %s \"%s\"\n", win_checks::group, boxes[0].caption.c_str(), boxes[0].text.c_str());
       CHECK(boxes[0].caption == "DirectShow Error(line:556)" || boxes[0].caption == "DirectShow Error(line:384)");
       CHECK(boxes[0].owner == canvas);
     }
@@ -451,17 +429,17 @@ void TestBinding(HWND canvas) {
     CHECK(g_lib.getFormat(env, J(cam)) == nullptr);
   }
 
-  g_group = "start without a match";
+  win_checks::group = "start without a match";
   CHECK(!g_lib.start(env, J(cam), J(MakeFormat(999, 0, nullptr)), JNI_TRUE));
   CHECK(TakeBoxes().empty());
   CHECK(!g_lib.isRunning(env, J(cam)));
 
-  g_group = "start running";
+  win_checks::group = "start running";
   Obj* rgb32 = MakeFormat(40, 30, &kRGB32);
   CHECK(g_lib.start(env, J(cam), J(rgb32), JNI_TRUE));
   boxes = TakeBoxes();
   CHECK(boxes.empty());
-  for (const Box& b : boxes) std::printf("  [%s] reported: %s \"%s\"\n", g_group, b.caption.c_str(), b.text.c_str());
+  for (const Box& b : boxes) std::printf("  [%s] reported: %s \"%s\"\n", win_checks::group, b.caption.c_str(), b.text.c_str());
   CHECK(g_lib.isRunning(env, J(cam)));
   // Running already: true, and the first format stays.
   CHECK(g_lib.start(env, J(cam), J(rgb24), JNI_FALSE));
@@ -472,7 +450,7 @@ void TestBinding(HWND canvas) {
   CHECK(again != nullptr && again->items.size() == 5);
   CHECK(g_lib.isRunning(env, J(cam)));
 
-  g_group = "grab";
+  win_checks::group = "grab";
   const std::int32_t image = 40 * 30 * 4;
   Obj* grabbed = O(g_lib.grab(env, J(cam), nullptr));
   CHECK(grabbed != nullptr && grabbed->address != nullptr && grabbed->capacity >= image);
@@ -487,13 +465,13 @@ void TestBinding(HWND canvas) {
   Obj* fresh = O(g_lib.grab(env, J(cam), J(heapBuffer)));
   CHECK(fresh != nullptr && fresh != heapBuffer && fresh->address != nullptr);
 
-  g_group = "paint and setBounds";
+  win_checks::group = "paint and setBounds";
   g_lib.paint(env, J(cam), nullptr);
   g_lib.setBounds(env, J(cam), 5, 6, 320, 240);
   CHECK(cam->setBoundsCalls == 2 && cam->bounds[2] == 320 && cam->bounds[3] == 240);
   CHECK(g_lib.isRunning(env, J(cam)));
 
-  g_group = "stop";
+  win_checks::group = "stop";
   CHECK(g_lib.stop(env, J(cam)));
   CHECK(!g_lib.isRunning(env, J(cam)));
   CHECK(g_lib.grab(env, J(cam), nullptr) == nullptr);
@@ -504,7 +482,7 @@ void TestBinding(HWND canvas) {
   CHECK(g_lib.isRunning(env, J(cam)));
   CHECK(TakeBoxes().empty());
 
-  g_group = "destroy";
+  win_checks::group = "destroy";
   CHECK(g_lib.destroy(env, J(cam)));
   CHECK(cam->pSrcFilter == 0);
   CHECK(!g_lib.destroy(env, J(cam)));
@@ -552,7 +530,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "test fixtures not ready: 0x%08lx\n", static_cast<unsigned long>(registered));
     return 2;
   }
-  g_group = "exports";
+  win_checks::group = "exports";
   const bool found = Lookup(lib, "enumDevices", &g_lib.enumDevices) && Lookup(lib, "start", &g_lib.start) &&
                      Lookup(lib, "stop", &g_lib.stop) && Lookup(lib, "isRunning", &g_lib.isRunning) &&
                      Lookup(lib, "destroy", &g_lib.destroy) && Lookup(lib, "setBounds", &g_lib.setBounds) &&
@@ -570,6 +548,5 @@ int main(int argc, char** argv) {
     g_watching = false;
     watcher.join();
   }
-  std::printf("%d checks, %d failed\n", g_checks, g_failures);
-  return g_failures == 0 ? 0 : 1;
+  return win_checks::Summary();
 }

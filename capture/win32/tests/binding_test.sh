@@ -13,12 +13,7 @@ cd "$work" || exit 1
 args=()
 for f in "${@:2}"; do args+=("$(wine_win "$work/$(basename "$f")")"); done
 # A hung program is stopped after 240 s, so the prefix is still torn down.
-wine_run ./"$(basename "$exe")" "${args[@]}" &
-pid=$!
-( sleep 240; kill "$pid" ) >/dev/null 2>&1 &
-watchdog=$!
-wait "$pid"
+wine_run_bounded 240 ./"$(basename "$exe")" "${args[@]}"
 status=$?
-kill "$watchdog" 2>/dev/null
 echo "binding_test exit status: $status"
 exit $status

@@ -21,6 +21,7 @@
 #include "frame/frame_work.h"
 #include "graph/graph_api.h"
 #include "canvas_thread.h"
+#include "checks.h"
 #include "test_camera.h"
 
 namespace graph = capture::graph;
@@ -29,35 +30,13 @@ namespace tc = zav_test_camera;
 
 namespace {
 
-// ------------------------------------------------------------------ checks
-
-int g_checks = 0;
-int g_failures = 0;
-const char* g_group = "";
-
-void Check(bool ok, const char* what, int line) {
-  // Each group announces itself, so a hang shows where it happened.
-  static const char* shown = nullptr;
-  if (shown != g_group) {
-    shown = g_group;
-    std::printf("[%s]\n", g_group);
-    std::fflush(stdout);
-  }
-  ++g_checks;
-  if (!ok) {
-    ++g_failures;
-    std::printf("FAIL [%s] line %d: %s\n", g_group, line, what);
-    std::fflush(stdout);
-  }
-}
-#define CHECK(cond) Check((cond), #cond, __LINE__)
-#define CHECK_HR(expr) Check(SUCCEEDED(expr), #expr, __LINE__)
+#define CHECK_HR(expr) ::win_checks::Check(SUCCEEDED(expr), #expr, __LINE__)
 
 void Note(const char* format, ...) __attribute__((format(printf, 1, 2)));
 void Note(const char* format, ...) {
   va_list args;
   va_start(args, format);
-  std::printf("  [%s] ", g_group);
+  std::printf("  [%s] ", win_checks::group);
   std::vprintf(format, args);
   std::printf("\n");
   std::fflush(stdout);
@@ -217,7 +196,6 @@ Report ReportError(graph::HResult hr, HWND window, int site) {
 
 // ------------------------------------------------------------------ the canvas stand-in
 
-
 // ------------------------------------------------------------------ listing
 
 struct Listed {
@@ -279,7 +257,7 @@ graph::Filter* g_camera = nullptr;    // "ZAV Test Camera", listed once and kept
 graph::Filter* g_cameraV2 = nullptr;  // "ZAV Test Camera VIH2"
 
 void TestListing() {
-  g_group = "listing";
+  win_checks::group = "listing";
   const LONG liveBefore = LiveCameraFilters();
   std::vector<Listed> first = ListDevices();
   std::vector<Listed> second = ListDevices();
@@ -361,7 +339,7 @@ bool QueryFormats(core::DeviceRecord& record, std::vector<Format>* formats) {
 }
 
 void TestFormats() {
-  g_group = "formats";
+  win_checks::group = "formats";
   if (g_camera == nullptr || g_cameraV2 == nullptr) return;
   const ULONG refs = RefCount(F(g_camera));
   core::DeviceRecord record;
@@ -495,9 +473,9 @@ void RendererRun(HWND canvas, int index, bool mayRefuse) {
 
 void TestRendererStart(HWND canvas) {
   if (g_camera == nullptr) return;
-  g_group = "start with the video mixing renderer, RGB24";
+  win_checks::group = "start with the video mixing renderer, RGB24";
   RendererRun(canvas, 0, true);
-  g_group = "start with the video mixing renderer, RGB32";
+  win_checks::group = "start with the video mixing renderer, RGB32";
   RendererRun(canvas, 5, false);
 }
 
@@ -564,7 +542,7 @@ void StreamOnce(int index, bool mirror) {
   const tc::Capability& cap = tc::kCameraCaps[index];
   char group[96];
   std::snprintf(group, sizeof group, "streaming capability %d, mirror %s", index, mirror ? "on" : "off");
-  g_group = group;
+  win_checks::group = group;
   const ULONG refs = RefCount(F(g_camera));
   Sink sink;
   CHECK(sink.Make());
@@ -648,7 +626,7 @@ tc::SinkFrameFunction g_sinkFrame = nullptr;
 // into the renderer's own buffers and mirrors the copy.
 void StreamToOwnBuffers(int index) {
   const tc::Capability& cap = tc::kCameraCaps[index];
-  g_group = "streaming into a renderer's own buffers";
+  win_checks::group = "streaming into a renderer's own buffers";
   const ULONG refs = RefCount(F(g_camera));
   IBaseFilter* sink = nullptr;
   CHECK(SUCCEEDED(g_sinkCreate(&sink)));
@@ -695,7 +673,7 @@ void TestStreaming() {
 }
 
 void TestFormatChoice() {
-  g_group = "format choice";
+  win_checks::group = "format choice";
   if (g_camera == nullptr) return;
   core::DeviceRecord r;
   r.sourceFilter = g_camera;
@@ -713,7 +691,7 @@ void TestFormatChoice() {
 // ------------------------------------------------------------------ reports and painting
 
 void TestReports(HWND canvas) {
-  g_group = "error reports";
+  win_checks::group = "error reports";
   // A code DirectShow has no text for: "Unkown error" where the platform gives
   // none (Wine's AMGetErrorTextA makes up "Error: 0x..." instead); the caption
   // carries the site number and the canvas owns the box.
@@ -735,7 +713,7 @@ void TestReports(HWND canvas) {
 }
 
 void TestPaintBlack(HWND canvas) {
-  g_group = "paint black";
+  win_checks::group = "paint black";
   core::DeviceRecord r;
   r.window = reinterpret_cast<graph::NativeWindow>(canvas);
   graph::Rect rect{};
@@ -788,11 +766,10 @@ int main(int argc, char** argv) {
   TestReports(canvas);
   TestPaintBlack(canvas);
 
-  g_group = "teardown";
+  win_checks::group = "teardown";
   if (g_camera != nullptr) CHECK(F(g_camera)->Release() == 0);
   if (g_cameraV2 != nullptr) CHECK(F(g_cameraV2)->Release() == 0);
   CHECK(LiveCameraFilters() == 0);
 
-  std::printf("%d checks, %d failed\n", g_checks, g_failures);
-  return g_failures == 0 ? 0 : 1;
+  return win_checks::Summary();
 }

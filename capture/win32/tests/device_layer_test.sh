@@ -12,12 +12,7 @@ _WINE_EXTRA_CLEANUP="rm -rf '$work'"
 cp "$exe" "$dll" "$work/"
 cd "$work" || exit 1
 # A hung program is stopped after 240 s, so the prefix is still torn down.
-wine_run ./"$(basename "$exe")" "$(wine_win "$work/$(basename "$dll")")" &
-pid=$!
-( sleep 240; kill "$pid" ) >/dev/null 2>&1 &
-watchdog=$!
-wait "$pid"
+wine_run_bounded 240 ./"$(basename "$exe")" "$(wine_win "$work/$(basename "$dll")")"
 status=$?
-kill "$watchdog" 2>/dev/null
 echo "device_layer_test exit status: $status"
 exit $status
