@@ -1,5 +1,6 @@
 #include "win32/dshow_util.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstring>
 #include <cwchar>
@@ -227,6 +228,30 @@ HRESULT CreatePinEnum(IPin* const* pins, ULONG count, IEnumPins** out) {
   if (out == nullptr) return E_POINTER;
   *out = new (std::nothrow) PinEnum(std::vector<IPin*>(pins, pins + count), 0);
   return *out != nullptr ? S_OK : E_OUTOFMEMORY;
+}
+
+HRESULT FindPinByName(LPCWSTR id, IPin* const* pins, const wchar_t* const* names, ULONG count,
+                      IPin** out) {
+  if (id == nullptr || out == nullptr) return E_POINTER;
+  for (ULONG i = 0; i < count; ++i) {
+    if (std::wcscmp(id, names[i]) == 0) {
+      *out = pins[i];
+      pins[i]->AddRef();
+      return S_OK;
+    }
+  }
+  *out = nullptr;
+  return VFW_E_NOT_FOUND;
+}
+
+HRESULT FillFilterInfo(FILTER_INFO* info, const wchar_t* name, IFilterGraph* graph) {
+  if (info == nullptr) return E_POINTER;
+  const std::size_t n = std::min<std::size_t>(std::wcslen(name), MAX_FILTER_NAME - 1);
+  std::memcpy(info->achName, name, n * sizeof(wchar_t));
+  info->achName[n] = L'\0';
+  info->pGraph = graph;
+  if (graph != nullptr) graph->AddRef();
+  return S_OK;
 }
 
 HRESULT CreateMediaTypeEnum(const AM_MEDIA_TYPE* types, ULONG count, IEnumMediaTypes** out) {

@@ -1,5 +1,5 @@
-// Small DirectShow helpers shared by our filters: media type copies and the
-// two enumerators every filter and pin hands out.
+// Small DirectShow helpers shared by our filters: media type copies, the two
+// enumerators every filter and pin hands out, and pin and filter information.
 #pragma once
 
 #include <windows.h>
@@ -22,6 +22,13 @@ bool MatchesPartialType(const AM_MEDIA_TYPE& type, const AM_MEDIA_TYPE& partial)
 
 // IEnumPins over a fixed list of pins; each pin is AddRef'ed for the enumerator's life.
 HRESULT CreatePinEnum(IPin* const* pins, ULONG count, IEnumPins** out);
+// IBaseFilter::FindPin over a fixed list of pins and their names: the pin named
+// `id`, AddRef'ed, or VFW_E_NOT_FOUND.
+HRESULT FindPinByName(LPCWSTR id, IPin* const* pins, const wchar_t* const* names, ULONG count,
+                      IPin** out);
+// IBaseFilter::QueryFilterInfo: the filter's name in the graph (cut to the
+// buffer) and the graph, AddRef'ed for the caller.
+HRESULT FillFilterInfo(FILTER_INFO* info, const wchar_t* name, IFilterGraph* graph);
 // IEnumMediaTypes over deep copies of `types`.
 HRESULT CreateMediaTypeEnum(const AM_MEDIA_TYPE* types, ULONG count, IEnumMediaTypes** out);
 

@@ -487,28 +487,14 @@ HRESULT TransInPlaceFilter::EnumPins(IEnumPins** pins) {
 }
 
 HRESULT TransInPlaceFilter::FindPin(LPCWSTR id, IPin** pin) {
-  if (id == nullptr || pin == nullptr) return E_POINTER;
-  if (input_.name() == id) {
-    *pin = &input_;
-  } else if (output_.name() == id) {
-    *pin = &output_;
-  } else {
-    *pin = nullptr;
-    return VFW_E_NOT_FOUND;
-  }
-  (*pin)->AddRef();
-  return S_OK;
+  IPin* const pins[2] = {&input_, &output_};
+  const wchar_t* const names[2] = {input_.name().c_str(), output_.name().c_str()};
+  return FindPinByName(id, pins, names, 2, pin);
 }
 
 HRESULT TransInPlaceFilter::QueryFilterInfo(FILTER_INFO* info) {
-  if (info == nullptr) return E_POINTER;
   std::lock_guard<std::recursive_mutex> lock(lock_);
-  const std::size_t n = std::min<std::size_t>(graphName_.size(), MAX_FILTER_NAME - 1);
-  std::memcpy(info->achName, graphName_.c_str(), n * sizeof(wchar_t));
-  info->achName[n] = L'\0';
-  info->pGraph = graph_;
-  if (graph_ != nullptr) graph_->AddRef();
-  return S_OK;
+  return FillFilterInfo(info, graphName_.c_str(), graph_);
 }
 
 HRESULT TransInPlaceFilter::JoinFilterGraph(IFilterGraph* graph, LPCWSTR name) {
