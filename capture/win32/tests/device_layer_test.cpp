@@ -498,6 +498,16 @@ graph::HResult ChooseFormat(core::DeviceRecord& r, int index) {
   return hr;
 }
 
+// The graph, builder and camera of `r`, with capability `index` chosen: the part
+// of start before the frame filter.
+void BuildSourcePart(core::DeviceRecord& r, int index) {
+  CHECK_HR(graph::CreateCaptureGraphBuilder(&r.builder));
+  CHECK_HR(graph::CreateFilterGraph(&r.graph));
+  CHECK_HR(graph::AddFilter(r.graph, r.sourceFilter, nullptr));
+  CHECK_HR(graph::SetFiltergraph(r.builder, r.graph));
+  CHECK_HR(ChooseFormat(r, index));
+}
+
 struct Sink {
   IBaseFilter* grabber = nullptr;
   IBaseFilter* renderer = nullptr;
@@ -551,11 +561,7 @@ void StreamOnce(int index, bool mirror) {
   core::DeviceRecord r;
   r.sourceFilter = g_camera;
   graph::HResult hr = 0;
-  CHECK_HR(hr = graph::CreateCaptureGraphBuilder(&r.builder));
-  CHECK_HR(hr = graph::CreateFilterGraph(&r.graph));
-  CHECK_HR(hr = graph::AddFilter(r.graph, r.sourceFilter, nullptr));
-  CHECK_HR(hr = graph::SetFiltergraph(r.builder, r.graph));
-  CHECK_HR(hr = ChooseFormat(r, index));
+  BuildSourcePart(r, index);
   CHECK_HR(hr = graph::AddFilter(r.graph, H(sink.grabber), u"Grabber"));
   CHECK_HR(hr = graph::AddFilter(r.graph, H(sink.renderer), u"Null"));
   const int site = BuildFilterPart(r, mirror, H(sink.renderer), H(sink.grabber), &hr);
@@ -634,11 +640,7 @@ void StreamToOwnBuffers(int index) {
   core::DeviceRecord r;
   r.sourceFilter = g_camera;
   graph::HResult hr = 0;
-  CHECK_HR(hr = graph::CreateCaptureGraphBuilder(&r.builder));
-  CHECK_HR(hr = graph::CreateFilterGraph(&r.graph));
-  CHECK_HR(hr = graph::AddFilter(r.graph, r.sourceFilter, nullptr));
-  CHECK_HR(hr = graph::SetFiltergraph(r.builder, r.graph));
-  CHECK_HR(hr = ChooseFormat(r, index));
+  BuildSourcePart(r, index);
   CHECK_HR(hr = graph::AddFilter(r.graph, H(sink), u"Sink"));
   const int site = BuildFilterPart(r, true, H(sink), nullptr, &hr);
   CHECK(site == 0);
