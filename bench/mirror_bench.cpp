@@ -5,15 +5,22 @@
 // Benchmark names: <layout>/<width>x<height>/<cache|memory>/<contender>, where the
 // contender is mirror (the entry points, best kernel set), mirror-<set> (one kernel
 // set forced), memcpy, or libyuv.
+//
+// In cache every contender is a benchmark of its own. From memory the rate of every
+// contender drifts with the rest of the machine's use of memory, by more than the
+// differences measured, so a from-memory benchmark runs its mirror and the yardsticks
+// (memcpy, and libyuv for the entry points) in turn, a lap of frames each, and
+// reports how long each took per frame (counters mirror_ns, memcpy_ns, libyuv_ns;
+// thread CPU time) and their ratios (x_memcpy, x_libyuv).
 #include <benchmark/benchmark.h>
 
+#include <time.h>
 #include <unistd.h>
 
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -154,7 +161,7 @@ struct Frames {
 
 enum class Contender { Entry, Level, Memcpy, Libyuv };
 
-void Register(Layout l, Size s, bool fromMemory, Contender c, const KernelSet* kernels) {
+std::string NameFor(Layout l, Size s, bool fromMemory, Contender c, const KernelSet* kernels) {
     std::string name = std::string(NameOf(l)) + "/" + std::to_string(s.width) + "x" +
                        std::to_string(s.height) + (fromMemory ? "/memory/" : "/cache/");
     switch (c) {
@@ -163,39 +170,96 @@ void Register(Layout l, Size s, bool fromMemory, Contender c, const KernelSet* k
         case Contender::Memcpy: name += "memcpy"; break;
         case Contender::Libyuv: name += "libyuv"; break;
     }
+    return name;
+}
+
+// One contender's work on a frame (a), with a second frame (b) as the destination
+// of the out-of-place ones.
+void RunContender(Contender c, const KernelSet* kernels, Layout l, Size s, std::size_t bytes, std::uint8_t* a,
+                  std::uint8_t* b) {
+    switch (c) {
+        case Contender::Entry: MirrorFrameEntry(l, s, a); break;
+        case Contender::Level: MirrorFrame(*kernels, l, s, a); break;
+        case Contender::Memcpy: std::memcpy(b, a, bytes); break;
+        case Contender::Libyuv:
+#if defined(MIRROR_BENCH_LIBYUV)
+            LibyuvMirror(l, s, a, b);
+#endif
+            break;
+    }
+    benchmark::ClobberMemory();
+}
+
+// In cache: the contender alone, on the same frame (and destination) every run.
+void RegisterInCache(Layout l, Size s, Contender c, const KernelSet* kernels) {
     const std::size_t bytes = FrameBytes(l, s);
     auto run = [=](benchmark::State& state) {
-        std::unique_ptr<Block> local;
-        Frames frames(nullptr, 0, bytes);
-        if (fromMemory) {
-            frames = Frames(Pool().data.get(), Pool().size, bytes);
-        } else {
-            // One frame, or a source and a destination for the out-of-place contenders.
-            local = std::make_unique<Block>(2 * ((bytes + 4095) / 4096 * 4096));
-            frames = Frames(local->data.get(), local->size, bytes);
-        }
-        std::size_t i = 0;
+        Block local(2 * ((bytes + 4095) / 4096 * 4096));
+        const Frames frames(local.data.get(), local.size, bytes);
         for (auto _ : state) {
-            std::uint8_t* a = frames.At(i);
-            std::uint8_t* b = frames.At(i + 1);
-            switch (c) {
-                case Contender::Entry: MirrorFrameEntry(l, s, a); break;
-                case Contender::Level: MirrorFrame(*kernels, l, s, a); break;
-                case Contender::Memcpy: std::memcpy(b, a, bytes); break;
-                case Contender::Libyuv:
-#if defined(MIRROR_BENCH_LIBYUV)
-                    LibyuvMirror(l, s, a, b);
-#endif
-                    break;
-            }
-            benchmark::ClobberMemory();
-            // From memory every run takes the next pair of frames, so a copy's
-            // destination is never the next run's source; in cache the same ones.
-            if (fromMemory) i += 2;
+            RunContender(c, kernels, l, s, bytes, frames.At(0), frames.At(1));
         }
         state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * static_cast<std::int64_t>(bytes));
     };
-    benchmark::RegisterBenchmark(name.c_str(), run)->Unit(benchmark::kMicrosecond);
+    benchmark::RegisterBenchmark(NameFor(l, s, false, c, kernels).c_str(), run)->Unit(benchmark::kMicrosecond);
+}
+
+std::int64_t ThreadCpuNanoseconds() {
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return static_cast<std::int64_t>(t.tv_sec) * 1000000000 + t.tv_nsec;
+}
+
+// Frames each contender takes in turn from memory: enough that its lap through the
+// pool is much larger than the last-level cache, so what a contender evicts while
+// it runs is almost all its own written lines, as when it runs alone (memcpy and
+// libyuv dirty one frame for every two they bring in, the mirror one for one).
+std::size_t LapFrames(std::size_t frameStride) {
+    std::size_t lapBytes = std::size_t{512} << 20;
+    if (const char* mb = std::getenv("MIRROR_BENCH_LAP_MB")) {
+        lapBytes = static_cast<std::size_t>(std::atol(mb)) << 20;
+    }
+    const std::size_t frames = lapBytes / frameStride;
+    return frames > 4 ? frames : 4;
+}
+
+// From memory: the mirror (entry points or one kernel set) and the yardsticks take
+// turns, a lap of frames each, every frame the next of the pool; out-of-place
+// contenders copy between a fresh pair, so a destination is never a source.
+void RegisterFromMemory(Layout l, Size s, Contender mirrorKind, const KernelSet* kernels) {
+    const std::size_t bytes = FrameBytes(l, s);
+    std::vector<Contender> turns = {mirrorKind, Contender::Memcpy};
+#if defined(MIRROR_BENCH_LIBYUV)
+    if (mirrorKind == Contender::Entry && LibyuvHas(l)) turns.push_back(Contender::Libyuv);
+#endif
+    auto run = [=](benchmark::State& state) {
+        const Frames frames(Pool().data.get(), Pool().size, bytes);
+        const std::size_t lap = LapFrames(frames.stride);
+        std::vector<std::int64_t> ns(turns.size(), 0);
+        std::size_t next = 0;
+        for (auto _ : state) {
+            for (std::size_t t = 0; t < turns.size(); ++t) {
+                const bool inPlace = turns[t] == Contender::Entry || turns[t] == Contender::Level;
+                const std::int64_t start = ThreadCpuNanoseconds();
+                for (std::size_t f = 0; f < lap; ++f) {
+                    RunContender(turns[t], kernels, l, s, bytes, frames.At(next), frames.At(next + 1));
+                    next += inPlace ? 1 : 2;
+                }
+                ns[t] += ThreadCpuNanoseconds() - start;
+            }
+        }
+        const double perFrame = 1.0 / (static_cast<double>(state.iterations()) * static_cast<double>(lap));
+        state.counters["mirror_ns"] = static_cast<double>(ns[0]) * perFrame;
+        for (std::size_t t = 1; t < turns.size(); ++t) {
+            const bool copy = turns[t] == Contender::Memcpy;
+            state.counters[copy ? "memcpy_ns" : "libyuv_ns"] = static_cast<double>(ns[t]) * perFrame;
+            state.counters[copy ? "x_memcpy" : "x_libyuv"] = static_cast<double>(ns[t]) / static_cast<double>(ns[0]);
+        }
+        state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * lap) *
+                                static_cast<std::int64_t>(bytes));
+    };
+    benchmark::RegisterBenchmark(NameFor(l, s, true, mirrorKind, kernels).c_str(), run)
+        ->Unit(benchmark::kMillisecond);
 }
 
 }  // namespace
@@ -213,17 +277,17 @@ int main(int argc, char** argv) {
     const Size sizes[] = {{640, 480}, {1280, 720}, {1920, 1080}};
     for (Layout l : {Layout::I420, Layout::YUY2, Layout::RGB24, Layout::RGB32}) {
         for (Size s : sizes) {
-            for (bool fromMemory : {false, true}) {
-                Register(l, s, fromMemory, Contender::Memcpy, nullptr);
-                Register(l, s, fromMemory, Contender::Entry, nullptr);
+            RegisterInCache(l, s, Contender::Memcpy, nullptr);
+            RegisterInCache(l, s, Contender::Entry, nullptr);
 #if defined(MIRROR_BENCH_LIBYUV)
-                if (LibyuvHas(l)) Register(l, s, fromMemory, Contender::Libyuv, nullptr);
+            if (LibyuvHas(l)) RegisterInCache(l, s, Contender::Libyuv, nullptr);
 #endif
-                for (KernelLevel level : {KernelLevel::Plain, KernelLevel::Sse2, KernelLevel::Ssse3,
-                                          KernelLevel::Avx2, KernelLevel::Avx512}) {
-                    if (const KernelSet* k = mirror::KernelsFor(level)) {
-                        Register(l, s, fromMemory, Contender::Level, k);
-                    }
+            RegisterFromMemory(l, s, Contender::Entry, nullptr);
+            for (KernelLevel level : {KernelLevel::Plain, KernelLevel::Sse2, KernelLevel::Ssse3,
+                                      KernelLevel::Avx2, KernelLevel::Avx512}) {
+                if (const KernelSet* k = mirror::KernelsFor(level)) {
+                    RegisterInCache(l, s, Contender::Level, k);
+                    RegisterFromMemory(l, s, Contender::Level, k);
                 }
             }
         }
