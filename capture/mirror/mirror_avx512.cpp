@@ -6,6 +6,7 @@
 // Every function carries its own target attribute; the kernel is only used after
 // the processor (and the system's saving of the 512-bit state) has been checked.
 #include "mirror_kernels.h"
+#include "mirror_x86_prefetch.h"
 
 #if defined(CAPTURE_MIRROR_X86)
 
@@ -99,10 +100,6 @@ MIRROR_TARGET inline void Store(std::uint8_t* p, __m512i v) {
     _mm512_storeu_si512(p, v);
 }
 
-inline void Prefetch(const std::uint8_t* p, std::size_t ahead) {
-    __builtin_prefetch(reinterpret_cast<const void*>(reinterpret_cast<std::uintptr_t>(p) + ahead), 0, 3);
-}
-
 struct BlockTables {
     __m512i out0, out1, out1Third, out2;
 };
@@ -121,7 +118,7 @@ MIRROR_TARGET inline void StoreMirroredBlock(std::uint8_t* to, __m512i a, __m512
 MIRROR_TARGET void SwapEnds24(std::uint8_t* row, std::size_t rowBytes, std::size_t pairs) {
     const std::size_t side = 3 * pairs;
     std::uint8_t* const end = row + rowBytes;
-    const std::size_t ahead = rowBytes > 4096 ? rowBytes : 4096;
+    const std::size_t ahead = PrefetchDistance(rowBytes);
     const BlockTables t = {LoadTable(kOut0), LoadTable(kOut1), LoadTable(kOut1Third), LoadTable(kOut2)};
     std::size_t d = 0;
     // Whole blocks of 64 pixels from both ends; each pair of blocks is loaded

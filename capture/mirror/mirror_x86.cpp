@@ -2,6 +2,7 @@
 // attribute, so the file builds for the baseline processor of the toolchain and a
 // set is only ever run after the processor has been checked for it.
 #include "mirror_kernels.h"
+#include "mirror_x86_prefetch.h"
 
 #if defined(CAPTURE_MIRROR_X86)
 
@@ -30,12 +31,6 @@ inline void MirrorUnit(std::uint8_t* dst, const std::uint8_t* src) {
     } else {
         std::memcpy(dst, src, UnitBytes(L));
     }
-}
-
-// A read hint for the byte `ahead` bytes after p. Prefetches never fault, so it may
-// lie past the frame; the address is formed as an integer for that reason.
-inline void Prefetch(const std::uint8_t* p, std::size_t ahead) {
-    __builtin_prefetch(reinterpret_cast<const void*>(reinterpret_cast<std::uintptr_t>(p) + ahead), 0, 3);
 }
 
 // One macropixel exchange, swap by swap, for when front and back may overlap.
