@@ -123,14 +123,20 @@ constexpr std::size_t kWalkBatch = 4;
 }  // namespace avx2
 
 // ---------------------------------------------------------------- AVX-512
-// The same 256-bit rows, built for AVX-512's 32 vector registers, which hold a walk
-// step of twice the size without spilling. RGB24 has a kernel of its own
-// (mirror_avx512.cpp).
+// The same 256-bit rows, built for AVX-512's 32 vector registers (64-bit code),
+// which hold a walk step of twice the size without spilling. RGB24 has a kernel of
+// its own (mirror_avx512.cpp).
 namespace avx512 {
 #define MIRROR_TARGET __attribute__((target("avx2,avx512f,avx512vl,avx512bw")))
 #define MIRROR_PSHUFB 1
 #define MIRROR_OWN_RGB24 1
+// 32-bit code has only 8 vector registers, where a step of 8 vectors a side spills
+// half of them to the stack (seen in the i686 build's code), so it keeps AVX2's step.
+#if defined(__x86_64__)
 constexpr std::size_t kWalkBatch = 8;
+#else
+constexpr std::size_t kWalkBatch = 4;
+#endif
 #include "mirror_x86_vec256.inc"
 #include "mirror_x86_rows.inc"
 #undef MIRROR_TARGET
