@@ -8,6 +8,7 @@
 
 #include <immintrin.h>
 
+#include <array>
 #include <cstring>
 #include <utility>
 
@@ -115,11 +116,14 @@ MIRROR_TARGET inline Vec MirrorVec(Vec v) {
 namespace avx2 {
 #define MIRROR_TARGET __attribute__((target("avx2")))
 #define MIRROR_PSHUFB 1
+#define MIRROR_WIDE_RGB24 1
 constexpr std::size_t kWalkBatch = 4;
 #include "mirror_x86_vec256.inc"
+#include "mirror_x86_rgb24_avx2.inc"
 #include "mirror_x86_rows.inc"
 #undef MIRROR_TARGET
 #undef MIRROR_PSHUFB
+#undef MIRROR_WIDE_RGB24
 }  // namespace avx2
 
 // ---------------------------------------------------------------- AVX-512
