@@ -22,10 +22,7 @@ namespace {
 
 using Table = std::array<std::uint8_t, 64>;
 
-// Byte j of n mirrored pixels comes from byte PixelSource(n, j) of the originals.
-constexpr unsigned PixelSource(unsigned pixels, unsigned j) {
-    return 3 * (pixels - 1 - j / 3) + j % 3;
-}
+using detail::Rgb24Source;
 
 // 64 pixels make three whole registers (192 bytes). Output register k of the
 // mirrored block draws its bytes from at most three input registers; these tables
@@ -36,7 +33,7 @@ constexpr unsigned PixelSource(unsigned pixels, unsigned j) {
 constexpr Table BlockPairIndex(unsigned out, unsigned first) {
     Table t{};
     for (unsigned j = 0; j < 64; ++j) {
-        const unsigned source = PixelSource(64, 64 * out + j);
+        const unsigned source = Rgb24Source(64, 64 * out + j);
         const unsigned inPair = source - 64 * first;
         t[j] = static_cast<std::uint8_t>(inPair < 128 ? inPair : 0);
     }
@@ -48,14 +45,14 @@ constexpr Table BlockPairIndex(unsigned out, unsigned first) {
 constexpr std::uint64_t BlockOut1FromThirdMask() {
     std::uint64_t mask = 0;
     for (unsigned j = 0; j < 64; ++j) {
-        if (PixelSource(64, 64 + j) >= 128) mask |= std::uint64_t{1} << j;
+        if (Rgb24Source(64, 64 + j) >= 128) mask |= std::uint64_t{1} << j;
     }
     return mask;
 }
 constexpr Table BlockOut1FromThirdIndex() {
     Table t{};
     for (unsigned j = 0; j < 64; ++j) {
-        const unsigned source = PixelSource(64, 64 + j);
+        const unsigned source = Rgb24Source(64, 64 + j);
         t[j] = static_cast<std::uint8_t>(source >= 128 ? source - 128 : 0);
     }
     return t;
@@ -65,7 +62,7 @@ constexpr Table BlockOut1FromThirdIndex() {
 // table less 3 * (21 - n) is right for the n pixels' 3n bytes.
 constexpr Table Mirror21Index() {
     Table t{};
-    for (unsigned j = 0; j < 63; ++j) t[j] = static_cast<std::uint8_t>(PixelSource(21, j));
+    for (unsigned j = 0; j < 63; ++j) t[j] = static_cast<std::uint8_t>(Rgb24Source(21, j));
     t[63] = 63;
     return t;
 }
@@ -74,7 +71,7 @@ constexpr Table Mirror21Index() {
 // from bytes lo..hi-1 of the block.
 constexpr bool SourcesWithin(unsigned out, unsigned lo, unsigned hi, std::uint64_t except) {
     for (unsigned j = 0; j < 64; ++j) {
-        const unsigned source = PixelSource(64, 64 * out + j);
+        const unsigned source = Rgb24Source(64, 64 * out + j);
         if (!(except >> j & 1) && (source < lo || source >= hi)) return false;
     }
     return true;
