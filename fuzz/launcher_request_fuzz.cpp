@@ -26,6 +26,7 @@ class FuzzSystem : public launcher::LauncherSystem {
     parameters = params;
     return 33;
   }
+  ansi::CharNextFn CharStepper() override { return &ansi::Gbk936CharNext; }
 };
 
 }  // namespace
@@ -52,7 +53,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (!payload.empty() && payload.back() == '/') payload.pop_back();
   FUZZ_CHECK(system.parameters == "isPortal " + payload);
   FUZZ_CHECK(system.parameters.size() < runlog::kBufferSize);
-  FUZZ_CHECK(!launcher::HasRefusedByte(system.parameters.c_str()));
-  for (char c : system.parameters) FUZZ_CHECK(std::strchr("&|<>^\"", c) == nullptr && (unsigned char)c >= 0x20);
+  FUZZ_CHECK(!launcher::HasRefusedByte(system.parameters.c_str(), &ansi::Gbk936CharNext));
+  // Read as code page 936 characters, the parameters hold no single-byte character
+  // cmd.exe interprets: no & | < > ^ " %, no control byte.
+  for (const char* p = system.parameters.c_str(); *p;) {
+    const char* n = ansi::Step(&ansi::Gbk936CharNext, p);
+    if (n == p + 1) {
+      FUZZ_CHECK(std::strchr("&|<>^\"%", *p) == nullptr && (unsigned char)*p >= 0x20);
+    }
+    p = n;
+  }
   return 0;
 }

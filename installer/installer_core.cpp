@@ -8,14 +8,8 @@ namespace zavinstaller {
 
 namespace {
 
-// One character further; never past the terminator and never more than two bytes,
-// whatever the stepping function makes of a lead byte at the end.
-const char* Step(CharNextFn next, const char* p) {
-  const char* n = next(p);
-  return (n == p + 2 && p[1] != '\0') ? n : p + 1;
-}
-
-bool IsSingle(const char* p, const char* n, char c) { return n == p + 1 && *p == c; }
+using ansi::IsSingle;
+using ansi::Step;
 
 void LogParts(InstallerPlatform& p, std::initializer_list<const char*> pieces) {
   Buffer message;

@@ -9,6 +9,8 @@
 #include <initializer_list>
 #include <string>
 
+#include "ansi_chars.h"
+
 namespace zavinstaller {
 
 // Paths, command lines and log messages are composed in buffers of this size.
@@ -22,9 +24,7 @@ constexpr unsigned kFallbackWaitMs = 2000;
 
 using Buffer = char[kBufferSize];
 
-// Steps over one character of the ANSI code page (a double-byte character is one
-// step); returns its argument at the terminator.
-using CharNextFn = const char* (*)(const char*);
+using ansi::CharNextFn;
 
 class InstallerPlatform {
  public:

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "ansi_chars.h"
 #include "runlog.h"
 
 namespace launcher {
@@ -28,6 +29,8 @@ class LauncherSystem {
   virtual bool PathExists(const char* path) = 0;
   // Opens `script` minimized with `parameters`; the shell's result (above 32: started).
   virtual std::intptr_t OpenScript(const char* script, const char* parameters) = 0;
+  // Character stepping of the ANSI code page the link arrives in.
+  virtual ansi::CharNextFn CharStepper() = 0;
 };
 
 // "Software\JavaSoft\Prefs\norvane\zav" under HKEY_LOCAL_MACHINE.

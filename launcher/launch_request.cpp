@@ -24,9 +24,14 @@ int SplitRequest(const char* argument, std::vector<std::string>& fields) {
   return found >= 2 ? 0 : -1;
 }
 
-bool HasRefusedByte(const char* argument) {
-  for (const unsigned char* p = reinterpret_cast<const unsigned char*>(argument); *p; ++p) {
-    if (*p < 0x20 || std::strchr("&|<>^\"", *p)) return true;
+bool HasRefusedByte(const char* argument, ansi::CharNextFn next) {
+  for (const char* p = argument; *p;) {
+    const char* n = ansi::Step(next, p);
+    if (n == p + 2 && !ansi::IsWellFormedPair(p)) n = p + 1;
+    if (n == p + 1 && (static_cast<unsigned char>(*p) < 0x20 || std::strchr(kRefusedBytes, *p))) {
+      return true;
+    }
+    p = n;
   }
   return false;
 }

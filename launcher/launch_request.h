@@ -4,21 +4,27 @@
 #include <string>
 #include <vector>
 
+#include "ansi_chars.h"
 #include "runlog.h"
 
 namespace launcher {
 
 constexpr std::size_t kPrefixLength = 8;  // "nvzav://", dropped, never compared
+// Single-byte characters a link may not hold (besides control bytes).
+inline constexpr char kRefusedBytes[] = "&|<>^\"%";
 
 // Appends the fields of `argument` (less one trailing "/") to `fields`: the maximal
 // runs of bytes other than "$". Returns 0 when there are at least two, -1 otherwise,
 // and also -1 when the argument does not fit the 500-byte working copy.
 int SplitRequest(const char* argument, std::vector<std::string>& fields);
 
-// True when the argument holds a byte that cmd.exe gives a meaning on a command line
-// (& | < > ^ ") or a control byte: such a link would run commands of its own through
-// the start script, so it is refused like a malformed one.
-bool HasRefusedByte(const char* argument);
+// True when the argument holds a character that cmd.exe gives a meaning on a command
+// line: & | < > ^ " (a link would run commands of its own through the start script),
+// % (cmd.exe would put environment values in place of the link's text), or a control
+// byte. Such a link is refused like a malformed one. The argument is walked by
+// characters of the ANSI code page (`next`): the second byte of a double-byte
+// character is never one of these, whatever its value.
+bool HasRefusedByte(const char* argument, ansi::CharNextFn next);
 
 // The start script's parameters: "isPortal " and the payload (the argument less its
 // first 8 bytes and one trailing "/"). False when they would not fit the buffer.

@@ -17,7 +17,7 @@ int RunLauncher(int argc, const char* const* argv, LauncherSystem& system) {
 
   std::vector<std::string> fields;
   char parameters[runlog::kBufferSize];
-  if (HasRefusedByte(argument) || SplitRequest(argument, fields) != 0 ||
+  if (HasRefusedByte(argument, system.CharStepper()) || SplitRequest(argument, fields) != 0 ||
       !ComposeParameters(argument, parameters)) {
     char message[runlog::kBufferSize];
     runlog::CopyCut(message, text::kBadFormat);

@@ -15,14 +15,9 @@
 
 namespace fake {
 
-// Steps like the ANSI functions of a double-byte code page: a lead byte (0x81-0xFE)
-// and whatever byte follows it are one character.
-inline const char* DbcsNext(const char* p) {
-  unsigned char c = static_cast<unsigned char>(*p);
-  if (c == 0) return p;
-  if (c >= 0x81 && c <= 0xFE && p[1] != '\0') return p + 2;
-  return p + 1;
-}
+// Steps like the ANSI functions of code page 936: a lead byte (0x81-0xFE) and
+// whatever byte follows it are one character.
+constexpr ansi::CharNextFn DbcsNext = &ansi::Gbk936CharNext;
 
 inline const char* ByteNext(const char* p) { return *p ? p + 1 : p; }
 
@@ -39,7 +34,7 @@ class Platform : public zavinstaller::InstallerPlatform {
   std::set<std::string> notCreatable;  // command lines that cannot be started
   std::set<std::string> shellFails;    // files the shell cannot open
   std::optional<std::string> userProfile = std::string("C:\\Users\\ann");
-  zavinstaller::CharNextFn stepper = &DbcsNext;
+  zavinstaller::CharNextFn stepper = DbcsNext;
 
   // --- What the installer did ---
   std::vector<std::string> events;  // everything, in order

@@ -25,7 +25,7 @@ std::string Cat(std::initializer_list<std::string> parts) {
 
 // ---------------------------------------------------------------- command line
 
-bool Scan(const char* line) { return ScanShowMsg(line, &fake::DbcsNext); }
+bool Scan(const char* line) { return ScanShowMsg(line, fake::DbcsNext); }
 
 TEST(CommandLineScan, ShowMsgAfterHyphenOrBlankIsFound) {
   EXPECT_TRUE(Scan("C:\\zav\\zavserviceInstaller2.exe -showMsg"));
@@ -106,9 +106,9 @@ TEST(ClientPaths, DirectoryRootAndCandidates) {
   for (const PathCase& c : cases) {
     SCOPED_TRACE(c.data);
     Buffer dir, root;
-    ClientDirectoryFromData(c.data, dir, &fake::DbcsNext);
+    ClientDirectoryFromData(c.data, dir, fake::DbcsNext);
     EXPECT_EQ(std::string(dir), c.dir);
-    bool hasRoot = ClientRootOf(dir, root, &fake::DbcsNext);
+    bool hasRoot = ClientRootOf(dir, root, fake::DbcsNext);
     EXPECT_EQ(hasRoot, c.root != nullptr);
     if (hasRoot && c.root) {
       EXPECT_EQ(std::string(root), c.root);
@@ -118,13 +118,13 @@ TEST(ClientPaths, DirectoryRootAndCandidates) {
 
 TEST(ClientPaths, CandidatesInTheirOrder) {
   Candidates c;
-  BuildCandidates("D:\\apps\\client\\", c, &fake::DbcsNext);
+  BuildCandidates("D:\\apps\\client\\", c, fake::DbcsNext);
   EXPECT_EQ(std::string(c.paths[0]), "D:\\apps\\clientjdk\\jre\\bin\\zavservice.exe");
   EXPECT_EQ(std::string(c.paths[1]), "D:\\apps\\clientjdk\\bin\\zavservice.exe");
   EXPECT_EQ(std::string(c.paths[2]), "D:\\apps\\client\\\\bin\\zavservice.exe");
   for (int i = 0; i < 3; ++i) EXPECT_TRUE(c.present[i] && c.fits[i]) << i;
 
-  BuildCandidates("client", c, &fake::DbcsNext);
+  BuildCandidates("client", c, fake::DbcsNext);
   EXPECT_FALSE(c.present[0]);
   EXPECT_FALSE(c.present[1]);
   EXPECT_TRUE(c.present[2]);

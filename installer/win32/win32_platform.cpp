@@ -13,11 +13,9 @@ namespace {
 
 constexpr char kPrefsNode[] = "Software\\JavaSoft\\Prefs\\norvane\\zav";
 
-const char* AnsiCharNext(const char* p) { return CharNextA(p); }
-
 }  // namespace
 
-CharNextFn Win32Platform::CharStepper() { return &AnsiCharNext; }
+CharNextFn Win32Platform::CharStepper() { return &ansi::SystemCharNext; }
 
 void Win32Platform::PrepareLog() { PrepareRunLog(); }
 

@@ -45,16 +45,37 @@ TEST(SplitRequest, ArgumentsThatDoNotFitTheWorkingCopyAreRefusedNotCut) {
   EXPECT_EQ(SplitRequest(tooLong.c_str(), fields), -1);
 }
 
-TEST(RefusedBytes, ShellMetacharactersAndControlBytesAreRefused) {
+bool Refused(const char* argument) { return HasRefusedByte(argument, &ansi::Gbk936CharNext); }
+
+TEST(RefusedBytes, ShellMetacharactersPercentAndControlBytesAreRefused) {
   for (const char* bad : {"nvzav://a$b&echo INJECTED>C:\\x.txt", "nvzav://a$b|x", "nvzav://a$b<x",
                           "nvzav://a$b>x", "nvzav://a$b^x", "nvzav://a$\"b\"", "nvzav://a$b\r\nx",
-                          "nvzav://a$b\tx", "nvzav://a$b\x1f"}) {
-    EXPECT_TRUE(HasRefusedByte(bad)) << bad;
+                          "nvzav://a$b\tx", "nvzav://a$b\x1f", "nvzav://a$b%PATH%$log/",
+                          "%nvzav://a$b", "nvzav://%$b", "nvzav://a$b$%", "nvzav://a$b$%%",
+                          "nvzav://c1$x$%E4%B8%AD%20a", "nvzav://a$b$100%"}) {
+    EXPECT_TRUE(Refused(bad)) << bad;
   }
-  for (const char* good : {"nvzav://a$b", "nvzav://a$b%PATH%$log/", "nvzav://C:/x y$b 1",
-                           "nvzav://\xd6\xd0\xce\xc4$b", "nvzav://a$b!c(d)e;f,g=h'i"}) {
-    EXPECT_FALSE(HasRefusedByte(good)) << good;
+  for (const char* good : {"nvzav://a$b", "nvzav://C:/x y$b 1", "nvzav://\xd6\xd0\xce\xc4$b",
+                           "nvzav://a$b!c(d)e;f,g=h'i"}) {
+    EXPECT_FALSE(Refused(good)) << good;
   }
+}
+
+// In code page 936 the second byte of a double-byte character may be 0x7C or 0x5E;
+// cmd.exe reads characters, so such a byte is no pipe or caret. A lead byte followed
+// by a byte that is no trail byte does not hide that byte.
+TEST(RefusedBytes, SecondBytesOfDoubleByteCharactersAreNotRefused) {
+  for (const char* good : {"nvzav://\x85\x5e$x", "nvzav://\x83\x7c$x", "nvzav://\x81\x7c$x",
+                           "nvzav://x$\xbf\xcd\xbb\xa7\x85\x5e\xb6\xcb"}) {
+    EXPECT_FALSE(Refused(good)) << good;
+  }
+  for (const char* bad : {"nvzav://\x81&$x", "nvzav://\x81\"$x", "nvzav://\x81%$x",
+                          "nvzav://\x81\n$x", "nvzav://\x85\x5e^$x", "nvzav://a|\x85\x5e$x"}) {
+    EXPECT_TRUE(Refused(bad)) << bad;
+  }
+  // Read byte by byte (a single-byte code page), the same bytes are a caret and a pipe.
+  EXPECT_TRUE(HasRefusedByte("nvzav://\x85\x5e$x", &ansi::SystemCharNext));
+  EXPECT_TRUE(HasRefusedByte("nvzav://\x83\x7c$x", &ansi::SystemCharNext));
 }
 
 TEST(ComposeParameters, PayloadIsTakenFromTheArgumentAsWritten) {

@@ -40,6 +40,7 @@ class FakeSystem : public LauncherSystem {
     opened.emplace_back(script, parameters);
     return shellResult;
   }
+  ansi::CharNextFn CharStepper() override { return &ansi::Gbk936CharNext; }
 };
 
 class LauncherRun : public ::testing::Test {
@@ -162,6 +163,21 @@ TEST_F(LauncherRun, UnusableRequestsEndWithMinusOneAndStartNothing) {
                             "", kBadFormat,
                             "nvzav://a$b&echo INJECTED>C:\\x.txt",
                             kBadFormat + "nvzav://a$b&echo INJECTED>C:\\x.txt"}));
+}
+
+// 區 is 0x85 0x5E in code page 936: its second byte is no caret, so it is looked up;
+// a % would let cmd.exe put environment values in the script's parameters.
+TEST_F(LauncherRun, DoubleByteNamesAreLookedUpAndPercentIsRefused) {
+  system.values["\x85\x5e"] = "C:\\c";
+  system.files.insert("C:\\c\\bin\\clientStartUp.bat");
+  EXPECT_EQ(Run({"nvzav://\x85\x5e$x"}), 0);
+  ASSERT_EQ(system.opened.size(), 1u);
+  EXPECT_EQ(system.opened[0].second, "isPortal \x85\x5e$x");
+  system.reads.clear();
+  EXPECT_EQ(Run({"nvzav://\x85\x5e$x$%USERNAME%"}), -1);
+  EXPECT_TRUE(system.reads.empty());
+  EXPECT_EQ(system.opened.size(), 1u);
+  EXPECT_EQ(Messages().back(), kBadFormat + "nvzav://\x85\x5e$x$%USERNAME%");
 }
 
 TEST_F(LauncherRun, OversizedRequestIsRefusedAndItsRecordsAreCut) {

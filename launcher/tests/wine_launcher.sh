@@ -132,5 +132,51 @@ for i in 1 "$n"; do
   check "concurrent: run $i's argument record present" grep -q -F "launcher(:227):nvzav://k$i\$j$i\$log"$'\r' "$log"
 done
 
+# 9. Links with % are refused: cmd.exe would put environment values (or nothing) in
+# place of the link's text.
+for arg in 'nvzav://c1$x$%USERNAME%' 'nvzav://c1$x$%CD%' 'nvzav://c1$x$%RANDOM%' \
+           'nvzav://c1$x$%PATH:~0,3%' 'nvzav://c1$x$%E4%B8%AD%20a' 'nvzav://c1$x$a%b' \
+           'nvzav://c1$x$100%'; do
+  reset
+  wine_run reg add "$node" /v c1 /d 'C:\apps\client' /f >/dev/null
+  launch "$arg"
+  check "$arg: exit -1" [ "$status" = -1 ]
+  check "$arg: format error with the raw argument" [ "$(messages)" = "$arg"$'\n'"$gbk_bad_format$arg" ]
+  refused_pause=1
+done
+sleep 3
+check "percent links: nothing started" [ ! -e "$received" ]
+reset
+wine_run reg add "$node" /v c1 /d 'C:\apps\client' /f >/dev/null
+launch 'nvzav://c1$x$ a!b(c);d,e=f'"'"'g$log'
+check "plain link: the script gets the payload verbatim" wait_for "$received"
+check "plain link: parameters exact" [ "$(tr -d '\r' < "$received")" = "isPortal c1\$x\$ a!b(c);d,e=f'g\$log" ]
+
+# 10. Code page 936: 區 (0x85 0x5E) and 亅 (0x81 0x7C) end in bytes that read as ^ and
+# | one by one, and are one character each. The registry and the launcher get the
+# GBK bytes from batch files, read by cmd.exe in that code page.
+gbk_run() {  # gbk_run BATCH_LINES: run them in a batch file under code page 936
+  printf '@echo off\r\n%s\r\nexit /b %%errorlevel%%\r\n' "$1" > "$c/tools/gbk.bat"
+  (cd "$c/tools" && env LC_ALL=zh_CN.UTF-8 "$ZAV_WINE" cmd /c 'C:\tools\gbk.bat' >/dev/null 2>&1)
+  status=$(wine_status_signed $?)
+}
+for name in $'\x85\x5e' $'\x81\x7c'; do
+  reset
+  gbk_run "reg add \"$node\" /v $name /d C:\\apps\\client /f"
+  gbk_run "C:\\tools\\launcher.exe nvzav://$name\$x"
+  hex=$(printf %s "$name" | od -An -tx1 | tr -d ' ')
+  check "GBK name $hex: exit 0" [ "$status" = 0 ]
+  check "GBK name $hex: script started" wait_for "$received"
+  check "GBK name $hex: parameters exact" [ "$(tr -d '\r' < "$received")" = "isPortal $name\$x" ]
+  check "GBK name $hex: only the argument record" [ "$(messages)" = "nvzav://$name\$x" ]
+done
+
+# 11. A clock past January 2038, where a 32-bit C runtime's time_t ends: the records
+# keep coming, with their date.
+reset
+(cd "$c/tools" && faketime -f '@2040-03-01 10:00:00' "$ZAV_WINE" 'C:\tools\launcher.exe' 'nvzav://a$b' >/dev/null 2>&1)
+check "2040: every record is written" [ "$(messages)" = $'nvzav://a$b\n'"$node_rec"$'\n'"$node_rec" ]
+check "2040: their date" grep -q -E '^2040-03-01 1[0-9]:[0-9]{2}:[0-9]{2} launcher' "$log"
+
 echo "$failures failed"
 [ "$failures" = 0 ]

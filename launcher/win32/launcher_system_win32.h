@@ -10,6 +10,7 @@ class Win32LauncherSystem final : public LauncherSystem {
   ValueRead ReadPrefsValue(const char* name, ValueData& data) override;
   bool PathExists(const char* path) override;
   std::intptr_t OpenScript(const char* script, const char* parameters) override;
+  ansi::CharNextFn CharStepper() override { return &ansi::SystemCharNext; }
 };
 
 }  // namespace launcher

@@ -1,0 +1,30 @@
+#include "ansi_chars.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
+namespace ansi {
+
+const char* Step(CharNextFn next, const char* p) {
+  if (*p == '\0') return p;
+  const char* n = next(p);
+  return (n == p + 2 && p[1] != '\0') ? n : p + 1;
+}
+
+const char* SystemCharNext(const char* p) {
+#ifdef _WIN32
+  return CharNextA(p);
+#else
+  return *p ? p + 1 : p;
+#endif
+}
+
+const char* Gbk936CharNext(const char* p) {
+  unsigned char c = static_cast<unsigned char>(*p);
+  if (c == 0) return p;
+  if (c >= 0x81 && c <= 0xFE && p[1] != '\0') return p + 2;
+  return p + 1;
+}
+
+}  // namespace ansi
