@@ -1,5 +1,6 @@
 // Property: a record is the timestamp, the unit and line, the message cut to the
-// buffer, and CR CR LF; never longer than its buffer.
+// buffer with each of its line feeds written as CR LF, and CR CR LF; never longer
+// than its buffer.
 #include <cstring>
 #include <string>
 
@@ -25,8 +26,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::string text(record, n);
   std::string head = text.substr(0, 20);
   FUZZ_CHECK(head.size() == 20 && head[4] == '-' && head[7] == '-' && head[10] == ' ' && head[19] == ' ');
-  std::string expected = head + "zavserviceInstaller2(:52):" +
-                         message.substr(0, runlog::kBufferSize - 1) + "\r\r\n";
+  std::string body;
+  for (char c : message.substr(0, runlog::kBufferSize - 1)) body += c == '\n' ? "\r\n" : std::string(1, c);
+  std::string expected = head + "zavserviceInstaller2(:52):" + body + "\r\r\n";
   FUZZ_CHECK(text == expected);
   return 0;
 }

@@ -67,14 +67,21 @@ std::size_t FormatRecord(char (&out)[kRecordCapacity], const std::tm& when,
   if (std::strftime(stamp, sizeof stamp, "%Y-%m-%d %H:%M:%S", &when) == 0) stamp[0] = '\0';
   char cut[kBufferSize];
   CopyCut(cut, message);
-  int n = std::snprintf(out, kRecordCapacity, "%s %s(:%d):%s\r\r\n", stamp, unitName, line, cut);
-  if (n < 0) return 0;
-  if (static_cast<std::size_t>(n) >= kRecordCapacity) {
-    // Only an absurd unit name gets here; the record still ends with its line end.
-    std::memcpy(out + kRecordCapacity - 4, "\r\r\n", 4);
-    return kRecordCapacity - 1;
+  int head = std::snprintf(out, kRecordCapacity, "%s %s(:%d):", stamp, unitName, line);
+  if (head < 0) return 0;
+  // Room for the line end CR CR LF and the terminator is kept behind everything.
+  const std::size_t end = kRecordCapacity - 4;
+  std::size_t n = static_cast<std::size_t>(head) < end ? static_cast<std::size_t>(head) : end;
+  // Text mode writes every line feed as CR LF, those inside the message too.
+  for (const char* p = cut; *p && n < end; ++p) {
+    if (*p == '\n') {
+      if (n + 2 > end) break;
+      out[n++] = '\r';
+    }
+    out[n++] = *p;
   }
-  return static_cast<std::size_t>(n);
+  std::memcpy(out + n, "\r\r\n", 4);
+  return n + 3;
 }
 
 void WriteLogLine(const char* path, const char* message, const char* unitName, int line) {

@@ -40,11 +40,15 @@ void LogMessage(const char* message, int force);
 
 // --- Pieces below are the portable decisions behind the calls above. ---
 
-// Largest record: timestamp, unit name, line, a message cut to kBufferSize - 1 bytes.
-constexpr std::size_t kRecordCapacity = 1024;
+// Largest record: timestamp, unit name, line, a message cut to kBufferSize - 1 bytes
+// whose every byte may be a line feed (written as two).
+constexpr std::size_t kRecordCapacity = 2 * kBufferSize + 100;
 
-// Formats "<time> <unit>(:<line>):<message>" and the line end CR CR LF (the bytes the
-// Windows runtime's text mode makes of "\r\n"). Returns the record's length.
+// Formats "<time> <unit>(:<line>):<message>" and the line end, as the Windows
+// runtime's text mode writes them: every line feed becomes CR LF, so "\r\n" at the
+// end is CR CR LF and a line feed inside the message CR LF. Returns the record's
+// length. Only an absurd unit name makes the record longer than the capacity; it is
+// then cut, and still ends with its line end.
 std::size_t FormatRecord(char (&out)[kRecordCapacity], const std::tm& when,
                          const char* unitName, int line, const char* message);
 
@@ -76,6 +80,7 @@ char PathSeparator();
 void DeleteIfLargerThan(const char* path, std::int32_t cap);
 // Appends `len` bytes to `path` in one write, creating the file; false on failure.
 bool AppendBytes(const char* path, const char* bytes, std::size_t len);
+// The local date and time of now, for any date the system clock can show.
 bool LocalNow(std::tm& out);
 }  // namespace platform
 

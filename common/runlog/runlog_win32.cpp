@@ -72,8 +72,19 @@ bool AppendBytes(const char* path, const char* bytes, std::size_t len) {
 }
 
 bool LocalNow(std::tm& out) {
-  std::time_t t = std::time(nullptr);
-  return localtime_s(&out, &t) == 0;
+  // The system's own local time, not the C runtime's: a 32-bit program's time_t
+  // wraps in January 2038, and localtime_s refuses the wrapped value.
+  SYSTEMTIME st;
+  GetLocalTime(&st);
+  out = std::tm{};
+  out.tm_year = st.wYear - 1900;
+  out.tm_mon = st.wMonth - 1;
+  out.tm_mday = st.wDay;
+  out.tm_hour = st.wHour;
+  out.tm_min = st.wMinute;
+  out.tm_sec = st.wSecond;
+  out.tm_wday = st.wDayOfWeek;
+  return true;
 }
 
 }  // namespace runlog::platform

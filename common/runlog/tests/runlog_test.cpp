@@ -59,7 +59,7 @@ TEST(RunLogRecord, EmptyMessageEndsRightAfterColon) {
 
 TEST(RunLogRecord, MessageBytesPassUnchangedAndLongOnesAreCut) {
   char out[runlog::kRecordCapacity];
-  const char gbk[] = "\xd7\xa2\xb2\xe1%s%d\\\n";  // bytes, including printf-like text
+  const char gbk[] = "\xd7\xa2\xb2\xe1%s%d\\";  // bytes, including printf-like text
   std::size_t n = runlog::FormatRecord(out, At(2024, 1, 1, 0, 0, 0), "u", 1, gbk);
   EXPECT_EQ(std::string(out, n), std::string("2024-01-01 00:00:00 u(:1):") + gbk + "\r\r\n");
 
@@ -67,6 +67,19 @@ TEST(RunLogRecord, MessageBytesPassUnchangedAndLongOnesAreCut) {
   n = runlog::FormatRecord(out, At(2024, 1, 1, 0, 0, 0), "u", 1, huge.c_str());
   std::string rec(out, n);
   EXPECT_EQ(rec, "2024-01-01 00:00:00 u(:1):" + std::string(499, 'x') + "\r\r\n");
+}
+
+// The bytes a text-mode stream writes: every line feed of the message as CR LF (a CR
+// before it stays), even in a message of nothing but line feeds.
+TEST(RunLogRecord, LineFeedsInsideTheMessageAreWrittenAsCrLf) {
+  char out[runlog::kRecordCapacity];
+  std::size_t n = runlog::FormatRecord(out, At(2024, 1, 1, 0, 0, 0), "u", 1, "a\nb\r\nc\n");
+  EXPECT_EQ(std::string(out, n), "2024-01-01 00:00:00 u(:1):a\r\nb\r\r\nc\r\n\r\r\n");
+  std::string feeds(700, '\n');
+  n = runlog::FormatRecord(out, At(2024, 1, 1, 0, 0, 0), "zavserviceInstaller2", 52, feeds.c_str());
+  std::string expected = "2024-01-01 00:00:00 zavserviceInstaller2(:52):";
+  for (int i = 0; i < 499; ++i) expected += "\r\n";
+  EXPECT_EQ(std::string(out, n), expected + "\r\r\n");
 }
 
 TEST(RunLogPath, BesideTheExecutable) {
