@@ -15,7 +15,7 @@ class FuzzSystem : public launcher::LauncherSystem {
   int reads = 0;
   int starts = 0;
   std::string parameters;
-  ValueRead ReadPrefsValue(const char*, launcher::ValueData& data) override {
+  ValueRead ReadPrefsValue(const char*, prefs::View, launcher::ValueData& data) override {
     ++reads;
     std::memcpy(data, "C:\\client", 10);
     return ValueRead::kFound;

@@ -1,6 +1,8 @@
 #include "installer_core.h"
 
 #include <cstring>
+#include <optional>
+#include <set>
 
 #include "texts.h"
 
@@ -131,30 +133,54 @@ bool RunAndWait(InstallerPlatform& p, const char* commandLine) {
   return true;
 }
 
-int InstallServiceFromClient(InstallerPlatform& p) {
-  CharNextFn next = p.CharStepper();
-  if (!p.OpenPrefsNode()) {
+namespace {
+
+// Walks the values of the preferences node, the 32-bit view first and then the
+// 64-bit one, each name once: logs and prints the name, reads the data (a value that
+// cannot be read is logged and passed over) and hands name and data to `visit`,
+// which either ends the walk with a result or lets it go on. Returns -1 when
+// neither view of the node can be opened, 0 when the walk ran to its end.
+template <typename Visit>
+int WalkPrefsValues(InstallerPlatform& p, Visit visit) {
+  bool opened = false;
+  std::set<std::string> visited;
+  for (prefs::View view : prefs::kViews) {
+    if (!p.OpenPrefsNode(view)) continue;
+    opened = true;
+    OpenNode node(p);
+    for (std::uint32_t index = 0;; ++index) {
+      char name[kNameSize] = {};
+      if (!p.EnumValueName(index, name)) break;
+      name[kNameSize - 1] = '\0';
+      if (!visited.insert(name).second) continue;  // the 32-bit view's value won
+      p.Log(name);
+      PrintLine(p, name);
+
+      Buffer data;
+      if (!p.ReadValue(name, data)) {
+        LogParts(p, {text::kNoSuchEntry, name});
+        continue;
+      }
+      if (std::optional<int> result = visit(name, data)) return *result;
+    }
+  }
+  if (!opened) {
     p.Log(text::kRegistryOpenFailed);
     return -1;
   }
-  OpenNode node(p);
-  for (std::uint32_t index = 0;; ++index) {
-    char name[kNameSize] = {};
-    if (!p.EnumValueName(index, name)) return 0;
-    name[kNameSize - 1] = '\0';
-    p.Log(name);
-    PrintLine(p, name);
+  return 0;
+}
 
-    Buffer data;
-    if (!p.ReadValue(name, data)) {
-      LogParts(p, {text::kNoSuchEntry, name});
-      continue;
-    }
+}  // namespace
+
+int InstallServiceFromClient(InstallerPlatform& p) {
+  CharNextFn next = p.CharStepper();
+  return WalkPrefsValues(p, [&](const char*, const Buffer& data) -> std::optional<int> {
     Buffer dir;
     ClientDirectoryFromData(data, dir, next);
     if (!p.Exists(dir)) {
       LogParts(p, {text::kFileMissing, dir});
-      continue;
+      return std::nullopt;
     }
 
     Candidates candidates;
@@ -169,7 +195,7 @@ int InstallServiceFromClient(InstallerPlatform& p) {
         LogParts(p, {text::kFileMissing, candidates.paths[i]});
       }
     }
-    if (!program) continue;
+    if (!program) return std::nullopt;
     LogParts(p, {text::kInstallFromClientOpen, program, text::kInstallFromClientClose});
 
     Buffer script;
@@ -193,32 +219,17 @@ int InstallServiceFromClient(InstallerPlatform& p) {
     }
     RunAndWait(p, kNetStart);
     if (ServicePortTaken(p)) return 1;
-  }
+    return std::nullopt;
+  });
 }
 
 int InstallStartupShortcut(InstallerPlatform& p) {
-  if (!p.OpenPrefsNode()) {
-    p.Log(text::kRegistryOpenFailed);
-    return -1;
-  }
-  OpenNode node(p);
-  for (std::uint32_t index = 0;; ++index) {
-    char name[kNameSize] = {};
-    if (!p.EnumValueName(index, name)) return 0;
-    name[kNameSize - 1] = '\0';
-    p.Log(name);
-    PrintLine(p, name);
-
-    Buffer data;
-    if (!p.ReadValue(name, data)) {
-      LogParts(p, {text::kNoSuchEntry, name});
-      continue;
-    }
+  return WalkPrefsValues(p, [&](const char*, const Buffer& data) -> std::optional<int> {
     // The data is used as it is here, separators included.
     Buffer shortcut;
     if (!Compose(shortcut, {data, kShortcutScript}) || !p.Exists(shortcut)) {
       LogParts(p, {text::kFileMissing, shortcut});
-      continue;
+      return std::nullopt;
     }
     if (p.ShellOpen(shortcut, "") <= 32) {
       LogParts(p, {text::kShellFailed, shortcut});
@@ -230,7 +241,7 @@ int InstallStartupShortcut(InstallerPlatform& p) {
       return 0;
     }
     return 1;
-  }
+  });
 }
 
 void RunFallback(InstallerPlatform& p, bool showMsg) {

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "ansi_chars.h"
+#include "prefs_node.h"
 
 namespace zavinstaller {
 
@@ -44,9 +45,9 @@ class InstallerPlatform {
   // 1 when a TCP socket could be bound to `port` on all addresses, else 0.
   virtual int IsPortFree(std::uint16_t port) = 0;
 
-  // The client's preferences node. Open returns false when it cannot be opened;
-  // Close is called once for every successful Open.
-  virtual bool OpenPrefsNode() = 0;
+  // The client's preferences node in one registry view. Open returns false when it
+  // cannot be opened; Close is called once for every successful Open.
+  virtual bool OpenPrefsNode(prefs::View view) = 0;
   // Name of the value at `index`; false at the end or for a name that does not fit.
   virtual bool EnumValueName(std::uint32_t index, char (&name)[kNameSize]) = 0;
   // Data of the named value as text, always terminated; false when it cannot be read

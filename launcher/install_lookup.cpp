@@ -7,8 +7,6 @@
 
 namespace launcher {
 
-const char kPrefsNodePath[] = "Software\\JavaSoft\\Prefs\\norvane\\zav";
-
 namespace {
 
 void LogWith(const char* text, const char* detail) {
@@ -16,6 +14,20 @@ void LogWith(const char* text, const char* detail) {
   runlog::CopyCut(message, text);
   runlog::AppendCut(message, detail);
   runlog::LogMessage(message, 1);
+}
+
+// The value in the first view that has it; kNoNode only when no view has the node.
+LauncherSystem::ValueRead ReadInEitherView(LauncherSystem& system, const char* name,
+                                           ValueData& data) {
+  auto outcome = LauncherSystem::ValueRead::kNoNode;
+  for (prefs::View view : prefs::kViews) {
+    std::memset(data, 0, sizeof data);
+    auto read = system.ReadPrefsValue(name, view, data);
+    if (read == LauncherSystem::ValueRead::kFound) return read;
+    if (read == LauncherSystem::ValueRead::kNoValue) outcome = read;
+  }
+  std::memset(data, 0, sizeof data);
+  return outcome;
 }
 
 std::string CandidateName(const std::vector<std::string>& fields, std::size_t index) {
@@ -33,9 +45,9 @@ int FindStartScript(const std::vector<std::string>& fields, std::string& scriptP
     runlog::CopyCut(name, CandidateName(fields, index).c_str());
 
     ValueData data = {};
-    switch (system.ReadPrefsValue(name, data)) {
+    switch (ReadInEitherView(system, name, data)) {
       case LauncherSystem::ValueRead::kNoNode:
-        LogWith(text::kNoRegistryEntry, kPrefsNodePath);
+        LogWith(text::kNoRegistryEntry, prefs::kNodePath);
         continue;
       case LauncherSystem::ValueRead::kNoValue:
         LogWith(text::kNoRegistryEntry, name);

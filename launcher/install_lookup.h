@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "ansi_chars.h"
+#include "prefs_node.h"
 #include "runlog.h"
 
 namespace launcher {
@@ -22,9 +23,9 @@ class LauncherSystem {
  public:
   enum class ValueRead { kNoNode, kNoValue, kFound };
   virtual ~LauncherSystem() = default;
-  // Opens the preferences node, reads the value `name` as a string of at most
-  // kValueDataSize bytes into the zeroed `data`, closes the node.
-  virtual ValueRead ReadPrefsValue(const char* name, ValueData& data) = 0;
+  // Opens the preferences node in `view`, reads the value `name` as a string of at
+  // most kValueDataSize bytes into the zeroed `data`, closes the node.
+  virtual ValueRead ReadPrefsValue(const char* name, prefs::View view, ValueData& data) = 0;
   // Existence only: file or directory.
   virtual bool PathExists(const char* path) = 0;
   // Opens `script` minimized with `parameters`; the shell's result (above 32: started).
@@ -33,12 +34,12 @@ class LauncherSystem {
   virtual ansi::CharNextFn CharStepper() = 0;
 };
 
-// "Software\JavaSoft\Prefs\norvane\zav" under HKEY_LOCAL_MACHINE.
-extern const char kPrefsNodePath[];
-
 // Tries field 0 (less its first 8 bytes when longer than 8) and then field 1 as value
-// names. Returns 1 with `scriptPath` set when one leads to an existing start script,
-// -1 otherwise with `scriptPath` unchanged. Every failed step is logged, forced.
+// names, each in the 32-bit view of the node and then in the 64-bit one (a value of
+// the 32-bit view wins). Returns 1 with `scriptPath` set when one leads to an
+// existing start script, -1 otherwise with `scriptPath` unchanged. Every failed
+// candidate is logged once, forced: the node missing (in both views), the value
+// missing (in every view that has the node), or its start script missing.
 int FindStartScript(const std::vector<std::string>& fields, std::string& scriptPath,
                     LauncherSystem& system);
 

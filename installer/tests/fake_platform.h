@@ -27,6 +27,9 @@ class Platform : public zavinstaller::InstallerPlatform {
   bool nodeExists = true;
   // Values in enumeration order; no data means the value cannot be read.
   std::vector<std::pair<std::string, std::optional<std::string>>> values;
+  // The node in the 64-bit registry view: absent unless a test gives it.
+  bool node64Exists = false;
+  std::vector<std::pair<std::string, std::optional<std::string>>> values64;
   std::set<std::string> paths;
   std::set<std::uint16_t> takenPorts;
   // Ports taken once a command line is run, or a file opened through the shell.
@@ -47,6 +50,7 @@ class Platform : public zavinstaller::InstallerPlatform {
   std::vector<std::string> existsAsked;
   int opens = 0, closes = 0, enumerations = 0, prepared = 0;
   bool nodeOpen = false;
+  bool open64 = false;
 
   zavinstaller::CharNextFn CharStepper() override { return stepper; }
   void PrepareLog() override {
@@ -66,24 +70,33 @@ class Platform : public zavinstaller::InstallerPlatform {
     events.push_back("port:" + std::to_string(port));
     return takenPorts.count(port) ? 0 : 1;
   }
-  bool OpenPrefsNode() override {
-    events.push_back("open");
-    if (!nodeExists) return false;
+  bool OpenPrefsNode(prefs::View view) override {
+    if (view == prefs::View::k64) {
+      // A machine without a 64-bit node leaves no trace of the look.
+      if (!node64Exists) return false;
+      events.push_back("open64");
+      open64 = true;
+    } else {
+      events.push_back("open");
+      if (!nodeExists) return false;
+      open64 = false;
+    }
     ++opens;
     nodeOpen = true;
     return true;
   }
   bool EnumValueName(std::uint32_t index, char (&name)[zavinstaller::kNameSize]) override {
     ++enumerations;
-    if (!nodeOpen || index >= values.size()) return false;
-    const std::string& n = values[index].first;
+    const auto& node = open64 ? values64 : values;
+    if (!nodeOpen || index >= node.size()) return false;
+    const std::string& n = node[index].first;
     if (n.size() >= zavinstaller::kNameSize) return false;
     std::memcpy(name, n.c_str(), n.size() + 1);
     return true;
   }
   bool ReadValue(const char* name, zavinstaller::Buffer& data) override {
     std::memset(data, 0, zavinstaller::kBufferSize);
-    for (auto& v : values) {
+    for (auto& v : open64 ? values64 : values) {
       if (v.first != name) continue;
       if (!v.second || v.second->size() >= zavinstaller::kBufferSize) return false;
       std::memcpy(data, v.second->c_str(), v.second->size());
@@ -94,7 +107,7 @@ class Platform : public zavinstaller::InstallerPlatform {
   void ClosePrefsNode() override {
     ++closes;
     nodeOpen = false;
-    events.push_back("close");
+    events.push_back(open64 ? "close64" : "close");
   }
   bool Exists(const char* path) override {
     existsAsked.emplace_back(path);

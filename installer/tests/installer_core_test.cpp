@@ -405,6 +405,33 @@ TEST_F(ShortcutPass, ShellFailuresEndThePass) {
   }
 }
 
+// Both walks: the 32-bit view of the node first, then the 64-bit one, each value name
+// once (the 32-bit view's value wins, also when it cannot be read); the node that
+// cannot be opened is logged only when neither view has it.
+TEST_F(ShortcutPass, BothRegistryViewsAreWalkedEachNameOnce) {
+  m.values = {{"both", std::nullopt}, {"old", std::string("C:\\old")}};
+  m.node64Exists = true;
+  m.values64 = {{"old", std::string("E:\\x")}, {"both", std::string("E:\\x")},
+                {"new", std::string("D:\\new")}};
+  m.paths = {"E:\\x\\bin\\makeshortcut.bat", "D:\\new\\bin\\makeshortcut.bat"};
+  EXPECT_EQ(InstallStartupShortcut(m), 1);
+  EXPECT_EQ(m.logs, Logs({"both", Cat({t::kNoSuchEntry, "both"}), "old",
+                          Cat({t::kFileMissing, "C:\\old\\bin\\makeshortcut.bat"}), "new"}));
+  EXPECT_EQ(m.shellOpens[0].first, "D:\\new\\bin\\makeshortcut.bat");
+  EXPECT_EQ(m.out, "both\nold\nnew\n");
+  EXPECT_EQ(m.opens, 2);
+  EXPECT_EQ(m.closes, 2);
+
+  fake::Platform only64;
+  only64.nodeExists = false;
+  only64.node64Exists = true;
+  EXPECT_EQ(InstallServiceFromClient(only64), 0);
+  EXPECT_TRUE(only64.logs.empty());
+  only64.node64Exists = false;
+  EXPECT_EQ(InstallServiceFromClient(only64), -1);
+  EXPECT_EQ(only64.logs, Logs({t::kRegistryOpenFailed}));
+}
+
 // ---------------------------------------------------------------- fallback
 
 class Fallback : public ::testing::Test {

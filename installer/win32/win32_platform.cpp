@@ -6,14 +6,9 @@
 
 #include "install_log.h"
 #include "port_probe.h"
+#include "prefs_node_win32.h"
 
 namespace zavinstaller {
-
-namespace {
-
-constexpr char kPrefsNode[] = "Software\\JavaSoft\\Prefs\\norvane\\zav";
-
-}  // namespace
 
 CharNextFn Win32Platform::CharStepper() { return &ansi::SystemCharNext; }
 
@@ -36,13 +31,8 @@ void Win32Platform::ShowMessage(const char* text, const char* caption) {
 
 int Win32Platform::IsPortFree(std::uint16_t port) { return zavinstaller::IsPortFree(port); }
 
-bool Win32Platform::OpenPrefsNode() {
-  HKEY key = nullptr;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kPrefsNode, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) {
-    return false;
-  }
-  node_.reset(key);
-  return true;
+bool Win32Platform::OpenPrefsNode(prefs::View view) {
+  return prefs::OpenNode(view, KEY_ALL_ACCESS, node_) == ERROR_SUCCESS;
 }
 
 bool Win32Platform::EnumValueName(std::uint32_t index, char (&name)[kNameSize]) {

@@ -16,7 +16,7 @@ class Win32Platform final : public InstallerPlatform {
   void Print(const char* text) override;
   void ShowMessage(const char* text, const char* caption) override;
   int IsPortFree(std::uint16_t port) override;
-  bool OpenPrefsNode() override;
+  bool OpenPrefsNode(prefs::View view) override;
   bool EnumValueName(std::uint32_t index, char (&name)[kNameSize]) override;
   bool ReadValue(const char* name, Buffer& data) override;
   void ClosePrefsNode() override;

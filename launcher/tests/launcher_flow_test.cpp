@@ -21,17 +21,23 @@ class FakeSystem : public LauncherSystem {
  public:
   bool nodeExists = true;
   std::map<std::string, std::string> values;  // raw data, at most 500 bytes are read
+  // The 64-bit view: absent unless a test gives it.
+  bool node64Exists = false;
+  std::map<std::string, std::string> values64;
   std::set<std::string> files;
   std::intptr_t shellResult = 42;
 
-  std::vector<std::string> reads;
+  std::vector<std::string> reads;  // in the 32-bit view
+  std::vector<std::string> reads64;
   std::vector<std::pair<std::string, std::string>> opened;
 
-  ValueRead ReadPrefsValue(const char* name, ValueData& data) override {
-    reads.push_back(name);
-    if (!nodeExists) return ValueRead::kNoNode;
-    auto it = values.find(name);
-    if (it == values.end() || it->second.size() > kValueDataSize) return ValueRead::kNoValue;
+  ValueRead ReadPrefsValue(const char* name, prefs::View view, ValueData& data) override {
+    bool in64 = view == prefs::View::k64;
+    (in64 ? reads64 : reads).push_back(name);
+    if (!(in64 ? node64Exists : nodeExists)) return ValueRead::kNoNode;
+    auto& node = in64 ? values64 : values;
+    auto it = node.find(name);
+    if (it == node.end() || it->second.size() > kValueDataSize) return ValueRead::kNoValue;
     std::memcpy(data, it->second.data(), it->second.size());
     return ValueRead::kFound;
   }
@@ -178,6 +184,33 @@ TEST_F(LauncherRun, DoubleByteNamesAreLookedUpAndPercentIsRefused) {
   EXPECT_TRUE(system.reads.empty());
   EXPECT_EQ(system.opened.size(), 1u);
   EXPECT_EQ(Messages().back(), kBadFormat + "nvzav://\x85\x5e$x$%USERNAME%");
+}
+
+// A value in either view is found, the 32-bit one first; a candidate that fails is
+// logged once, as the node missing only when neither view has the node.
+TEST_F(LauncherRun, BothRegistryViewsAreReadThe32BitOneFirst) {
+  system.node64Exists = true;
+  system.values["a"] = "C:\\old";
+  system.values64["a"] = "C:\\new";
+  system.values64["b"] = "C:\\new";
+  system.files.insert("C:\\old\\bin\\clientStartUp.bat");
+  system.files.insert("C:\\new\\bin\\clientStartUp.bat");
+  EXPECT_EQ(Run({"nvzav://a$b"}), 0);
+  EXPECT_EQ(system.opened.back().first, "C:\\old\\bin\\clientStartUp.bat");
+  EXPECT_TRUE(system.reads64.empty());
+  EXPECT_EQ(Run({"nvzav://x$b"}), 0);
+  EXPECT_EQ(system.opened.back().first, "C:\\new\\bin\\clientStartUp.bat");
+  EXPECT_EQ(system.reads64, (std::vector<std::string>{"x", "b"}));
+
+  system.nodeExists = false;  // the 64-bit view alone has the node
+  EXPECT_EQ(Run({"nvzav://y$z"}), 0);
+  system.node64Exists = false;
+  EXPECT_EQ(Run({"nvzav://y$z"}), 0);
+  std::string node = kNoEntry + "Software\\JavaSoft\\Prefs\\norvane\\zav";
+  EXPECT_EQ(Messages(), (std::vector<std::string>{"nvzav://a$b", "nvzav://x$b", kNoEntry + "x",
+                                                  "nvzav://y$z", kNoEntry + "y", kNoEntry + "z",
+                                                  "nvzav://y$z", node, node}));
+  EXPECT_EQ(system.opened.size(), 2u);
 }
 
 TEST_F(LauncherRun, OversizedRequestIsRefusedAndItsRecordsAreCut) {

@@ -171,12 +171,37 @@ for name in $'\x85\x5e' $'\x81\x7c'; do
   check "GBK name $hex: only the argument record" [ "$(messages)" = "nvzav://$name\$x" ]
 done
 
-# 11. A clock past January 2038, where a 32-bit C runtime's time_t ends: the records
-# keep coming, with their date.
-reset
-(cd "$c/tools" && faketime -f '@2040-03-01 10:00:00' "$ZAV_WINE" 'C:\tools\launcher.exe' 'nvzav://a$b' >/dev/null 2>&1)
-check "2040: every record is written" [ "$(messages)" = $'nvzav://a$b\n'"$node_rec"$'\n'"$node_rec" ]
-check "2040: their date" grep -q -E '^2040-03-01 1[0-9]:[0-9]{2}:[0-9]{2} launcher' "$log"
+# 11. A 64-bit prefix has two views of the node: a 32-bit client's Java writes the
+# 32-bit one, a 64-bit client's the 64-bit one. Both are read, the 32-bit one first.
+if [ "$WINEARCH" = win64 ]; then
+  views_reset() { reset; wine_run reg delete "$node" /f /reg:32 >/dev/null 2>&1; }
+  view_value() { wine_run reg add "$node" /v "$1" /d "$2" /f "/reg:$3" >/dev/null; }
+  views_reset
+  view_value only64 'C:\apps\client' 64
+  launch 'nvzav://only64$x'
+  check "64-bit view only: found" wait_for "$received"
+  check "64-bit view only: one record" [ "$(messages)" = 'nvzav://only64$x' ]
+  views_reset
+  view_value only32 'C:\apps\client' 32
+  launch 'nvzav://only32$x'
+  check "32-bit view only: found" wait_for "$received"
+  views_reset
+  view_value both 'C:\apps\client' 32
+  view_value both 'C:\apps\other' 64
+  launch 'nvzav://both$x'
+  check "both views: the 32-bit value's script started" wait_for "$received"
+  check "both views: no missing-file record" [ "$(messages)" = 'nvzav://both$x' ]
+  views_reset
+  launch 'nvzav://a$b'
+  check "neither view: exit 0" [ "$status" = 0 ]
+  check "neither view: one node record per candidate" \
+    [ "$(messages)" = $'nvzav://a$b\n'"$node_rec"$'\n'"$node_rec" ]
+  views_reset
+  view_value other 'C:\apps\client' 32
+  launch 'nvzav://a$b'
+  check "node in one view only: one value record per candidate" \
+    [ "$(messages)" = $'nvzav://a$b\n'"${gbk_no_entry}a"$'\n'"${gbk_no_entry}b" ]
+fi
 
 echo "$failures failed"
 [ "$failures" = 0 ]

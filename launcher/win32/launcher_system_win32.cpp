@@ -3,17 +3,14 @@
 #include <windows.h>
 #include <shellapi.h>
 
-#include "scoped_handles.h"
+#include "prefs_node_win32.h"
 
 namespace launcher {
 
-LauncherSystem::ValueRead Win32LauncherSystem::ReadPrefsValue(const char* name, ValueData& data) {
-  // No view flag: a 32-bit program is given the 32-bit view of the machine hive.
+LauncherSystem::ValueRead Win32LauncherSystem::ReadPrefsValue(const char* name, prefs::View view,
+                                                              ValueData& data) {
   zav::win32::ScopedHKey key;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kPrefsNodePath, 0, KEY_QUERY_VALUE, key.receive()) !=
-      ERROR_SUCCESS) {
-    return ValueRead::kNoNode;
-  }
+  if (prefs::OpenNode(view, KEY_QUERY_VALUE, key) != ERROR_SUCCESS) return ValueRead::kNoNode;
   DWORD type = REG_SZ;
   DWORD size = kValueDataSize;  // the byte behind stays zero whatever comes back
   LONG rc = RegQueryValueExA(key.get(), name, nullptr, &type, reinterpret_cast<BYTE*>(data), &size);

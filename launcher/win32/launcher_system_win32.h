@@ -7,7 +7,7 @@ namespace launcher {
 
 class Win32LauncherSystem final : public LauncherSystem {
  public:
-  ValueRead ReadPrefsValue(const char* name, ValueData& data) override;
+  ValueRead ReadPrefsValue(const char* name, prefs::View view, ValueData& data) override;
   bool PathExists(const char* path) override;
   std::intptr_t OpenScript(const char* script, const char* parameters) override;
   ansi::CharNextFn CharStepper() override { return &ansi::SystemCharNext; }

@@ -272,6 +272,28 @@ hostile_registry)
   no_calls_anywhere || fail "a service program was started"
   ;;
 
+both_views)
+  # 64-bit prefix: a 32-bit client's Java writes the node's 32-bit view, a 64-bit one
+  # the 64-bit view. Both are walked, the 32-bit one first, each name once.
+  put_service "$C/zav/client/bin" "11999 11997"
+  wine_run reg add "$NODE" /v a_old /d 'C:\nowhere32' /f /reg:32 >/dev/null 2>&1 || fail "reg add a_old"
+  wine_run reg add "$NODE" /v zav /d 'C:\nowhere' /f /reg:32 >/dev/null 2>&1 || fail "reg add zav 32"
+  wine_run reg add "$NODE" /v zav /d 'C:\zav\client' /f /reg:64 >/dev/null 2>&1 || fail "reg add zav 64"
+  wine_run reg add "$NODE" /v zz64 /d 'C:\zav\client' /f /reg:64 >/dev/null 2>&1 || fail "reg add zz64"
+  program='C:\zav\client\bin\zavservice.exe'
+  run_installer
+  expect_log "$GREETING" "$FREE_TRY" a_old '文件不存在:C:\nowhere32' zav '文件不存在:C:\nowhere' zz64 \
+    '文件不存在:C:\zav\clientjdk\jre\bin\zavservice.exe' \
+    '文件不存在:C:\zav\clientjdk\bin\zavservice.exe' \
+    "从ZAV客户端[$program]中安装zavservice服务" \
+    "文件不存在[C:\\zav\\client\\bin\\zavserviceinstall.bat  ]直接执行$program" \
+    "执行命令成功:\"$program\" /Service" \
+    '执行命令成功:net start zavservice' \
+    "$OK_11997"
+  expect_stdout "$GREETING" "端口未占用." "a_old" "zav" "zz64" "端口已占用."
+  port_listening 11999 || fail "nothing listens on 11999"
+  ;;
+
 *)
   fail "unknown case"
   ;;

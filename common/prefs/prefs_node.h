@@ -1,0 +1,16 @@
+// The client's Java preferences node: one value per client installation, named as a
+// launch link names it, its data the client directory. A 32-bit client's Java writes
+// it in the 32-bit registry view, a 64-bit client's in the 64-bit view; readers look
+// in both, the 32-bit view first.
+#pragma once
+
+namespace prefs {
+
+// Under HKEY_LOCAL_MACHINE.
+inline constexpr char kNodePath[] = "Software\\JavaSoft\\Prefs\\norvane\\zav";
+
+enum class View { k32, k64 };
+// The order in which the views are read; a value found in the first wins.
+inline constexpr View kViews[] = {View::k32, View::k64};
+
+}  // namespace prefs
