@@ -92,3 +92,19 @@ wine_status_signed() {
   [ "$s" -ge 128 ] && s=$((s - 256))
   echo "$s"
 }
+
+# wine_renderer_probe PROBE_EXE: fails with one line when Wine's video renderer cannot
+# have Direct3D in this prefix (call after wine_xvfb and wine_prefix_new).
+wine_renderer_probe() {
+  local out
+  if out=$(wine_run_bounded 60 "$1" 2>&1 >/dev/null); then
+    return 0
+  fi
+  local bits=64 pkgs='libgl1 libgl1-mesa-dri libglx-mesa0 libxrender1'
+  if [ "$WINEARCH" = win32 ]; then
+    bits=32
+    pkgs='libgl1:i386 libgl1-mesa-dri:i386 libglx-mesa0:i386 libxcomposite1:i386 libxcursor1:i386 libxi6:i386 libxinerama1:i386 libxrandr2:i386 libxrender1:i386'
+  fi
+  echo "ENVIRONMENT: ${bits}-bit Wine's video renderer has no Direct3D here${out:+ (${out##*: })}: install the ${bits}-bit OpenGL and X libraries (apt-get install --no-install-recommends $pkgs, or script/bootstrap)" >&2
+  return 1
+}
