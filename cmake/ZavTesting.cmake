@@ -92,9 +92,15 @@ function(zav_add_junit_test name)
   endif()
 endfunction()
 
-# Copies a built deliverable into dist/ after each build.
+# Copies a built deliverable into dist/ after each build. The programs ship as 32-bit
+# Windows programs only (they run on 64-bit Windows as they are); a 64-bit Windows
+# build contributes its JNI libraries, which a 64-bit JVM needs.
 function(zav_dist target)
   if(NOT ZAV_DIST)
+    return()
+  endif()
+  get_target_property(type ${target} TYPE)
+  if(WIN32 AND CMAKE_SIZEOF_VOID_P EQUAL 8 AND type STREQUAL "EXECUTABLE")
     return()
   endif()
   add_custom_command(TARGET ${target} POST_BUILD

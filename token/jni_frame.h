@@ -6,19 +6,13 @@
 // the element releases; the native method then returns.
 #pragma once
 
-#include <jni.h>
+#include "jni_native.h"
 
 #include <cstddef>
 #include <new>
 
 #include "token_component.h"
 
-#ifdef _WIN32
-// Exported through QTOKJNI.def under their stdcall-decorated names only.
-#define QTOK_NATIVE extern "C" JNICALL
-#else
-#define QTOK_NATIVE extern "C" __attribute__((visibility("default"))) JNICALL
-#endif
 
 namespace qtok {
 

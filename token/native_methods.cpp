@@ -94,7 +94,7 @@ jint QueryVersion(JNIEnv* env, jobject self, Query&& query) {
 
 // ---- Frame: Init, Uninit and the two version queries ----
 
-QTOK_NATIVE void Java_qtokcom_qTokAPI_Init(JNIEnv* env, jobject self) {
+ZAV_NATIVE void Java_qtokcom_qTokAPI_Init(JNIEnv* env, jobject self) {
   Guarded(env, [&] {
     HRESULT hr = qtok::CoInitialize(nullptr);
     if (Failed(hr)) return ThrowComFail(env, hr);
@@ -122,7 +122,7 @@ QTOK_NATIVE void Java_qtokcom_qTokAPI_Init(JNIEnv* env, jobject self) {
   });
 }
 
-QTOK_NATIVE void Java_qtokcom_qTokAPI_Uninit(JNIEnv* env, jobject self) {
+ZAV_NATIVE void Java_qtokcom_qTokAPI_Uninit(JNIEnv* env, jobject self) {
   Guarded(env, [&] {
     void* token = nullptr;
     void* hash = nullptr;
@@ -141,25 +141,25 @@ QTOK_NATIVE void Java_qtokcom_qTokAPI_Uninit(JNIEnv* env, jobject self) {
   });
 }
 
-QTOK_NATIVE jint Java_qtokcom_qTokAPI_GetLibVersion(JNIEnv* env, jobject self) {
+ZAV_NATIVE jint Java_qtokcom_qTokAPI_GetLibVersion(JNIEnv* env, jobject self) {
   return QueryVersion(env, self, [](ITokenApi* t, Ints v) { return t->GetLibVersion(v); });
 }
 
-QTOK_NATIVE jint Java_qtokcom_qTokAPI_GetDriverVersion(JNIEnv* env, jobject self) {
+ZAV_NATIVE jint Java_qtokcom_qTokAPI_GetDriverVersion(JNIEnv* env, jobject self) {
   return QueryVersion(env, self, [](ITokenApi* t, Ints v) { return t->GetDriverVersion(v); });
 }
 
 // ---- Contexts, device and security ----
 
-QTOK_NATIVE void Java_qtokcom_qTokAPI_CreateContext(JNIEnv* env, jobject self, jint p1, jint p2) {
+ZAV_NATIVE void Java_qtokcom_qTokAPI_CreateContext(JNIEnv* env, jobject self, jint p1, jint p2) {
   OnToken(env, self, [&](ITokenApi* t) { return t->CreateContext(p1, p2); });
 }
 
-QTOK_NATIVE void Java_qtokcom_qTokAPI_DeleteContext(JNIEnv* env, jobject self) {
+ZAV_NATIVE void Java_qtokcom_qTokAPI_DeleteContext(JNIEnv* env, jobject self) {
   OnToken(env, self, [&](ITokenApi* t) { return t->DeleteContext(); });
 }
 
-QTOK_NATIVE void Java_qtokcom_qTokAPI_OpenDevice(JNIEnv* env, jobject self, jint p1,
+ZAV_NATIVE void Java_qtokcom_qTokAPI_OpenDevice(JNIEnv* env, jobject self, jint p1,
                                                   jbyteArray p2) {
   Guarded(env, [&] {
     ArrayLoans loans(env);
@@ -169,11 +169,11 @@ QTOK_NATIVE void Java_qtokcom_qTokAPI_OpenDevice(JNIEnv* env, jobject self, jint
   });
 }
 
-QTOK_NATIVE void Java_qtokcom_qTokAPI_CloseDevice(JNIEnv* env, jobject self) {
+ZAV_NATIVE void Java_qtokcom_qTokAPI_CloseDevice(JNIEnv* env, jobject self) {
   OnToken(env, self, [&](ITokenApi* t) { return t->CloseDevice(); });
 }
 
-QTOK_NATIVE void Java_qtokcom_qTokAPI_Verify(JNIEnv* env, jobject self, jint p1, jbyteArray p2,
+ZAV_NATIVE void Java_qtokcom_qTokAPI_Verify(JNIEnv* env, jobject self, jint p1, jbyteArray p2,
                                               jint p3) {
   Guarded(env, [&] {
     ArrayLoans loans(env);
@@ -183,7 +183,7 @@ QTOK_NATIVE void Java_qtokcom_qTokAPI_Verify(JNIEnv* env, jobject self, jint p1,
   });
 }
 
-QTOK_NATIVE void Java_qtokcom_qTokAPI_ChangeCode(JNIEnv* env, jobject self, jint p1,
+ZAV_NATIVE void Java_qtokcom_qTokAPI_ChangeCode(JNIEnv* env, jobject self, jint p1,
                                                   jbyteArray p2, jint p3, jbyteArray p4,
                                                   jint p5) {
   Guarded(env, [&] {
@@ -195,15 +195,15 @@ QTOK_NATIVE void Java_qtokcom_qTokAPI_ChangeCode(JNIEnv* env, jobject self, jint
   });
 }
 
-QTOK_NATIVE void Java_qtokcom_qTokAPI_ResetSecurityState(JNIEnv* env, jobject self, jint p1) {
+ZAV_NATIVE void Java_qtokcom_qTokAPI_ResetSecurityState(JNIEnv* env, jobject self, jint p1) {
   OnToken(env, self, [&](ITokenApi* t) { return t->ResetSecurityState(p1); });
 }
 
-QTOK_NATIVE void Java_qtokcom_qTokAPI_Cleanup(JNIEnv* env, jobject self, jint p1) {
+ZAV_NATIVE void Java_qtokcom_qTokAPI_Cleanup(JNIEnv* env, jobject self, jint p1) {
   OnToken(env, self, [&](ITokenApi* t) { return t->Cleanup(p1); });
 }
 
-QTOK_NATIVE void Java_qtokcom_qTokAPI_GetProperty(JNIEnv* env, jobject self, jint p1,
+ZAV_NATIVE void Java_qtokcom_qTokAPI_GetProperty(JNIEnv* env, jobject self, jint p1,
                                                    jbyteArray p2, jbyteArray p3, jint p4) {
   Guarded(env, [&] {
     ArrayLoans loans(env);
@@ -214,7 +214,7 @@ QTOK_NATIVE void Java_qtokcom_qTokAPI_GetProperty(JNIEnv* env, jobject self, jin
   });
 }
 
-QTOK_NATIVE void Java_qtokcom_qTokAPI_SetProperty(JNIEnv* env, jobject self, jint p1,
+ZAV_NATIVE void Java_qtokcom_qTokAPI_SetProperty(JNIEnv* env, jobject self, jint p1,
                                                    jbyteArray p2, jbyteArray p3, jint p4) {
   Guarded(env, [&] {
     ArrayLoans loans(env);
@@ -225,19 +225,19 @@ QTOK_NATIVE void Java_qtokcom_qTokAPI_SetProperty(JNIEnv* env, jobject self, jin
   });
 }
 
-QTOK_NATIVE void Java_qtokcom_qTokAPI_GetSysInfo(JNIEnv* env, jobject self, jobject p1) {
+ZAV_NATIVE void Java_qtokcom_qTokAPI_GetSysInfo(JNIEnv* env, jobject self, jobject p1) {
   FillRecord<SysInfo>(env, self, p1, kSysInfoLayout,
                       [&](ITokenApi* t, SysInfo* r) { return t->GetSysInfo(r); });
 }
 
-QTOK_NATIVE void Java_qtokcom_qTokAPI_GetVersionInfo(JNIEnv* env, jobject self, jobject p1) {
+ZAV_NATIVE void Java_qtokcom_qTokAPI_GetVersionInfo(JNIEnv* env, jobject self, jobject p1) {
   FillRecord<VersionInfo>(env, self, p1, kVersionInfoLayout,
                           [&](ITokenApi* t, VersionInfo* r) { return t->GetVersionInfo(r); });
 }
 
 // ---- File system ----
 
-QTOK_NATIVE void Java_qtokcom_qTokAPI_CreateDir(JNIEnv* env, jobject self, jint p1, jbyteArray p2,
+ZAV_NATIVE void Java_qtokcom_qTokAPI_CreateDir(JNIEnv* env, jobject self, jint p1, jbyteArray p2,
                                                  jbyteArray p3, jobject p4) {
   Guarded(env, [&] {
     RecordBinding binding;
@@ -255,7 +255,7 @@ QTOK_NATIVE void Java_qtokcom_qTokAPI_CreateDir(JNIEnv* env, jobject self, jint 
   });
 }
 
-QTOK_NATIVE void Java_qtokcom_qTokAPI_DeleteDir(JNIEnv* env, jobject self, jint p1, jint p2,
+ZAV_NATIVE void Java_qtokcom_qTokAPI_DeleteDir(JNIEnv* env, jobject self, jint p1, jint p2,
                                                  jbyteArray p3) {
   Guarded(env, [&] {
     ArrayLoans loans(env);
@@ -265,7 +265,7 @@ QTOK_NATIVE void Java_qtokcom_qTokAPI_DeleteDir(JNIEnv* env, jobject self, jint 
   });
 }
 
-QTOK_NATIVE void Java_qtokcom_qTokAPI_ChangeDir(JNIEnv* env, jobject self, jint p1, jint p2,
+ZAV_NATIVE void Java_qtokcom_qTokAPI_ChangeDir(JNIEnv* env, jobject self, jint p1, jint p2,
                                                  jbyteArray p3) {
   Guarded(env, [&] {
     ArrayLoans loans(env);
@@ -275,7 +275,7 @@ QTOK_NATIVE void Java_qtokcom_qTokAPI_ChangeDir(JNIEnv* env, jobject self, jint 
   });
 }
 
-QTOK_NATIVE void Java_qtokcom_qTokAPI_GetCurrentDir(JNIEnv* env, jobject self, jint p1,
+ZAV_NATIVE void Java_qtokcom_qTokAPI_GetCurrentDir(JNIEnv* env, jobject self, jint p1,
                                                      jintArray p2, jint p3, jintArray p4) {
   Guarded(env, [&] {
     ArrayLoans loans(env);
@@ -286,32 +286,32 @@ QTOK_NATIVE void Java_qtokcom_qTokAPI_GetCurrentDir(JNIEnv* env, jobject self, j
   });
 }
 
-QTOK_NATIVE void Java_qtokcom_qTokAPI_Directory(JNIEnv* env, jobject self, jint p1, jint p2,
+ZAV_NATIVE void Java_qtokcom_qTokAPI_Directory(JNIEnv* env, jobject self, jint p1, jint p2,
                                                  jobject p3) {
   FillRecord<FileInfo>(env, self, p3, kFileInfoLayout,
                        [&](ITokenApi* t, FileInfo* r) { return t->Directory(p1, p2, r); });
 }
 
-QTOK_NATIVE void Java_qtokcom_qTokAPI_CreateFile(JNIEnv* env, jobject self, jint p1, jobject p2) {
+ZAV_NATIVE void Java_qtokcom_qTokAPI_CreateFile(JNIEnv* env, jobject self, jint p1, jobject p2) {
   SendRecord<FileInfo>(env, self, p2, kFileInfoLayout,
                        [&](ITokenApi* t, FileInfo* r) { return t->CreateFile(p1, r); });
 }
 
-QTOK_NATIVE void Java_qtokcom_qTokAPI_DeleteFile(JNIEnv* env, jobject self, jint p1, jint p2) {
+ZAV_NATIVE void Java_qtokcom_qTokAPI_DeleteFile(JNIEnv* env, jobject self, jint p1, jint p2) {
   OnToken(env, self, [&](ITokenApi* t) { return t->DeleteFile(p1, p2); });
 }
 
-QTOK_NATIVE void Java_qtokcom_qTokAPI_OpenFile(JNIEnv* env, jobject self, jint p1, jint p2,
+ZAV_NATIVE void Java_qtokcom_qTokAPI_OpenFile(JNIEnv* env, jobject self, jint p1, jint p2,
                                                 jobject p3) {
   FillRecord<FileInfo>(env, self, p3, kFileInfoLayout,
                        [&](ITokenApi* t, FileInfo* r) { return t->OpenFile(p1, p2, r); });
 }
 
-QTOK_NATIVE void Java_qtokcom_qTokAPI_CloseFile(JNIEnv* env, jobject self) {
+ZAV_NATIVE void Java_qtokcom_qTokAPI_CloseFile(JNIEnv* env, jobject self) {
   OnToken(env, self, [&](ITokenApi* t) { return t->CloseFile(); });
 }
 
-QTOK_NATIVE void Java_qtokcom_qTokAPI_Read(JNIEnv* env, jobject self, jint p1, jint p2,
+ZAV_NATIVE void Java_qtokcom_qTokAPI_Read(JNIEnv* env, jobject self, jint p1, jint p2,
                                             jbyteArray p3, jint p4, jintArray p5) {
   Guarded(env, [&] {
     ArrayLoans loans(env);
@@ -322,7 +322,7 @@ QTOK_NATIVE void Java_qtokcom_qTokAPI_Read(JNIEnv* env, jobject self, jint p1, j
   });
 }
 
-QTOK_NATIVE void Java_qtokcom_qTokAPI_Write(JNIEnv* env, jobject self, jint p1, jint p2,
+ZAV_NATIVE void Java_qtokcom_qTokAPI_Write(JNIEnv* env, jobject self, jint p1, jint p2,
                                              jbyteArray p3, jint p4, jintArray p5) {
   Guarded(env, [&] {
     ArrayLoans loans(env);
@@ -333,11 +333,11 @@ QTOK_NATIVE void Java_qtokcom_qTokAPI_Write(JNIEnv* env, jobject self, jint p1, 
   });
 }
 
-QTOK_NATIVE void Java_qtokcom_qTokAPI_Decrement(JNIEnv* env, jobject self, jint p1, jint p2) {
+ZAV_NATIVE void Java_qtokcom_qTokAPI_Decrement(JNIEnv* env, jobject self, jint p1, jint p2) {
   OnToken(env, self, [&](ITokenApi* t) { return t->Decrement(p1, p2); });
 }
 
-QTOK_NATIVE void Java_qtokcom_qTokAPI_GetFileInfo(JNIEnv* env, jobject self, jint p1, jint p2,
+ZAV_NATIVE void Java_qtokcom_qTokAPI_GetFileInfo(JNIEnv* env, jobject self, jint p1, jint p2,
                                                    jbyteArray p3, jobject p4) {
   Guarded(env, [&] {
     RecordBinding binding;
@@ -353,13 +353,13 @@ QTOK_NATIVE void Java_qtokcom_qTokAPI_GetFileInfo(JNIEnv* env, jobject self, jin
   });
 }
 
-QTOK_NATIVE void Java_qtokcom_qTokAPI_GetAccessInfo(JNIEnv* env, jobject self, jint p1,
+ZAV_NATIVE void Java_qtokcom_qTokAPI_GetAccessInfo(JNIEnv* env, jobject self, jint p1,
                                                      jobject p2) {
   FillRecord<AccessInfo>(env, self, p2, kAccessInfoLayout,
                          [&](ITokenApi* t, AccessInfo* r) { return t->GetAccessInfo(p1, r); });
 }
 
-QTOK_NATIVE void Java_qtokcom_qTokAPI_SetAccessInfo(JNIEnv* env, jobject self, jint p1,
+ZAV_NATIVE void Java_qtokcom_qTokAPI_SetAccessInfo(JNIEnv* env, jobject self, jint p1,
                                                      jobject p2) {
   SendRecord<AccessInfo>(env, self, p2, kAccessInfoLayout,
                          [&](ITokenApi* t, AccessInfo* r) { return t->SetAccessInfo(p1, r); });
@@ -367,7 +367,7 @@ QTOK_NATIVE void Java_qtokcom_qTokAPI_SetAccessInfo(JNIEnv* env, jobject self, j
 
 // ---- Digests and challenges ----
 
-QTOK_NATIVE void Java_qtokcom_qTokAPI_HashToken(JNIEnv* env, jobject self, jint p1, jint p2,
+ZAV_NATIVE void Java_qtokcom_qTokAPI_HashToken(JNIEnv* env, jobject self, jint p1, jint p2,
                                                  jbyteArray p3, jint p4, jbyteArray p5, jint p6,
                                                  jintArray p7) {
   Guarded(env, [&] {
@@ -381,7 +381,7 @@ QTOK_NATIVE void Java_qtokcom_qTokAPI_HashToken(JNIEnv* env, jobject self, jint 
   });
 }
 
-QTOK_NATIVE void Java_qtokcom_qTokAPI_MD5HMAC(JNIEnv* env, jobject self, jint p1, jint p2,
+ZAV_NATIVE void Java_qtokcom_qTokAPI_MD5HMAC(JNIEnv* env, jobject self, jint p1, jint p2,
                                                jbyteArray p3, jint p4, jbyteArray p5) {
   Guarded(env, [&] {
     ArrayLoans loans(env);
@@ -397,7 +397,7 @@ QTOK_NATIVE void Java_qtokcom_qTokAPI_MD5HMAC(JNIEnv* env, jobject self, jint p1
   });
 }
 
-QTOK_NATIVE void Java_qtokcom_qTokAPI_MD5CHAP(JNIEnv* env, jobject self, jint p1, jint p2,
+ZAV_NATIVE void Java_qtokcom_qTokAPI_MD5CHAP(JNIEnv* env, jobject self, jint p1, jint p2,
                                                jbyteArray p3, jint p4, jbyteArray p5) {
   Guarded(env, [&] {
     ArrayLoans loans(env);
@@ -408,7 +408,7 @@ QTOK_NATIVE void Java_qtokcom_qTokAPI_MD5CHAP(JNIEnv* env, jobject self, jint p1
   });
 }
 
-QTOK_NATIVE void Java_qtokcom_qTokAPI_GenRandom(JNIEnv* env, jobject self, jint p1,
+ZAV_NATIVE void Java_qtokcom_qTokAPI_GenRandom(JNIEnv* env, jobject self, jint p1,
                                                  jbyteArray p2, jbyteArray p3, jint p4) {
   Guarded(env, [&] {
     ArrayLoans loans(env);
@@ -419,7 +419,7 @@ QTOK_NATIVE void Java_qtokcom_qTokAPI_GenRandom(JNIEnv* env, jobject self, jint 
   });
 }
 
-QTOK_NATIVE void Java_qtokcom_qTokAPI_SMD5Hash(JNIEnv* env, jobject self, jbyteArray p1, jint p2,
+ZAV_NATIVE void Java_qtokcom_qTokAPI_SMD5Hash(JNIEnv* env, jobject self, jbyteArray p1, jint p2,
                                                 jbyteArray p3) {
   Guarded(env, [&] {
     ArrayLoans loans(env);
@@ -430,7 +430,7 @@ QTOK_NATIVE void Java_qtokcom_qTokAPI_SMD5Hash(JNIEnv* env, jobject self, jbyteA
   });
 }
 
-QTOK_NATIVE void Java_qtokcom_qTokAPI_SMD5HMAC(JNIEnv* env, jobject self, jbyteArray p1, jint p2,
+ZAV_NATIVE void Java_qtokcom_qTokAPI_SMD5HMAC(JNIEnv* env, jobject self, jbyteArray p1, jint p2,
                                                 jbyteArray p3, jint p4, jbyteArray p5,
                                                 jbyteArray p6, jbyteArray p7) {
   Guarded(env, [&] {
@@ -450,7 +450,7 @@ QTOK_NATIVE void Java_qtokcom_qTokAPI_SMD5HMAC(JNIEnv* env, jobject self, jbyteA
   });
 }
 
-QTOK_NATIVE void Java_qtokcom_qTokAPI_SMD5CHAP(JNIEnv* env, jobject self, jint p1, jbyteArray p2,
+ZAV_NATIVE void Java_qtokcom_qTokAPI_SMD5CHAP(JNIEnv* env, jobject self, jint p1, jbyteArray p2,
                                                 jint p3, jbyteArray p4, jint p5, jbyteArray p6) {
   Guarded(env, [&] {
     ArrayLoans loans(env);
@@ -462,7 +462,7 @@ QTOK_NATIVE void Java_qtokcom_qTokAPI_SMD5CHAP(JNIEnv* env, jobject self, jint p
   });
 }
 
-QTOK_NATIVE void Java_qtokcom_qTokAPI_SMD5XOR(JNIEnv* env, jobject self, jbyteArray p1, jint p2,
+ZAV_NATIVE void Java_qtokcom_qTokAPI_SMD5XOR(JNIEnv* env, jobject self, jbyteArray p1, jint p2,
                                                jbyteArray p3, jint p4, jbyteArray p5) {
   Guarded(env, [&] {
     ArrayLoans loans(env);

@@ -4,7 +4,7 @@
 // method the library calls throws (a constructor, getWidth, getSubType, getBuf,
 // ArrayList.add), the native method stops there, leaves the exception pending,
 // releases what it built as for a failed step and makes no further JNI call.
-#include <jni.h>
+#include "jni_native.h"
 
 #include <climits>
 #include <cstdlib>
@@ -277,9 +277,7 @@ Choice chooseCaptureFormat(JNIEnv* env, DeviceRecord* record, jobject format, in
 
 }  // namespace
 
-extern "C" {
-
-JNIEXPORT jobject JNICALL Java_lumotool_camgripper_CaptureDevice_enumDevices(JNIEnv* env, jobject) {
+ZAV_NATIVE jobject Java_lumotool_camgripper_CaptureDevice_enumDevices(JNIEnv* env, jobject) {
   if (!g_comInitialized) {
     g_comInitialized = true;
     graph::InitializeCom();
@@ -361,7 +359,7 @@ JNIEXPORT jobject JNICALL Java_lumotool_camgripper_CaptureDevice_enumDevices(JNI
   return javaFailed ? nullptr : list;
 }
 
-JNIEXPORT jboolean JNICALL Java_lumotool_camgripper_CaptureDevice_start(JNIEnv* env, jobject self,
+ZAV_NATIVE jboolean Java_lumotool_camgripper_CaptureDevice_start(JNIEnv* env, jobject self,
                                                                        jobject format, jboolean mirror) {
   LockedRecord locked = lockDeviceRecord(env, self);
   DeviceRecord* record = locked.get();
@@ -445,7 +443,7 @@ JNIEXPORT jboolean JNICALL Java_lumotool_camgripper_CaptureDevice_start(JNIEnv* 
   return JNI_TRUE;
 }
 
-JNIEXPORT jboolean JNICALL Java_lumotool_camgripper_CaptureDevice_stop(JNIEnv* env, jobject self) {
+ZAV_NATIVE jboolean Java_lumotool_camgripper_CaptureDevice_stop(JNIEnv* env, jobject self) {
   LockedRecord locked = lockDeviceRecord(env, self);
   DeviceRecord* record = locked.get();
   if (record == nullptr) {
@@ -455,12 +453,12 @@ JNIEXPORT jboolean JNICALL Java_lumotool_camgripper_CaptureDevice_stop(JNIEnv* e
   return JNI_TRUE;
 }
 
-JNIEXPORT jboolean JNICALL Java_lumotool_camgripper_CaptureDevice_isRunning(JNIEnv* env, jobject self) {
+ZAV_NATIVE jboolean Java_lumotool_camgripper_CaptureDevice_isRunning(JNIEnv* env, jobject self) {
   LockedRecord record = lockDeviceRecord(env, self);
   return (record && record->renderer != nullptr) ? JNI_TRUE : JNI_FALSE;
 }
 
-JNIEXPORT jboolean JNICALL Java_lumotool_camgripper_CaptureDevice_destroy(JNIEnv* env, jobject self) {
+ZAV_NATIVE jboolean Java_lumotool_camgripper_CaptureDevice_destroy(JNIEnv* env, jobject self) {
   LockedRecord locked = lockDeviceRecord(env, self);
   if (!locked) {
     return JNI_FALSE;
@@ -484,7 +482,7 @@ JNIEXPORT jboolean JNICALL Java_lumotool_camgripper_CaptureDevice_destroy(JNIEnv
   return JNI_TRUE;
 }
 
-JNIEXPORT void JNICALL Java_lumotool_camgripper_CaptureDevice_setBounds(JNIEnv* env, jobject self, jint x,
+ZAV_NATIVE void Java_lumotool_camgripper_CaptureDevice_setBounds(JNIEnv* env, jobject self, jint x,
                                                                       jint y, jint width, jint height) {
   {
     LockedRecord record = lockDeviceRecord(env, self);
@@ -510,7 +508,7 @@ JNIEXPORT void JNICALL Java_lumotool_camgripper_CaptureDevice_setBounds(JNIEnv* 
   env->CallNonvirtualVoidMethod(self, canvasClass.cls(), setBounds, x, y, width, height);
 }
 
-JNIEXPORT void JNICALL Java_lumotool_camgripper_CaptureDevice_paint(JNIEnv* env, jobject self, jobject) {
+ZAV_NATIVE void Java_lumotool_camgripper_CaptureDevice_paint(JNIEnv* env, jobject self, jobject) {
   LockedRecord record = lockDeviceRecord(env, self);
   if (!record) {
     return;
@@ -518,7 +516,7 @@ JNIEXPORT void JNICALL Java_lumotool_camgripper_CaptureDevice_paint(JNIEnv* env,
   capture::core::paintRecord(record.get());
 }
 
-JNIEXPORT jobject JNICALL Java_lumotool_camgripper_CaptureDevice_getFormat(JNIEnv* env, jobject self) {
+ZAV_NATIVE jobject Java_lumotool_camgripper_CaptureDevice_getFormat(JNIEnv* env, jobject self) {
   LockedRecord record = lockDeviceRecord(env, self);
   if (!record || record->frameFilter == nullptr) {
     return nullptr;
@@ -536,7 +534,7 @@ JNIEXPORT jobject JNICALL Java_lumotool_camgripper_CaptureDevice_getFormat(JNIEn
   return format;
 }
 
-JNIEXPORT jobject JNICALL Java_lumotool_camgripper_CaptureDevice_queryFormats(JNIEnv* env, jobject self) {
+ZAV_NATIVE jobject Java_lumotool_camgripper_CaptureDevice_queryFormats(JNIEnv* env, jobject self) {
   LockedRecord locked = lockDeviceRecord(env, self);
   DeviceRecord* record = locked.get();
   if (record == nullptr) {
@@ -633,7 +631,7 @@ JNIEXPORT jobject JNICALL Java_lumotool_camgripper_CaptureDevice_queryFormats(JN
   return list;
 }
 
-JNIEXPORT jobject JNICALL Java_lumotool_camgripper_CaptureDevice_grab(JNIEnv* env, jobject self, jobject buffer) {
+ZAV_NATIVE jobject Java_lumotool_camgripper_CaptureDevice_grab(JNIEnv* env, jobject self, jobject buffer) {
   LockedRecord locked = lockDeviceRecord(env, self);
   DeviceRecord* record = locked.get();
   if (record == nullptr || record->frameFilter == nullptr) {
@@ -668,4 +666,3 @@ JNIEXPORT jobject JNICALL Java_lumotool_camgripper_CaptureDevice_grab(JNIEnv* en
   return env->NewDirectByteBuffer(result.buffer, result.capacity);
 }
 
-}  // extern "C"

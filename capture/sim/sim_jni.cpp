@@ -1,6 +1,6 @@
 // Java control of the simulated platform (class lumotool.camgripper.sim.SimPlatform):
 // how tests and demos set up cameras, inject failures and read what happened.
-#include <jni.h>
+#include "jni_native.h"
 
 #include <cstring>
 #include <string>
@@ -29,9 +29,7 @@ jstring FromUtf8(JNIEnv* env, const std::string& text) { return env->NewStringUT
 
 }  // namespace
 
-extern "C" {
-
-JNIEXPORT void JNICALL Java_lumotool_camgripper_sim_SimPlatform_reset(JNIEnv*, jclass) {
+ZAV_NATIVE void Java_lumotool_camgripper_sim_SimPlatform_reset(JNIEnv*, jclass) {
   g_building.clear();
   sim::SetCameras({});
   sim::ClearFailures();
@@ -39,12 +37,12 @@ JNIEXPORT void JNICALL Java_lumotool_camgripper_sim_SimPlatform_reset(JNIEnv*, j
   sim::TakeErrorReports();
 }
 
-JNIEXPORT void JNICALL Java_lumotool_camgripper_sim_SimPlatform_useDefaultCameras(JNIEnv*, jclass) {
+ZAV_NATIVE void Java_lumotool_camgripper_sim_SimPlatform_useDefaultCameras(JNIEnv*, jclass) {
   g_building = sim::DefaultCameras();
   sim::SetCameras(g_building);
 }
 
-JNIEXPORT jint JNICALL Java_lumotool_camgripper_sim_SimPlatform_addCamera(JNIEnv* env, jclass, jstring name,
+ZAV_NATIVE jint Java_lumotool_camgripper_sim_SimPlatform_addCamera(JNIEnv* env, jclass, jstring name,
                                                                         jstring description, jstring path,
                                                                         jint capabilitySize, jint framePeriodMs) {
   sim::Camera camera;
@@ -61,7 +59,7 @@ JNIEXPORT jint JNICALL Java_lumotool_camgripper_sim_SimPlatform_addCamera(JNIEnv
 }
 
 // kind: 0 VideoInfo, 1 VideoInfo2, 2 no format block.
-JNIEXPORT void JNICALL Java_lumotool_camgripper_sim_SimPlatform_addCapability(
+ZAV_NATIVE void Java_lumotool_camgripper_sim_SimPlatform_addCapability(
     JNIEnv* env, jclass, jint camera, jbyteArray subtype, jint width, jint height, jint kind,
     jboolean refuseSetFormat, jint sampleSize) {
   if (camera < 0 || static_cast<std::size_t>(camera) >= g_building.size() || subtype == nullptr ||
@@ -79,7 +77,7 @@ JNIEXPORT void JNICALL Java_lumotool_camgripper_sim_SimPlatform_addCapability(
   sim::SetCameras(g_building);
 }
 
-JNIEXPORT void JNICALL Java_lumotool_camgripper_sim_SimPlatform_failCall(JNIEnv* env, jclass, jstring operation,
+ZAV_NATIVE void Java_lumotool_camgripper_sim_SimPlatform_failCall(JNIEnv* env, jclass, jstring operation,
                                                                        jint nth, jint hr) {
   const char* text = env->GetStringUTFChars(operation, nullptr);
   if (text == nullptr) {
@@ -90,16 +88,16 @@ JNIEXPORT void JNICALL Java_lumotool_camgripper_sim_SimPlatform_failCall(JNIEnv*
   sim::FailCall(name, nth, hr);
 }
 
-JNIEXPORT void JNICALL Java_lumotool_camgripper_sim_SimPlatform_clearFailures(JNIEnv*, jclass) {
+ZAV_NATIVE void Java_lumotool_camgripper_sim_SimPlatform_clearFailures(JNIEnv*, jclass) {
   sim::ClearFailures();
 }
 
-JNIEXPORT void JNICALL Java_lumotool_camgripper_sim_SimPlatform_pauseFrames(JNIEnv*, jclass, jboolean paused) {
+ZAV_NATIVE void Java_lumotool_camgripper_sim_SimPlatform_pauseFrames(JNIEnv*, jclass, jboolean paused) {
   sim::PauseFrames(paused == JNI_TRUE);
 }
 
 // Each report as "caption|text".
-JNIEXPORT jobjectArray JNICALL Java_lumotool_camgripper_sim_SimPlatform_takeErrorReports(JNIEnv* env, jclass) {
+ZAV_NATIVE jobjectArray Java_lumotool_camgripper_sim_SimPlatform_takeErrorReports(JNIEnv* env, jclass) {
   const std::vector<sim::ErrorReport> reports = sim::TakeErrorReports();
   jclass stringClass = env->FindClass("java/lang/String");
   if (stringClass == nullptr || env->ExceptionCheck()) {
@@ -121,12 +119,12 @@ JNIEXPORT jobjectArray JNICALL Java_lumotool_camgripper_sim_SimPlatform_takeErro
   return result;
 }
 
-JNIEXPORT jint JNICALL Java_lumotool_camgripper_sim_SimPlatform_liveObjects(JNIEnv*, jclass) {
+ZAV_NATIVE jint Java_lumotool_camgripper_sim_SimPlatform_liveObjects(JNIEnv*, jclass) {
   return sim::LiveObjects();
 }
 
 // source left, top, right, bottom, then destination left, top, right, bottom.
-JNIEXPORT jintArray JNICALL Java_lumotool_camgripper_sim_SimPlatform_lastVideoPosition(JNIEnv* env, jclass) {
+ZAV_NATIVE jintArray Java_lumotool_camgripper_sim_SimPlatform_lastVideoPosition(JNIEnv* env, jclass) {
   const sim::RendererView view = sim::LastRendererView();
   const jint values[8] = {view.source.left,      view.source.top,      view.source.right,      view.source.bottom,
                           view.destination.left, view.destination.top, view.destination.right, view.destination.bottom};
@@ -138,7 +136,7 @@ JNIEXPORT jintArray JNICALL Java_lumotool_camgripper_sim_SimPlatform_lastVideoPo
   return result;
 }
 
-JNIEXPORT jbyteArray JNICALL Java_lumotool_camgripper_sim_SimPlatform_lastRenderedFrame(JNIEnv* env, jclass) {
+ZAV_NATIVE jbyteArray Java_lumotool_camgripper_sim_SimPlatform_lastRenderedFrame(JNIEnv* env, jclass) {
   const sim::RendererView view = sim::LastRendererView();
   jbyteArray result = env->NewByteArray(static_cast<jsize>(view.lastFrame.size()));
   if (result == nullptr || env->ExceptionCheck()) {
@@ -149,8 +147,7 @@ JNIEXPORT jbyteArray JNICALL Java_lumotool_camgripper_sim_SimPlatform_lastRender
   return result;
 }
 
-JNIEXPORT jlong JNICALL Java_lumotool_camgripper_sim_SimPlatform_framesDrawn(JNIEnv*, jclass) {
+ZAV_NATIVE jlong Java_lumotool_camgripper_sim_SimPlatform_framesDrawn(JNIEnv*, jclass) {
   return static_cast<jlong>(sim::LastRendererView().framesDrawn);
 }
 
-}  // extern "C"
