@@ -155,13 +155,17 @@ void FrameWork::Transform(std::uint8_t* data, std::int32_t size) {
 
 FrameWork::GrabResult FrameWork::Grab(std::uint8_t* buffer, std::int32_t capacity,
                                       std::chrono::milliseconds bound) {
+  const auto deadline = std::chrono::steady_clock::now() + bound;
+  std::unique_lock<std::timed_mutex> turn(grabTurn_, deadline);
+  if (!turn.owns_lock()) {
+    return GrabResult{false, nullptr, 0};
+  }
   {
     std::lock_guard<std::mutex> lock(wakeMutex_);
     grabBuffer_ = buffer;
     grabCapacity_ = capacity;
     grabRequested_.store(true, std::memory_order_release);
   }
-  const auto deadline = std::chrono::steady_clock::now() + bound;
   auto served = [this] {
     return !grabRequested_.load(std::memory_order_acquire) && grabBuffer_ != nullptr;
   };

@@ -60,7 +60,9 @@ class FrameWork {
   // raises the request and waits until the next frame was copied, looking at the
   // request at once and then at least every kGrabPollPeriod. After `bound` the
   // request is withdrawn and the result is not served; a withdrawn request is
-  // never served later. Only one grab at a time per FrameWork.
+  // never served later. Grabs from several threads take turns: a grab waits for
+  // the one before it within its own bound, so a result is only ever the caller's
+  // own buffer or a block of its own.
   GrabResult Grab(std::uint8_t* buffer, std::int32_t capacity,
                   std::chrono::milliseconds bound = kGrabWaitBound);
 
@@ -85,6 +87,8 @@ class FrameWork {
 
   std::mutex wakeMutex_;
   std::condition_variable wake_;
+  // Held by the one grab whose request is up.
+  std::timed_mutex grabTurn_;
 };
 
 }  // namespace capture::frame

@@ -380,6 +380,37 @@ TEST_F(FrameWorkGrab, ExpiredGrabIsWithdrawnAndNeverServedLater) {
   EXPECT_EQ(buffer, frame);
 }
 
+// Grabs on one filter from two threads at once, one offering its buffer and one
+// none: each result is the caller's own buffer or a block of its own, never the
+// other caller's memory.
+TEST_F(FrameWorkGrab, ConcurrentGrabsTakeTurnsAndNeverShareMemory) {
+  FrameWork work(false);
+  Connect(work, graph::kSubtypeRGB32, 2, 2);
+  std::atomic<bool> stop{false};
+  std::thread streamer([&] {
+    std::vector<std::uint8_t> sample(16, 1);
+    while (!stop.load()) {
+      work.Transform(sample.data(), 16);
+      std::this_thread::yield();
+    }
+  });
+  std::vector<std::uint8_t*> blocks;
+  for (int round = 0; round < 40; ++round) {
+    std::vector<std::uint8_t> buffer(16);
+    auto withBuffer = std::async(std::launch::async, [&] { return work.Grab(buffer.data(), 16); });
+    auto without = std::async(std::launch::async, [&] { return work.Grab(nullptr, 0); });
+    const auto own = withBuffer.get();
+    const auto fresh = without.get();
+    ASSERT_TRUE(own.served && fresh.served) << "round " << round;
+    EXPECT_EQ(own.buffer, buffer.data()) << "round " << round;
+    EXPECT_NE(fresh.buffer, buffer.data()) << "round " << round;
+    blocks.push_back(fresh.buffer);
+  }
+  stop.store(true);
+  streamer.join();
+  for (auto* block : blocks) std::free(block);
+}
+
 TEST_F(FrameWorkGrab, GrabsFromAStreamingThreadAreWholeFrames) {
   // A streaming thread writes frame n as bytes (n + i) mod 256 and passes it
   // through; every grab must see one whole frame, never a torn or stale copy.
