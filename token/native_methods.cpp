@@ -3,7 +3,7 @@
 // into ComFailException; the arrays go back with mode 0 on every path.
 #include <jni.h>
 
-#include "jni_frame.h"
+#include "token_frame.h"
 #include "records.h"
 #include "token_component.h"
 

@@ -1,6 +1,6 @@
 #include "records.h"
 
-#include "jni_frame.h"
+#include "token_frame.h"
 
 namespace qtok {
 

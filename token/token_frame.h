@@ -6,10 +6,10 @@
 // the element releases; the native method then returns.
 #pragma once
 
+#include "jni_frame.h"
 #include "jni_native.h"
 
 #include <cstddef>
-#include <new>
 
 #include "token_component.h"
 
@@ -99,14 +99,9 @@ void RaiseUnlessPending(JNIEnv* env, HRESULT hr);
 // ComFailException (E_OUTOFMEMORY for bad_alloc, E_UNEXPECTED otherwise).
 template <typename Body>
 auto Guarded(JNIEnv* env, Body&& body) noexcept -> decltype(body()) {
-  try {
-    return body();
-  } catch (const std::bad_alloc&) {
-    RaiseUnlessPending(env, kOutOfMemory);
-  } catch (...) {
-    RaiseUnlessPending(env, kUnexpected);
-  }
-  return decltype(body())();
+  return zav::jni::Guarded(body, [env](zav::jni::Escape escape) {
+    RaiseUnlessPending(env, escape == zav::jni::Escape::kOutOfMemory ? kOutOfMemory : kUnexpected);
+  });
 }
 
 }  // namespace qtok

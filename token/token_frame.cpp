@@ -1,4 +1,4 @@
-#include "jni_frame.h"
+#include "token_frame.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -13,27 +13,7 @@ void ThrowComFail(JNIEnv* env, HRESULT hr) {
   char message[16];
   std::snprintf(message, sizeof message, "ER: 0x%08x",
                 static_cast<unsigned>(static_cast<std::uint32_t>(hr)));
-  jclass cls = env->FindClass("qtokcom/ComFailException");
-  if (cls == nullptr) return;
-  // A client class of that name that is no Throwable cannot be raised: the JVM
-  // would be left with a pending object that is not an exception.
-  jclass throwable = env->FindClass("java/lang/Throwable");
-  if (throwable == nullptr) {
-    env->DeleteLocalRef(cls);
-    return;
-  }
-  const bool raisable = env->IsAssignableFrom(cls, throwable);
-  env->DeleteLocalRef(throwable);
-  if (raisable) {
-    env->ThrowNew(cls, message);
-  } else {
-    jclass mismatch = env->FindClass("java/lang/IncompatibleClassChangeError");
-    if (mismatch != nullptr) {
-      env->ThrowNew(mismatch, "qtokcom.ComFailException is not a Throwable");
-      env->DeleteLocalRef(mismatch);
-    }
-  }
-  env->DeleteLocalRef(cls);
+  zav::jni::Throw(env, "qtokcom/ComFailException", message);
 }
 
 void RaiseUnlessPending(JNIEnv* env, HRESULT hr) {
@@ -42,10 +22,9 @@ void RaiseUnlessPending(JNIEnv* env, HRESULT hr) {
 
 bool FindHolder(JNIEnv* env, jobject self, const char* name, jbyteArray* holder) {
   *holder = nullptr;
-  jclass cls = env->GetObjectClass(self);
-  if (cls == nullptr) return false;
-  jfieldID field = env->GetFieldID(cls, name, "[B");
-  env->DeleteLocalRef(cls);
+  zav::jni::LocalRef<jclass> cls = zav::jni::ObjectClass(env, self);
+  if (!cls) return false;
+  jfieldID field = zav::jni::FieldId(env, cls.get(), name, "[B", zav::jni::OnMissing::kLeavePending);
   if (field == nullptr) return false;
   auto array = static_cast<jbyteArray>(env->GetObjectField(self, field));
   if (array == nullptr) return true;
