@@ -3,666 +3,475 @@
 // None of them throws: a Java caller sees failure as false or null. When a Java
 // method the library calls throws (a constructor, getWidth, getSubType, getBuf,
 // ArrayList.add), the native method stops there, leaves the exception pending,
-// releases what it built as for a failed step and makes no further JNI call.
-#include "jni_native.h"
-
+// releases what it built as for a failed step and makes no further JNI call. A
+// C++ exception (an allocation that failed) ends the method as a failure too.
+//
+// Each method: find the device, take what it needs of the record, make its calls
+// into the graph layer with no lock held (a graph-changing call holds its turn),
+// convert the result for Java.
 #include <climits>
-#include <cstdlib>
 #include <cstring>
+#include <mutex>
+#include <vector>
 
+#include "core/capabilities.h"
 #include "core/device.h"
+#include "core/java_objects.h"
+#include "core/sites.h"
 #include "frame/frame_work.h"
 #include "graph/graph_api.h"
+#include "jni_frame.h"
+#include "jni_native.h"
 
-using capture::core::DeviceRecord;
-using capture::core::LockedRecord;
-using capture::core::LookupFailed;
-using capture::core::lockDeviceRecord;
-using capture::core::fitVideoToCanvas;
-using capture::core::releaseGraph;
-using capture::core::showGraphError;
 namespace graph = capture::graph;
+namespace site = capture::core::site;
+using capture::core::Device;
+using capture::core::DeviceRecord;
+using capture::core::GraphHold;
+using capture::core::Visit;
+using capture::core::WalkEnd;
+using zav::jni::LocalRef;
 
 namespace {
 
-const char kDeviceClass[] = "lumotool/camgripper/CaptureDevice";
-const char kFormatClass[] = "lumotool/camgripper/VideoFormat";
-const char kGuidClass[] = "lumotool/camgripper/GUID";
-
-bool g_comInitialized = false;
-
-// A local class reference that is dropped at scope end.
-class LocalRef {
- public:
-  LocalRef(JNIEnv* env, jobject object) : env_(env), object_(object) {}
-  ~LocalRef() {
-    if (object_ != nullptr) {
-      env_->DeleteLocalRef(object_);
-    }
-  }
-  LocalRef(const LocalRef&) = delete;
-  LocalRef& operator=(const LocalRef&) = delete;
-  jobject get() const { return object_; }
-  jclass cls() const { return static_cast<jclass>(object_); }
-  explicit operator bool() const { return object_ != nullptr; }
-
- private:
-  JNIEnv* env_;
-  jobject object_;
-};
-
-// The GUID class with its constructor, and VideoFormat with its constructor.
-struct FormatClasses {
-  jclass guidClass = nullptr;
-  jmethodID guidInit = nullptr;
-  jclass formatClass = nullptr;
-  jmethodID formatInit = nullptr;
-};
-
-bool LookUpFormatClasses(JNIEnv* env, FormatClasses* classes) {
-  classes->formatClass = env->FindClass(kFormatClass);
-  if (LookupFailed(env, classes->formatClass)) {
-    return false;
-  }
-  classes->formatInit = env->GetMethodID(classes->formatClass, "<init>", "(IILlumotool/camgripper/GUID;)V");
-  if (LookupFailed(env, classes->formatInit)) {
-    return false;
-  }
-  classes->guidClass = env->FindClass(kGuidClass);
-  if (LookupFailed(env, classes->guidClass)) {
-    return false;
-  }
-  classes->guidInit = env->GetMethodID(classes->guidClass, "<init>", "(Ljava/nio/ByteBuffer;)V");
-  return !LookupFailed(env, classes->guidInit);
+// The frame of every method: a C++ exception that escapes its body makes it
+// return false or null, with nothing raised in Java.
+template <typename Body>
+auto Native(Body&& body) noexcept -> decltype(body()) {
+  return zav::jni::Guarded(body, [](zav::jni::Escape) {});
 }
 
-void DropFormatClasses(JNIEnv* env, const FormatClasses& classes) {
-  if (classes.formatClass != nullptr) {
-    env->DeleteLocalRef(classes.formatClass);
-  }
-  if (classes.guidClass != nullptr) {
-    env->DeleteLocalRef(classes.guidClass);
-  }
-}
-
-// A GUID object over a new 16-byte block holding `subtype`. The block lives as
-// long as the process: the Java object may read it at any time.
-jobject makeGuidObject(JNIEnv* env, const FormatClasses& classes, const graph::Guid& subtype) {
-  auto* block = static_cast<std::uint8_t*>(std::malloc(sizeof(graph::Guid)));
-  if (block == nullptr) {
-    return nullptr;
-  }
-  std::memcpy(block, &subtype, sizeof(graph::Guid));
-  jobject buffer = env->NewDirectByteBuffer(block, sizeof(graph::Guid));
-  if (buffer == nullptr || env->ExceptionCheck()) {
-    std::free(block);
-    return nullptr;
-  }
-  jobject guid = env->NewObject(classes.guidClass, classes.guidInit, buffer);
-  env->DeleteLocalRef(buffer);
-  if (env->ExceptionCheck()) {
-    return nullptr;
-  }
-  return guid;
-}
-
-// A VideoFormat of width, height and subtype, or null with an exception pending.
-jobject makeFormatObject(JNIEnv* env, const FormatClasses& classes, std::int32_t width,
-                         std::int32_t height, const graph::Guid& subtype) {
-  jobject guid = makeGuidObject(env, classes, subtype);
-  if (guid == nullptr) {
-    return nullptr;
-  }
-  jobject format = env->NewObject(classes.formatClass, classes.formatInit, static_cast<jint>(width),
-                                  static_cast<jint>(height), guid);
-  env->DeleteLocalRef(guid);
-  if (env->ExceptionCheck()) {
-    return nullptr;
-  }
-  return format;
-}
-
-// A property of a listed device as a Java string; null when it cannot be read.
-jstring ReadProperty(JNIEnv* env, graph::PropertyBag* bag, const char16_t* name) {
-  char16_t* value = nullptr;
-  std::size_t length = 0;
-  if (graph::Failed(graph::ReadStringProperty(bag, name, &value, &length)) || value == nullptr) {
-    return nullptr;
-  }
-  if (length > static_cast<std::size_t>(INT32_MAX)) {
-    length = INT32_MAX;
-  }
-  jstring text = env->NewString(reinterpret_cast<const jchar*>(value), static_cast<jsize>(length));
-  graph::FreePropertyString(value);
-  return text;
-}
-
-// A VIDEOINFOHEADER format block that is really there.
-const graph::VideoInfoHeader* VideoInfoOf(const graph::MediaType* type) {
-  if (type->formattype != graph::kFormatVideoInfo || type->pbFormat == nullptr ||
-      type->cbFormat < sizeof(graph::VideoInfoHeader)) {
-    return nullptr;
-  }
-  return reinterpret_cast<const graph::VideoInfoHeader*>(type->pbFormat);
-}
-
-// Reports a failed graph step. The record is consistent again by then, and it is
-// let go first: the report may wait for the user for as long as they like.
-void reportUnlocked(LockedRecord& locked, graph::HResult hr, graph::NativeWindow window, int site) {
-  locked.unlock();
-  showGraphError(hr, window, site);
+// Reports a failed graph step once the turn is given up: the report may wait for
+// the user for as long as they like.
+void ReportAfterTurn(std::unique_lock<std::mutex>& turn, graph::HResult hr, graph::NativeWindow window,
+                     int siteNumber) {
+  turn.unlock();
+  capture::core::showGraphError(hr, window, siteNumber);
 }
 
 enum class Choice { kChosen, kNoMatch, kFailedSite, kJavaException };
 
-// Picks the first capture capability that matches `format` and that the pin
-// accepts. kFailedSite reports *site and *hr to the caller.
-Choice chooseCaptureFormat(JNIEnv* env, DeviceRecord* record, jobject format, int* site,
-                           graph::HResult* hr) {
-  LocalRef formatClass(env, env->FindClass(kFormatClass));
-  if (LookupFailed(env, formatClass.get())) {
-    return Choice::kJavaException;
+// The GUID of the client's format matches `subtype` (a null GUID matches any).
+// False with an exception pending when a Java call threw.
+bool SubtypeMatches(JNIEnv* env, jobject format, const capture::core::FormatQuestions& ask,
+                    const graph::Guid& subtype, bool* same) {
+  LocalRef<jobject> guid(env, env->CallObjectMethod(format, ask.getSubType));
+  if (env->ExceptionCheck()) return false;
+  if (!guid) {
+    *same = true;
+    return true;
   }
-  jmethodID getWidth = env->GetMethodID(formatClass.cls(), "getWidth", "()I");
-  if (LookupFailed(env, getWidth)) {
-    return Choice::kJavaException;
+  LocalRef<jobject> buffer(env, env->CallObjectMethod(guid.get(), ask.getBuf));
+  if (env->ExceptionCheck()) return false;
+  *same = false;
+  if (buffer) {
+    const void* address = env->GetDirectBufferAddress(buffer.get());
+    // A buffer shorter than a GUID cannot hold one: never read past it.
+    const jlong capacity = env->GetDirectBufferCapacity(buffer.get());
+    *same = address != nullptr && capacity >= static_cast<jlong>(sizeof(graph::Guid)) &&
+            std::memcmp(address, &subtype, sizeof(graph::Guid)) == 0;
   }
-  jmethodID getHeight = env->GetMethodID(formatClass.cls(), "getHeight", "()I");
-  if (LookupFailed(env, getHeight)) {
-    return Choice::kJavaException;
-  }
-  jmethodID getSubType = env->GetMethodID(formatClass.cls(), "getSubType", "()Llumotool/camgripper/GUID;");
-  if (LookupFailed(env, getSubType)) {
-    return Choice::kJavaException;
-  }
-  LocalRef guidClass(env, env->FindClass(kGuidClass));
-  if (LookupFailed(env, guidClass.get())) {
-    return Choice::kJavaException;
-  }
-  jmethodID getBuf = env->GetMethodID(guidClass.cls(), "getBuf", "()Ljava/nio/ByteBuffer;");
-  if (LookupFailed(env, getBuf)) {
-    return Choice::kJavaException;
-  }
-
-  graph::StreamConfig* config = nullptr;
-  *hr = graph::FindStreamConfig(record->builder, &graph::kPinCategoryCapture, &graph::kMediaTypeVideo,
-                                record->sourceFilter, &config);
-  if (graph::Failed(*hr) || config == nullptr) {
-    if (config != nullptr) {
-      graph::Release(config);
-    }
-    *site = 423;
-    return Choice::kFailedSite;
-  }
-  std::int32_t count = 0;
-  std::int32_t size = 0;
-  graph::GetNumberOfCapabilities(config, &count, &size);
-  if (size != graph::kStreamCapsSize) {
-    graph::Release(config);
-    *hr = graph::kFail;
-    *site = 433;
-    return Choice::kFailedSite;
-  }
-
-  Choice choice = Choice::kNoMatch;
-  for (std::int32_t index = 0; index < count && choice == Choice::kNoMatch; ++index) {
-    graph::MediaType* type = nullptr;
-    std::uint8_t caps[graph::kStreamCapsSize];
-    if (graph::Failed(graph::GetStreamCaps(config, index, &type, caps)) || type == nullptr) {
-      continue;
-    }
-    const graph::VideoInfoHeader* info = VideoInfoOf(type);
-    if (info == nullptr) {
-      graph::DeleteMediaType(type);
-      continue;
-    }
-    // Subtype, then width, then height; each asked anew per candidate.
-    jobject subtype = env->CallObjectMethod(format, getSubType);
-    if (env->ExceptionCheck()) {
-      graph::DeleteMediaType(type);
-      choice = Choice::kJavaException;
-      break;
-    }
-    if (subtype != nullptr) {
-      jobject buffer = env->CallObjectMethod(subtype, getBuf);
-      env->DeleteLocalRef(subtype);
-      if (env->ExceptionCheck()) {
-        graph::DeleteMediaType(type);
-        choice = Choice::kJavaException;
-        break;
-      }
-      bool same = false;
-      if (buffer != nullptr) {
-        const void* address = env->GetDirectBufferAddress(buffer);
-        // A buffer shorter than a GUID cannot hold one: never read past it.
-        const jlong capacity = env->GetDirectBufferCapacity(buffer);
-        same = address != nullptr && capacity >= static_cast<jlong>(sizeof(graph::Guid)) &&
-               std::memcmp(address, &type->subtype, sizeof(graph::Guid)) == 0;
-        env->DeleteLocalRef(buffer);
-      }
-      if (!same) {
-        graph::DeleteMediaType(type);
-        continue;
-      }
-    }
-    const jint width = env->CallIntMethod(format, getWidth);
-    if (env->ExceptionCheck()) {
-      graph::DeleteMediaType(type);
-      choice = Choice::kJavaException;
-      break;
-    }
-    if (width != 0 && width != info->bmiHeader.biWidth) {
-      graph::DeleteMediaType(type);
-      continue;
-    }
-    const jint height = env->CallIntMethod(format, getHeight);
-    if (env->ExceptionCheck()) {
-      graph::DeleteMediaType(type);
-      choice = Choice::kJavaException;
-      break;
-    }
-    if (height != 0 && height != info->bmiHeader.biHeight) {
-      graph::DeleteMediaType(type);
-      continue;
-    }
-    const graph::HResult set = graph::SetFormat(config, type);
-    graph::DeleteMediaType(type);
-    if (graph::Succeeded(set)) {
-      choice = Choice::kChosen;
-    }
-  }
-  graph::Release(config);
-  return choice;
+  return true;
 }
+
+// Picks the first capture capability that matches `format` and that the pin
+// accepts; the client's format is asked anew for each candidate (subtype, then
+// width, then height). kFailedSite reports *site and *hr to the caller.
+Choice ChooseCaptureFormat(JNIEnv* env, DeviceRecord& built, jobject format, int* siteNumber,
+                           graph::HResult* hr) {
+  capture::core::FormatQuestions ask;
+  if (!ask.LookUp(env)) return Choice::kJavaException;
+  Choice choice = Choice::kNoMatch;
+  const WalkEnd end = capture::core::WalkCapabilities(
+      built.builder, built.sourceFilter,
+      [&](graph::StreamConfig* config, graph::MediaType* type, const graph::VideoInfoHeader* info) {
+        bool same = false;
+        if (!SubtypeMatches(env, format, ask, type->subtype, &same)) {
+          choice = Choice::kJavaException;
+          return Visit::kStop;
+        }
+        if (!same) return Visit::kNext;
+        const jint width = env->CallIntMethod(format, ask.getWidth);
+        if (env->ExceptionCheck()) {
+          choice = Choice::kJavaException;
+          return Visit::kStop;
+        }
+        if (width != 0 && width != info->bmiHeader.biWidth) return Visit::kNext;
+        const jint height = env->CallIntMethod(format, ask.getHeight);
+        if (env->ExceptionCheck()) {
+          choice = Choice::kJavaException;
+          return Visit::kStop;
+        }
+        if (height != 0 && height != info->bmiHeader.biHeight) return Visit::kNext;
+        if (graph::Failed(graph::SetFormat(config, type))) return Visit::kNext;
+        choice = Choice::kChosen;
+        return Visit::kStop;
+      });
+  switch (end.kind) {
+    case WalkEnd::kNoConfig:
+      *hr = end.hr;
+      *siteNumber = site::kStartStreamConfig;
+      return Choice::kFailedSite;
+    case WalkEnd::kBadCapsSize:
+      *hr = end.hr;
+      *siteNumber = site::kStartCapsSize;
+      return Choice::kFailedSite;
+    default:
+      return choice;
+  }
+}
+
+// Builds source -> frame filter -> renderer into `built`. 0 when it runs;
+// otherwise the failing step's site with *hr, or -1 for a format that could not
+// be chosen (no match, or a Java exception pending).
+int BuildGraph(JNIEnv* env, DeviceRecord& b, jobject format, bool mirror, graph::HResult* hr) {
+  if (graph::Failed(*hr = graph::CreateCaptureGraphBuilder(&b.builder))) return site::kStartBuilder;
+  if (graph::Failed(*hr = graph::CreateFilterGraph(&b.graph))) return site::kStartGraph;
+  if (graph::Failed(*hr = graph::AddFilter(b.graph, b.sourceFilter, nullptr))) return site::kStartAddSource;
+  if (graph::Failed(*hr = graph::SetFiltergraph(b.builder, b.graph))) return site::kStartSetFiltergraph;
+  if (graph::Failed(*hr = graph::CreateVideoRenderer(&b.renderer))) return site::kStartRenderer;
+  if (graph::Failed(*hr = graph::AddFilter(b.graph, b.renderer, nullptr))) return site::kStartAddRenderer;
+  if (graph::Failed(*hr = graph::QueryRendererConfig(b.renderer, &b.rendererConfig))) {
+    return site::kStartRendererConfig;
+  }
+  if (graph::Failed(*hr = graph::SetRenderingMode(b.rendererConfig, graph::kVmrModeWindowless))) {
+    return site::kStartRenderingMode;
+  }
+  if (graph::Failed(*hr = graph::QueryWindowlessControl(b.renderer, &b.windowlessControl))) {
+    return site::kStartWindowlessControl;
+  }
+  if (graph::Failed(*hr = graph::SetVideoClippingWindow(b.windowlessControl, b.window))) {
+    return site::kStartClippingWindow;
+  }
+  if (format != nullptr) {
+    int failedSite = 0;
+    switch (ChooseCaptureFormat(env, b, format, &failedSite, hr)) {
+      case Choice::kChosen:
+        break;
+      case Choice::kFailedSite:
+        return failedSite;
+      case Choice::kNoMatch:
+      case Choice::kJavaException:
+        return -1;
+    }
+  }
+  if (graph::Failed(*hr = graph::CreateVideoFilter(mirror, &b.frameFilter))) return site::kStartVideoFilter;
+  if (graph::Failed(*hr = graph::AddFilter(b.graph, b.frameFilter, u"VideoFilter"))) {
+    return site::kStartAddVideoFilter;
+  }
+  graph::Pin* capturePin = nullptr;
+  *hr = graph::FindPin(b.builder, b.sourceFilter, graph::PinDirection::kOutput, &graph::kPinCategoryCapture,
+                       nullptr, false, 0, &capturePin);
+  if (graph::Failed(*hr)) return site::kStartCapturePin;
+  graph::Pin* inputPin = nullptr;
+  *hr = graph::FindPin(b.builder, b.frameFilter, graph::PinDirection::kInput, nullptr, nullptr, false, 0,
+                       &inputPin);
+  if (graph::Failed(*hr)) {
+    graph::Release(capturePin);
+    return site::kStartFilterInputPin;
+  }
+  *hr = graph::ConnectDirect(b.graph, capturePin, inputPin, nullptr);
+  graph::Release(capturePin);
+  graph::Release(inputPin);
+  if (graph::Failed(*hr)) return site::kStartConnect;
+  *hr = graph::RenderStream(b.builder, nullptr, &graph::kMediaTypeVideo, b.frameFilter, nullptr, b.renderer);
+  if (graph::Failed(*hr)) return site::kStartRenderStream;
+  if (graph::Failed(*hr = graph::QueryMediaControl(b.graph, &b.mediaControl))) return site::kStartMediaControl;
+  if (graph::Failed(*hr = graph::Run(b.mediaControl))) return site::kStartRun;
+  return 0;
+}
+
+// The renderer's windowless control of a running device, borrowed for one call.
+class BorrowedVideo {
+ public:
+  explicit BorrowedVideo(const Device& device) {
+    record_.window = device.Window();
+    record_.windowlessControl = device.BorrowWindowlessControl();
+  }
+  ~BorrowedVideo() {
+    if (record_.windowlessControl != nullptr) graph::Release(record_.windowlessControl);
+  }
+  BorrowedVideo(const BorrowedVideo&) = delete;
+  BorrowedVideo& operator=(const BorrowedVideo&) = delete;
+  DeviceRecord* record() { return &record_; }
+
+ private:
+  DeviceRecord record_;
+};
+
+// The frame filter of a running device, borrowed for one call.
+class BorrowedFilter {
+ public:
+  explicit BorrowedFilter(const Device& device) : filter_(device.BorrowFrameFilter()) {}
+  ~BorrowedFilter() {
+    if (filter_ != nullptr) graph::Release(filter_);
+  }
+  BorrowedFilter(const BorrowedFilter&) = delete;
+  BorrowedFilter& operator=(const BorrowedFilter&) = delete;
+  capture::frame::FrameWork* work() const {
+    return filter_ == nullptr ? nullptr : graph::FrameWorkOf(filter_);
+  }
+
+ private:
+  graph::Filter* filter_;
+};
+
+struct ListedFormat {
+  std::int32_t width;
+  std::int32_t height;
+  graph::Guid subtype;
+};
+
+std::once_flag g_comOnce;
 
 }  // namespace
 
 ZAV_NATIVE jobject Java_lumotool_camgripper_CaptureDevice_enumDevices(JNIEnv* env, jobject) {
-  if (!g_comInitialized) {
-    g_comInitialized = true;
-    graph::InitializeCom();
-  }
-  LocalRef listClass(env, env->FindClass("java/util/ArrayList"));
-  if (LookupFailed(env, listClass.get())) {
-    return nullptr;
-  }
-  jmethodID listInit = env->GetMethodID(listClass.cls(), "<init>", "()V");
-  if (LookupFailed(env, listInit)) {
-    return nullptr;
-  }
-  jmethodID add = env->GetMethodID(listClass.cls(), "add", "(Ljava/lang/Object;)Z");
-  if (LookupFailed(env, add)) {
-    return nullptr;
-  }
-  LocalRef deviceClass(env, env->FindClass(kDeviceClass));
-  if (LookupFailed(env, deviceClass.get())) {
-    return nullptr;
-  }
-  jmethodID deviceInit = env->GetMethodID(deviceClass.cls(), "<init>",
-                                          "(Ljava/lang/String;Ljava/lang/String;Ljava/lang/String;I)V");
-  if (LookupFailed(env, deviceInit)) {
-    return nullptr;
-  }
-  jobject list = env->NewObject(listClass.cls(), listInit);
-  if (list == nullptr || env->ExceptionCheck()) {
-    return nullptr;
-  }
+  return Native([&]() -> jobject {
+    std::call_once(g_comOnce, [] { graph::InitializeCom(); });
+    capture::core::JavaList list;
+    if (!list.LookUp(env)) return nullptr;
+    auto deviceClass = zav::jni::FindClass(env, capture::core::kDeviceClass, zav::jni::OnMissing::kClear);
+    if (!deviceClass) return nullptr;
+    jmethodID deviceInit =
+        zav::jni::MethodId(env, deviceClass.get(), "<init>",
+                           "(Ljava/lang/String;Ljava/lang/String;Ljava/lang/String;I)V", zav::jni::OnMissing::kClear);
+    if (deviceInit == nullptr || !list.Create(env)) return nullptr;
 
-  graph::DeviceEnum* devEnum = nullptr;
-  if (graph::Failed(graph::CreateSystemDeviceEnum(&devEnum)) || devEnum == nullptr) {
-    return list;
-  }
-  graph::MonikerEnum* monikers = nullptr;
-  const graph::HResult hr = graph::CreateVideoInputEnum(devEnum, &monikers);
-  if (graph::Failed(hr) || monikers == nullptr) {
-    graph::Release(devEnum);
-    return list;
-  }
-
-  bool javaFailed = false;
-  graph::Moniker* moniker = nullptr;
-  while (!javaFailed && graph::NextMoniker(monikers, &moniker) == graph::kOk && moniker != nullptr) {
-    graph::PropertyBag* bag = nullptr;
-    if (graph::Succeeded(graph::BindToPropertyBag(moniker, &bag)) && bag != nullptr) {
-      // Read in this order; passed to the constructor as name, description, path.
-      LocalRef description(env, ReadProperty(env, bag, u"Description"));
-      javaFailed = env->ExceptionCheck();
-      LocalRef name(env, javaFailed ? nullptr : ReadProperty(env, bag, u"FriendlyName"));
-      javaFailed = javaFailed || env->ExceptionCheck();
-      LocalRef path(env, javaFailed ? nullptr : ReadProperty(env, bag, u"DevicePath"));
-      javaFailed = javaFailed || env->ExceptionCheck();
-      graph::Filter* source = nullptr;
-      if (!javaFailed && graph::Succeeded(graph::BindToFilter(moniker, &source)) && source != nullptr) {
-        const std::int32_t handle = capture::core::RegisterSourceFilter(source);
-        jobject device = env->NewObject(deviceClass.cls(), deviceInit, name.get(), description.get(),
-                                        path.get(), static_cast<jint>(handle));
-        if (!env->ExceptionCheck()) {
-          env->CallBooleanMethod(list, add, device);
-        }
-        if (env->ExceptionCheck()) {
-          // The device never reached the caller: take its reference back.
-          javaFailed = true;
-          capture::core::UnregisterSourceFilter(handle);
-          graph::Release(source);
-        }
-        if (device != nullptr) {
-          env->DeleteLocalRef(device);
-        }
-      }
-      graph::Release(bag);
+    graph::DeviceEnum* devEnum = nullptr;
+    if (graph::Failed(graph::CreateSystemDeviceEnum(&devEnum)) || devEnum == nullptr) return list.Release();
+    graph::MonikerEnum* monikers = nullptr;
+    if (graph::Failed(graph::CreateVideoInputEnum(devEnum, &monikers)) || monikers == nullptr) {
+      graph::Release(devEnum);
+      return list.Release();
     }
-    graph::Release(moniker);
-    moniker = nullptr;
-  }
-  graph::Release(monikers);
-  graph::Release(devEnum);
-  return javaFailed ? nullptr : list;
+    // Every handle this listing hands out, to be taken back if it fails.
+    std::vector<std::int32_t> handed;
+    bool javaFailed = false;
+    graph::Moniker* moniker = nullptr;
+    while (!javaFailed && graph::NextMoniker(monikers, &moniker) == graph::kOk && moniker != nullptr) {
+      graph::PropertyBag* bag = nullptr;
+      if (graph::Succeeded(graph::BindToPropertyBag(moniker, &bag)) && bag != nullptr) {
+        // Read in this order; passed to the constructor as name, description, path.
+        LocalRef<jstring> description(env, capture::core::ReadProperty(env, bag, u"Description"));
+        javaFailed = env->ExceptionCheck();
+        LocalRef<jstring> name(env, javaFailed ? nullptr : capture::core::ReadProperty(env, bag, u"FriendlyName"));
+        javaFailed = javaFailed || env->ExceptionCheck();
+        LocalRef<jstring> path(env, javaFailed ? nullptr : capture::core::ReadProperty(env, bag, u"DevicePath"));
+        javaFailed = javaFailed || env->ExceptionCheck();
+        graph::Filter* source = nullptr;
+        if (!javaFailed && graph::Succeeded(graph::BindToFilter(moniker, &source)) && source != nullptr) {
+          const std::int32_t handle = capture::core::RegisterSourceFilter(source);
+          handed.push_back(handle);
+          LocalRef<jobject> device(env, env->NewObject(deviceClass.get(), deviceInit, name.get(),
+                                                       description.get(), path.get(), static_cast<jint>(handle)));
+          javaFailed = env->ExceptionCheck() || !list.Add(env, device.get());
+        }
+        graph::Release(bag);
+      }
+      graph::Release(moniker);
+      moniker = nullptr;
+    }
+    graph::Release(monikers);
+    graph::Release(devEnum);
+    if (!javaFailed) return list.Release();
+    // No device of a failed listing reaches the caller: every reference goes back.
+    for (std::int32_t handle : handed) {
+      if (graph::Filter* source = capture::core::UnregisterSourceFilter(handle)) graph::Release(source);
+    }
+    return nullptr;
+  });
 }
 
-ZAV_NATIVE jboolean Java_lumotool_camgripper_CaptureDevice_start(JNIEnv* env, jobject self,
-                                                                       jobject format, jboolean mirror) {
-  LockedRecord locked = lockDeviceRecord(env, self);
-  DeviceRecord* record = locked.get();
-  if (record == nullptr) {
-    return JNI_FALSE;
-  }
-  if (record->renderer != nullptr) {
-    return JNI_TRUE;
-  }
-  graph::HResult hr = graph::CreateCaptureGraphBuilder(&record->builder);
-  if (graph::Failed(hr)) {
-    reportUnlocked(locked, hr, record->window, 324);
-    return JNI_FALSE;
-  }
-  auto failAt = [&locked, record](graph::HResult code, int site) {
-    releaseGraph(record);
-    reportUnlocked(locked, code, record->window, site);
-    return JNI_FALSE;
-  };
-  if (graph::Failed(hr = graph::CreateFilterGraph(&record->graph))) return failAt(hr, 332);
-  if (graph::Failed(hr = graph::AddFilter(record->graph, record->sourceFilter, nullptr))) return failAt(hr, 340);
-  if (graph::Failed(hr = graph::SetFiltergraph(record->builder, record->graph))) return failAt(hr, 348);
-  if (graph::Failed(hr = graph::CreateVideoRenderer(&record->renderer))) return failAt(hr, 358);
-  if (graph::Failed(hr = graph::AddFilter(record->graph, record->renderer, nullptr))) return failAt(hr, 367);
-  if (graph::Failed(hr = graph::QueryRendererConfig(record->renderer, &record->rendererConfig))) {
-    return failAt(hr, 376);
-  }
-  if (graph::Failed(hr = graph::SetRenderingMode(record->rendererConfig, graph::kVmrModeWindowless))) {
-    return failAt(hr, 384);
-  }
-  if (graph::Failed(hr = graph::QueryWindowlessControl(record->renderer, &record->windowlessControl))) {
-    return failAt(hr, 392);
-  }
-  if (graph::Failed(hr = graph::SetVideoClippingWindow(record->windowlessControl, record->window))) {
-    return failAt(hr, 400);
-  }
-
-  if (format != nullptr) {
-    int site = 0;
-    switch (chooseCaptureFormat(env, record, format, &site, &hr)) {
-      case Choice::kChosen:
-        break;
-      case Choice::kFailedSite:
-        return failAt(hr, site);
-      case Choice::kNoMatch:
-      case Choice::kJavaException:
-        releaseGraph(record);
-        return JNI_FALSE;
+ZAV_NATIVE jboolean Java_lumotool_camgripper_CaptureDevice_start(JNIEnv* env, jobject self, jobject format,
+                                                                 jboolean mirror) {
+  return Native([&]() -> jboolean {
+    Device device = Device::Find(env, self);
+    if (!device) return JNI_FALSE;
+    std::unique_lock<std::mutex> turn = device.Turn();
+    if (device.Destroyed()) return JNI_FALSE;
+    if (device.Running()) return JNI_TRUE;
+    device.ClearBounds();
+    GraphHold built(device.SourceFilter(), device.Window());
+    graph::HResult hr = graph::kOk;
+    const int failed = BuildGraph(env, built.record(), format, mirror == 1, &hr);
+    if (failed != 0) {
+      built.reset();
+      if (failed > 0) ReportAfterTurn(turn, hr, built->window, failed);
+      return JNI_FALSE;
     }
-  }
-
-  hr = graph::CreateVideoFilter(mirror == 1, &record->frameFilter);
-  if (graph::Failed(hr)) return failAt(hr, 508);
-  if (graph::Failed(hr = graph::AddFilter(record->graph, record->frameFilter, u"VideoFilter"))) {
-    return failAt(hr, 516);
-  }
-  graph::Pin* capturePin = nullptr;
-  hr = graph::FindPin(record->builder, record->sourceFilter, graph::PinDirection::kOutput,
-                      &graph::kPinCategoryCapture, nullptr, false, 0, &capturePin);
-  if (graph::Failed(hr)) return failAt(hr, 525);
-  graph::Pin* inputPin = nullptr;
-  hr = graph::FindPin(record->builder, record->frameFilter, graph::PinDirection::kInput, nullptr, nullptr,
-                      false, 0, &inputPin);
-  if (graph::Failed(hr)) {
-    graph::Release(capturePin);
-    return failAt(hr, 533);
-  }
-  hr = graph::ConnectDirect(record->graph, capturePin, inputPin, nullptr);
-  graph::Release(capturePin);
-  graph::Release(inputPin);
-  if (graph::Failed(hr)) return failAt(hr, 542);
-  hr = graph::RenderStream(record->builder, nullptr, &graph::kMediaTypeVideo, record->frameFilter, nullptr,
-                           record->renderer);
-  if (graph::Failed(hr)) return failAt(hr, 556);
-  if (graph::Failed(hr = graph::QueryMediaControl(record->graph, &record->mediaControl))) return failAt(hr, 565);
-  if (graph::Failed(hr = graph::Run(record->mediaControl))) return failAt(hr, 573);
-
-  graph::Rect client{0, 0, 0, 0};
-  graph::GetClientRect(record->window, &client);
-  fitVideoToCanvas(record, client.right - client.left, client.bottom - client.top);
-  return JNI_TRUE;
+    DeviceRecord running = built.record();  // the pointers, for the fit below
+    if (!device.Publish(built)) return JNI_FALSE;
+    // The turn keeps the graph alive: only a graph-changing call releases it.
+    std::int32_t width = 0;
+    std::int32_t height = 0;
+    if (!device.PendingBounds(&width, &height)) {
+      graph::Rect client{0, 0, 0, 0};
+      graph::GetClientRect(running.window, &client);
+      width = client.right - client.left;
+      height = client.bottom - client.top;
+    }
+    capture::core::fitVideoToCanvas(&running, width, height);
+    return JNI_TRUE;
+  });
 }
 
 ZAV_NATIVE jboolean Java_lumotool_camgripper_CaptureDevice_stop(JNIEnv* env, jobject self) {
-  LockedRecord locked = lockDeviceRecord(env, self);
-  DeviceRecord* record = locked.get();
-  if (record == nullptr) {
-    return JNI_FALSE;
-  }
-  releaseGraph(record);
-  return JNI_TRUE;
+  return Native([&]() -> jboolean {
+    Device device = Device::Find(env, self);
+    if (!device) return JNI_FALSE;
+    std::unique_lock<std::mutex> turn = device.Turn();
+    if (device.Destroyed()) return JNI_FALSE;
+    GraphHold taken(nullptr, 0);
+    device.TakeGraph(taken);
+    return JNI_TRUE;
+  });
 }
 
 ZAV_NATIVE jboolean Java_lumotool_camgripper_CaptureDevice_isRunning(JNIEnv* env, jobject self) {
-  LockedRecord record = lockDeviceRecord(env, self);
-  return (record && record->renderer != nullptr) ? JNI_TRUE : JNI_FALSE;
+  return Native([&]() -> jboolean {
+    Device device = Device::Find(env, self);
+    return device && device.Running() ? JNI_TRUE : JNI_FALSE;
+  });
 }
 
 ZAV_NATIVE jboolean Java_lumotool_camgripper_CaptureDevice_destroy(JNIEnv* env, jobject self) {
-  LockedRecord locked = lockDeviceRecord(env, self);
-  if (!locked) {
-    return JNI_FALSE;
-  }
-  releaseGraph(locked.get());
-  locked.erase();
-  graph::Filter* source = capture::core::UnregisterSourceFilter(locked.handle());
-  locked.unlock();
-  if (source != nullptr) {
-    graph::Release(source);
-  }
-  LocalRef deviceClass(env, env->FindClass(kDeviceClass));
-  if (LookupFailed(env, deviceClass.get())) {
+  return Native([&]() -> jboolean {
+    Device device = Device::Find(env, self);
+    if (!device) return JNI_FALSE;
+    {
+      std::unique_lock<std::mutex> turn = device.Turn();
+      if (device.Destroyed()) return JNI_FALSE;
+      GraphHold taken(nullptr, 0);
+      device.TakeGraph(taken);
+      taken.reset();
+      if (graph::Filter* source = device.Erase()) graph::Release(source);
+    }
+    auto deviceClass = zav::jni::FindClass(env, capture::core::kDeviceClass, zav::jni::OnMissing::kClear);
+    if (!deviceClass) return JNI_TRUE;
+    jfieldID field = zav::jni::FieldId(env, deviceClass.get(), "pSrcFilter", "I", zav::jni::OnMissing::kClear);
+    if (field == nullptr) return JNI_TRUE;
+    env->SetIntField(self, field, 0);
     return JNI_TRUE;
-  }
-  jfieldID field = env->GetFieldID(deviceClass.cls(), "pSrcFilter", "I");
-  if (LookupFailed(env, field)) {
-    return JNI_TRUE;
-  }
-  env->SetIntField(self, field, 0);
-  return JNI_TRUE;
+  });
 }
 
-ZAV_NATIVE void Java_lumotool_camgripper_CaptureDevice_setBounds(JNIEnv* env, jobject self, jint x,
-                                                                      jint y, jint width, jint height) {
-  {
-    LockedRecord record = lockDeviceRecord(env, self);
-    if (env->ExceptionCheck()) {
-      return;
+ZAV_NATIVE void Java_lumotool_camgripper_CaptureDevice_setBounds(JNIEnv* env, jobject self, jint x, jint y,
+                                                                 jint width, jint height) {
+  Native([&] {
+    if (Device device = Device::Find(env, self)) {
+      device.NoteBounds(width, height);
+      BorrowedVideo video(device);
+      capture::core::fitVideoToCanvas(video.record(), width, height);
     }
-    fitVideoToCanvas(record.get(), width, height);
-  }
-  // The canvas's own setBounds takes the AWT tree lock, which AWT's thread may
-  // hold while it waits for this record: the record is let go before.
-  LocalRef canvasClass(env, env->FindClass("java/awt/Canvas"));
-  if (LookupFailed(env, canvasClass.get())) {
-    return;
-  }
-  jmethodID setBounds = env->GetMethodID(canvasClass.cls(), "setBounds", "(IIII)V");
-  if (LookupFailed(env, setBounds)) {
-    return;
-  }
-  // Canvas's own method can only run on a Canvas.
-  if (!env->IsInstanceOf(self, canvasClass.cls())) {
-    return;
-  }
-  env->CallNonvirtualVoidMethod(self, canvasClass.cls(), setBounds, x, y, width, height);
+    if (env->ExceptionCheck()) return;
+    // The canvas's own method, which can only run on a Canvas.
+    auto canvasClass = zav::jni::FindClass(env, "java/awt/Canvas", zav::jni::OnMissing::kClear);
+    if (!canvasClass) return;
+    jmethodID setBounds = zav::jni::MethodId(env, canvasClass.get(), "setBounds", "(IIII)V", zav::jni::OnMissing::kClear);
+    if (setBounds == nullptr || !env->IsInstanceOf(self, canvasClass.get())) return;
+    env->CallNonvirtualVoidMethod(self, canvasClass.get(), setBounds, x, y, width, height);
+  });
 }
 
 ZAV_NATIVE void Java_lumotool_camgripper_CaptureDevice_paint(JNIEnv* env, jobject self, jobject) {
-  LockedRecord record = lockDeviceRecord(env, self);
-  if (!record) {
-    return;
-  }
-  capture::core::paintRecord(record.get());
+  Native([&] {
+    Device device = Device::Find(env, self);
+    if (!device || device.Destroyed()) return;
+    BorrowedVideo video(device);
+    capture::core::paintRecord(video.record());
+  });
 }
 
 ZAV_NATIVE jobject Java_lumotool_camgripper_CaptureDevice_getFormat(JNIEnv* env, jobject self) {
-  LockedRecord record = lockDeviceRecord(env, self);
-  if (!record || record->frameFilter == nullptr) {
-    return nullptr;
-  }
-  capture::frame::FrameWork* work = graph::FrameWorkOf(record->frameFilter);
-  if (work == nullptr) {
-    return nullptr;
-  }
-  FormatClasses classes;
-  jobject format = nullptr;
-  if (LookUpFormatClasses(env, &classes)) {
-    format = makeFormatObject(env, classes, work->width(), work->height(), work->subtype());
-  }
-  DropFormatClasses(env, classes);
-  return format;
+  return Native([&]() -> jobject {
+    Device device = Device::Find(env, self);
+    if (!device) return nullptr;
+    ListedFormat current{};
+    {
+      BorrowedFilter filter(device);
+      capture::frame::FrameWork* work = filter.work();
+      if (work == nullptr) return nullptr;
+      current = ListedFormat{work->width(), work->height(), work->subtype()};
+    }
+    capture::core::FormatMaker maker;
+    if (!maker.LookUp(env)) return nullptr;
+    return maker.Make(env, current.width, current.height, current.subtype).release();
+  });
 }
 
 ZAV_NATIVE jobject Java_lumotool_camgripper_CaptureDevice_queryFormats(JNIEnv* env, jobject self) {
-  LockedRecord locked = lockDeviceRecord(env, self);
-  DeviceRecord* record = locked.get();
-  if (record == nullptr) {
-    return nullptr;
-  }
-  LocalRef listClass(env, env->FindClass("java/util/ArrayList"));
-  if (LookupFailed(env, listClass.get())) {
-    return nullptr;
-  }
-  jmethodID listInit = env->GetMethodID(listClass.cls(), "<init>", "()V");
-  if (LookupFailed(env, listInit)) {
-    return nullptr;
-  }
-  jmethodID add = env->GetMethodID(listClass.cls(), "add", "(Ljava/lang/Object;)Z");
-  if (LookupFailed(env, add)) {
-    return nullptr;
-  }
-  FormatClasses classes;
-  if (!LookUpFormatClasses(env, &classes)) {
-    DropFormatClasses(env, classes);
-    return nullptr;
-  }
-  jobject list = env->NewObject(listClass.cls(), listInit);
-  if (list == nullptr || env->ExceptionCheck()) {
-    DropFormatClasses(env, classes);
-    return nullptr;
-  }
+  return Native([&]() -> jobject {
+    Device device = Device::Find(env, self);
+    if (!device) return nullptr;
+    capture::core::JavaList list;
+    capture::core::FormatMaker maker;
+    if (!list.LookUp(env) || !maker.LookUp(env) || !list.Create(env)) return nullptr;
 
-  const bool temporary = record->builder == nullptr;
-  auto fail = [&](graph::HResult code, int site, bool release) -> jobject {
-    if (release) {
-      releaseGraph(record);
-    }
-    DropFormatClasses(env, classes);
-    env->DeleteLocalRef(list);
-    reportUnlocked(locked, code, record->window, site);
-    return nullptr;
-  };
-  graph::HResult hr = graph::kOk;
-  if (temporary) {
-    if (graph::Failed(hr = graph::CreateCaptureGraphBuilder(&record->builder))) return fail(hr, 675, false);
-    if (graph::Failed(hr = graph::CreateFilterGraph(&record->graph))) return fail(hr, 683, true);
-    if (graph::Failed(hr = graph::AddFilter(record->graph, record->sourceFilter, nullptr))) {
-      return fail(hr, 691, true);
-    }
-    if (graph::Failed(hr = graph::SetFiltergraph(record->builder, record->graph))) return fail(hr, 699, true);
-  }
-  graph::StreamConfig* config = nullptr;
-  hr = graph::FindStreamConfig(record->builder, &graph::kPinCategoryCapture, &graph::kMediaTypeVideo,
-                               record->sourceFilter, &config);
-  if (graph::Failed(hr) || config == nullptr) {
-    if (config != nullptr) {
-      graph::Release(config);
-    }
-    return fail(hr, 712, temporary);
-  }
-  std::int32_t count = 0;
-  std::int32_t size = 0;
-  graph::GetNumberOfCapabilities(config, &count, &size);
-  if (size != graph::kStreamCapsSize) {
-    graph::Release(config);
-    return fail(graph::kFail, 725, temporary);
-  }
-
-  bool javaFailed = false;
-  for (std::int32_t index = 0; index < count && !javaFailed; ++index) {
-    graph::MediaType* type = nullptr;
-    std::uint8_t caps[graph::kStreamCapsSize];
-    if (graph::Failed(graph::GetStreamCaps(config, index, &type, caps)) || type == nullptr) {
-      continue;
-    }
-    if (const graph::VideoInfoHeader* info = VideoInfoOf(type)) {
-      jobject format = makeFormatObject(env, classes, info->bmiHeader.biWidth, info->bmiHeader.biHeight,
-                                        type->subtype);
-      if (format == nullptr || env->ExceptionCheck()) {
-        javaFailed = true;
-      } else {
-        env->CallBooleanMethod(list, add, format);
-        javaFailed = env->ExceptionCheck();
-        env->DeleteLocalRef(format);
+    std::vector<ListedFormat> formats;
+    {
+      std::unique_lock<std::mutex> turn = device.Turn();
+      if (device.Destroyed()) return nullptr;
+      // A running device is asked through its own graph; an idle one through a
+      // graph made for the question and released after it.
+      GraphHold temporary(device.SourceFilter(), device.Window());
+      graph::Builder* builder = device.Builder();
+      auto fail = [&](graph::HResult hr, int failedSite) -> jobject {
+        temporary.reset();
+        ReportAfterTurn(turn, hr, temporary->window, failedSite);
+        return nullptr;
+      };
+      if (builder == nullptr) {
+        DeviceRecord& t = temporary.record();
+        graph::HResult hr = graph::kOk;
+        if (graph::Failed(hr = graph::CreateCaptureGraphBuilder(&t.builder))) return fail(hr, site::kQueryBuilder);
+        if (graph::Failed(hr = graph::CreateFilterGraph(&t.graph))) return fail(hr, site::kQueryGraph);
+        if (graph::Failed(hr = graph::AddFilter(t.graph, t.sourceFilter, nullptr))) return fail(hr, site::kQueryAddSource);
+        if (graph::Failed(hr = graph::SetFiltergraph(t.builder, t.graph))) return fail(hr, site::kQuerySetFiltergraph);
+        builder = t.builder;
       }
+      const WalkEnd end = capture::core::WalkCapabilities(
+          builder, device.SourceFilter(),
+          [&](graph::StreamConfig*, graph::MediaType* type, const graph::VideoInfoHeader* info) {
+            formats.push_back(ListedFormat{info->bmiHeader.biWidth, info->bmiHeader.biHeight, type->subtype});
+            return Visit::kNext;
+          });
+      if (end.kind == WalkEnd::kNoConfig) return fail(end.hr, site::kQueryStreamConfig);
+      if (end.kind == WalkEnd::kBadCapsSize) return fail(end.hr, site::kQueryCapsSize);
     }
-    graph::DeleteMediaType(type);
-  }
-  graph::Release(config);
-  if (temporary) {
-    releaseGraph(record);
-  }
-  DropFormatClasses(env, classes);
-  if (javaFailed) {
-    env->DeleteLocalRef(list);
-    return nullptr;
-  }
-  return list;
+    // The client's constructors run with no turn held.
+    for (const ListedFormat& f : formats) {
+      LocalRef<jobject> format = maker.Make(env, f.width, f.height, f.subtype);
+      if (!format || !list.Add(env, format.get())) return nullptr;
+    }
+    return list.Release();
+  });
 }
 
 ZAV_NATIVE jobject Java_lumotool_camgripper_CaptureDevice_grab(JNIEnv* env, jobject self, jobject buffer) {
-  LockedRecord locked = lockDeviceRecord(env, self);
-  DeviceRecord* record = locked.get();
-  if (record == nullptr || record->frameFilter == nullptr) {
-    return nullptr;
-  }
-  std::uint8_t* address = nullptr;
-  std::int32_t capacity = 0;
-  if (buffer != nullptr) {
-    address = static_cast<std::uint8_t*>(env->GetDirectBufferAddress(buffer));
-    if (address != nullptr) {
-      const jlong bytes = env->GetDirectBufferCapacity(buffer);
-      capacity = bytes < 0 ? 0 : (bytes > INT32_MAX ? INT32_MAX : static_cast<std::int32_t>(bytes));
+  return Native([&]() -> jobject {
+    Device device = Device::Find(env, self);
+    if (!device) return nullptr;
+    std::uint8_t* address = nullptr;
+    std::int32_t capacity = 0;
+    if (buffer != nullptr) {
+      address = static_cast<std::uint8_t*>(env->GetDirectBufferAddress(buffer));
+      if (address != nullptr) {
+        const jlong bytes = env->GetDirectBufferCapacity(buffer);
+        capacity = bytes < 0 ? 0 : (bytes > INT32_MAX ? INT32_MAX : static_cast<std::int32_t>(bytes));
+      }
     }
-  }
-  // The filter stays alive while this thread waits on it, whatever another
-  // thread does to the device meanwhile.
-  graph::Filter* filter = record->frameFilter;
-  graph::AddRef(filter);
-  locked.unlock();
-  capture::frame::FrameWork* work = graph::FrameWorkOf(filter);
-  capture::frame::FrameWork::GrabResult result{false, nullptr, 0};
-  if (work != nullptr) {
-    result = work->Grab(address, capacity);
-  }
-  graph::Release(filter);
-  if (!result.served) {
-    return nullptr;
-  }
-  if (buffer != nullptr && result.buffer == address && result.capacity == capacity) {
-    return buffer;
-  }
-  return env->NewDirectByteBuffer(result.buffer, result.capacity);
+    // The filter stays alive while this thread waits on it, whatever another
+    // thread does to the device meanwhile.
+    capture::frame::FrameWork::GrabResult result{false, nullptr, 0};
+    {
+      BorrowedFilter filter(device);
+      capture::frame::FrameWork* work = filter.work();
+      if (work == nullptr) return nullptr;
+      result = work->Grab(address, capacity);
+    }
+    if (!result.served) return nullptr;
+    if (buffer != nullptr && result.buffer == address && result.capacity == capacity) return buffer;
+    return env->NewDirectByteBuffer(result.buffer, result.capacity);
+  });
 }
-

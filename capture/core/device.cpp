@@ -1,25 +1,33 @@
 #include "core/device.h"
 
+#include <climits>
 #include <cstdio>
 #include <map>
-#include <mutex>
+#include <utility>
 
 #include "graph/awt_api.h"
+#include "jni_frame.h"
 
 namespace capture::core {
 
+using zav::jni::OnMissing;
+
 struct RegistryEntry {
+  std::mutex state;   // the fields below; held only for reading or writing them
   DeviceRecord record;
-  std::recursive_mutex mutex;
   bool erased = false;  // destroyed: no call may use the record any more
+  bool boundsPending = false;
+  std::int32_t boundsWidth = 0;
+  std::int32_t boundsHeight = 0;
+
+  std::mutex change;  // the turn of the graph-changing calls
 };
 
 namespace {
 
-// The table behind the handles and the registry of records; both are touched
-// from the AWT thread (paint, setBounds) as well as from client threads, so
-// their maps are guarded. The records themselves follow the callers' rule that
-// graph-changing calls on one device do not overlap.
+// The table behind the handles and the registry of records, under one lock:
+// a record is only ever made for a handle still in the table, and destroy takes
+// both out in one step.
 std::mutex& TablesMutex() {
   static std::mutex mutex;
   return mutex;
@@ -37,6 +45,28 @@ std::map<std::uint32_t, std::shared_ptr<RegistryEntry>>& DeviceRegistry() {
 
 std::int32_t g_nextHandle = 1;
 
+graph::Filter* SourceLocked(std::int32_t handle) {
+  auto& table = HandleTable();
+  auto it = table.find(handle);
+  return it == table.end() ? nullptr : it->second;
+}
+
+std::shared_ptr<RegistryEntry> EntryLocked(std::int32_t handle) {
+  auto& registry = DeviceRegistry();
+  auto it = registry.find(static_cast<std::uint32_t>(handle));
+  return it == registry.end() ? nullptr : it->second;
+}
+
+// The handle in the object's pSrcFilter field; 0 when none can be read.
+std::int32_t HandleOf(JNIEnv* env, jobject canvas) {
+  if (canvas == nullptr) return 0;
+  auto deviceClass = zav::jni::FindClass(env, "lumotool/camgripper/CaptureDevice", OnMissing::kClear);
+  if (!deviceClass) return 0;
+  jfieldID field = zav::jni::FieldId(env, deviceClass.get(), "pSrcFilter", "I", OnMissing::kClear);
+  if (field == nullptr) return 0;
+  return env->GetIntField(canvas, field);
+}
+
 }  // namespace
 
 std::int32_t RegisterSourceFilter(graph::Filter* source) {
@@ -45,167 +75,173 @@ std::int32_t RegisterSourceFilter(graph::Filter* source) {
   for (;;) {
     const std::int32_t handle = g_nextHandle;
     g_nextHandle = (g_nextHandle == INT32_MAX) ? 1 : g_nextHandle + 1;
-    if (table.find(handle) == table.end()) {
-      table.emplace(handle, source);
-      return handle;
-    }
+    if (table.emplace(handle, source).second) return handle;
   }
 }
 
 graph::Filter* SourceFilterOf(std::int32_t handle) {
   std::lock_guard<std::mutex> lock(TablesMutex());
-  auto& table = HandleTable();
-  auto it = table.find(handle);
-  return it == table.end() ? nullptr : it->second;
+  return SourceLocked(handle);
 }
 
 graph::Filter* UnregisterSourceFilter(std::int32_t handle) {
   std::lock_guard<std::mutex> lock(TablesMutex());
   auto& table = HandleTable();
   auto it = table.find(handle);
-  if (it == table.end()) {
-    return nullptr;
-  }
+  if (it == table.end()) return nullptr;
   graph::Filter* source = it->second;
   table.erase(it);
   return source;
 }
 
-namespace {
+// ---------------------------------------------------------------- Device
 
-// The registry entry of the Java object, created on first use.
-std::shared_ptr<RegistryEntry> FindEntry(JNIEnv* env, jobject canvas, std::int32_t* handleOut) {
-  *handleOut = 0;
-  if (canvas == nullptr) {
-    return nullptr;
-  }
-  jclass deviceClass = env->FindClass("lumotool/camgripper/CaptureDevice");
-  if (LookupFailed(env, deviceClass)) {
-    return nullptr;
-  }
-  jfieldID field = env->GetFieldID(deviceClass, "pSrcFilter", "I");
-  env->DeleteLocalRef(deviceClass);
-  if (LookupFailed(env, field)) {
-    return nullptr;
-  }
-  const std::int32_t handle = env->GetIntField(canvas, field);
-  *handleOut = handle;
-  if (handle == 0) {
-    return nullptr;
-  }
-  graph::Filter* source = SourceFilterOf(handle);
-  if (source == nullptr) {
-    // Not a handle this library handed out (or one already destroyed).
-    return nullptr;
-  }
+Device::Device() = default;
+Device::~Device() = default;
+Device::Device(Device&&) noexcept = default;
+Device& Device::operator=(Device&&) noexcept = default;
+Device::Device(std::shared_ptr<RegistryEntry> entry, std::int32_t handle)
+    : entry_(std::move(entry)), handle_(handle) {}
+
+Device Device::Find(JNIEnv* env, jobject canvas) {
+  const std::int32_t handle = HandleOf(env, canvas);
+  if (handle == 0) return Device();
+  graph::Filter* source = nullptr;
   {
     std::lock_guard<std::mutex> lock(TablesMutex());
-    auto& registry = DeviceRegistry();
-    auto it = registry.find(static_cast<std::uint32_t>(handle));
-    if (it != registry.end()) {
-      return it->second;
-    }
+    if (auto entry = EntryLocked(handle)) return Device(std::move(entry), handle);
+    source = SourceLocked(handle);
+    if (source == nullptr) return Device();  // not one of ours, or destroyed
   }
+  // The AWT lock is taken here: no lock of ours may be held.
   const graph::NativeWindow window = getCanvasWindow(env, canvas);
-  if (window == 0) {
-    return nullptr;
-  }
-  auto entry = std::make_shared<RegistryEntry>();
-  entry->record.sourceFilter = source;
-  entry->record.window = window;
+  if (window == 0) return Device();
+  auto fresh = std::make_shared<RegistryEntry>();
+  fresh->record.sourceFilter = source;
+  fresh->record.window = window;
   std::lock_guard<std::mutex> lock(TablesMutex());
-  // Another thread may have made the entry meanwhile; the first one stays.
-  auto inserted = DeviceRegistry().emplace(static_cast<std::uint32_t>(handle), entry);
-  return inserted.first->second;
+  if (auto entry = EntryLocked(handle)) return Device(std::move(entry), handle);  // another call was first
+  if (SourceLocked(handle) != source) return Device();  // destroyed meanwhile
+  DeviceRegistry().emplace(static_cast<std::uint32_t>(handle), fresh);
+  return Device(std::move(fresh), handle);
+}
+
+std::unique_lock<std::mutex> Device::Turn() { return std::unique_lock<std::mutex>(entry_->change); }
+
+bool Device::Destroyed() const {
+  std::lock_guard<std::mutex> lock(entry_->state);
+  return entry_->erased;
+}
+
+bool Device::Running() const {
+  std::lock_guard<std::mutex> lock(entry_->state);
+  return !entry_->erased && entry_->record.renderer != nullptr;
+}
+
+graph::NativeWindow Device::Window() const {
+  std::lock_guard<std::mutex> lock(entry_->state);
+  return entry_->record.window;
+}
+
+graph::Filter* Device::SourceFilter() const {
+  std::lock_guard<std::mutex> lock(entry_->state);
+  return entry_->record.sourceFilter;
+}
+
+graph::Builder* Device::Builder() const {
+  std::lock_guard<std::mutex> lock(entry_->state);
+  return entry_->record.builder;
+}
+
+graph::WindowlessControl* Device::BorrowWindowlessControl() const {
+  std::lock_guard<std::mutex> lock(entry_->state);
+  graph::WindowlessControl* control = entry_->erased ? nullptr : entry_->record.windowlessControl;
+  if (control != nullptr) graph::AddRef(control);
+  return control;
+}
+
+graph::Filter* Device::BorrowFrameFilter() const {
+  std::lock_guard<std::mutex> lock(entry_->state);
+  graph::Filter* filter = entry_->erased ? nullptr : entry_->record.frameFilter;
+  if (filter != nullptr) graph::AddRef(filter);
+  return filter;
+}
+
+void Device::NoteBounds(std::int32_t width, std::int32_t height) {
+  std::lock_guard<std::mutex> lock(entry_->state);
+  entry_->boundsPending = true;
+  entry_->boundsWidth = width;
+  entry_->boundsHeight = height;
+}
+
+void Device::ClearBounds() {
+  std::lock_guard<std::mutex> lock(entry_->state);
+  entry_->boundsPending = false;
+}
+
+bool Device::PendingBounds(std::int32_t* width, std::int32_t* height) const {
+  std::lock_guard<std::mutex> lock(entry_->state);
+  *width = entry_->boundsWidth;
+  *height = entry_->boundsHeight;
+  return entry_->boundsPending;
+}
+
+namespace {
+
+// Moves the graph fields of `from` into `to` (which holds none).
+void MoveGraph(DeviceRecord& from, DeviceRecord& to) {
+  to.builder = std::exchange(from.builder, nullptr);
+  to.graph = std::exchange(from.graph, nullptr);
+  to.mediaControl = std::exchange(from.mediaControl, nullptr);
+  to.renderer = std::exchange(from.renderer, nullptr);
+  to.windowlessControl = std::exchange(from.windowlessControl, nullptr);
+  to.rendererConfig = std::exchange(from.rendererConfig, nullptr);
+  to.frameFilter = std::exchange(from.frameFilter, nullptr);
 }
 
 }  // namespace
 
-DeviceRecord* findDeviceRecord(JNIEnv* env, jobject canvas, std::int32_t* handleOut) {
-  std::int32_t handle = 0;
-  std::shared_ptr<RegistryEntry> entry = FindEntry(env, canvas, &handle);
-  if (handleOut != nullptr) {
-    *handleOut = handle;
+bool Device::Publish(GraphHold& built) {
+  std::lock_guard<std::mutex> lock(entry_->state);
+  if (entry_->erased) return false;
+  MoveGraph(built.record(), entry_->record);
+  return true;
+}
+
+void Device::TakeGraph(GraphHold& out) {
+  std::lock_guard<std::mutex> lock(entry_->state);
+  MoveGraph(entry_->record, out.record());
+}
+
+graph::Filter* Device::Erase() {
+  {
+    std::lock_guard<std::mutex> lock(entry_->state);
+    entry_->erased = true;
   }
-  // The registry keeps the entry alive until destroy.
-  return entry == nullptr ? nullptr : &entry->record;
-}
-
-LockedRecord lockDeviceRecord(JNIEnv* env, jobject canvas) {
-  std::int32_t handle = 0;
-  std::shared_ptr<RegistryEntry> entry = FindEntry(env, canvas, &handle);
-  if (entry == nullptr) {
-    return LockedRecord();
-  }
-  LockedRecord locked(std::move(entry), handle);
-  if (!locked) {
-    return LockedRecord();  // destroyed while this call waited for it
-  }
-  return locked;
-}
-
-LockedRecord::LockedRecord() = default;
-
-LockedRecord::LockedRecord(std::shared_ptr<RegistryEntry> entry, std::int32_t handle)
-    : entry_(std::move(entry)), handle_(handle) {
-  entry_->mutex.lock();
-  locked_ = true;
-}
-
-LockedRecord::LockedRecord(LockedRecord&& other) noexcept
-    : entry_(std::move(other.entry_)), handle_(other.handle_), locked_(other.locked_) {
-  other.locked_ = false;
-}
-
-LockedRecord& LockedRecord::operator=(LockedRecord&& other) noexcept {
-  if (this != &other) {
-    if (locked_) {
-      entry_->mutex.unlock();
-    }
-    entry_ = std::move(other.entry_);
-    handle_ = other.handle_;
-    locked_ = other.locked_;
-    other.locked_ = false;
-  }
-  return *this;
-}
-
-LockedRecord::~LockedRecord() {
-  if (locked_) {
-    entry_->mutex.unlock();
-  }
-}
-
-DeviceRecord* LockedRecord::get() const {
-  return (entry_ == nullptr || entry_->erased) ? nullptr : &entry_->record;
-}
-
-void LockedRecord::unlock() {
-  if (locked_) {
-    entry_->mutex.unlock();
-    locked_ = false;
-  }
-}
-
-void LockedRecord::relock() {
-  if (!locked_ && entry_ != nullptr) {
-    entry_->mutex.lock();
-    locked_ = true;
-  }
-}
-
-void LockedRecord::erase() {
-  if (entry_ == nullptr) {
-    return;
-  }
-  entry_->erased = true;
   std::lock_guard<std::mutex> lock(TablesMutex());
   auto& registry = DeviceRegistry();
   auto it = registry.find(static_cast<std::uint32_t>(handle_));
-  if (it != registry.end() && it->second == entry_) {
-    registry.erase(it);
-  }
+  if (it != registry.end() && it->second == entry_) registry.erase(it);
+  auto& table = HandleTable();
+  auto source = table.find(handle_);
+  if (source == table.end()) return nullptr;
+  graph::Filter* filter = source->second;
+  table.erase(source);
+  return filter;
 }
+
+// ---------------------------------------------------------------- GraphHold
+
+GraphHold::GraphHold(graph::Filter* source, graph::NativeWindow window) {
+  record_.sourceFilter = source;
+  record_.window = window;
+}
+
+GraphHold::~GraphHold() { reset(); }
+
+void GraphHold::reset() { releaseGraph(&record_); }
+
+// ---------------------------------------------------------------- graph operations
 
 graph::NativeWindow getCanvasWindow(JNIEnv* env, jobject canvas) {
   JAWT awt;
@@ -231,38 +267,26 @@ graph::NativeWindow getCanvasWindow(JNIEnv* env, jobject canvas) {
   return window;
 }
 
+namespace {
+
+template <typename T>
+void ReleaseField(T*& field) {
+  if (field != nullptr) graph::Release(std::exchange(field, nullptr));
+}
+
+}  // namespace
+
 void releaseGraph(DeviceRecord* record) {
   if (record->mediaControl != nullptr) {
     graph::Stop(record->mediaControl);
   }
-  if (record->builder != nullptr) {
-    graph::Release(record->builder);
-    record->builder = nullptr;
-  }
-  if (record->graph != nullptr) {
-    graph::Release(record->graph);
-    record->graph = nullptr;
-  }
-  if (record->mediaControl != nullptr) {
-    graph::Release(record->mediaControl);
-    record->mediaControl = nullptr;
-  }
-  if (record->renderer != nullptr) {
-    graph::Release(record->renderer);
-    record->renderer = nullptr;
-  }
-  if (record->windowlessControl != nullptr) {
-    graph::Release(record->windowlessControl);
-    record->windowlessControl = nullptr;
-  }
-  if (record->rendererConfig != nullptr) {
-    graph::Release(record->rendererConfig);
-    record->rendererConfig = nullptr;
-  }
-  if (record->frameFilter != nullptr) {
-    graph::Release(record->frameFilter);
-    record->frameFilter = nullptr;
-  }
+  ReleaseField(record->builder);
+  ReleaseField(record->graph);
+  ReleaseField(record->mediaControl);
+  ReleaseField(record->renderer);
+  ReleaseField(record->windowlessControl);
+  ReleaseField(record->rendererConfig);
+  ReleaseField(record->frameFilter);
 }
 
 void showGraphError(graph::HResult resultCode, graph::NativeWindow window, int siteNumber) {

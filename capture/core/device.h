@@ -1,11 +1,13 @@
-// Per-device native state of the camera binding and the operations every native
-// method of CaptureDevice shares.
+// Per-device native state of the camera binding: the record of a device, the
+// process-wide registry that ties a Java CaptureDevice to it, and the graph
+// operations every native method shares.
 #pragma once
 
 #include <jni.h>
 
 #include <cstdint>
 #include <memory>
+#include <mutex>
 
 #include "graph/graph_api.h"
 
@@ -26,16 +28,21 @@ struct DeviceRecord {
   graph::NativeWindow window = 0;
 };
 
-// True when a class, field or method lookup found nothing. A client class that
-// lacks what the library looks up is a failure like any other (false or null to
-// the caller): the JVM's lookup error is cleared rather than left pending.
-inline bool LookupFailed(JNIEnv* env, const void* found) {
-  if (env->ExceptionCheck()) {
-    env->ExceptionClear();
-    return true;
-  }
-  return found == nullptr;
-}
+// The graph references of a record held by one call: released (the graph stopped
+// first) when the holder goes, unless they were handed on.
+class GraphHold {
+ public:
+  GraphHold(graph::Filter* source, graph::NativeWindow window);
+  GraphHold(const GraphHold&) = delete;
+  GraphHold& operator=(const GraphHold&) = delete;
+  ~GraphHold();
+  DeviceRecord* operator->() { return &record_; }
+  DeviceRecord& record() { return record_; }
+  void reset();
+
+ private:
+  DeviceRecord record_;
+};
 
 // Handles: the Java int field pSrcFilter holds a non-zero key into a
 // process-wide table that holds the source filter reference, so a handle fits
@@ -46,47 +53,67 @@ graph::Filter* SourceFilterOf(std::int32_t handle);
 // Drops the table entry and returns the reference it held (null if none).
 graph::Filter* UnregisterSourceFilter(std::int32_t handle);
 
-// The record of the Java object, created on first use; null when the object has
-// no handle (or an unknown one), or when its canvas has no native window yet.
-// *handle receives the handle read from the object (0 when none). The record is
-// not locked: the native methods use lockDeviceRecord.
-DeviceRecord* findDeviceRecord(JNIEnv* env, jobject canvas, std::int32_t* handle = nullptr);
-
 struct RegistryEntry;
 
-// A device's record held by one native call. AWT calls paint and setBounds on
-// its own thread whenever it likes, so every native method works on the record
-// under the record's lock, and the record outlives a concurrent destroy for as
-// long as a call holds it (a destroyed record is never handed out).
-class LockedRecord {
+// A device's registry entry, held by one native call.
+//
+// Locks: the record's fields are read and written under a state lock that is held
+// only for that, never across a call into the platform's graph, the AWT or the
+// client's Java code, so paint and setBounds (AWT's thread) never wait for a
+// graph build. Graph-changing calls on one device (start, stop, destroy,
+// queryFormats) take turns: Turn() waits for the one before. A start holds its
+// turn while it asks the client's VideoFormat for the wanted format; nothing else
+// that AWT calls waits for a turn.
+class Device {
  public:
-  LockedRecord();
-  LockedRecord(std::shared_ptr<RegistryEntry> entry, std::int32_t handle);
-  LockedRecord(LockedRecord&&) noexcept;
-  LockedRecord& operator=(LockedRecord&&) noexcept;
-  ~LockedRecord();
+  // The device of the Java object, its record made on first use. Empty when the
+  // object has no handle (or one this library did not hand out or has
+  // destroyed), or when its canvas has no native window yet.
+  static Device Find(JNIEnv* env, jobject canvas);
 
-  DeviceRecord* get() const;
-  DeviceRecord* operator->() const { return get(); }
-  explicit operator bool() const { return get() != nullptr; }
+  Device();
+  ~Device();
+  Device(Device&&) noexcept;
+  Device& operator=(Device&&) noexcept;
+  explicit operator bool() const { return entry_ != nullptr; }
   std::int32_t handle() const { return handle_; }
 
-  // Lets other threads at the record while this one waits for something that
-  // may take long (the user closing an error report, the AWT tree lock).
-  void unlock();
-  void relock();
+  std::unique_lock<std::mutex> Turn();
 
-  // Marks the record destroyed and removes it from the registry.
-  void erase();
+  // Under the state lock:
+  bool Destroyed() const;
+  bool Running() const;  // the renderer is there
+  graph::NativeWindow Window() const;
+  graph::Filter* SourceFilter() const;
+  // The builder the graph was built with; read during a turn, when no other
+  // call can change it.
+  graph::Builder* Builder() const;
+  // A counted reference to the windowless control or the frame filter (null when
+  // there is none or the device is destroyed); the caller releases it.
+  graph::WindowlessControl* BorrowWindowlessControl() const;
+  graph::Filter* BorrowFrameFilter() const;
+  // Canvas sizes set while a graph is built are applied once it runs:
+  // NoteBounds remembers the latest, ClearBounds forgets it, PendingBounds tells
+  // whether one came since and which.
+  void NoteBounds(std::int32_t width, std::int32_t height);
+  void ClearBounds();
+  bool PendingBounds(std::int32_t* width, std::int32_t* height) const;
+
+  // During a turn: hands a built graph to the record (false when the device was
+  // destroyed meanwhile: the graph stays with the holder).
+  bool Publish(GraphHold& built);
+  // During a turn: takes the record's graph into `out` to be released.
+  void TakeGraph(GraphHold& out);
+  // During a turn: marks the device destroyed, removes its record and handle in
+  // one step (so no call can make a record for it again) and returns the source
+  // filter reference the handle held.
+  graph::Filter* Erase();
 
  private:
+  Device(std::shared_ptr<RegistryEntry> entry, std::int32_t handle);
   std::shared_ptr<RegistryEntry> entry_;
   std::int32_t handle_ = 0;
-  bool locked_ = false;
 };
-
-// As findDeviceRecord, the record locked; empty when there is none.
-LockedRecord lockDeviceRecord(JNIEnv* env, jobject canvas);
 
 // The native window of the canvas through the AWT native interface, or 0.
 graph::NativeWindow getCanvasWindow(JNIEnv* env, jobject canvas);

@@ -149,6 +149,7 @@ struct Moniker;            // IMoniker
 struct PropertyBag;        // IPropertyBag
 
 void AddRef(Filter* filter);
+void AddRef(WindowlessControl* control);
 void Release(Filter* filter);
 void Release(Builder* builder);
 void Release(Graph* graph);

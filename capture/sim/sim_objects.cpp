@@ -317,6 +317,7 @@ struct PropertyBag : Object {
 };
 
 void AddRef(Filter* filter) { filter->AddRef(); }
+void AddRef(WindowlessControl* control) { control->AddRef(); }
 void Release(Filter* filter) { filter->Release(); }
 void Release(Builder* builder) { builder->Release(); }
 void Release(Graph* graph) { graph->Release(); }

@@ -58,6 +58,9 @@ HResult Query(IUnknown* object, REFIID iid, Out** out) {
 void AddRef(Filter* filter) {
   if (filter != nullptr) F(filter)->AddRef();
 }
+void AddRef(WindowlessControl* control) {
+  if (control != nullptr) reinterpret_cast<IUnknown*>(control)->AddRef();
+}
 void Release(Filter* filter) { ReleaseOf(filter); }
 void Release(Builder* builder) { ReleaseOf(builder); }
 void Release(Graph* graph) { ReleaseOf(graph); }

@@ -13,8 +13,9 @@ public class CaptureDevice extends Canvas {
         System.loadLibrary("camgrip");
     }
 
-    /** Set by tests: the next construction throws this. */
+    /** Set by tests: a construction throws this, after constructionsBeforeFailure more. */
     static volatile RuntimeException nextConstructionFailure;
+    static volatile int constructionsBeforeFailure;
 
     private int pSrcFilter;
     private final String friendlyName;
@@ -23,7 +24,7 @@ public class CaptureDevice extends Canvas {
 
     public CaptureDevice(String friendlyName, String description, String devicePath, int pSrcFilter) {
         RuntimeException failure = nextConstructionFailure;
-        if (failure != null) {
+        if (failure != null && constructionsBeforeFailure-- == 0) {
             nextConstructionFailure = null;
             throw failure;
         }

@@ -5,8 +5,14 @@ import static org.junit.jupiter.api.Assertions.assertFalse;
 import static org.junit.jupiter.api.Assertions.assertNull;
 import static org.junit.jupiter.api.Assertions.assertTrue;
 
+import static org.junit.jupiter.api.Assertions.assertArrayEquals;
+
+import java.awt.EventQueue;
 import java.nio.ByteBuffer;
+import java.util.concurrent.CountDownLatch;
+import java.util.concurrent.TimeUnit;
 import java.util.concurrent.atomic.AtomicBoolean;
+import java.util.concurrent.atomic.AtomicInteger;
 import java.util.concurrent.atomic.AtomicReference;
 
 import lumotool.camgripper.sim.SimPlatform;
@@ -83,6 +89,44 @@ class ConcurrencyTest {
         assertNull(failure.get());
         assertFalse(d.isRunning());
         assertNull(d.grab(null));
+        Fixture.assertReports();
+    }
+
+    /**
+     * A client format whose getter waits for the canvas to repaint and move on AWT's
+     * thread: start asks it while it builds the graph, and paint and setBounds must
+     * not wait for that build. The size set meanwhile is the one the video gets.
+     */
+    @Test
+    void aFormatGetterWaitingForTheCanvasDoesNotDeadlockStart() {
+        CaptureDevice d = fixture.showFirst();
+        AtomicInteger asked = new AtomicInteger();
+        AtomicInteger repainted = new AtomicInteger();
+        VideoFormat waiting = new VideoFormat(32, 24, null) {
+            @Override
+            public int getWidth() {
+                asked.incrementAndGet();
+                CountDownLatch done = new CountDownLatch(1);
+                EventQueue.invokeLater(() -> {
+                    d.paint(null);
+                    d.setBounds(0, 0, 90, 70);
+                    done.countDown();
+                });
+                try {
+                    if (done.await(10, TimeUnit.SECONDS)) {
+                        repainted.incrementAndGet();
+                    }
+                } catch (InterruptedException e) {
+                    Thread.currentThread().interrupt();
+                }
+                return super.getWidth();
+            }
+        };
+        assertTrue(d.start(waiting, false));
+        assertTrue(asked.get() > 0);
+        assertEquals(asked.get(), repainted.get(), "the canvas repainted each time start asked");
+        assertArrayEquals(new int[] {0, 0, 32, 24, 0, 0, 90, 70}, SimPlatform.lastVideoPosition());
+        assertTrue(d.stop());
         Fixture.assertReports();
     }
 }

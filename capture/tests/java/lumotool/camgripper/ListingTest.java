@@ -110,13 +110,18 @@ class ListingTest {
     void aThrowingConstructorStopsTheListingWithTheExceptionPending() {
         Fixture.capability(Fixture.camera("a"), SimPlatform.RGB32, 8, 8);
         Fixture.capability(Fixture.camera("b"), SimPlatform.RGB32, 8, 8);
-        IllegalStateException failure = new IllegalStateException("no device for you");
-        CaptureDevice.nextConstructionFailure = failure;
-        IllegalStateException thrown = assertThrows(IllegalStateException.class, CaptureDevice::enumDevices);
-        assertSame(failure, thrown);
-        // The source filter of the device that was never made is released.
-        assertEquals(0, SimPlatform.liveObjects());
-        assertEquals(2, fixture.list().size());
+        Fixture.capability(Fixture.camera("c"), SimPlatform.RGB32, 8, 8);
+        // Throwing on the first, second and third device: a listing that fails gives
+        // back every source filter it took, those of the devices already made too.
+        for (int before = 0; before < 3; before++) {
+            IllegalStateException failure = new IllegalStateException("no device for you");
+            CaptureDevice.constructionsBeforeFailure = before;
+            CaptureDevice.nextConstructionFailure = failure;
+            IllegalStateException thrown = assertThrows(IllegalStateException.class, CaptureDevice::enumDevices);
+            assertSame(failure, thrown);
+            assertEquals(0, SimPlatform.liveObjects(), "throwing after " + before + " devices");
+        }
+        assertEquals(3, fixture.list().size());
         fixture.show(fixture.devices.toArray(new CaptureDevice[0]));
     }
 }
