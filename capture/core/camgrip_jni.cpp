@@ -20,6 +20,7 @@
 #include "core/sites.h"
 #include "frame/frame_work.h"
 #include "graph/graph_api.h"
+#include "graph/owned.h"
 #include "jni_frame.h"
 #include "jni_native.h"
 
@@ -222,6 +223,30 @@ struct ListedFormat {
   graph::Guid subtype;
 };
 
+// The handles one listing registers: unregistered and their references released
+// when the listing does not succeed, whichever way it ends.
+class HandedOut {
+ public:
+  HandedOut() = default;
+  HandedOut(const HandedOut&) = delete;
+  HandedOut& operator=(const HandedOut&) = delete;
+  ~HandedOut() {
+    for (std::int32_t handle : handles_) {
+      if (graph::Filter* source = capture::core::UnregisterSourceFilter(handle)) graph::Release(source);
+    }
+  }
+  std::int32_t Register(graph::Filter* source) {
+    handles_.reserve(handles_.size() + 1);  // may throw: before the handle exists
+    const std::int32_t handle = capture::core::RegisterSourceFilter(source);
+    handles_.push_back(handle);
+    return handle;
+  }
+  void Keep() { handles_.clear(); }
+
+ private:
+  std::vector<std::int32_t> handles_;
+};
+
 std::once_flag g_comOnce;
 
 }  // namespace
@@ -238,48 +263,38 @@ ZAV_NATIVE jobject Java_lumotool_camgripper_CaptureDevice_enumDevices(JNIEnv* en
                            "(Ljava/lang/String;Ljava/lang/String;Ljava/lang/String;I)V", zav::jni::OnMissing::kClear);
     if (deviceInit == nullptr || !list.Create(env)) return nullptr;
 
-    graph::DeviceEnum* devEnum = nullptr;
-    if (graph::Failed(graph::CreateSystemDeviceEnum(&devEnum)) || devEnum == nullptr) return list.Release();
-    graph::MonikerEnum* monikers = nullptr;
-    if (graph::Failed(graph::CreateVideoInputEnum(devEnum, &monikers)) || monikers == nullptr) {
-      graph::Release(devEnum);
+    graph::Owned<graph::DeviceEnum> devEnum;
+    if (graph::Failed(graph::CreateSystemDeviceEnum(devEnum.receive())) || !devEnum) return list.Release();
+    graph::Owned<graph::MonikerEnum> monikers;
+    if (graph::Failed(graph::CreateVideoInputEnum(devEnum.get(), monikers.receive())) || !monikers) {
       return list.Release();
     }
-    // Every handle this listing hands out, to be taken back if it fails.
-    std::vector<std::int32_t> handed;
+    // Every handle this listing hands out goes back unless the listing succeeds.
+    HandedOut handed;
     bool javaFailed = false;
-    graph::Moniker* moniker = nullptr;
-    while (!javaFailed && graph::NextMoniker(monikers, &moniker) == graph::kOk && moniker != nullptr) {
-      graph::PropertyBag* bag = nullptr;
-      if (graph::Succeeded(graph::BindToPropertyBag(moniker, &bag)) && bag != nullptr) {
-        // Read in this order; passed to the constructor as name, description, path.
-        LocalRef<jstring> description(env, capture::core::ReadProperty(env, bag, u"Description"));
-        javaFailed = env->ExceptionCheck();
-        LocalRef<jstring> name(env, javaFailed ? nullptr : capture::core::ReadProperty(env, bag, u"FriendlyName"));
-        javaFailed = javaFailed || env->ExceptionCheck();
-        LocalRef<jstring> path(env, javaFailed ? nullptr : capture::core::ReadProperty(env, bag, u"DevicePath"));
-        javaFailed = javaFailed || env->ExceptionCheck();
-        graph::Filter* source = nullptr;
-        if (!javaFailed && graph::Succeeded(graph::BindToFilter(moniker, &source)) && source != nullptr) {
-          const std::int32_t handle = capture::core::RegisterSourceFilter(source);
-          handed.push_back(handle);
-          LocalRef<jobject> device(env, env->NewObject(deviceClass.get(), deviceInit, name.get(),
-                                                       description.get(), path.get(), static_cast<jint>(handle)));
-          javaFailed = env->ExceptionCheck() || !list.Add(env, device.get());
-        }
-        graph::Release(bag);
+    graph::Owned<graph::Moniker> moniker;
+    while (!javaFailed && graph::NextMoniker(monikers.get(), moniker.receive()) == graph::kOk && moniker) {
+      graph::Owned<graph::PropertyBag> bag;
+      if (graph::Failed(graph::BindToPropertyBag(moniker.get(), bag.receive())) || !bag) continue;
+      // Read in this order; passed to the constructor as name, description, path.
+      LocalRef<jstring> description(env, capture::core::ReadProperty(env, bag.get(), u"Description"));
+      javaFailed = env->ExceptionCheck();
+      LocalRef<jstring> name(env, javaFailed ? nullptr : capture::core::ReadProperty(env, bag.get(), u"FriendlyName"));
+      javaFailed = javaFailed || env->ExceptionCheck();
+      LocalRef<jstring> path(env, javaFailed ? nullptr : capture::core::ReadProperty(env, bag.get(), u"DevicePath"));
+      javaFailed = javaFailed || env->ExceptionCheck();
+      graph::Owned<graph::Filter> source;
+      if (!javaFailed && graph::Succeeded(graph::BindToFilter(moniker.get(), source.receive())) && source) {
+        const std::int32_t handle = handed.Register(source.get());
+        source.release();  // the handle holds it now
+        LocalRef<jobject> device(env, env->NewObject(deviceClass.get(), deviceInit, name.get(), description.get(),
+                                                     path.get(), static_cast<jint>(handle)));
+        javaFailed = env->ExceptionCheck() || !list.Add(env, device.get());
       }
-      graph::Release(moniker);
-      moniker = nullptr;
     }
-    graph::Release(monikers);
-    graph::Release(devEnum);
-    if (!javaFailed) return list.Release();
-    // No device of a failed listing reaches the caller: every reference goes back.
-    for (std::int32_t handle : handed) {
-      if (graph::Filter* source = capture::core::UnregisterSourceFilter(handle)) graph::Release(source);
-    }
-    return nullptr;
+    if (javaFailed) return nullptr;
+    handed.Keep();
+    return list.Release();
   });
 }
 

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "graph/graph_api.h"
+#include "graph/owned.h"
 
 namespace capture::core {
 
@@ -36,31 +37,41 @@ struct OpenedConfig {
   WalkEnd end;  // kDone when the walk can go on
 };
 OpenedConfig OpenConfig(graph::Builder* builder, graph::Filter* source);
+
+// One media type of a capability, freed when the owner goes.
+class OwnedMediaType {
+ public:
+  OwnedMediaType() = default;
+  OwnedMediaType(const OwnedMediaType&) = delete;
+  OwnedMediaType& operator=(const OwnedMediaType&) = delete;
+  ~OwnedMediaType() {
+    if (type_ != nullptr) graph::DeleteMediaType(type_);
+  }
+  graph::MediaType** receive() { return &type_; }
+  graph::MediaType* get() const { return type_; }
+
+ private:
+  graph::MediaType* type_ = nullptr;
+};
 }  // namespace detail
 
 template <typename Visitor>
 WalkEnd WalkCapabilities(graph::Builder* builder, graph::Filter* source, Visitor&& visit) {
   detail::OpenedConfig opened = detail::OpenConfig(builder, source);
   if (opened.end.kind != WalkEnd::kDone) return opened.end;
-  WalkEnd end{WalkEnd::kDone, graph::kOk};
-  for (std::int32_t index = 0; index < opened.count && end.kind == WalkEnd::kDone; ++index) {
-    graph::MediaType* type = nullptr;
+  graph::Owned<graph::StreamConfig> config(opened.config);
+  for (std::int32_t index = 0; index < opened.count; ++index) {
+    detail::OwnedMediaType type;
     std::uint8_t caps[graph::kStreamCapsSize];
-    if (graph::Failed(graph::GetStreamCaps(opened.config, index, &type, caps)) || type == nullptr) continue;
-    const graph::VideoInfoHeader* info = VideoInfoOf(type);
-    if (info != nullptr) {
-      try {
-        if (visit(opened.config, type, info) == Visit::kStop) end.kind = WalkEnd::kStopped;
-      } catch (...) {
-        graph::DeleteMediaType(type);
-        graph::Release(opened.config);
-        throw;
-      }
+    if (graph::Failed(graph::GetStreamCaps(config.get(), index, type.receive(), caps)) || type.get() == nullptr) {
+      continue;
     }
-    graph::DeleteMediaType(type);
+    const graph::VideoInfoHeader* info = VideoInfoOf(type.get());
+    if (info != nullptr && visit(config.get(), type.get(), info) == Visit::kStop) {
+      return WalkEnd{WalkEnd::kStopped, graph::kOk};
+    }
   }
-  graph::Release(opened.config);
-  return end;
+  return WalkEnd{WalkEnd::kDone, graph::kOk};
 }
 
 }  // namespace capture::core

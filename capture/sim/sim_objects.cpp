@@ -7,6 +7,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <new>
 #include <thread>
 
 #include "frame/frame_work.h"
@@ -70,8 +71,22 @@ graph::HResult Injected(const char* operation) {
   }
   const graph::HResult hr = it->second.second;
   s.failures.erase(it);
+  if (hr == kThrowsBadAlloc) throw std::bad_alloc();
   return hr;
 }
+
+namespace {
+// COM apartments as Windows keeps them: per thread, entered by InitializeCom.
+thread_local bool t_comInitialized = false;
+constexpr graph::HResult kComNotInitialized = static_cast<graph::HResult>(0x800401F0);  // CO_E_NOTINITIALIZED
+}  // namespace
+
+graph::HResult ComCreation(const char* operation) {
+  if (!t_comInitialized) return kComNotInitialized;
+  return Injected(operation);
+}
+
+void EnterComApartment() { t_comInitialized = true; }
 
 // A new media type for a capability, with its format block.
 graph::MediaType* NewMediaType(const Capability& cap) {
@@ -332,11 +347,11 @@ void Release(Moniker* moniker) { moniker->Release(); }
 void Release(PropertyBag* bag) { bag->Release(); }
 
 // ---------------------------------------------------------------- listing
-void InitializeCom() {}
+void InitializeCom() { sim::EnterComApartment(); }
 
 HResult CreateSystemDeviceEnum(DeviceEnum** out) {
   *out = nullptr;
-  if (HResult hr = sim::Injected("CreateSystemDeviceEnum"); Failed(hr)) return hr;
+  if (HResult hr = sim::ComCreation("CreateSystemDeviceEnum"); Failed(hr)) return hr;
   *out = new DeviceEnum();
   return kOk;
 }
@@ -418,21 +433,21 @@ HResult BindToFilter(Moniker* moniker, Filter** out) {
 // ---------------------------------------------------------------- graph building
 HResult CreateCaptureGraphBuilder(Builder** out) {
   *out = nullptr;
-  if (HResult hr = sim::Injected("CreateCaptureGraphBuilder"); Failed(hr)) return hr;
+  if (HResult hr = sim::ComCreation("CreateCaptureGraphBuilder"); Failed(hr)) return hr;
   *out = new Builder();
   return kOk;
 }
 
 HResult CreateFilterGraph(Graph** out) {
   *out = nullptr;
-  if (HResult hr = sim::Injected("CreateFilterGraph"); Failed(hr)) return hr;
+  if (HResult hr = sim::ComCreation("CreateFilterGraph"); Failed(hr)) return hr;
   *out = new Graph();
   return kOk;
 }
 
 HResult CreateVideoRenderer(Filter** out) {
   *out = nullptr;
-  if (HResult hr = sim::Injected("CreateVideoRenderer"); Failed(hr)) return hr;
+  if (HResult hr = sim::ComCreation("CreateVideoRenderer"); Failed(hr)) return hr;
   *out = new Filter(Filter::Kind::kRenderer);
   return kOk;
 }

@@ -46,8 +46,11 @@ std::vector<Camera> DefaultCameras();
 // function in graph_api.h ("AddFilter", "Run", ...) fails with `hr`. Creating
 // operations leave their output empty, except CreateVideoFilter, whose filter
 // exists anyway (as a constructor that reports failure).
+// kThrowsBadAlloc in place of a result makes that call throw std::bad_alloc, as an
+// allocation that fails would.
 void FailCall(const std::string& operation, int nth, graph::HResult hr);
 void ClearFailures();
+inline constexpr graph::HResult kThrowsBadAlloc = 0x7E0000AA;
 
 // Halts (true) or resumes frame delivery of every streaming graph.
 void PauseFrames(bool paused);

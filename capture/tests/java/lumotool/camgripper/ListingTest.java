@@ -124,4 +124,26 @@ class ListingTest {
         assertEquals(3, fixture.list().size());
         fixture.show(fixture.devices.toArray(new CaptureDevice[0]));
     }
+
+    /** A C++ exception inside a native (a failed allocation) is that method's failure. */
+    @Test
+    void anExceptionInsideTheLibraryIsAnOrdinaryFailure() {
+        Fixture.capability(Fixture.camera("a"), SimPlatform.RGB32, 8, 8);
+        Fixture.capability(Fixture.camera("b"), SimPlatform.RGB32, 8, 8);
+        SimPlatform.failCall("BindToFilter", 2, SimPlatform.THROWS_BAD_ALLOC);
+        assertNull(CaptureDevice.enumDevices());
+        assertEquals(0, SimPlatform.liveObjects(), "the first device's filter went back");
+        List<CaptureDevice> listed = fixture.list();
+        fixture.show(listed.toArray(new CaptureDevice[0]));
+        CaptureDevice d = listed.get(0);
+        SimPlatform.failCall("CreateFilterGraph", 1, SimPlatform.THROWS_BAD_ALLOC);
+        assertFalse(d.start(null, false));
+        SimPlatform.failCall("GetStreamCaps", 1, SimPlatform.THROWS_BAD_ALLOC);
+        assertNull(d.queryFormats());
+        assertTrue(d.start(null, false));
+        SimPlatform.failCall("RepaintVideo", 1, SimPlatform.THROWS_BAD_ALLOC);
+        d.paint(null);
+        assertTrue(d.destroy());
+        Fixture.assertReports();
+    }
 }

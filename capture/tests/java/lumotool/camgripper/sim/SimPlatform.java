@@ -51,6 +51,9 @@ public final class SimPlatform {
     public static native void addCapability(int camera, byte[] subtype, int width, int height, int kind,
                                             boolean refuseSetFormat, int sampleSize);
 
+    /** In place of an hresult: the call throws std::bad_alloc, as a failed allocation would. */
+    public static final int THROWS_BAD_ALLOC = 0x7E0000AA;
+
     /** The nth call (1 = next) of the named graph operation fails with hresult. */
     public static native void failCall(String operation, int nth, int hresult);
 

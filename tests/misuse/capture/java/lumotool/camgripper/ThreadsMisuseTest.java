@@ -18,9 +18,13 @@ import org.junit.jupiter.api.BeforeEach;
 import org.junit.jupiter.api.Test;
 
 /**
- * Eight threads, each driving its own camera through start, grab, formats, stop
- * and finally destroy, all at once. Each camera has a size of its own, so a call
- * that reached another thread's device shows in the sizes it reports.
+ * Eight threads, each driving its own camera at once. COM is as Windows keeps it:
+ * the library enters it once, on the thread of the first listing, and only that
+ * thread can create the graph objects. So the graph changes of every device run
+ * there, in rounds, while eight other threads use their own running (or stopped)
+ * device at the same time: formats, grabs, the running state, paint. Each camera has
+ * a size of its own, so a call that reached another thread's device shows in the
+ * sizes it reports.
  */
 class ThreadsMisuseTest {
     private static final int THREADS = 8;
@@ -62,11 +66,12 @@ class ThreadsMisuseTest {
     }
 
     @Test
-    void threadsOnDistinctDevicesEachSeeOnlyTheirOwnCamera() throws InterruptedException {
+    void threadsOnDistinctDevicesEachSeeOnlyTheirOwnCamera() throws Exception {
         List<CaptureDevice> devices = fixture.list();
         assertEquals(THREADS, devices.size());
         fixture.show(devices.toArray(new CaptureDevice[0]));
-        CyclicBarrier start = new CyclicBarrier(THREADS);
+        CyclicBarrier started = new CyclicBarrier(THREADS + 1);
+        CyclicBarrier checked = new CyclicBarrier(THREADS + 1);
         AtomicReference<Throwable> failure = new AtomicReference<>();
         List<Thread> threads = new ArrayList<>();
         for (int t = 0; t < THREADS; t++) {
@@ -76,13 +81,11 @@ class ThreadsMisuseTest {
                 try {
                     assertEquals("cam" + id, d.getFriendlyName());
                     int w = width(id), h = height(id);
-                    start.await();
                     ByteBuffer buffer = null;
                     for (int round = 0; round < ROUNDS; round++) {
                         String where = "thread " + id + " round " + round;
                         boolean yuy2 = round % 2 == 1;
-                        VideoFormat wanted = new VideoFormat(w, h, GUID.of(yuy2 ? SimPlatform.YUY2 : SimPlatform.RGB32));
-                        assertTrue(d.start(wanted, round % 3 == 0), where);
+                        started.await();
                         assertTrue(d.isRunning(), where);
                         VideoFormat f = d.getFormat();
                         assertEquals(w, f.getWidth(), where);
@@ -93,53 +96,67 @@ class ThreadsMisuseTest {
                         assertTrue(got.capacity() >= frame, where + ": the frame fits");
                         assertFrame(got, frame, where);
                         buffer = got;
+                        // A running device answers through its own graph: no creation.
                         assertEquals(2, d.queryFormats().size(), where);
-                        assertTrue(d.stop(), where);
-                        assertFalse(d.isRunning(), where);
-                        assertNull(d.grab(buffer), where);
-                        if (round % 5 == 0) {
-                            List<VideoFormat> idle = d.queryFormats();
-                            assertEquals(2, idle.size(), where);
-                            assertEquals(w, idle.get(1).getWidth(), where);
-                            assertEquals(h, idle.get(1).getHeight(), where);
-                        }
+                        d.paint(null);
+                        checked.await();
                     }
-                    assertTrue(d.start(null, true));
-                    assertTrue(d.destroy());
-                    assertEquals(0, d.getHandle());
-                    assertFalse(d.destroy());
                 } catch (Throwable e) {
                     failure.compareAndSet(null, e);
+                    started.reset();
+                    checked.reset();
                 }
             }, "camgrip-misuse-" + t));
         }
         for (Thread t : threads) t.start();
+        try {
+            for (int round = 0; round < ROUNDS && failure.get() == null; round++) {
+                boolean yuy2 = round % 2 == 1;
+                for (int t = 0; t < THREADS; t++) {
+                    VideoFormat wanted = new VideoFormat(width(t), height(t), GUID.of(yuy2 ? SimPlatform.YUY2 : SimPlatform.RGB32));
+                    assertTrue(devices.get(t).start(wanted, round % 3 == 0), "start " + t + " round " + round);
+                }
+                started.await();
+                checked.await();
+                for (CaptureDevice d : devices) {
+                    assertTrue(d.stop());
+                    assertFalse(d.isRunning());
+                    assertNull(d.grab(null));
+                }
+            }
+        } catch (java.util.concurrent.BrokenBarrierException e) {
+            // a worker failed: its failure is reported below
+        }
         for (Thread t : threads) t.join();
         assertNull(failure.get(), () -> "a thread failed: " + failure.get());
+        for (CaptureDevice d : devices) {
+            assertTrue(d.start(null, true));
+            assertTrue(d.destroy());
+            assertEquals(0, d.getHandle());
+            assertFalse(d.destroy());
+        }
         Fixture.assertReports();
         assertEquals(0, SimPlatform.liveObjects(), "every device's graph and filter released");
     }
 
+    /**
+     * Listings from threads that never entered COM find no camera and take nothing;
+     * the listings of the COM thread running meanwhile hand out distinct handles,
+     * which eight threads then destroy all at once.
+     */
     @Test
     void concurrentListingsHandOutDistinctHandlesThatAreDestroyedConcurrently() throws Exception {
         final int listings = 5;
-        CyclicBarrier start = new CyclicBarrier(THREADS);
+        fixture.list();  // COM is entered on this thread, if no listing did so before
+        CyclicBarrier start = new CyclicBarrier(THREADS + 1);
         AtomicReference<Throwable> failure = new AtomicReference<>();
-        List<List<CaptureDevice>> perThread = new ArrayList<>();
         List<Thread> threads = new ArrayList<>();
         for (int t = 0; t < THREADS; t++) {
-            List<CaptureDevice> mine = new ArrayList<>();
-            perThread.add(mine);
             threads.add(new Thread(() -> {
                 try {
                     start.await();
                     for (int i = 0; i < listings; i++) {
-                        List<CaptureDevice> listed = CaptureDevice.enumDevices();
-                        assertEquals(THREADS, listed.size());
-                        for (int k = 0; k < THREADS; k++) {
-                            assertEquals("cam" + k, listed.get(k).getFriendlyName());
-                        }
-                        mine.addAll(listed);
+                        assertEquals(0, CaptureDevice.enumDevices().size(), "a thread without COM lists nothing");
                     }
                 } catch (Throwable e) {
                     failure.compareAndSet(null, e);
@@ -147,16 +164,25 @@ class ThreadsMisuseTest {
             }));
         }
         for (Thread t : threads) t.start();
+        start.await();
+        List<List<CaptureDevice>> perListing = new ArrayList<>();
+        for (int i = 0; i < THREADS; i++) {
+            List<CaptureDevice> listed = CaptureDevice.enumDevices();
+            assertEquals(THREADS, listed.size());
+            for (int k = 0; k < THREADS; k++) {
+                assertEquals("cam" + k, listed.get(k).getFriendlyName());
+            }
+            perListing.add(listed);
+        }
         for (Thread t : threads) t.join();
         assertNull(failure.get(), () -> "a listing failed: " + failure.get());
 
-        List<CaptureDevice> all = new ArrayList<>();
-        perThread.forEach(all::addAll);
-        assertEquals(THREADS * listings * THREADS, all.size());
+        List<CaptureDevice> all = new ArrayList<>(fixture.devices);
+        perListing.forEach(all::addAll);
+        perListing.forEach(fixture.devices::addAll);
         assertEquals(all.size(), all.stream().mapToInt(CaptureDevice::getHandle).distinct().count(),
                 "every listed device has a handle of its own");
         assertTrue(all.stream().allMatch(d -> d.getHandle() != 0));
-        fixture.devices.addAll(all);
         for (CaptureDevice d : all) {
             d.setPreferredSize(new java.awt.Dimension(4, 4));
             fixture.frame.add(d);
@@ -165,10 +191,10 @@ class ThreadsMisuseTest {
         fixture.frame.setVisible(true);
         fixture.settle();
 
-        // Each thread destroys the devices of one listing thread, all at once.
+        // Each thread destroys the devices of one listing, all at once.
         List<Thread> destroyers = new ArrayList<>();
         CyclicBarrier go = new CyclicBarrier(THREADS);
-        for (List<CaptureDevice> mine : perThread) {
+        for (List<CaptureDevice> mine : perListing) {
             destroyers.add(new Thread(() -> {
                 try {
                     go.await();
@@ -184,6 +210,7 @@ class ThreadsMisuseTest {
         for (Thread t : destroyers) t.start();
         for (Thread t : destroyers) t.join();
         assertNull(failure.get(), () -> "a destroy failed: " + failure.get());
+        fixture.close();
         assertEquals(0, SimPlatform.liveObjects(), "every source filter released");
         Fixture.assertReports();
     }
