@@ -78,12 +78,51 @@ const char* const kKnownClasses[] = {"java/util/ArrayList", "lumotool/camgripper
                                      "lumotool/camgripper/VideoFormat", "lumotool/camgripper/GUID",
                                      "java/awt/Canvas"};
 
+// What the client's classes (and the JDK's) have: a look-up of anything else fails
+// as in a JVM.
+const Member kKnownMethods[] = {
+    {"java/util/ArrayList", "<init>", "()V"},
+    {"java/util/ArrayList", "add", "(Ljava/lang/Object;)Z"},
+    {"lumotool/camgripper/CaptureDevice", "<init>", "(Ljava/lang/String;Ljava/lang/String;Ljava/lang/String;I)V"},
+    {"lumotool/camgripper/VideoFormat", "<init>", "(IILlumotool/camgripper/GUID;)V"},
+    {"lumotool/camgripper/VideoFormat", "getWidth", "()I"},
+    {"lumotool/camgripper/VideoFormat", "getHeight", "()I"},
+    {"lumotool/camgripper/VideoFormat", "getSubType", "()Llumotool/camgripper/GUID;"},
+    {"lumotool/camgripper/GUID", "<init>", "(Ljava/nio/ByteBuffer;)V"},
+    {"lumotool/camgripper/GUID", "getBuf", "()Ljava/nio/ByteBuffer;"},
+    {"java/awt/Canvas", "setBounds", "(IIII)V"},
+};
+const Member kKnownFields[] = {{"lumotool/camgripper/CaptureDevice", "pSrcFilter", "I"}};
+
+// ------------------------------------------------------------------ exceptions and misuse
+// An exception raised by this environment stays pending on its thread until
+// cleared, as in a JVM. Any call the binding should not make — an unexpected one,
+// or any call but the few allowed while an exception is pending — is a failure.
+
+thread_local const char* t_pending = nullptr;
+std::atomic<int> g_misuse{0};
+
+void Misuse(const char* what, const std::string& detail) {
+  ++g_misuse;
+  std::printf("JNI MISUSE: %s %s\n", what, detail.c_str());
+  std::fflush(stdout);
+}
+
+// The start of every JNI function but those allowed with an exception pending.
+void Entered(const char* function) {
+  if (t_pending != nullptr) Misuse("called with an exception pending:", std::string(function) + " (" + t_pending + ")");
+}
+
+void Raise(const char* exceptionClass) { t_pending = exceptionClass; }
+
 // ------------------------------------------------------------------ the JNI functions used
 
 jclass JNICALL FindClass(JNIEnv*, const char* name) {
+  Entered("FindClass");
   for (const char* known : kKnownClasses)
     if (std::strcmp(known, name) == 0) return reinterpret_cast<jclass>(New(std::string("class:") + name));
-  std::printf("FindClass of an unexpected class %s\n", name);
+  Misuse("FindClass of an unexpected class", name);
+  Raise("java/lang/NoClassDefFoundError");
   return nullptr;
 }
 
@@ -91,36 +130,61 @@ void JNICALL DeleteLocalRef(JNIEnv*, jobject) {}
 
 // A CaptureDevice is a java.awt.Canvas; any other object is only of its own class.
 jboolean JNICALL IsInstanceOf(JNIEnv*, jobject obj, jclass cls) {
+  Entered("IsInstanceOf");
   const std::string want = O(cls)->cls.substr(6);
   const std::string& have = O(obj)->cls;
   bool canvas = want == "java/awt/Canvas" && have == "lumotool/camgripper/CaptureDevice";
   return have == want || canvas ? JNI_TRUE : JNI_FALSE;
 }
-jboolean JNICALL ExceptionCheck(JNIEnv*) { return JNI_FALSE; }
+jboolean JNICALL ExceptionCheck(JNIEnv*) { return t_pending != nullptr ? JNI_TRUE : JNI_FALSE; }
+void JNICALL ExceptionClear(JNIEnv*) { t_pending = nullptr; }
 
 jmethodID JNICALL GetMethodID(JNIEnv*, jclass cls, const char* name, const char* sig) {
-  g_members.push_back(Member{O(cls)->cls.substr(6), name, sig});
-  return reinterpret_cast<jmethodID>(&g_members.back());
+  Entered("GetMethodID");
+  const std::string c = O(cls)->cls.substr(6);
+  for (const Member& known : kKnownMethods) {
+    if (known.cls == c && known.name == name && known.sig == sig) {
+      g_members.push_back(known);
+      return reinterpret_cast<jmethodID>(&g_members.back());
+    }
+  }
+  Misuse("GetMethodID of a method the class does not have:", c + "." + name + sig);
+  Raise("java/lang/NoSuchMethodError");
+  return nullptr;
 }
 
 jfieldID JNICALL GetFieldID(JNIEnv*, jclass cls, const char* name, const char* sig) {
+  Entered("GetFieldID");
   const std::string c = O(cls)->cls.substr(6);
-  if (c != "lumotool/camgripper/CaptureDevice" || std::strcmp(name, "pSrcFilter") != 0 || std::strcmp(sig, "I") != 0)
-    return nullptr;
-  g_members.push_back(Member{c, name, sig});
-  return reinterpret_cast<jfieldID>(&g_members.back());
+  for (const Member& known : kKnownFields) {
+    if (known.cls == c && known.name == name && known.sig == sig) {
+      g_members.push_back(known);
+      return reinterpret_cast<jfieldID>(&g_members.back());
+    }
+  }
+  Misuse("GetFieldID of a field the class does not have:", c + "." + name + " " + sig);
+  Raise("java/lang/NoSuchFieldError");
+  return nullptr;
 }
 
-jint JNICALL GetIntField(JNIEnv*, jobject o, jfieldID) { return O(o)->pSrcFilter; }
-void JNICALL SetIntField(JNIEnv*, jobject o, jfieldID, jint value) { O(o)->pSrcFilter = value; }
+jint JNICALL GetIntField(JNIEnv*, jobject o, jfieldID) {
+  Entered("GetIntField");
+  return O(o)->pSrcFilter;
+}
+void JNICALL SetIntField(JNIEnv*, jobject o, jfieldID, jint value) {
+  Entered("SetIntField");
+  O(o)->pSrcFilter = value;
+}
 
 jstring JNICALL NewString(JNIEnv*, const jchar* chars, jsize length) {
+  Entered("NewString");
   Obj* s = New("java/lang/String");
   s->text.assign(reinterpret_cast<const char16_t*>(chars), static_cast<std::size_t>(length));
   return reinterpret_cast<jstring>(s);
 }
 
 jobject JNICALL NewObjectV(JNIEnv*, jclass cls, jmethodID id, va_list args) {
+  Entered("NewObject");
   const Member* m = M(id);
   const std::string c = O(cls)->cls.substr(6);
   Obj* o = New(c);
@@ -138,44 +202,50 @@ jobject JNICALL NewObjectV(JNIEnv*, jclass cls, jmethodID id, va_list args) {
   } else if (c == "lumotool/camgripper/GUID" && m->sig == "(Ljava/nio/ByteBuffer;)V") {
     o->buf = O(va_arg(args, jobject));
   } else {
-    std::printf("unexpected constructor %s %s\n", c.c_str(), m->sig.c_str());
+    Misuse("unexpected constructor", c + " " + m->sig);
     o = nullptr;
   }
   return J(o);
 }
 
 jboolean JNICALL CallBooleanMethodV(JNIEnv*, jobject self, jmethodID id, va_list args) {
+  Entered("CallBooleanMethod");
   const Member* m = M(id);
   jboolean result = JNI_FALSE;
   if (m->cls == "java/util/ArrayList" && m->name == "add" && m->sig == "(Ljava/lang/Object;)Z") {
     O(self)->items.push_back(O(va_arg(args, jobject)));
     result = JNI_TRUE;
   } else {
-    std::printf("unexpected boolean method %s.%s\n", m->cls.c_str(), m->name.c_str());
+    Misuse("unexpected boolean method", m->cls + "." + m->name);
   }
   return result;
 }
 
 jint JNICALL CallIntMethodV(JNIEnv*, jobject self, jmethodID id, va_list) {
+  Entered("CallIntMethod");
   const Member* m = M(id);
-  if (m->sig != "()I") return 0;
-  if (m->name == "getWidth") return O(self)->width;
-  if (m->name == "getHeight") return O(self)->height;
+  if (m->cls == "lumotool/camgripper/VideoFormat" && m->sig == "()I") {
+    if (m->name == "getWidth") return O(self)->width;
+    if (m->name == "getHeight") return O(self)->height;
+  }
+  Misuse("unexpected int method", m->cls + "." + m->name + m->sig);
   return 0;
 }
 
 jobject JNICALL CallObjectMethodV(JNIEnv*, jobject self, jmethodID id, va_list) {
+  Entered("CallObjectMethod");
   const Member* m = M(id);
   if (m->name == "getSubType" && m->sig == "()Llumotool/camgripper/GUID;") return J(O(self)->subtype);
   if (m->name == "getBuf" && m->sig == "()Ljava/nio/ByteBuffer;") return J(O(self)->buf);
-  std::printf("unexpected object method %s.%s\n", m->cls.c_str(), m->name.c_str());
+  Misuse("unexpected object method", m->cls + "." + m->name);
   return nullptr;
 }
 
 void JNICALL CallNonvirtualVoidMethodV(JNIEnv*, jobject self, jclass cls, jmethodID id, va_list args) {
+  Entered("CallNonvirtualVoidMethod");
   const Member* m = M(id);
   if (O(cls)->cls != "class:java/awt/Canvas" || m->name != "setBounds" || m->sig != "(IIII)V") {
-    std::printf("unexpected non-virtual call %s.%s\n", m->cls.c_str(), m->name.c_str());
+    Misuse("unexpected non-virtual call", m->cls + "." + m->name);
     return;
   }
   for (int& b : O(self)->bounds) b = va_arg(args, jint);
@@ -183,13 +253,20 @@ void JNICALL CallNonvirtualVoidMethodV(JNIEnv*, jobject self, jclass cls, jmetho
 }
 
 jobject JNICALL NewDirectByteBuffer(JNIEnv*, void* address, jlong capacity) {
+  Entered("NewDirectByteBuffer");
   Obj* b = New("java/nio/ByteBuffer");
   b->address = address;
   b->capacity = capacity;
   return J(b);
 }
-void* JNICALL GetDirectBufferAddress(JNIEnv*, jobject b) { return O(b)->address; }
-jlong JNICALL GetDirectBufferCapacity(JNIEnv*, jobject b) { return O(b)->address != nullptr ? O(b)->capacity : -1; }
+void* JNICALL GetDirectBufferAddress(JNIEnv*, jobject b) {
+  Entered("GetDirectBufferAddress");
+  return O(b)->address;
+}
+jlong JNICALL GetDirectBufferCapacity(JNIEnv*, jobject b) {
+  Entered("GetDirectBufferCapacity");
+  return O(b)->address != nullptr ? O(b)->capacity : -1;
+}
 
 JNINativeInterface_ g_functions{};
 JNIEnv g_envObject{};
@@ -216,6 +293,7 @@ void MakeEnv() {
   g_functions.DeleteLocalRef = DeleteLocalRef;
   g_functions.IsInstanceOf = IsInstanceOf;
   g_functions.ExceptionCheck = ExceptionCheck;
+  g_functions.ExceptionClear = ExceptionClear;
   g_functions.GetMethodID = GetMethodID;
   g_functions.GetFieldID = GetFieldID;
   g_functions.GetIntField = GetIntField;
@@ -548,5 +626,8 @@ int main(int argc, char** argv) {
     g_watching = false;
     watcher.join();
   }
+  win_checks::group = "JNI use";
+  // Every call was one the classes allow, and none came with an exception pending.
+  CHECK(g_misuse.load() == 0);
   return win_checks::Summary();
 }
