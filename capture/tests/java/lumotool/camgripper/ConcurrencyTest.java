@@ -129,4 +129,43 @@ class ConcurrencyTest {
         assertTrue(d.stop());
         Fixture.assertReports();
     }
+
+    /**
+     * A start racing a destroy of the same, never used handle: the device is either
+     * started and then destroyed, or destroyed and then not started; a destroyed
+     * handle never gets a record (and a graph) again.
+     */
+    @Test
+    void aCallRacingDestroyNeverBringsTheDeviceBack() throws Exception {
+        CaptureDevice canvas = fixture.showFirst();
+        java.lang.reflect.Field handle = CaptureDevice.class.getDeclaredField("pSrcFilter");
+        handle.setAccessible(true);
+        final int own = canvas.getHandle();
+        final int live = SimPlatform.liveObjects();
+        for (int round = 0; round < 60; round++) {
+            CaptureDevice listed = CaptureDevice.enumDevices().get(0);
+            handle.setInt(canvas, listed.getHandle());
+            java.util.concurrent.CyclicBarrier go = new java.util.concurrent.CyclicBarrier(2);
+            AtomicReference<Throwable> failure = new AtomicReference<>();
+            Thread destroyer = new Thread(() -> {
+                try {
+                    go.await();
+                    canvas.destroy();
+                } catch (Throwable t) {
+                    failure.set(t);
+                }
+            });
+            destroyer.start();
+            go.await();
+            canvas.start(null, false);
+            destroyer.join();
+            assertNull(failure.get());
+            assertEquals(0, canvas.getHandle());
+            handle.setInt(canvas, listed.getHandle());
+            assertFalse(canvas.isRunning());
+            assertEquals(live, SimPlatform.liveObjects(), "round " + round + ": the destroyed device holds nothing");
+        }
+        handle.setInt(canvas, own);
+        Fixture.assertReports();
+    }
 }
