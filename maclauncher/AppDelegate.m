@@ -4,6 +4,29 @@
 
 #include "script_guard_api.h"
 
+// The URL of a link's text. Built against the macOS 14 SDK or later,
+// URLWithString: percent-encodes characters a URL may not hold instead of giving
+// no URL; where the stricter form exists it is told not to, so on every macOS text
+// that is no URL gives none.
+static NSURL *URLOfLinkText(NSString *text)
+{
+  SEL strict = NSSelectorFromString(@"URLWithString:encodingInvalidCharacters:");
+  if ([NSURL respondsToSelector:strict]) {
+    NSURL *(*make)(id, SEL, NSString *, BOOL) =
+        (NSURL * (*)(id, SEL, NSString *, BOOL))[NSURL methodForSelector:strict];
+    return make([NSURL class], strict, text, NO);
+  }
+  return [NSURL URLWithString:text];
+}
+
+// An NSString can hold a NUL, which every C string made of it would end at: such
+// a link is refused before any C string is made.
+static BOOL HoldsNul(NSString *text)
+{
+  unichar nul = 0;
+  return [text rangeOfString:[NSString stringWithCharacters:&nul length:1]].location != NSNotFound;
+}
+
 @implementation AppDelegate
 
 - (void)dealloc
@@ -35,7 +58,7 @@
 {
   (void)replyEvent;
   NSString *text = [[event paramDescriptorForKeyword:keyDirectObject] stringValue];
-  NSURL *url = (text != nil) ? [NSURL URLWithString:text] : nil;
+  NSURL *url = (text != nil && !HoldsNul(text)) ? URLOfLinkText(text) : nil;
   NSString *link = [url absoluteString];
   NSString *payload = [link stringByReplacingOccurrencesOfString:@"nvzav://" withString:@""];
   NSArray *pieces = [payload componentsSeparatedByString:@"$"];
@@ -46,7 +69,8 @@
       NSString *scriptPath =
           [NSString stringWithFormat:@"%@/bin/clientStartup.sh", clientDirectory];
       // The link picks the directory; run only a script an installation put there.
-      if (zav_start_script_allowed([clientDirectory UTF8String])) {
+      // The path checked is the path run.
+      if (zav_start_script_path_allowed([scriptPath UTF8String])) {
         @try {
           NSTask *task = [NSTask
               launchedTaskWithLaunchPath:@"/bin/sh"

@@ -60,15 +60,23 @@ ScriptVerdict CheckStartScript(const std::string& clientDirectory,
   if (clientDirectory.empty() || clientDirectory.front() != '/') {
     return ScriptVerdict::kNotAbsolute;
   }
-  if (HasParentComponent(clientDirectory)) {
+  return CheckStartScriptPath(StartScriptPath(clientDirectory), quarantined);
+}
+
+ScriptVerdict CheckStartScriptPath(const std::string& script, const QuarantineProbe& quarantined) {
+  const std::string_view suffix = kScriptPathSuffix;
+  if (script.size() <= suffix.size() || script.front() != '/' ||
+      script.compare(script.size() - suffix.size(), suffix.size(), suffix) != 0) {
+    return ScriptVerdict::kNotAbsolute;
+  }
+  if (HasParentComponent(script)) {
     return ScriptVerdict::kParentComponent;
   }
   // A name the system would cut short at a NUL is not the name that was read.
-  if (clientDirectory.find('\0') != std::string::npos) {
+  if (script.find('\0') != std::string::npos) {
     return ScriptVerdict::kNotRegularFile;
   }
 
-  const std::string script = StartScriptPath(clientDirectory);
   // The script itself must be a file, not a link to one elsewhere.
   struct stat scriptInfo {};
   if (lstat(script.c_str(), &scriptInfo) != 0 || !S_ISREG(scriptInfo.st_mode)) {
@@ -94,9 +102,9 @@ ScriptVerdict CheckStartScript(const std::string& clientDirectory,
 
 }  // namespace maclauncher
 
-extern "C" int zav_start_script_allowed(const char* clientDirectory) {
-  if (clientDirectory == nullptr) {
+extern "C" int zav_start_script_path_allowed(const char* scriptPath) {
+  if (scriptPath == nullptr) {
     return 0;
   }
-  return maclauncher::CheckStartScript(clientDirectory) == maclauncher::ScriptVerdict::kAllowed;
+  return maclauncher::CheckStartScriptPath(scriptPath) == maclauncher::ScriptVerdict::kAllowed;
 }

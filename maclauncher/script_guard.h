@@ -37,4 +37,10 @@ bool HasQuarantineMark(const std::string& path);
 ScriptVerdict CheckStartScript(const std::string& clientDirectory,
                                const QuarantineProbe& quarantined = HasQuarantineMark);
 
+// The same check of a start script path as the handler composed it: it must be a
+// client directory (absolute, not empty) followed by "/bin/clientStartup.sh", and
+// that very path is what is looked at.
+ScriptVerdict CheckStartScriptPath(const std::string& scriptPath,
+                                   const QuarantineProbe& quarantined = HasQuarantineMark);
+
 }  // namespace maclauncher

@@ -6,8 +6,9 @@
 extern "C" {
 #endif
 
-/* Nonzero when the start script of the client directory (UTF-8) may be run. */
-int zav_start_script_allowed(const char *clientDirectory);
+/* Nonzero when the start script at scriptPath (UTF-8, "<client directory>/bin/clientStartup.sh")
+   may be run. */
+int zav_start_script_path_allowed(const char *scriptPath);
 
 #ifdef __cplusplus
 }

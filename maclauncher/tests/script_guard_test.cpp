@@ -60,7 +60,21 @@ TEST_F(MaclauncherScriptGuardTest, InstalledScriptIsAllowed) {
   // Executable by everyone and owner-writable is how installers leave it.
   ASSERT_EQ(chmod(script_.c_str(), 0755), 0);
   EXPECT_EQ(Check(client_), ScriptVerdict::kAllowed);
-  EXPECT_EQ(zav_start_script_allowed(client_.c_str()), 1);
+  EXPECT_EQ(zav_start_script_path_allowed(script_.c_str()), 1);
+}
+
+// The handler hands over the path it composed; only that shape of path is looked at.
+TEST_F(MaclauncherScriptGuardTest, ScriptPathMustBeAnAbsoluteClientDirectoryAndTheScriptName) {
+  auto check = [](const std::string& path) {
+    return CheckStartScriptPath(path, [](const std::string&) { return false; });
+  };
+  EXPECT_EQ(check(script_), ScriptVerdict::kAllowed);
+  EXPECT_EQ(check("/bin/clientStartup.sh"), ScriptVerdict::kNotAbsolute);  // empty directory
+  EXPECT_EQ(check("client/bin/clientStartup.sh"), ScriptVerdict::kNotAbsolute);
+  EXPECT_EQ(check(bin_ + "/other.sh"), ScriptVerdict::kNotAbsolute);
+  EXPECT_EQ(check(root_ + "/x/../client/bin/clientStartup.sh"), ScriptVerdict::kParentComponent);
+  const std::string withNul = client_ + std::string("\0x/bin/clientStartup.sh", 23);
+  EXPECT_EQ(check(withNul), ScriptVerdict::kNotRegularFile);
 }
 
 TEST_F(MaclauncherScriptGuardTest, RelativeOrEmptyDirectoryIsRefused) {
@@ -68,8 +82,8 @@ TEST_F(MaclauncherScriptGuardTest, RelativeOrEmptyDirectoryIsRefused) {
   EXPECT_EQ(Check("client"), ScriptVerdict::kNotAbsolute);
   EXPECT_EQ(Check("./client"), ScriptVerdict::kNotAbsolute);
   EXPECT_EQ(Check(""), ScriptVerdict::kNotAbsolute);
-  EXPECT_EQ(zav_start_script_allowed("client"), 0);
-  EXPECT_EQ(zav_start_script_allowed(nullptr), 0);
+  EXPECT_EQ(zav_start_script_path_allowed("client/bin/clientStartup.sh"), 0);
+  EXPECT_EQ(zav_start_script_path_allowed(nullptr), 0);
   ASSERT_EQ(chdir("/"), 0);
 }
 
@@ -115,7 +129,7 @@ TEST_F(MaclauncherScriptGuardTest, ScriptWritableByGroupOrOthersIsRefused) {
     ASSERT_EQ(chmod(script_.c_str(), mode), 0);
     EXPECT_EQ(Check(client_), ScriptVerdict::kScriptWritableByOthers) << std::oct << mode;
   }
-  EXPECT_EQ(zav_start_script_allowed(client_.c_str()), 0);
+  EXPECT_EQ(zav_start_script_path_allowed(script_.c_str()), 0);
 }
 
 TEST_F(MaclauncherScriptGuardTest, DirectoryWritableByGroupOrOthersIsRefused) {
@@ -123,7 +137,7 @@ TEST_F(MaclauncherScriptGuardTest, DirectoryWritableByGroupOrOthersIsRefused) {
     ASSERT_EQ(chmod(bin_.c_str(), mode), 0);
     EXPECT_EQ(Check(client_), ScriptVerdict::kDirectoryWritableByOthers) << std::oct << mode;
   }
-  EXPECT_EQ(zav_start_script_allowed(client_.c_str()), 0);
+  EXPECT_EQ(zav_start_script_path_allowed(script_.c_str()), 0);
 
   // The script's directory is what counts, also when reached through a link.
   ASSERT_EQ(chmod(bin_.c_str(), 0755), 0);
@@ -151,7 +165,7 @@ TEST_F(MaclauncherScriptGuardTest, QuarantineAttributeIsRefused) {
   const char mark[] = "0081;00000000;Safari;";
   ASSERT_EQ(setxattr(script_.c_str(), "com.apple.quarantine", mark, sizeof mark - 1, 0, 0), 0);
   EXPECT_EQ(CheckStartScript(client_), ScriptVerdict::kQuarantined);
-  EXPECT_EQ(zav_start_script_allowed(client_.c_str()), 0);
+  EXPECT_EQ(zav_start_script_path_allowed(script_.c_str()), 0);
 }
 #else
 TEST_F(MaclauncherScriptGuardTest, PlatformProbeFindsNoMarkHere) {

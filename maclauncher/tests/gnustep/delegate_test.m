@@ -15,6 +15,24 @@
 
 enum { kGURL = 0x4755524C, kDirectObject = 0x2D2D2D2D };
 
+// macOS 14's NSURL, which GNUstep lacks: told to encode invalid characters, it
+// makes a URL of text that is none (here of blanks and bars); told not to, it
+// answers as URLWithString: does. The delegate must use it, and say no.
+@interface NSURL (EncodingStandIn)
++ (id)URLWithString:(NSString *)text encodingInvalidCharacters:(BOOL)encode;
+@end
+
+@implementation NSURL (EncodingStandIn)
++ (id)URLWithString:(NSString *)text encodingInvalidCharacters:(BOOL)encode
+{
+  if (encode) {
+    text = [[text stringByReplacingOccurrencesOfString:@" " withString:@"%20"]
+        stringByReplacingOccurrencesOfString:@"|" withString:@"%7C"];
+  }
+  return [self URLWithString:text];
+}
+@end
+
 static char root[64];
 static char recordPath[128];  // written by the sample script
 static char donePath[160];    // written by it once it has lingered
@@ -97,8 +115,12 @@ static int RunHandler(const char *link, const char *workingDirectory)
     [[[AppDelegate alloc] init] applicationWillFinishLaunching:nil];
     StandInDescriptor *event = [StandInDescriptor eventWithClass:kGURL eventID:kGURL];
     if (link != NULL) {
-      [event setParam:[StandInDescriptor descriptorWithText:[NSString stringWithUTF8String:link]]
-           forKeyword:kDirectObject];
+      // "<NUL>" in a link stands for a NUL character, which an NSString can hold.
+      unichar nul = 0;
+      NSString *text = [[NSString stringWithUTF8String:link]
+          stringByReplacingOccurrencesOfString:@"<NUL>"
+                                    withString:[NSString stringWithCharacters:&nul length:1]];
+      [event setParam:[StandInDescriptor descriptorWithText:text] forKeyword:kDirectObject];
     }
     if (![[NSAppleEventManager sharedAppleEventManager] deliverEvent:event
                                                             forClass:kGURL
@@ -214,6 +236,21 @@ static int UnusableLinkStartsNothing(void)
          ExpectNothingRan("nvzav://#x", NULL);  // empty directory
 }
 
+// Text that is no URL gives no URL on every macOS, also where NSURL could encode
+// it into one; a NUL anywhere refuses the link.
+static int TextThatIsNoUrlIsNotEncodedIntoOne(void)
+{
+  const char *client = InstallClient("client");
+  if (client == NULL || InstallClient("a%20b") == NULL || InstallClient("a%7Cb") == NULL) {
+    return 1;
+  }
+  return ExpectNothingRan(Format("nvzav://%s/a b#x", root), NULL) |
+         ExpectNothingRan(Format("nvzav://%s/a|b#x", root), NULL) |
+         ExpectNothingRan(Format("nvzav://%s#x<NUL>$y", client), NULL) |
+         ExpectNothingRan(Format("nvzav://%s<NUL>/x#y", client), NULL) |
+         ExpectScriptRan(Format("nvzav://%s/a%%20b#x", root), Format("%s/a%%20b", root));
+}
+
 static int UnsafeInstallationIsRefused(void)
 {
   const char *client = InstallClient("client");
@@ -256,6 +293,7 @@ static const struct Case cases[] = {
     {"registers_at_launch_only", RegistersAtLaunchOnly},
     {"runs_script_of_first_piece_with_the_whole_link", RunsScriptOfFirstPieceWithTheWholeLink},
     {"unusable_link_starts_nothing", UnusableLinkStartsNothing},
+    {"text_that_is_no_url_is_not_encoded_into_one", TextThatIsNoUrlIsNotEncodedIntoOne},
     {"unsafe_installation_is_refused", UnsafeInstallationIsRefused},
 };
 
