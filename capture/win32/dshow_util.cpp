@@ -1,5 +1,7 @@
 #include "win32/dshow_util.h"
 
+#include "com_object.h"
+
 #include <algorithm>
 #include <atomic>
 #include <cstring>
@@ -90,29 +92,13 @@ HRESULT CoTaskStrDup(const wchar_t* text, LPWSTR* out) {
 
 namespace {
 
-class PinEnum final : public IEnumPins {
+class PinEnum final : public zav::win32::ComObject<IEnumPins, IID_IEnumPins> {
  public:
   PinEnum(const std::vector<IPin*>& pins, ULONG position) : pins_(pins), position_(position) {
     for (IPin* pin : pins_) pin->AddRef();
   }
-  ~PinEnum() {
+  ~PinEnum() override {
     for (IPin* pin : pins_) pin->Release();
-  }
-  STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
-    if (out == nullptr) return E_POINTER;
-    if (iid == IID_IUnknown || iid == IID_IEnumPins) {
-      *out = static_cast<IEnumPins*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *out = nullptr;
-    return E_NOINTERFACE;
-  }
-  STDMETHODIMP_(ULONG) AddRef() override { return ++refs_; }
-  STDMETHODIMP_(ULONG) Release() override {
-    const ULONG left = --refs_;
-    if (left == 0) delete this;
-    return left;
   }
   STDMETHODIMP Next(ULONG count, IPin** pins, ULONG* fetched) override {
     if (pins == nullptr || (count > 1 && fetched == nullptr)) return E_POINTER;
@@ -144,15 +130,14 @@ class PinEnum final : public IEnumPins {
   }
 
  private:
-  std::atomic<ULONG> refs_{1};
   std::vector<IPin*> pins_;
   ULONG position_;
 };
 
-class MediaTypeEnum final : public IEnumMediaTypes {
+class MediaTypeEnum final : public zav::win32::ComObject<IEnumMediaTypes, IID_IEnumMediaTypes> {
  public:
   MediaTypeEnum() = default;
-  ~MediaTypeEnum() {
+  ~MediaTypeEnum() override {
     for (AM_MEDIA_TYPE& type : types_) FreeMediaType(type);
   }
   bool Add(const AM_MEDIA_TYPE& type) {
@@ -160,22 +145,6 @@ class MediaTypeEnum final : public IEnumMediaTypes {
     if (FAILED(CopyMediaType(&copy, &type))) return false;
     types_.push_back(copy);
     return true;
-  }
-  STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
-    if (out == nullptr) return E_POINTER;
-    if (iid == IID_IUnknown || iid == IID_IEnumMediaTypes) {
-      *out = static_cast<IEnumMediaTypes*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *out = nullptr;
-    return E_NOINTERFACE;
-  }
-  STDMETHODIMP_(ULONG) AddRef() override { return ++refs_; }
-  STDMETHODIMP_(ULONG) Release() override {
-    const ULONG left = --refs_;
-    if (left == 0) delete this;
-    return left;
   }
   STDMETHODIMP Next(ULONG count, AM_MEDIA_TYPE** types, ULONG* fetched) override {
     if (types == nullptr || (count > 1 && fetched == nullptr)) return E_POINTER;
@@ -217,7 +186,6 @@ class MediaTypeEnum final : public IEnumMediaTypes {
   }
 
  private:
-  std::atomic<ULONG> refs_{1};
   std::vector<AM_MEDIA_TYPE> types_;
   ULONG position_ = 0;
 };

@@ -1,0 +1,44 @@
+// The IUnknown part of a COM class of our own with one interface: QueryInterface
+// for IUnknown and the interface's IIDs (the interface and those it derives from),
+// AddRef, and Release that deletes the object with its last reference.
+#pragma once
+
+#include <windows.h>
+#include <unknwn.h>
+
+#include <atomic>
+
+namespace zav::win32 {
+
+template <typename Interface, const IID&... Iids>
+class ComObject : public Interface {
+ public:
+  STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
+    if (out == nullptr) return E_POINTER;
+    if (iid == IID_IUnknown || ((iid == Iids) || ...)) {
+      *out = static_cast<Interface*>(this);
+      AddRef();
+      return S_OK;
+    }
+    *out = nullptr;
+    return E_NOINTERFACE;
+  }
+  STDMETHODIMP_(ULONG) AddRef() override { return ++refs_; }
+  STDMETHODIMP_(ULONG) Release() override {
+    const ULONG left = --refs_;
+    if (left == 0) delete this;
+    return left;
+  }
+
+ protected:
+  // Made with one reference (the creator's), or with none for an object whose
+  // first reference comes through QueryInterface.
+  explicit ComObject(ULONG initialReferences = 1) : refs_(initialReferences) {}
+  virtual ~ComObject() = default;
+  ULONG References() const { return refs_; }
+
+ private:
+  std::atomic<ULONG> refs_;
+};
+
+}  // namespace zav::win32
