@@ -10,7 +10,8 @@
 #   zav_add_junit_test(<name> JAVA_DIRS <dirs...> [LIBRARY_DIRS <dirs...>] [DEPENDS <targets...>]
 #                      [XVFB] [ENV <VAR=value...>] [JVM_ARGS <args...>])
 #       Host only: compiles the Java sources under JAVA_DIRS with JUnit 5 and runs them
-#       with -Xcheck:jni; any JNI warning on the JVM's output fails the test.
+#       with -Xcheck:jni; any JNI warning on the JVM's output fails the test. In a
+#       sanitizer build the sanitizers' runtimes are preloaded into the JVM.
 
 option(ZAV_TESTS "Build the tests" ON)
 if(NOT WIN32 AND ZAV_TESTS)
@@ -92,8 +93,20 @@ function(zav_add_junit_test name)
   endif()
   add_test(NAME ${name} COMMAND ${cmd})
   set_tests_properties(${name} PROPERTIES TIMEOUT 600 LABELS java)
-  if(T_ENV)
-    set_tests_properties(${name} PROPERTIES ENVIRONMENT "${T_ENV}")
+  set(env ${T_ENV})
+  if(ZAV_SANITIZE)
+    # The JVM is not built with the sanitizers: their runtimes are preloaded, and
+    # the JVM keeps its own signal handling and allocations.
+    execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=libasan.so
+                    OUTPUT_VARIABLE asan OUTPUT_STRIP_TRAILING_WHITESPACE)
+    execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=libubsan.so
+                    OUTPUT_VARIABLE ubsan OUTPUT_STRIP_TRAILING_WHITESPACE)
+    list(APPEND env "LD_PRELOAD=${asan}:${ubsan}"
+                    "ASAN_OPTIONS=handle_segv=0:detect_leaks=0:allow_user_segv_handler=1"
+                    "UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1")
+  endif()
+  if(env)
+    set_tests_properties(${name} PROPERTIES ENVIRONMENT "${env}")
   endif()
 endfunction()
 

@@ -11,11 +11,12 @@
 
 #include "ansi_chars.h"
 #include "prefs_node.h"
+#include "runlog.h"
 
 namespace zavinstaller {
 
-// Paths, command lines and log messages are composed in buffers of this size.
-constexpr std::size_t kBufferSize = 500;
+// Paths, command lines and log messages are composed in the run log's buffer size.
+using runlog::kBufferSize;
 // Value names: up to 255 bytes and the terminator.
 constexpr std::size_t kNameSize = 256;
 
