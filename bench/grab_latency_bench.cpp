@@ -90,7 +90,8 @@ void GrabLatency(benchmark::State& state, const graph::Guid& subtype, int width,
             }
             served[n] = true;
             const auto begun = started[n].load(std::memory_order_relaxed);
-            latencies.push_back(std::chrono::duration<double, std::micro>(Clock::duration(returned - begun)).count());
+            latencies.push_back(
+                std::chrono::duration<double, std::micro>(Clock::duration(returned - begun)).count());
         }
     }
     stop.store(true);
@@ -126,8 +127,14 @@ void GrabLatency(benchmark::State& state, const graph::Guid& subtype, int width,
 
 // Args: frame period in milliseconds, grabs per run.
 BENCHMARK_CAPTURE(GrabLatency, YUY2_640x480, graph::kSubtypeYUY2, 640, 480, 4)
-    ->Args({20, 200})->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+    ->Args({20, 200})
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 BENCHMARK_CAPTURE(GrabLatency, RGB32_1920x1080, graph::kSubtypeRGB32, 1920, 1080, 8)
-    ->Args({33, 150})->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+    ->Args({33, 150})
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 BENCHMARK_MAIN();

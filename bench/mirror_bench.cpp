@@ -48,10 +48,14 @@ struct Size {
 
 const char* NameOf(Layout l) {
     switch (l) {
-        case Layout::I420: return "I420";
-        case Layout::YUY2: return "YUY2";
-        case Layout::RGB24: return "RGB24";
-        case Layout::RGB32: return "RGB32";
+        case Layout::I420:
+            return "I420";
+        case Layout::YUY2:
+            return "YUY2";
+        case Layout::RGB24:
+            return "RGB24";
+        case Layout::RGB32:
+            return "RGB32";
     }
     return "?";
 }
@@ -59,10 +63,14 @@ const char* NameOf(Layout l) {
 std::size_t FrameBytes(Layout l, Size s) {
     const std::size_t px = static_cast<std::size_t>(s.width) * s.height;
     switch (l) {
-        case Layout::I420: return px * 3 / 2;
-        case Layout::YUY2: return px * 2;
-        case Layout::RGB24: return px * 3;
-        case Layout::RGB32: return px * 4;
+        case Layout::I420:
+            return px * 3 / 2;
+        case Layout::YUY2:
+            return px * 2;
+        case Layout::RGB24:
+            return px * 3;
+        case Layout::RGB32:
+            return px * 4;
     }
     return 0;
 }
@@ -76,9 +84,15 @@ void MirrorFrame(const KernelSet& k, Layout l, Size s, std::uint8_t* frame) {
             mirror::ReverseRowBytesWith(k, frame + w * h, w / 2, h / 2);
             mirror::ReverseRowBytesWith(k, frame + (w * h * 5) / 4, w / 2, h / 2);
             break;
-        case Layout::YUY2: mirror::ExchangeMacropixelsWith(k, frame, w, h); break;
-        case Layout::RGB24: mirror::ReversePixels24With(k, frame, w, h); break;
-        case Layout::RGB32: mirror::ReversePixels32With(k, frame, w, h); break;
+        case Layout::YUY2:
+            mirror::ExchangeMacropixelsWith(k, frame, w, h);
+            break;
+        case Layout::RGB24:
+            mirror::ReversePixels24With(k, frame, w, h);
+            break;
+        case Layout::RGB32:
+            mirror::ReversePixels32With(k, frame, w, h);
+            break;
     }
 }
 
@@ -91,9 +105,15 @@ void MirrorFrameEntry(Layout l, Size s, std::uint8_t* frame) {
             mirror::ReverseRowBytes(frame + w * h, w / 2, h / 2);
             mirror::ReverseRowBytes(frame + (w * h * 5) / 4, w / 2, h / 2);
             break;
-        case Layout::YUY2: mirror::ExchangeMacropixels(frame, w, h); break;
-        case Layout::RGB24: mirror::ReversePixels24(frame, w, h); break;
-        case Layout::RGB32: mirror::ReversePixels32(frame, w, h); break;
+        case Layout::YUY2:
+            mirror::ExchangeMacropixels(frame, w, h);
+            break;
+        case Layout::RGB24:
+            mirror::ReversePixels24(frame, w, h);
+            break;
+        case Layout::RGB32:
+            mirror::ReversePixels32(frame, w, h);
+            break;
     }
 }
 
@@ -109,9 +129,14 @@ void LibyuvMirror(Layout l, Size s, const std::uint8_t* src, std::uint8_t* dst) 
                                dst, w, dst + ys, w / 2, dst + ys + cs, w / 2, w, h);
             break;
         }
-        case Layout::RGB24: libyuv::RGB24Mirror(src, 3 * w, dst, 3 * w, w, h); break;
-        case Layout::RGB32: libyuv::ARGBMirror(src, 4 * w, dst, 4 * w, w, h); break;
-        case Layout::YUY2: break;
+        case Layout::RGB24:
+            libyuv::RGB24Mirror(src, 3 * w, dst, 3 * w, w, h);
+            break;
+        case Layout::RGB32:
+            libyuv::ARGBMirror(src, 4 * w, dst, 4 * w, w, h);
+            break;
+        case Layout::YUY2:
+            break;
     }
 }
 #endif
@@ -171,10 +196,18 @@ std::string NameFor(Layout l, Size s, bool fromMemory, Contender c, const Kernel
     std::string name = std::string(NameOf(l)) + "/" + std::to_string(s.width) + "x" +
                        std::to_string(s.height) + (fromMemory ? "/memory/" : "/cache/");
     switch (c) {
-        case Contender::Entry: name += "mirror"; break;
-        case Contender::Level: name += std::string("mirror-") + kernels->name; break;
-        case Contender::Memcpy: name += "memcpy"; break;
-        case Contender::Libyuv: name += "libyuv"; break;
+        case Contender::Entry:
+            name += "mirror";
+            break;
+        case Contender::Level:
+            name += std::string("mirror-") + kernels->name;
+            break;
+        case Contender::Memcpy:
+            name += "memcpy";
+            break;
+        case Contender::Libyuv:
+            name += "libyuv";
+            break;
     }
     return name;
 }
@@ -184,9 +217,15 @@ std::string NameFor(Layout l, Size s, bool fromMemory, Contender c, const Kernel
 void RunContender(Contender c, const KernelSet* kernels, Layout l, Size s, std::size_t bytes, std::uint8_t* a,
                   std::uint8_t* b) {
     switch (c) {
-        case Contender::Entry: MirrorFrameEntry(l, s, a); break;
-        case Contender::Level: MirrorFrame(*kernels, l, s, a); break;
-        case Contender::Memcpy: std::memcpy(b, a, bytes); break;
+        case Contender::Entry:
+            MirrorFrameEntry(l, s, a);
+            break;
+        case Contender::Level:
+            MirrorFrame(*kernels, l, s, a);
+            break;
+        case Contender::Memcpy:
+            std::memcpy(b, a, bytes);
+            break;
         case Contender::Libyuv:
 #if defined(MIRROR_BENCH_LIBYUV)
             LibyuvMirror(l, s, a, b);
@@ -205,9 +244,11 @@ void RegisterInCache(Layout l, Size s, Contender c, const KernelSet* kernels) {
         for (auto _ : state) {
             RunContender(c, kernels, l, s, bytes, frames.At(0), frames.At(1));
         }
-        state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * static_cast<std::int64_t>(bytes));
+        state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
+                                static_cast<std::int64_t>(bytes));
     };
-    benchmark::RegisterBenchmark(NameFor(l, s, false, c, kernels).c_str(), run)->Unit(benchmark::kMicrosecond);
+    benchmark::RegisterBenchmark(NameFor(l, s, false, c, kernels).c_str(), run)
+        ->Unit(benchmark::kMicrosecond);
 }
 
 std::int64_t ThreadCpuNanoseconds() {
@@ -259,7 +300,8 @@ void RegisterFromMemory(Layout l, Size s, Contender mirrorKind, const KernelSet*
         for (std::size_t t = 1; t < turns.size(); ++t) {
             const bool copy = turns[t] == Contender::Memcpy;
             state.counters[copy ? "memcpy_ns" : "libyuv_ns"] = static_cast<double>(ns[t]) * perFrame;
-            state.counters[copy ? "x_memcpy" : "x_libyuv"] = static_cast<double>(ns[t]) / static_cast<double>(ns[0]);
+            state.counters[copy ? "x_memcpy" : "x_libyuv"] =
+                static_cast<double>(ns[t]) / static_cast<double>(ns[0]);
         }
         state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * lap) *
                                 static_cast<std::int64_t>(bytes));

@@ -35,8 +35,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   FUZZ_CHECK(link.find(command->clientDirectory) != std::string_view::npos ||
              link.find("nvzav://") != std::string_view::npos);
 
-  auto verdict = maclauncher::CheckStartScript(command->clientDirectory,
-                                               [](const std::string&) { return false; });
+  auto verdict =
+      maclauncher::CheckStartScript(command->clientDirectory, [](const std::string&) { return false; });
   if (verdict == maclauncher::ScriptVerdict::kAllowed) {
     FUZZ_CHECK(!command->clientDirectory.empty() && command->clientDirectory[0] == '/');
     FUZZ_CHECK(!HasParentComponent(command->clientDirectory));

@@ -17,8 +17,7 @@ void LogWith(const char* text, const char* detail) {
 }
 
 // The value in the first view that has it; kNoNode only when no view has the node.
-LauncherSystem::ValueRead ReadInEitherView(LauncherSystem& system, const char* name,
-                                           ValueData& data) {
+LauncherSystem::ValueRead ReadInEitherView(LauncherSystem& system, const char* name, ValueData& data) {
   auto outcome = LauncherSystem::ValueRead::kNoNode;
   for (prefs::View view : prefs::kViews) {
     std::memset(data, 0, sizeof data);
@@ -38,8 +37,7 @@ std::string CandidateName(const std::vector<std::string>& fields, std::size_t in
 
 }  // namespace
 
-int FindStartScript(const std::vector<std::string>& fields, std::string& scriptPath,
-                    LauncherSystem& system) {
+int FindStartScript(const std::vector<std::string>& fields, std::string& scriptPath, LauncherSystem& system) {
   for (std::size_t index = 0; index < 2 && index < fields.size(); ++index) {
     char name[runlog::kBufferSize];
     runlog::CopyCut(name, CandidateName(fields, index).c_str());

@@ -40,7 +40,6 @@ class LauncherSystem {
 // existing start script, -1 otherwise with `scriptPath` unchanged. Every failed
 // candidate is logged once, forced: the node missing (in both views), the value
 // missing (in every view that has the node), or its start script missing.
-int FindStartScript(const std::vector<std::string>& fields, std::string& scriptPath,
-                    LauncherSystem& system);
+int FindStartScript(const std::vector<std::string>& fields, std::string& scriptPath, LauncherSystem& system);
 
 }  // namespace launcher

@@ -42,8 +42,8 @@ bool ComposeParameters(const char* argument, char (&parameters)[runlog::kBufferS
   std::size_t payloadLen = len > kPrefixLength ? len - kPrefixLength : 0;
   if (payloadLen > 0 && payload[payloadLen - 1] == '/') --payloadLen;
   if (payloadLen > runlog::kBufferSize - 1 - 9) return false;
-  int n = std::snprintf(parameters, sizeof parameters, "isPortal %.*s",
-                        static_cast<int>(payloadLen), payload);
+  int n =
+      std::snprintf(parameters, sizeof parameters, "isPortal %.*s", static_cast<int>(payloadLen), payload);
   return n > 0 && static_cast<std::size_t>(n) < sizeof parameters;
 }
 

@@ -8,12 +8,11 @@
 #endif
 
 @interface AppDelegate : NSObject <NSApplicationDelegate> {
-  NSWindow *_window;
+  NSWindow* _window;
 }
 
-@property (assign) NSWindow *window;
+@property(assign) NSWindow* window;
 
-- (void)handleGetURLEvent:(NSAppleEventDescriptor *)event
-           withReplyEvent:(NSAppleEventDescriptor *)replyEvent;
+- (void)handleGetURLEvent:(NSAppleEventDescriptor*)event withReplyEvent:(NSAppleEventDescriptor*)replyEvent;
 
 @end

@@ -3,6 +3,6 @@
 #import "AppDelegate.h"
 
 @interface LauncherApplication : NSApplication {
-  AppDelegate *_launcherDelegate;
+  AppDelegate* _launcherDelegate;
 }
 @end

@@ -35,13 +35,20 @@ bool HasParentComponent(std::string_view path) {
 
 const char* VerdictName(ScriptVerdict verdict) {
   switch (verdict) {
-    case ScriptVerdict::kAllowed: return "allowed";
-    case ScriptVerdict::kNotAbsolute: return "not absolute";
-    case ScriptVerdict::kParentComponent: return "parent component";
-    case ScriptVerdict::kNotRegularFile: return "not a regular file";
-    case ScriptVerdict::kScriptWritableByOthers: return "script writable by others";
-    case ScriptVerdict::kDirectoryWritableByOthers: return "directory writable by others";
-    case ScriptVerdict::kQuarantined: return "quarantined";
+    case ScriptVerdict::kAllowed:
+      return "allowed";
+    case ScriptVerdict::kNotAbsolute:
+      return "not absolute";
+    case ScriptVerdict::kParentComponent:
+      return "parent component";
+    case ScriptVerdict::kNotRegularFile:
+      return "not a regular file";
+    case ScriptVerdict::kScriptWritableByOthers:
+      return "script writable by others";
+    case ScriptVerdict::kDirectoryWritableByOthers:
+      return "directory writable by others";
+    case ScriptVerdict::kQuarantined:
+      return "quarantined";
   }
   return "?";
 }
@@ -55,8 +62,7 @@ bool HasQuarantineMark(const std::string& path) {
 #endif
 }
 
-ScriptVerdict CheckStartScript(const std::string& clientDirectory,
-                               const QuarantineProbe& quarantined) {
+ScriptVerdict CheckStartScript(const std::string& clientDirectory, const QuarantineProbe& quarantined) {
   if (clientDirectory.empty() || clientDirectory.front() != '/') {
     return ScriptVerdict::kNotAbsolute;
   }

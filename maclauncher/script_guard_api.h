@@ -8,7 +8,7 @@ extern "C" {
 
 /* Nonzero when the start script at scriptPath (UTF-8, "<client directory>/bin/clientStartup.sh")
    may be run. */
-int zav_start_script_path_allowed(const char *scriptPath);
+int zav_start_script_path_allowed(const char* scriptPath);
 
 #ifdef __cplusplus
 }

@@ -51,8 +51,7 @@ struct IUnknown {
 };
 
 struct IClassFactory : IUnknown {
-  virtual HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, const GUID& iid,
-                                                   void** object) = 0;
+  virtual HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, const GUID& iid, void** object) = 0;
   virtual HRESULT STDMETHODCALLTYPE LockServer(int lock) = 0;
 };
 
@@ -69,8 +68,7 @@ inline constexpr const char kComponentLibraryVariable[] = "QTOK_COMPONENT_LIBRAR
 
 HRESULT CoInitialize(void* reserved);
 void CoUninitialize();
-HRESULT CoCreateInstance(const GUID& clsid, IUnknown* outer, DWORD context, const GUID& iid,
-                         void** object);
+HRESULT CoCreateInstance(const GUID& clsid, IUnknown* outer, DWORD context, const GUID& iid, void** object);
 
 }  // namespace qtok
 
@@ -82,13 +80,13 @@ inline constexpr DWORD kInprocServer = 1;  // CLSCTX_INPROC_SERVER
 
 // Result codes this library produces itself or that its component host returns.
 inline constexpr HRESULT kNoObject = static_cast<HRESULT>(0x80105001u);
-inline constexpr HRESULT kInvalidArgument = static_cast<HRESULT>(0x80070057u);  // E_INVALIDARG
-inline constexpr HRESULT kNullPointer = static_cast<HRESULT>(0x80004003u);      // E_POINTER
-inline constexpr HRESULT kOutOfMemory = static_cast<HRESULT>(0x8007000Eu);      // E_OUTOFMEMORY
-inline constexpr HRESULT kUnexpected = static_cast<HRESULT>(0x8000FFFFu);       // E_UNEXPECTED
+inline constexpr HRESULT kInvalidArgument = static_cast<HRESULT>(0x80070057u);     // E_INVALIDARG
+inline constexpr HRESULT kNullPointer = static_cast<HRESULT>(0x80004003u);         // E_POINTER
+inline constexpr HRESULT kOutOfMemory = static_cast<HRESULT>(0x8007000Eu);         // E_OUTOFMEMORY
+inline constexpr HRESULT kUnexpected = static_cast<HRESULT>(0x8000FFFFu);          // E_UNEXPECTED
 inline constexpr HRESULT kClassNotRegistered = static_cast<HRESULT>(0x80040154u);  // REGDB_E_CLASSNOTREG
-inline constexpr HRESULT kModuleNotFound = static_cast<HRESULT>(0x8007007Eu);   // ERROR_MOD_NOT_FOUND
-inline constexpr HRESULT kErrorInDll = static_cast<HRESULT>(0x800401F9u);       // CO_E_ERRORINDLL
+inline constexpr HRESULT kModuleNotFound = static_cast<HRESULT>(0x8007007Eu);      // ERROR_MOD_NOT_FOUND
+inline constexpr HRESULT kErrorInDll = static_cast<HRESULT>(0x800401F9u);          // CO_E_ERRORINDLL
 
 inline bool Failed(HRESULT hr) { return hr < 0; }
 

@@ -13,8 +13,7 @@ HRESULT CoInitialize(void*) { return 0; }
 
 void CoUninitialize() {}
 
-HRESULT CoCreateInstance(const GUID& clsid, IUnknown* outer, DWORD context, const GUID& iid,
-                         void** object) {
+HRESULT CoCreateInstance(const GUID& clsid, IUnknown* outer, DWORD context, const GUID& iid, void** object) {
   *object = nullptr;
   // Only in-process servers exist here, as for a class registered only as one.
   if ((context & kInprocServer) == 0) return kClassNotRegistered;
@@ -22,8 +21,7 @@ HRESULT CoCreateInstance(const GUID& clsid, IUnknown* outer, DWORD context, cons
   if (path == nullptr || *path == '\0') return kClassNotRegistered;
   void* library = dlopen(path, RTLD_NOW | RTLD_LOCAL);
   if (library == nullptr) return kModuleNotFound;
-  auto get_class_object =
-      reinterpret_cast<DllGetClassObjectFunction>(dlsym(library, "DllGetClassObject"));
+  auto get_class_object = reinterpret_cast<DllGetClassObjectFunction>(dlsym(library, "DllGetClassObject"));
   if (get_class_object == nullptr) {
     dlclose(library);
     return kErrorInDll;

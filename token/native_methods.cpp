@@ -99,12 +99,10 @@ ZAV_NATIVE void Java_qtokcom_qTokAPI_Init(JNIEnv* env, jobject self) {
     HRESULT hr = qtok::CoInitialize(nullptr);
     if (Failed(hr)) return ThrowComFail(env, hr);
     Owned<ITokenApi> token;
-    hr = qtok::CoCreateInstance(kTokenClassId, nullptr, kInprocServer, kTokenInterfaceId,
-                                token.receive());
+    hr = qtok::CoCreateInstance(kTokenClassId, nullptr, kInprocServer, kTokenInterfaceId, token.receive());
     if (Failed(hr)) return ThrowComFail(env, hr);
     Owned<IHashApi> hash;
-    hr = qtok::CoCreateInstance(kHashClassId, nullptr, kInprocServer, kHashInterfaceId,
-                                hash.receive());
+    hr = qtok::CoCreateInstance(kHashClassId, nullptr, kInprocServer, kHashInterfaceId, hash.receive());
     if (Failed(hr)) return ThrowComFail(env, hr);
 
     // Both holders are checked before either is written, so a failure leaves
@@ -159,8 +157,7 @@ ZAV_NATIVE void Java_qtokcom_qTokAPI_DeleteContext(JNIEnv* env, jobject self) {
   OnToken(env, self, [&](ITokenApi* t) { return t->DeleteContext(); });
 }
 
-ZAV_NATIVE void Java_qtokcom_qTokAPI_OpenDevice(JNIEnv* env, jobject self, jint p1,
-                                                  jbyteArray p2) {
+ZAV_NATIVE void Java_qtokcom_qTokAPI_OpenDevice(JNIEnv* env, jobject self, jint p1, jbyteArray p2) {
   Guarded(env, [&] {
     ArrayLoans loans(env);
     Bytes a2 = loans.Borrow(p2);
@@ -173,8 +170,7 @@ ZAV_NATIVE void Java_qtokcom_qTokAPI_CloseDevice(JNIEnv* env, jobject self) {
   OnToken(env, self, [&](ITokenApi* t) { return t->CloseDevice(); });
 }
 
-ZAV_NATIVE void Java_qtokcom_qTokAPI_Verify(JNIEnv* env, jobject self, jint p1, jbyteArray p2,
-                                              jint p3) {
+ZAV_NATIVE void Java_qtokcom_qTokAPI_Verify(JNIEnv* env, jobject self, jint p1, jbyteArray p2, jint p3) {
   Guarded(env, [&] {
     ArrayLoans loans(env);
     Bytes a2 = loans.Borrow(p2);
@@ -183,9 +179,8 @@ ZAV_NATIVE void Java_qtokcom_qTokAPI_Verify(JNIEnv* env, jobject self, jint p1, 
   });
 }
 
-ZAV_NATIVE void Java_qtokcom_qTokAPI_ChangeCode(JNIEnv* env, jobject self, jint p1,
-                                                  jbyteArray p2, jint p3, jbyteArray p4,
-                                                  jint p5) {
+ZAV_NATIVE void Java_qtokcom_qTokAPI_ChangeCode(JNIEnv* env, jobject self, jint p1, jbyteArray p2, jint p3,
+                                                jbyteArray p4, jint p5) {
   Guarded(env, [&] {
     ArrayLoans loans(env);
     Bytes a2 = loans.Borrow(p2);
@@ -203,8 +198,8 @@ ZAV_NATIVE void Java_qtokcom_qTokAPI_Cleanup(JNIEnv* env, jobject self, jint p1)
   OnToken(env, self, [&](ITokenApi* t) { return t->Cleanup(p1); });
 }
 
-ZAV_NATIVE void Java_qtokcom_qTokAPI_GetProperty(JNIEnv* env, jobject self, jint p1,
-                                                   jbyteArray p2, jbyteArray p3, jint p4) {
+ZAV_NATIVE void Java_qtokcom_qTokAPI_GetProperty(JNIEnv* env, jobject self, jint p1, jbyteArray p2,
+                                                 jbyteArray p3, jint p4) {
   Guarded(env, [&] {
     ArrayLoans loans(env);
     Bytes a2 = loans.Borrow(p2);
@@ -214,8 +209,8 @@ ZAV_NATIVE void Java_qtokcom_qTokAPI_GetProperty(JNIEnv* env, jobject self, jint
   });
 }
 
-ZAV_NATIVE void Java_qtokcom_qTokAPI_SetProperty(JNIEnv* env, jobject self, jint p1,
-                                                   jbyteArray p2, jbyteArray p3, jint p4) {
+ZAV_NATIVE void Java_qtokcom_qTokAPI_SetProperty(JNIEnv* env, jobject self, jint p1, jbyteArray p2,
+                                                 jbyteArray p3, jint p4) {
   Guarded(env, [&] {
     ArrayLoans loans(env);
     Bytes a2 = loans.Borrow(p2);
@@ -238,7 +233,7 @@ ZAV_NATIVE void Java_qtokcom_qTokAPI_GetVersionInfo(JNIEnv* env, jobject self, j
 // ---- File system ----
 
 ZAV_NATIVE void Java_qtokcom_qTokAPI_CreateDir(JNIEnv* env, jobject self, jint p1, jbyteArray p2,
-                                                 jbyteArray p3, jobject p4) {
+                                               jbyteArray p3, jobject p4) {
   Guarded(env, [&] {
     RecordBinding binding;
     if (!binding.Bind(env, p4, kDirInfoLayout)) return;
@@ -248,15 +243,13 @@ ZAV_NATIVE void Java_qtokcom_qTokAPI_CreateDir(JNIEnv* env, jobject self, jint p
     if (loans.failed()) return;
     DirInfo buffer{};
     binding.Read(env, &buffer);
-    if (Invoke<ITokenApi>(env, self,
-                          [&](ITokenApi* t) { return t->CreateDir(p1, a2, a3, &buffer); })) {
+    if (Invoke<ITokenApi>(env, self, [&](ITokenApi* t) { return t->CreateDir(p1, a2, a3, &buffer); })) {
       binding.Write(env, &buffer);
     }
   });
 }
 
-ZAV_NATIVE void Java_qtokcom_qTokAPI_DeleteDir(JNIEnv* env, jobject self, jint p1, jint p2,
-                                                 jbyteArray p3) {
+ZAV_NATIVE void Java_qtokcom_qTokAPI_DeleteDir(JNIEnv* env, jobject self, jint p1, jint p2, jbyteArray p3) {
   Guarded(env, [&] {
     ArrayLoans loans(env);
     Bytes a3 = loans.Borrow(p3);
@@ -265,8 +258,7 @@ ZAV_NATIVE void Java_qtokcom_qTokAPI_DeleteDir(JNIEnv* env, jobject self, jint p
   });
 }
 
-ZAV_NATIVE void Java_qtokcom_qTokAPI_ChangeDir(JNIEnv* env, jobject self, jint p1, jint p2,
-                                                 jbyteArray p3) {
+ZAV_NATIVE void Java_qtokcom_qTokAPI_ChangeDir(JNIEnv* env, jobject self, jint p1, jint p2, jbyteArray p3) {
   Guarded(env, [&] {
     ArrayLoans loans(env);
     Bytes a3 = loans.Borrow(p3);
@@ -275,8 +267,8 @@ ZAV_NATIVE void Java_qtokcom_qTokAPI_ChangeDir(JNIEnv* env, jobject self, jint p
   });
 }
 
-ZAV_NATIVE void Java_qtokcom_qTokAPI_GetCurrentDir(JNIEnv* env, jobject self, jint p1,
-                                                     jintArray p2, jint p3, jintArray p4) {
+ZAV_NATIVE void Java_qtokcom_qTokAPI_GetCurrentDir(JNIEnv* env, jobject self, jint p1, jintArray p2, jint p3,
+                                                   jintArray p4) {
   Guarded(env, [&] {
     ArrayLoans loans(env);
     Ints a2 = loans.Borrow(p2);
@@ -286,8 +278,7 @@ ZAV_NATIVE void Java_qtokcom_qTokAPI_GetCurrentDir(JNIEnv* env, jobject self, ji
   });
 }
 
-ZAV_NATIVE void Java_qtokcom_qTokAPI_Directory(JNIEnv* env, jobject self, jint p1, jint p2,
-                                                 jobject p3) {
+ZAV_NATIVE void Java_qtokcom_qTokAPI_Directory(JNIEnv* env, jobject self, jint p1, jint p2, jobject p3) {
   FillRecord<FileInfo>(env, self, p3, kFileInfoLayout,
                        [&](ITokenApi* t, FileInfo* r) { return t->Directory(p1, p2, r); });
 }
@@ -301,8 +292,7 @@ ZAV_NATIVE void Java_qtokcom_qTokAPI_DeleteFile(JNIEnv* env, jobject self, jint 
   OnToken(env, self, [&](ITokenApi* t) { return t->DeleteFile(p1, p2); });
 }
 
-ZAV_NATIVE void Java_qtokcom_qTokAPI_OpenFile(JNIEnv* env, jobject self, jint p1, jint p2,
-                                                jobject p3) {
+ZAV_NATIVE void Java_qtokcom_qTokAPI_OpenFile(JNIEnv* env, jobject self, jint p1, jint p2, jobject p3) {
   FillRecord<FileInfo>(env, self, p3, kFileInfoLayout,
                        [&](ITokenApi* t, FileInfo* r) { return t->OpenFile(p1, p2, r); });
 }
@@ -311,8 +301,8 @@ ZAV_NATIVE void Java_qtokcom_qTokAPI_CloseFile(JNIEnv* env, jobject self) {
   OnToken(env, self, [&](ITokenApi* t) { return t->CloseFile(); });
 }
 
-ZAV_NATIVE void Java_qtokcom_qTokAPI_Read(JNIEnv* env, jobject self, jint p1, jint p2,
-                                            jbyteArray p3, jint p4, jintArray p5) {
+ZAV_NATIVE void Java_qtokcom_qTokAPI_Read(JNIEnv* env, jobject self, jint p1, jint p2, jbyteArray p3, jint p4,
+                                          jintArray p5) {
   Guarded(env, [&] {
     ArrayLoans loans(env);
     Bytes a3 = loans.Borrow(p3);
@@ -322,8 +312,8 @@ ZAV_NATIVE void Java_qtokcom_qTokAPI_Read(JNIEnv* env, jobject self, jint p1, ji
   });
 }
 
-ZAV_NATIVE void Java_qtokcom_qTokAPI_Write(JNIEnv* env, jobject self, jint p1, jint p2,
-                                             jbyteArray p3, jint p4, jintArray p5) {
+ZAV_NATIVE void Java_qtokcom_qTokAPI_Write(JNIEnv* env, jobject self, jint p1, jint p2, jbyteArray p3,
+                                           jint p4, jintArray p5) {
   Guarded(env, [&] {
     ArrayLoans loans(env);
     Bytes a3 = loans.Borrow(p3);
@@ -337,8 +327,8 @@ ZAV_NATIVE void Java_qtokcom_qTokAPI_Decrement(JNIEnv* env, jobject self, jint p
   OnToken(env, self, [&](ITokenApi* t) { return t->Decrement(p1, p2); });
 }
 
-ZAV_NATIVE void Java_qtokcom_qTokAPI_GetFileInfo(JNIEnv* env, jobject self, jint p1, jint p2,
-                                                   jbyteArray p3, jobject p4) {
+ZAV_NATIVE void Java_qtokcom_qTokAPI_GetFileInfo(JNIEnv* env, jobject self, jint p1, jint p2, jbyteArray p3,
+                                                 jobject p4) {
   Guarded(env, [&] {
     RecordBinding binding;
     if (!binding.Bind(env, p4, kFileInfoLayout)) return;
@@ -346,43 +336,38 @@ ZAV_NATIVE void Java_qtokcom_qTokAPI_GetFileInfo(JNIEnv* env, jobject self, jint
     Bytes a3 = loans.Borrow(p3);
     if (loans.failed()) return;
     FileInfo buffer{};
-    if (Invoke<ITokenApi>(env, self,
-                          [&](ITokenApi* t) { return t->GetFileInfo(p1, p2, a3, &buffer); })) {
+    if (Invoke<ITokenApi>(env, self, [&](ITokenApi* t) { return t->GetFileInfo(p1, p2, a3, &buffer); })) {
       binding.Write(env, &buffer);
     }
   });
 }
 
-ZAV_NATIVE void Java_qtokcom_qTokAPI_GetAccessInfo(JNIEnv* env, jobject self, jint p1,
-                                                     jobject p2) {
+ZAV_NATIVE void Java_qtokcom_qTokAPI_GetAccessInfo(JNIEnv* env, jobject self, jint p1, jobject p2) {
   FillRecord<AccessInfo>(env, self, p2, kAccessInfoLayout,
                          [&](ITokenApi* t, AccessInfo* r) { return t->GetAccessInfo(p1, r); });
 }
 
-ZAV_NATIVE void Java_qtokcom_qTokAPI_SetAccessInfo(JNIEnv* env, jobject self, jint p1,
-                                                     jobject p2) {
+ZAV_NATIVE void Java_qtokcom_qTokAPI_SetAccessInfo(JNIEnv* env, jobject self, jint p1, jobject p2) {
   SendRecord<AccessInfo>(env, self, p2, kAccessInfoLayout,
                          [&](ITokenApi* t, AccessInfo* r) { return t->SetAccessInfo(p1, r); });
 }
 
 // ---- Digests and challenges ----
 
-ZAV_NATIVE void Java_qtokcom_qTokAPI_HashToken(JNIEnv* env, jobject self, jint p1, jint p2,
-                                                 jbyteArray p3, jint p4, jbyteArray p5, jint p6,
-                                                 jintArray p7) {
+ZAV_NATIVE void Java_qtokcom_qTokAPI_HashToken(JNIEnv* env, jobject self, jint p1, jint p2, jbyteArray p3,
+                                               jint p4, jbyteArray p5, jint p6, jintArray p7) {
   Guarded(env, [&] {
     ArrayLoans loans(env);
     Bytes a3 = loans.Borrow(p3);
     Bytes a5 = loans.Borrow(p5);
     Ints a7 = loans.Borrow(p7);
     if (loans.failed()) return;
-    Invoke<ITokenApi>(env, self,
-                      [&](ITokenApi* t) { return t->HashToken(p1, p2, a3, p4, a5, p6, a7); });
+    Invoke<ITokenApi>(env, self, [&](ITokenApi* t) { return t->HashToken(p1, p2, a3, p4, a5, p6, a7); });
   });
 }
 
-ZAV_NATIVE void Java_qtokcom_qTokAPI_MD5HMAC(JNIEnv* env, jobject self, jint p1, jint p2,
-                                               jbyteArray p3, jint p4, jbyteArray p5) {
+ZAV_NATIVE void Java_qtokcom_qTokAPI_MD5HMAC(JNIEnv* env, jobject self, jint p1, jint p2, jbyteArray p3,
+                                             jint p4, jbyteArray p5) {
   Guarded(env, [&] {
     ArrayLoans loans(env);
     Bytes a3 = loans.Borrow(p3);
@@ -397,8 +382,8 @@ ZAV_NATIVE void Java_qtokcom_qTokAPI_MD5HMAC(JNIEnv* env, jobject self, jint p1,
   });
 }
 
-ZAV_NATIVE void Java_qtokcom_qTokAPI_MD5CHAP(JNIEnv* env, jobject self, jint p1, jint p2,
-                                               jbyteArray p3, jint p4, jbyteArray p5) {
+ZAV_NATIVE void Java_qtokcom_qTokAPI_MD5CHAP(JNIEnv* env, jobject self, jint p1, jint p2, jbyteArray p3,
+                                             jint p4, jbyteArray p5) {
   Guarded(env, [&] {
     ArrayLoans loans(env);
     Bytes a3 = loans.Borrow(p3);
@@ -408,8 +393,8 @@ ZAV_NATIVE void Java_qtokcom_qTokAPI_MD5CHAP(JNIEnv* env, jobject self, jint p1,
   });
 }
 
-ZAV_NATIVE void Java_qtokcom_qTokAPI_GenRandom(JNIEnv* env, jobject self, jint p1,
-                                                 jbyteArray p2, jbyteArray p3, jint p4) {
+ZAV_NATIVE void Java_qtokcom_qTokAPI_GenRandom(JNIEnv* env, jobject self, jint p1, jbyteArray p2,
+                                               jbyteArray p3, jint p4) {
   Guarded(env, [&] {
     ArrayLoans loans(env);
     Bytes a2 = loans.Borrow(p2);
@@ -420,7 +405,7 @@ ZAV_NATIVE void Java_qtokcom_qTokAPI_GenRandom(JNIEnv* env, jobject self, jint p
 }
 
 ZAV_NATIVE void Java_qtokcom_qTokAPI_SMD5Hash(JNIEnv* env, jobject self, jbyteArray p1, jint p2,
-                                                jbyteArray p3) {
+                                              jbyteArray p3) {
   Guarded(env, [&] {
     ArrayLoans loans(env);
     Bytes a1 = loans.Borrow(p1);
@@ -431,8 +416,8 @@ ZAV_NATIVE void Java_qtokcom_qTokAPI_SMD5Hash(JNIEnv* env, jobject self, jbyteAr
 }
 
 ZAV_NATIVE void Java_qtokcom_qTokAPI_SMD5HMAC(JNIEnv* env, jobject self, jbyteArray p1, jint p2,
-                                                jbyteArray p3, jint p4, jbyteArray p5,
-                                                jbyteArray p6, jbyteArray p7) {
+                                              jbyteArray p3, jint p4, jbyteArray p5, jbyteArray p6,
+                                              jbyteArray p7) {
   Guarded(env, [&] {
     ArrayLoans loans(env);
     Bytes a1 = loans.Borrow(p1);
@@ -450,8 +435,8 @@ ZAV_NATIVE void Java_qtokcom_qTokAPI_SMD5HMAC(JNIEnv* env, jobject self, jbyteAr
   });
 }
 
-ZAV_NATIVE void Java_qtokcom_qTokAPI_SMD5CHAP(JNIEnv* env, jobject self, jint p1, jbyteArray p2,
-                                                jint p3, jbyteArray p4, jint p5, jbyteArray p6) {
+ZAV_NATIVE void Java_qtokcom_qTokAPI_SMD5CHAP(JNIEnv* env, jobject self, jint p1, jbyteArray p2, jint p3,
+                                              jbyteArray p4, jint p5, jbyteArray p6) {
   Guarded(env, [&] {
     ArrayLoans loans(env);
     Bytes a2 = loans.Borrow(p2);
@@ -462,8 +447,8 @@ ZAV_NATIVE void Java_qtokcom_qTokAPI_SMD5CHAP(JNIEnv* env, jobject self, jint p1
   });
 }
 
-ZAV_NATIVE void Java_qtokcom_qTokAPI_SMD5XOR(JNIEnv* env, jobject self, jbyteArray p1, jint p2,
-                                               jbyteArray p3, jint p4, jbyteArray p5) {
+ZAV_NATIVE void Java_qtokcom_qTokAPI_SMD5XOR(JNIEnv* env, jobject self, jbyteArray p1, jint p2, jbyteArray p3,
+                                             jint p4, jbyteArray p5) {
   Guarded(env, [&] {
     ArrayLoans loans(env);
     Bytes a1 = loans.Borrow(p1);

@@ -6,7 +6,8 @@ namespace qtok {
 
 namespace {
 
-#define QTOK_FIELD(record, name, type) {#name, type, offsetof(record, name)}
+#define QTOK_FIELD(record, name, type) \
+  { #name, type, offsetof(record, name) }
 
 constexpr RecordField kFileInfoFields[] = {
     QTOK_FIELD(FileInfo, lId, 'I'),
@@ -29,12 +30,12 @@ constexpr RecordField kFileInfoFields[] = {
 };
 
 constexpr RecordField kDirInfoFields[] = {
-    QTOK_FIELD(DirInfo, lId, 'I'),         QTOK_FIELD(DirInfo, lFlags, 'I'),
-    QTOK_FIELD(DirInfo, lMaxSize, 'I'),    QTOK_FIELD(DirInfo, lMaxEntries, 'I'),
-    QTOK_FIELD(DirInfo, lReserved1, 'I'),  QTOK_FIELD(DirInfo, lReserved2, 'I'),
-    QTOK_FIELD(DirInfo, lReserved3, 'I'),  QTOK_FIELD(DirInfo, lReserved4, 'I'),
-    QTOK_FIELD(DirInfo, lReserved5, 'I'),  QTOK_FIELD(DirInfo, lReserved6, 'I'),
-    QTOK_FIELD(DirInfo, lReserved7, 'I'),  QTOK_FIELD(DirInfo, lReserved8, 'I'),
+    QTOK_FIELD(DirInfo, lId, 'I'),        QTOK_FIELD(DirInfo, lFlags, 'I'),
+    QTOK_FIELD(DirInfo, lMaxSize, 'I'),   QTOK_FIELD(DirInfo, lMaxEntries, 'I'),
+    QTOK_FIELD(DirInfo, lReserved1, 'I'), QTOK_FIELD(DirInfo, lReserved2, 'I'),
+    QTOK_FIELD(DirInfo, lReserved3, 'I'), QTOK_FIELD(DirInfo, lReserved4, 'I'),
+    QTOK_FIELD(DirInfo, lReserved5, 'I'), QTOK_FIELD(DirInfo, lReserved6, 'I'),
+    QTOK_FIELD(DirInfo, lReserved7, 'I'), QTOK_FIELD(DirInfo, lReserved8, 'I'),
 };
 
 constexpr RecordField kAccessInfoFields[] = {
@@ -49,19 +50,17 @@ constexpr RecordField kAccessInfoFields[] = {
 };
 
 constexpr RecordField kSysInfoFields[] = {
-    QTOK_FIELD(SysInfo, lFlags, 'I'),         QTOK_FIELD(SysInfo, lFreeSpace, 'I'),
-    QTOK_FIELD(SysInfo, lReserved1, 'I'),     QTOK_FIELD(SysInfo, lReserved2, 'I'),
-    QTOK_FIELD(SysInfo, chFileSysType, 'B'),  QTOK_FIELD(SysInfo, chMaxDirLevels, 'B'),
-    QTOK_FIELD(SysInfo, chReserved1, 'B'),    QTOK_FIELD(SysInfo, chReserved2, 'B'),
-    QTOK_FIELD(SysInfo, lReserved3, 'I'),     QTOK_FIELD(SysInfo, lReserved4, 'I'),
+    QTOK_FIELD(SysInfo, lFlags, 'I'),        QTOK_FIELD(SysInfo, lFreeSpace, 'I'),
+    QTOK_FIELD(SysInfo, lReserved1, 'I'),    QTOK_FIELD(SysInfo, lReserved2, 'I'),
+    QTOK_FIELD(SysInfo, chFileSysType, 'B'), QTOK_FIELD(SysInfo, chMaxDirLevels, 'B'),
+    QTOK_FIELD(SysInfo, chReserved1, 'B'),   QTOK_FIELD(SysInfo, chReserved2, 'B'),
+    QTOK_FIELD(SysInfo, lReserved3, 'I'),    QTOK_FIELD(SysInfo, lReserved4, 'I'),
     QTOK_FIELD(SysInfo, lReserved5, 'I'),
 };
 
 constexpr RecordField kVersionInfoFields[] = {
-    QTOK_FIELD(VersionInfo, lDriverVersion, 'I'),
-    QTOK_FIELD(VersionInfo, chFwVersionMajor, 'B'),
-    QTOK_FIELD(VersionInfo, chFwVersionMinor, 'B'),
-    QTOK_FIELD(VersionInfo, chProductCode, 'B'),
+    QTOK_FIELD(VersionInfo, lDriverVersion, 'I'),   QTOK_FIELD(VersionInfo, chFwVersionMajor, 'B'),
+    QTOK_FIELD(VersionInfo, chFwVersionMinor, 'B'), QTOK_FIELD(VersionInfo, chProductCode, 'B'),
     QTOK_FIELD(VersionInfo, chConfiguration, 'B'),
 };
 
@@ -73,8 +72,7 @@ constexpr int CountOf(const RecordField (&)[N]) {
 }
 
 std::int32_t LoadLittleEndian(const std::uint8_t* p) {
-  return static_cast<std::int32_t>(static_cast<std::uint32_t>(p[0]) |
-                                   static_cast<std::uint32_t>(p[1]) << 8 |
+  return static_cast<std::int32_t>(static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
                                    static_cast<std::uint32_t>(p[2]) << 16 |
                                    static_cast<std::uint32_t>(p[3]) << 24);
 }
@@ -88,8 +86,7 @@ void StoreLittleEndian(std::uint8_t* p, std::int32_t value) {
 
 const RecordLayout kFileInfoLayout = {sizeof(FileInfo), kFileInfoFields, CountOf(kFileInfoFields)};
 const RecordLayout kDirInfoLayout = {sizeof(DirInfo), kDirInfoFields, CountOf(kDirInfoFields)};
-const RecordLayout kAccessInfoLayout = {sizeof(AccessInfo), kAccessInfoFields,
-                                        CountOf(kAccessInfoFields)};
+const RecordLayout kAccessInfoLayout = {sizeof(AccessInfo), kAccessInfoFields, CountOf(kAccessInfoFields)};
 const RecordLayout kSysInfoLayout = {sizeof(SysInfo), kSysInfoFields, CountOf(kSysInfoFields)};
 const RecordLayout kVersionInfoLayout = {sizeof(VersionInfo), kVersionInfoFields,
                                          CountOf(kVersionInfoFields)};

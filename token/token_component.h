@@ -81,15 +81,13 @@ struct ITokenApi : IUnknown {
   virtual HRESULT STDMETHODCALLTYPE OpenDevice(std::int32_t, Bytes) = 0;
   virtual HRESULT STDMETHODCALLTYPE CloseDevice() = 0;
   virtual HRESULT STDMETHODCALLTYPE Verify(std::int32_t, Bytes, std::int32_t) = 0;
-  virtual HRESULT STDMETHODCALLTYPE ChangeCode(std::int32_t, Bytes, std::int32_t, Bytes,
-                                               std::int32_t) = 0;
+  virtual HRESULT STDMETHODCALLTYPE ChangeCode(std::int32_t, Bytes, std::int32_t, Bytes, std::int32_t) = 0;
   virtual HRESULT STDMETHODCALLTYPE ResetSecurityState(std::int32_t) = 0;  // 15
-  virtual HRESULT STDMETHODCALLTYPE HashToken(std::int32_t, std::int32_t, Bytes, std::int32_t,
-                                              Bytes, std::int32_t, Ints) = 0;
+  virtual HRESULT STDMETHODCALLTYPE HashToken(std::int32_t, std::int32_t, Bytes, std::int32_t, Bytes,
+                                              std::int32_t, Ints) = 0;
   virtual HRESULT STDMETHODCALLTYPE MD5HMAC(std::int32_t, std::int32_t, Bytes, std::int32_t,
                                             Bytes digest) = 0;
-  virtual HRESULT STDMETHODCALLTYPE MD5CHAP(std::int32_t, std::int32_t, Bytes, std::int32_t,
-                                            Bytes) = 0;
+  virtual HRESULT STDMETHODCALLTYPE MD5CHAP(std::int32_t, std::int32_t, Bytes, std::int32_t, Bytes) = 0;
   virtual HRESULT STDMETHODCALLTYPE GenRandom(std::int32_t, Bytes, Bytes, std::int32_t) = 0;
   virtual HRESULT STDMETHODCALLTYPE Cleanup(std::int32_t) = 0;  // 20
   virtual HRESULT STDMETHODCALLTYPE GetAccessInfo(std::int32_t, AccessInfo*) = 0;
@@ -109,10 +107,8 @@ struct ITokenApi : IUnknown {
   virtual HRESULT STDMETHODCALLTYPE DeleteFile(std::int32_t, std::int32_t) = 0;
   virtual HRESULT STDMETHODCALLTYPE OpenFile(std::int32_t, std::int32_t, FileInfo*) = 0;  // 35
   virtual HRESULT STDMETHODCALLTYPE CloseFile() = 0;
-  virtual HRESULT STDMETHODCALLTYPE Read(std::int32_t, std::int32_t, Bytes, std::int32_t,
-                                         Ints) = 0;
-  virtual HRESULT STDMETHODCALLTYPE Write(std::int32_t, std::int32_t, Bytes, std::int32_t,
-                                          Ints) = 0;
+  virtual HRESULT STDMETHODCALLTYPE Read(std::int32_t, std::int32_t, Bytes, std::int32_t, Ints) = 0;
+  virtual HRESULT STDMETHODCALLTYPE Write(std::int32_t, std::int32_t, Bytes, std::int32_t, Ints) = 0;
   virtual HRESULT STDMETHODCALLTYPE Decrement(std::int32_t, std::int32_t) = 0;  // 39
 };
 
@@ -122,10 +118,10 @@ struct IHashApi : IUnknown {
   virtual HRESULT STDMETHODCALLTYPE Unused5() = 0;
   virtual HRESULT STDMETHODCALLTYPE Unused6() = 0;
   virtual HRESULT STDMETHODCALLTYPE SMD5Hash(Bytes, std::int32_t, Bytes) = 0;  // 7
-  virtual HRESULT STDMETHODCALLTYPE SMD5HMAC(Bytes, std::int32_t, Bytes, std::int32_t, Bytes,
-                                             Bytes, Bytes digest) = 0;
-  virtual HRESULT STDMETHODCALLTYPE SMD5CHAP(std::int32_t, Bytes, std::int32_t, Bytes,
-                                             std::int32_t, Bytes) = 0;
+  virtual HRESULT STDMETHODCALLTYPE SMD5HMAC(Bytes, std::int32_t, Bytes, std::int32_t, Bytes, Bytes,
+                                             Bytes digest) = 0;
+  virtual HRESULT STDMETHODCALLTYPE SMD5CHAP(std::int32_t, Bytes, std::int32_t, Bytes, std::int32_t,
+                                             Bytes) = 0;
   virtual HRESULT STDMETHODCALLTYPE SMD5XOR(Bytes, std::int32_t, Bytes, std::int32_t,
                                             Bytes) = 0;  // 10
 };

@@ -11,8 +11,7 @@ constexpr jsize kPointerBytes = 8;
 
 void ThrowComFail(JNIEnv* env, HRESULT hr) {
   char message[16];
-  std::snprintf(message, sizeof message, "ER: 0x%08x",
-                static_cast<unsigned>(static_cast<std::uint32_t>(hr)));
+  std::snprintf(message, sizeof message, "ER: 0x%08x", static_cast<unsigned>(static_cast<std::uint32_t>(hr)));
   zav::jni::Throw(env, "qtokcom/ComFailException", message);
 }
 
@@ -71,11 +70,10 @@ ArrayLoans::~ArrayLoans() {
   for (int i = count_ - 1; i >= 0; --i) {
     const Loan& loan = loans_[i];
     if (loan.ints) {
-      env_->ReleaseIntArrayElements(static_cast<jintArray>(loan.array),
-                                    static_cast<jint*>(loan.elements), 0);
+      env_->ReleaseIntArrayElements(static_cast<jintArray>(loan.array), static_cast<jint*>(loan.elements), 0);
     } else {
-      env_->ReleaseByteArrayElements(static_cast<jbyteArray>(loan.array),
-                                     static_cast<jbyte*>(loan.elements), 0);
+      env_->ReleaseByteArrayElements(static_cast<jbyteArray>(loan.array), static_cast<jbyte*>(loan.elements),
+                                     0);
     }
   }
 }

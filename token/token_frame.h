@@ -13,7 +13,6 @@
 
 #include "token_component.h"
 
-
 namespace qtok {
 
 // Raises qtokcom.ComFailException with "ER: 0x%08x" of hr. When the class cannot

@@ -177,7 +177,8 @@ int BuildGraph(JNIEnv* env, DeviceRecord& b, jobject format, bool mirror, graph:
   if (graph::Failed(*hr)) return site::kStartConnect;
   *hr = graph::RenderStream(b.builder, nullptr, &graph::kMediaTypeVideo, b.frameFilter, nullptr, b.renderer);
   if (graph::Failed(*hr)) return site::kStartRenderStream;
-  if (graph::Failed(*hr = graph::QueryMediaControl(b.graph, &b.mediaControl))) return site::kStartMediaControl;
+  if (graph::Failed(*hr = graph::QueryMediaControl(b.graph, &b.mediaControl)))
+    return site::kStartMediaControl;
   if (graph::Failed(*hr = graph::Run(b.mediaControl))) return site::kStartRun;
   return 0;
 }
@@ -258,9 +259,9 @@ ZAV_NATIVE jobject Java_lumotool_camgripper_CaptureDevice_enumDevices(JNIEnv* en
     if (!list.LookUp(env)) return nullptr;
     auto deviceClass = zav::jni::FindClass(env, capture::core::kDeviceClass, zav::jni::OnMissing::kClear);
     if (!deviceClass) return nullptr;
-    jmethodID deviceInit =
-        zav::jni::MethodId(env, deviceClass.get(), "<init>",
-                           "(Ljava/lang/String;Ljava/lang/String;Ljava/lang/String;I)V", zav::jni::OnMissing::kClear);
+    jmethodID deviceInit = zav::jni::MethodId(env, deviceClass.get(), "<init>",
+                                              "(Ljava/lang/String;Ljava/lang/String;Ljava/lang/String;I)V",
+                                              zav::jni::OnMissing::kClear);
     if (deviceInit == nullptr || !list.Create(env)) return nullptr;
 
     graph::Owned<graph::DeviceEnum> devEnum;
@@ -279,16 +280,19 @@ ZAV_NATIVE jobject Java_lumotool_camgripper_CaptureDevice_enumDevices(JNIEnv* en
       // Read in this order; passed to the constructor as name, description, path.
       LocalRef<jstring> description(env, capture::core::ReadProperty(env, bag.get(), u"Description"));
       javaFailed = env->ExceptionCheck();
-      LocalRef<jstring> name(env, javaFailed ? nullptr : capture::core::ReadProperty(env, bag.get(), u"FriendlyName"));
+      LocalRef<jstring> name(
+          env, javaFailed ? nullptr : capture::core::ReadProperty(env, bag.get(), u"FriendlyName"));
       javaFailed = javaFailed || env->ExceptionCheck();
-      LocalRef<jstring> path(env, javaFailed ? nullptr : capture::core::ReadProperty(env, bag.get(), u"DevicePath"));
+      LocalRef<jstring> path(
+          env, javaFailed ? nullptr : capture::core::ReadProperty(env, bag.get(), u"DevicePath"));
       javaFailed = javaFailed || env->ExceptionCheck();
       graph::Owned<graph::Filter> source;
       if (!javaFailed && graph::Succeeded(graph::BindToFilter(moniker.get(), source.receive())) && source) {
         const std::int32_t handle = handed.Register(source.get());
         source.release();  // the handle holds it now
-        LocalRef<jobject> device(env, env->NewObject(deviceClass.get(), deviceInit, name.get(), description.get(),
-                                                     path.get(), static_cast<jint>(handle)));
+        LocalRef<jobject> device(
+            env, env->NewObject(deviceClass.get(), deviceInit, name.get(), description.get(), path.get(),
+                                static_cast<jint>(handle)));
         javaFailed = env->ExceptionCheck() || !list.Add(env, device.get());
       }
     }
@@ -364,7 +368,8 @@ ZAV_NATIVE jboolean Java_lumotool_camgripper_CaptureDevice_destroy(JNIEnv* env, 
     }
     auto deviceClass = zav::jni::FindClass(env, capture::core::kDeviceClass, zav::jni::OnMissing::kClear);
     if (!deviceClass) return JNI_TRUE;
-    jfieldID field = zav::jni::FieldId(env, deviceClass.get(), "pSrcFilter", "I", zav::jni::OnMissing::kClear);
+    jfieldID field =
+        zav::jni::FieldId(env, deviceClass.get(), "pSrcFilter", "I", zav::jni::OnMissing::kClear);
     if (field == nullptr) return JNI_TRUE;
     env->SetIntField(self, field, 0);
     return JNI_TRUE;
@@ -383,7 +388,8 @@ ZAV_NATIVE void Java_lumotool_camgripper_CaptureDevice_setBounds(JNIEnv* env, jo
     // The canvas's own method, which can only run on a Canvas.
     auto canvasClass = zav::jni::FindClass(env, "java/awt/Canvas", zav::jni::OnMissing::kClear);
     if (!canvasClass) return;
-    jmethodID setBounds = zav::jni::MethodId(env, canvasClass.get(), "setBounds", "(IIII)V", zav::jni::OnMissing::kClear);
+    jmethodID setBounds =
+        zav::jni::MethodId(env, canvasClass.get(), "setBounds", "(IIII)V", zav::jni::OnMissing::kClear);
     if (setBounds == nullptr || !env->IsInstanceOf(self, canvasClass.get())) return;
     env->CallNonvirtualVoidMethod(self, canvasClass.get(), setBounds, x, y, width, height);
   });
@@ -439,10 +445,13 @@ ZAV_NATIVE jobject Java_lumotool_camgripper_CaptureDevice_queryFormats(JNIEnv* e
       if (builder == nullptr) {
         DeviceRecord& t = temporary.record();
         graph::HResult hr = graph::kOk;
-        if (graph::Failed(hr = graph::CreateCaptureGraphBuilder(&t.builder))) return fail(hr, site::kQueryBuilder);
+        if (graph::Failed(hr = graph::CreateCaptureGraphBuilder(&t.builder)))
+          return fail(hr, site::kQueryBuilder);
         if (graph::Failed(hr = graph::CreateFilterGraph(&t.graph))) return fail(hr, site::kQueryGraph);
-        if (graph::Failed(hr = graph::AddFilter(t.graph, t.sourceFilter, nullptr))) return fail(hr, site::kQueryAddSource);
-        if (graph::Failed(hr = graph::SetFiltergraph(t.builder, t.graph))) return fail(hr, site::kQuerySetFiltergraph);
+        if (graph::Failed(hr = graph::AddFilter(t.graph, t.sourceFilter, nullptr)))
+          return fail(hr, site::kQueryAddSource);
+        if (graph::Failed(hr = graph::SetFiltergraph(t.builder, t.graph)))
+          return fail(hr, site::kQuerySetFiltergraph);
         builder = t.builder;
       }
       const WalkEnd end = capture::core::WalkCapabilities(

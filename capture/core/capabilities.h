@@ -63,7 +63,8 @@ WalkEnd WalkCapabilities(graph::Builder* builder, graph::Filter* source, Visitor
   for (std::int32_t index = 0; index < opened.count; ++index) {
     detail::OwnedMediaType type;
     std::uint8_t caps[graph::kStreamCapsSize];
-    if (graph::Failed(graph::GetStreamCaps(config.get(), index, type.receive(), caps)) || type.get() == nullptr) {
+    if (graph::Failed(graph::GetStreamCaps(config.get(), index, type.receive(), caps)) ||
+        type.get() == nullptr) {
       continue;
     }
     const graph::VideoInfoHeader* info = VideoInfoOf(type.get());

@@ -13,7 +13,7 @@ namespace capture::core {
 using zav::jni::OnMissing;
 
 struct RegistryEntry {
-  std::mutex state;   // the fields below; held only for reading or writing them
+  std::mutex state;  // the fields below; held only for reading or writing them
   DeviceRecord record;
   bool erased = false;  // destroyed: no call may use the record any more
   bool boundsPending = false;
@@ -121,7 +121,7 @@ Device Device::Find(JNIEnv* env, jobject canvas) {
   fresh->record.window = window;
   std::lock_guard<std::mutex> lock(TablesMutex());
   if (auto entry = EntryLocked(handle)) return Device(std::move(entry), handle);  // another call was first
-  if (SourceLocked(handle) != source) return Device();  // destroyed meanwhile
+  if (SourceLocked(handle) != source) return Device();                            // destroyed meanwhile
   DeviceRegistry().emplace(static_cast<std::uint32_t>(handle), fresh);
   return Device(std::move(fresh), handle);
 }

@@ -36,7 +36,8 @@ bool FormatMaker::LookUp(JNIEnv* env) {
   if (formatInit_ == nullptr) return false;
   guidClass_ = zav::jni::FindClass(env, kGuidClass, OnMissing::kClear);
   if (!guidClass_) return false;
-  guidInit_ = zav::jni::MethodId(env, guidClass_.get(), "<init>", "(Ljava/nio/ByteBuffer;)V", OnMissing::kClear);
+  guidInit_ =
+      zav::jni::MethodId(env, guidClass_.get(), "<init>", "(Ljava/nio/ByteBuffer;)V", OnMissing::kClear);
   return guidInit_ != nullptr;
 }
 

@@ -166,9 +166,7 @@ FrameWork::GrabResult FrameWork::Grab(std::uint8_t* buffer, std::int32_t capacit
     grabCapacity_ = capacity;
     grabRequested_.store(true, std::memory_order_release);
   }
-  auto served = [this] {
-    return !grabRequested_.load(std::memory_order_acquire) && grabBuffer_ != nullptr;
-  };
+  auto served = [this] { return !grabRequested_.load(std::memory_order_acquire) && grabBuffer_ != nullptr; };
   std::unique_lock<std::mutex> lock(wakeMutex_);
   while (!served()) {
     const auto now = std::chrono::steady_clock::now();
@@ -178,7 +176,8 @@ FrameWork::GrabResult FrameWork::Grab(std::uint8_t* buffer, std::int32_t capacit
       return GrabResult{false, nullptr, 0};
     }
     const auto left = deadline - now;
-    wake_.wait_for(lock, left < kGrabPollPeriod ? left : std::chrono::steady_clock::duration(kGrabPollPeriod));
+    wake_.wait_for(lock,
+                   left < kGrabPollPeriod ? left : std::chrono::steady_clock::duration(kGrabPollPeriod));
   }
   return GrabResult{true, grabBuffer_, grabCapacity_};
 }

@@ -27,8 +27,8 @@ constexpr std::chrono::milliseconds kGrabPollPeriod{10};
 // RGB32 by pixel order. Nothing happens (false) for any other subtype, for a
 // width or height that is not positive, or when the layout of width x height
 // needs more bytes than `size`.
-bool MirrorFrame(const graph::Guid& subtype, std::int32_t width, std::int32_t height,
-                 std::uint8_t* data, std::int32_t size);
+bool MirrorFrame(const graph::Guid& subtype, std::int32_t width, std::int32_t height, std::uint8_t* data,
+                 std::int32_t size);
 
 // Bytes the layout of `subtype` at width x height occupies from the frame start
 // (the furthest byte any mirror touches); -1 for subtypes that are not mirrored

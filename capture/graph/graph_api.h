@@ -33,17 +33,17 @@ namespace capture::graph {
 // ---------------------------------------------------------------- result codes
 using HResult = std::int32_t;
 
-constexpr HResult kOk = 0;                                           // S_OK
-constexpr HResult kFalse = 1;                                        // S_FALSE
-constexpr HResult kNotImplemented = static_cast<HResult>(0x80004001);  // E_NOTIMPL
-constexpr HResult kNoInterface = static_cast<HResult>(0x80004002);     // E_NOINTERFACE
-constexpr HResult kPointer = static_cast<HResult>(0x80004003);         // E_POINTER
-constexpr HResult kFail = static_cast<HResult>(0x80004005);            // E_FAIL
-constexpr HResult kOutOfMemory = static_cast<HResult>(0x8007000E);     // E_OUTOFMEMORY
-constexpr HResult kInvalidArg = static_cast<HResult>(0x80070057);      // E_INVALIDARG
+constexpr HResult kOk = 0;                                                 // S_OK
+constexpr HResult kFalse = 1;                                              // S_FALSE
+constexpr HResult kNotImplemented = static_cast<HResult>(0x80004001);      // E_NOTIMPL
+constexpr HResult kNoInterface = static_cast<HResult>(0x80004002);         // E_NOINTERFACE
+constexpr HResult kPointer = static_cast<HResult>(0x80004003);             // E_POINTER
+constexpr HResult kFail = static_cast<HResult>(0x80004005);                // E_FAIL
+constexpr HResult kOutOfMemory = static_cast<HResult>(0x8007000E);         // E_OUTOFMEMORY
+constexpr HResult kInvalidArg = static_cast<HResult>(0x80070057);          // E_INVALIDARG
 constexpr HResult kClassNotRegistered = static_cast<HResult>(0x80040154);  // REGDB_E_CLASSNOTREG
 // A few DirectShow codes the simulated platform also produces.
-constexpr HResult kVfwNotConnected = static_cast<HResult>(0x80040209);   // VFW_E_NOT_CONNECTED
+constexpr HResult kVfwNotConnected = static_cast<HResult>(0x80040209);       // VFW_E_NOT_CONNECTED
 constexpr HResult kVfwNoAcceptableTypes = static_cast<HResult>(0x8004022A);  // VFW_E_NO_ACCEPTABLE_TYPES
 constexpr HResult kVfwAlreadyConnected = static_cast<HResult>(0x80040204);   // VFW_E_ALREADY_CONNECTED
 constexpr HResult kVfwInvalidMediaType = static_cast<HResult>(0x80040200);   // VFW_E_INVALIDMEDIATYPE
@@ -65,19 +65,19 @@ inline bool operator==(const Guid& a, const Guid& b) { return std::memcmp(&a, &b
 inline bool operator!=(const Guid& a, const Guid& b) { return !(a == b); }
 
 // The well-known identifiers (values as the platform defines them).
-extern const Guid kMediaTypeVideo;     // MEDIATYPE_Video
-extern const Guid kFormatVideoInfo;    // FORMAT_VideoInfo
-extern const Guid kFormatVideoInfo2;   // FORMAT_VideoInfo2
-extern const Guid kPinCategoryCapture; // PIN_CATEGORY_CAPTURE
-extern const Guid kSubtypeI420;        // MEDIASUBTYPE_I420
-extern const Guid kSubtypeIYUV;        // MEDIASUBTYPE_IYUV
-extern const Guid kSubtypeYV12;        // MEDIASUBTYPE_YV12
-extern const Guid kSubtypeYUY2;        // MEDIASUBTYPE_YUY2
-extern const Guid kSubtypeYUYV;        // MEDIASUBTYPE_YUYV
-extern const Guid kSubtypeRGB24;       // MEDIASUBTYPE_RGB24
-extern const Guid kSubtypeRGB32;       // MEDIASUBTYPE_RGB32
-extern const Guid kSubtypeMJPG;        // MEDIASUBTYPE_MJPG
-extern const Guid kVideoFilterClassId; // the frame filter's class identifier
+extern const Guid kMediaTypeVideo;      // MEDIATYPE_Video
+extern const Guid kFormatVideoInfo;     // FORMAT_VideoInfo
+extern const Guid kFormatVideoInfo2;    // FORMAT_VideoInfo2
+extern const Guid kPinCategoryCapture;  // PIN_CATEGORY_CAPTURE
+extern const Guid kSubtypeI420;         // MEDIASUBTYPE_I420
+extern const Guid kSubtypeIYUV;         // MEDIASUBTYPE_IYUV
+extern const Guid kSubtypeYV12;         // MEDIASUBTYPE_YV12
+extern const Guid kSubtypeYUY2;         // MEDIASUBTYPE_YUY2
+extern const Guid kSubtypeYUYV;         // MEDIASUBTYPE_YUYV
+extern const Guid kSubtypeRGB24;        // MEDIASUBTYPE_RGB24
+extern const Guid kSubtypeRGB32;        // MEDIASUBTYPE_RGB32
+extern const Guid kSubtypeMJPG;         // MEDIASUBTYPE_MJPG
+extern const Guid kVideoFilterClassId;  // the frame filter's class identifier
 
 struct Rect {  // RECT
   std::int32_t left;
@@ -179,8 +179,7 @@ HResult BindToPropertyBag(Moniker* moniker, PropertyBag** out);
 // *value is a new zero-terminated UTF-16 string of *length units (terminator not
 // counted) that the caller frees with FreePropertyString; VariantInit and
 // VariantClear happen inside.
-HResult ReadStringProperty(PropertyBag* bag, const char16_t* name, char16_t** value,
-                           std::size_t* length);
+HResult ReadStringProperty(PropertyBag* bag, const char16_t* name, char16_t** value, std::size_t* length);
 void FreePropertyString(char16_t* value);
 // IMoniker::BindToObject(NULL, NULL, IID_IBaseFilter).
 HResult BindToFilter(Moniker* moniker, Filter** out);
@@ -214,14 +213,13 @@ HResult QueryWindowlessControl(Filter* renderer, WindowlessControl** out);
 // IVMRWindowlessControl::SetVideoClippingWindow(window).
 HResult SetVideoClippingWindow(WindowlessControl* control, NativeWindow window);
 // ICaptureGraphBuilder2::FindInterface(category, majorType, source, IID_IAMStreamConfig).
-HResult FindStreamConfig(Builder* builder, const Guid* category, const Guid* majorType,
-                         Filter* source, StreamConfig** out);
+HResult FindStreamConfig(Builder* builder, const Guid* category, const Guid* majorType, Filter* source,
+                         StreamConfig** out);
 // IAMStreamConfig::GetNumberOfCapabilities(count, size).
 HResult GetNumberOfCapabilities(StreamConfig* config, std::int32_t* count, std::int32_t* size);
 // IAMStreamConfig::GetStreamCaps(index, type, caps); caps points at
 // kStreamCapsSize bytes. *type is freed with DeleteMediaType.
-HResult GetStreamCaps(StreamConfig* config, std::int32_t index, MediaType** type,
-                      std::uint8_t* caps);
+HResult GetStreamCaps(StreamConfig* config, std::int32_t index, MediaType** type, std::uint8_t* caps);
 // IAMStreamConfig::SetFormat(type).
 HResult SetFormat(StreamConfig* config, const MediaType* type);
 // DeleteMediaType(type): frees the format block and the structure; null is ignored.

@@ -87,15 +87,9 @@ constexpr std::uint64_t kOut1ThirdMask = BlockOut1FromThirdMask();
 alignas(64) constexpr Table kOut2 = BlockPairIndex(2, 0);
 alignas(64) constexpr Table kMirror21 = Mirror21Index();
 
-MIRROR_TARGET inline __m512i LoadTable(const Table& t) {
-    return _mm512_load_si512(t.data());
-}
-MIRROR_TARGET inline __m512i Load(const std::uint8_t* p) {
-    return _mm512_loadu_si512(p);
-}
-MIRROR_TARGET inline void Store(std::uint8_t* p, __m512i v) {
-    _mm512_storeu_si512(p, v);
-}
+MIRROR_TARGET inline __m512i LoadTable(const Table& t) { return _mm512_load_si512(t.data()); }
+MIRROR_TARGET inline __m512i Load(const std::uint8_t* p) { return _mm512_loadu_si512(p); }
+MIRROR_TARGET inline void Store(std::uint8_t* p, __m512i v) { _mm512_storeu_si512(p, v); }
 
 struct BlockTables {
     __m512i out0, out1, out1Third, out2;

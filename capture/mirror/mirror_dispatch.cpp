@@ -29,8 +29,7 @@ void ReverseRowBytesWith(const KernelSet& kernels, std::uint8_t* start, std::int
     if (start == nullptr || !RowsUsable(rowLength, 1, rowCount)) {
         return;
     }
-    kernels.reverseRowBytes(start, static_cast<std::size_t>(rowLength),
-                            static_cast<std::size_t>(rowCount));
+    kernels.reverseRowBytes(start, static_cast<std::size_t>(rowLength), static_cast<std::size_t>(rowCount));
 }
 
 void ExchangeMacropixelsWith(const KernelSet& kernels, std::uint8_t* start, std::int32_t width,
@@ -38,8 +37,7 @@ void ExchangeMacropixelsWith(const KernelSet& kernels, std::uint8_t* start, std:
     if (start == nullptr || !RowsUsable(width, 2, rowCount)) {
         return;
     }
-    kernels.exchangeMacropixels(start, static_cast<std::size_t>(width),
-                                static_cast<std::size_t>(rowCount));
+    kernels.exchangeMacropixels(start, static_cast<std::size_t>(width), static_cast<std::size_t>(rowCount));
 }
 
 void ReversePixels24With(const KernelSet& kernels, std::uint8_t* start, std::int32_t width,
@@ -47,8 +45,7 @@ void ReversePixels24With(const KernelSet& kernels, std::uint8_t* start, std::int
     if (start == nullptr || !RowsUsable(width, 3, rowCount)) {
         return;
     }
-    kernels.reversePixels24(start, static_cast<std::size_t>(width),
-                            static_cast<std::size_t>(rowCount));
+    kernels.reversePixels24(start, static_cast<std::size_t>(width), static_cast<std::size_t>(rowCount));
 }
 
 void ReversePixels32With(const KernelSet& kernels, std::uint8_t* start, std::int32_t width,
@@ -56,8 +53,7 @@ void ReversePixels32With(const KernelSet& kernels, std::uint8_t* start, std::int
     if (start == nullptr || !RowsUsable(width, 4, rowCount)) {
         return;
     }
-    kernels.reversePixels32(start, static_cast<std::size_t>(width),
-                            static_cast<std::size_t>(rowCount));
+    kernels.reversePixels32(start, static_cast<std::size_t>(width), static_cast<std::size_t>(rowCount));
 }
 
 const KernelSet* KernelsFor(KernelLevel level) {
@@ -90,7 +86,8 @@ const KernelSet* KernelsFor(KernelLevel level) {
 
 namespace {
 const KernelSet& ChooseKernels() {
-    for (KernelLevel level : {KernelLevel::Avx512, KernelLevel::Avx2, KernelLevel::Ssse3, KernelLevel::Sse2}) {
+    for (KernelLevel level :
+         {KernelLevel::Avx512, KernelLevel::Avx2, KernelLevel::Ssse3, KernelLevel::Sse2}) {
         if (const KernelSet* kernels = KernelsFor(level)) {
             return *kernels;
         }

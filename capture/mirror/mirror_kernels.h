@@ -39,9 +39,7 @@ void ReversePixels32With(const KernelSet& kernels, std::uint8_t* start, std::int
 namespace detail {
 // Byte j of n mirrored RGB24 pixels comes from byte Rgb24Source(n, j) of the
 // originals; the vector kernels compute their shuffle tables from it.
-constexpr unsigned Rgb24Source(unsigned pixels, unsigned j) {
-    return 3 * (pixels - 1 - j / 3) + j % 3;
-}
+constexpr unsigned Rgb24Source(unsigned pixels, unsigned j) { return 3 * (pixels - 1 - j / 3) + j % 3; }
 
 extern const KernelSet kPlainKernels;
 // The x86 sets exist only in x86 builds; ask for them through KernelsFor, which

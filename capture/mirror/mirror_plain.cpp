@@ -55,11 +55,7 @@ void PlainReversePixels(std::uint8_t* start, std::size_t width, std::size_t rowC
 
 namespace detail {
 const KernelSet kPlainKernels = {
-    "plain",
-    PlainReverseRowBytes,
-    PlainExchangeMacropixels,
-    PlainReversePixels<3>,
-    PlainReversePixels<4>,
+    "plain", PlainReverseRowBytes, PlainExchangeMacropixels, PlainReversePixels<3>, PlainReversePixels<4>,
 };
 }  // namespace detail
 

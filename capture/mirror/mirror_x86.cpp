@@ -17,9 +17,7 @@ namespace {
 
 enum class Layout { Bytes, Pixels24, Pixels32, Macropixels };
 
-constexpr std::size_t UnitBytes(Layout l) {
-    return l == Layout::Bytes ? 1 : l == Layout::Pixels24 ? 3 : 4;
-}
+constexpr std::size_t UnitBytes(Layout l) { return l == Layout::Bytes ? 1 : l == Layout::Pixels24 ? 3 : 4; }
 
 // One unit from src to dst, as the mirror places it.
 template <Layout L>

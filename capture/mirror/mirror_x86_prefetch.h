@@ -17,8 +17,6 @@ inline void Prefetch(const std::uint8_t* p, std::size_t ahead) {
 // How far ahead of the row being worked the prefetches go: a row, at least four
 // kilobytes. Over one row the front and back walks then prefetch one contiguous
 // row's length of the frame, and row after row the whole of it.
-inline std::size_t PrefetchDistance(std::size_t rowBytes) {
-    return rowBytes > 4096 ? rowBytes : 4096;
-}
+inline std::size_t PrefetchDistance(std::size_t rowBytes) { return rowBytes > 4096 ? rowBytes : 4096; }
 
 }  // namespace capture::mirror

@@ -43,8 +43,8 @@ ZAV_NATIVE void Java_lumotool_camgripper_sim_SimPlatform_useDefaultCameras(JNIEn
 }
 
 ZAV_NATIVE jint Java_lumotool_camgripper_sim_SimPlatform_addCamera(JNIEnv* env, jclass, jstring name,
-                                                                        jstring description, jstring path,
-                                                                        jint capabilitySize, jint framePeriodMs) {
+                                                                   jstring description, jstring path,
+                                                                   jint capabilitySize, jint framePeriodMs) {
   sim::Camera camera;
   camera.friendlyName = ToU16(env, name);
   if (description != nullptr) {
@@ -59,9 +59,11 @@ ZAV_NATIVE jint Java_lumotool_camgripper_sim_SimPlatform_addCamera(JNIEnv* env, 
 }
 
 // kind: 0 VideoInfo, 1 VideoInfo2, 2 no format block.
-ZAV_NATIVE void Java_lumotool_camgripper_sim_SimPlatform_addCapability(
-    JNIEnv* env, jclass, jint camera, jbyteArray subtype, jint width, jint height, jint kind,
-    jboolean refuseSetFormat, jint sampleSize) {
+ZAV_NATIVE void Java_lumotool_camgripper_sim_SimPlatform_addCapability(JNIEnv* env, jclass, jint camera,
+                                                                       jbyteArray subtype, jint width,
+                                                                       jint height, jint kind,
+                                                                       jboolean refuseSetFormat,
+                                                                       jint sampleSize) {
   if (camera < 0 || static_cast<std::size_t>(camera) >= g_building.size() || subtype == nullptr ||
       env->GetArrayLength(subtype) != 16) {
     return;
@@ -70,7 +72,8 @@ ZAV_NATIVE void Java_lumotool_camgripper_sim_SimPlatform_addCapability(
   env->GetByteArrayRegion(subtype, 0, 16, reinterpret_cast<jbyte*>(&cap.subtype));
   cap.width = width;
   cap.height = height;
-  cap.kind = kind == 1 ? sim::FormatKind::kVideoInfo2 : (kind == 2 ? sim::FormatKind::kNone : sim::FormatKind::kVideoInfo);
+  cap.kind = kind == 1 ? sim::FormatKind::kVideoInfo2
+                       : (kind == 2 ? sim::FormatKind::kNone : sim::FormatKind::kVideoInfo);
   cap.refuseSetFormat = refuseSetFormat == JNI_TRUE;
   cap.sampleSize = sampleSize;
   g_building[static_cast<std::size_t>(camera)].capabilities.push_back(cap);
@@ -78,7 +81,7 @@ ZAV_NATIVE void Java_lumotool_camgripper_sim_SimPlatform_addCapability(
 }
 
 ZAV_NATIVE void Java_lumotool_camgripper_sim_SimPlatform_failCall(JNIEnv* env, jclass, jstring operation,
-                                                                       jint nth, jint hr) {
+                                                                  jint nth, jint hr) {
   const char* text = env->GetStringUTFChars(operation, nullptr);
   if (text == nullptr) {
     return;
@@ -126,8 +129,9 @@ ZAV_NATIVE jint Java_lumotool_camgripper_sim_SimPlatform_liveObjects(JNIEnv*, jc
 // source left, top, right, bottom, then destination left, top, right, bottom.
 ZAV_NATIVE jintArray Java_lumotool_camgripper_sim_SimPlatform_lastVideoPosition(JNIEnv* env, jclass) {
   const sim::RendererView view = sim::LastRendererView();
-  const jint values[8] = {view.source.left,      view.source.top,      view.source.right,      view.source.bottom,
-                          view.destination.left, view.destination.top, view.destination.right, view.destination.bottom};
+  const jint values[8] = {view.source.left,       view.source.top,        view.source.right,
+                          view.source.bottom,     view.destination.left,  view.destination.top,
+                          view.destination.right, view.destination.bottom};
   jintArray result = env->NewIntArray(8);
   if (result == nullptr || env->ExceptionCheck()) {
     return nullptr;
@@ -150,4 +154,3 @@ ZAV_NATIVE jbyteArray Java_lumotool_camgripper_sim_SimPlatform_lastRenderedFrame
 ZAV_NATIVE jlong Java_lumotool_camgripper_sim_SimPlatform_framesDrawn(JNIEnv*, jclass) {
   return static_cast<jlong>(sim::LastRendererView().framesDrawn);
 }
-

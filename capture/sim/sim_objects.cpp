@@ -171,8 +171,8 @@ struct Filter : Object {
       window = clippingWindow;
       dst = destination;
     }
-    const bool drawn =
-        window != 0 && sim::x11::DrawFrame(window, dst, connected.subtype, connected.width, connected.height, data, size);
+    const bool drawn = window != 0 && sim::x11::DrawFrame(window, dst, connected.subtype, connected.width,
+                                                          connected.height, data, size);
     sim::Settings& s = sim::TheSettings();
     std::lock_guard<std::mutex> lock(s.mutex);
     s.view.lastFrame.assign(data, data + size);
@@ -209,7 +209,9 @@ struct Graph : Object {
     }
   }
 
-  bool Contains(const Filter* f) const { return std::find(filters.begin(), filters.end(), f) != filters.end(); }
+  bool Contains(const Filter* f) const {
+    return std::find(filters.begin(), filters.end(), f) != filters.end();
+  }
 
   Filter* SourceFeedingVideo() const {
     for (Filter* f : filters) {
@@ -264,7 +266,8 @@ struct Graph : Object {
       }
       lock.unlock();
       for (std::int32_t i = 0; i < size; ++i) {
-        sample[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(frameNumber + static_cast<std::uint32_t>(i));
+        sample[static_cast<std::size_t>(i)] =
+            static_cast<std::uint8_t>(frameNumber + static_cast<std::uint32_t>(i));
       }
       ++frameNumber;
       video->work->Transform(sample.data(), size);
@@ -460,7 +463,8 @@ HResult CreateVideoFilter(bool mirror, Filter** out) {
 }
 
 frame::FrameWork* FrameWorkOf(Filter* videoFilter) {
-  return (videoFilter != nullptr && videoFilter->kind == Filter::Kind::kVideo) ? videoFilter->work.get() : nullptr;
+  return (videoFilter != nullptr && videoFilter->kind == Filter::Kind::kVideo) ? videoFilter->work.get()
+                                                                               : nullptr;
 }
 
 HResult AddFilter(Graph* graph, Filter* filter, const char16_t*) {
@@ -552,7 +556,8 @@ HResult SetFormat(StreamConfig* config, const MediaType* type) {
   for (std::size_t i = 0; i < capabilities.size(); ++i) {
     const sim::Capability& cap = capabilities[i];
     if (cap.kind != sim::FormatKind::kVideoInfo || type->formattype != kFormatVideoInfo ||
-        type->subtype != cap.subtype || type->pbFormat == nullptr || type->cbFormat < sizeof(VideoInfoHeader)) {
+        type->subtype != cap.subtype || type->pbFormat == nullptr ||
+        type->cbFormat < sizeof(VideoInfoHeader)) {
       continue;
     }
     VideoInfoHeader info;
@@ -588,7 +593,8 @@ HResult FindPin(Builder*, Filter* filter, PinDirection direction, const Guid* ca
   bool connected = false;
   switch (filter->kind) {
     case Filter::Kind::kSource:
-      exists = direction == PinDirection::kOutput && (category == nullptr || *category == kPinCategoryCapture);
+      exists =
+          direction == PinDirection::kOutput && (category == nullptr || *category == kPinCategoryCapture);
       connected = filter->downstream != nullptr;
       break;
     case Filter::Kind::kVideo:
@@ -609,9 +615,11 @@ HResult ConnectDirect(Graph* graph, Pin* output, Pin* input, const MediaType*) {
   if (HResult hr = sim::Injected("ConnectDirect"); Failed(hr)) return hr;
   Filter* source = output->filter;
   Filter* video = input->filter;
-  if (output->direction != PinDirection::kOutput || input->direction != PinDirection::kInput) return kInvalidArg;
+  if (output->direction != PinDirection::kOutput || input->direction != PinDirection::kInput)
+    return kInvalidArg;
   if (!graph->Contains(source) || !graph->Contains(video)) return kVfwNotConnected;
-  if (source->kind != Filter::Kind::kSource || video->kind != Filter::Kind::kVideo) return kVfwNoAcceptableTypes;
+  if (source->kind != Filter::Kind::kSource || video->kind != Filter::Kind::kVideo)
+    return kVfwNoAcceptableTypes;
   if (source->downstream != nullptr || video->inputConnected) return kVfwAlreadyConnected;
   const auto& capabilities = source->camera->capabilities;
   if (source->currentCapability >= capabilities.size()) return kVfwNoAcceptableTypes;
@@ -633,7 +641,8 @@ HResult RenderStream(Builder* builder, const Guid*, const Guid* type, Filter* so
   if (graph == nullptr || source == nullptr || sink == nullptr || intermediate != nullptr) return kInvalidArg;
   if (!graph->Contains(source) || !graph->Contains(sink)) return kInvalidArg;
   if (type != nullptr && *type != kMediaTypeVideo) return kVfwNoAcceptableTypes;
-  if (source->kind != Filter::Kind::kVideo || sink->kind != Filter::Kind::kRenderer) return kVfwNoAcceptableTypes;
+  if (source->kind != Filter::Kind::kVideo || sink->kind != Filter::Kind::kRenderer)
+    return kVfwNoAcceptableTypes;
   if (!source->inputConnected) return kVfwNotConnected;
   if (source->downstream != nullptr || sink->inputConnected) return kVfwAlreadyConnected;
   // The output pin's connection type is set as well.
@@ -748,9 +757,11 @@ std::int32_t SampleSize(const Capability& cap) {
   const std::int64_t w = cap.width < 0 ? -static_cast<std::int64_t>(cap.width) : cap.width;
   const std::int64_t h = cap.height < 0 ? -static_cast<std::int64_t>(cap.height) : cap.height;
   std::int64_t bytes = w * h;  // compressed and unknown subtypes: one byte per pixel
-  if (cap.subtype == graph::kSubtypeI420 || cap.subtype == graph::kSubtypeIYUV || cap.subtype == graph::kSubtypeYV12) {
-    bytes = std::max(frame::MirrorLayoutSize(cap.subtype, static_cast<std::int32_t>(w), static_cast<std::int32_t>(h)),
-                     w * h + 2 * ((w + 1) / 2) * ((h + 1) / 2));
+  if (cap.subtype == graph::kSubtypeI420 || cap.subtype == graph::kSubtypeIYUV ||
+      cap.subtype == graph::kSubtypeYV12) {
+    bytes = std::max(
+        frame::MirrorLayoutSize(cap.subtype, static_cast<std::int32_t>(w), static_cast<std::int32_t>(h)),
+        w * h + 2 * ((w + 1) / 2) * ((h + 1) / 2));
   } else if (cap.subtype == graph::kSubtypeYUY2 || cap.subtype == graph::kSubtypeYUYV) {
     bytes = 2 * w * h;
   } else if (cap.subtype == graph::kSubtypeRGB24) {

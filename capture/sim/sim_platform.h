@@ -33,7 +33,7 @@ struct Camera {
   std::u16string friendlyName;
   std::optional<std::u16string> description;
   std::u16string devicePath;
-  std::vector<Capability> capabilities;  // the first one is the current format at first
+  std::vector<Capability> capabilities;                  // the first one is the current format at first
   std::int32_t capabilitySize = graph::kStreamCapsSize;  // what GetNumberOfCapabilities reports
   std::int32_t framePeriodMs = 20;
 };

@@ -48,8 +48,8 @@ std::uint32_t YuvToRgb(int y, int u, int v) {
 struct FrameReader {
   const graph::Guid& subtype;
   std::int64_t w;
-  std::int64_t h;         // rows, always positive
-  bool bottomUp;          // RGB with a positive height is stored bottom row first
+  std::int64_t h;  // rows, always positive
+  bool bottomUp;   // RGB with a positive height is stored bottom row first
   const std::uint8_t* data;
 
   std::uint32_t Pixel(std::int64_t x, std::int64_t y) const {
@@ -78,8 +78,8 @@ struct FrameReader {
 
 bool Drawable(const graph::Guid& subtype) {
   return subtype == graph::kSubtypeI420 || subtype == graph::kSubtypeIYUV || subtype == graph::kSubtypeYV12 ||
-         subtype == graph::kSubtypeYUY2 || subtype == graph::kSubtypeYUYV || subtype == graph::kSubtypeRGB24 ||
-         subtype == graph::kSubtypeRGB32;
+         subtype == graph::kSubtypeYUY2 || subtype == graph::kSubtypeYUYV ||
+         subtype == graph::kSubtypeRGB24 || subtype == graph::kSubtypeRGB32;
 }
 
 // Bytes a frame of the drawable subtypes needs (rows counted positive).
@@ -144,12 +144,13 @@ bool DrawFrame(graph::NativeWindow window, const graph::Rect& destination, const
       attributes.visual->c_class != TrueColor || attributes.depth < 24) {
     return false;
   }
-  auto* pixels = static_cast<char*>(std::malloc(static_cast<std::size_t>(dw) * static_cast<std::size_t>(dh) * 4));
+  auto* pixels =
+      static_cast<char*>(std::malloc(static_cast<std::size_t>(dw) * static_cast<std::size_t>(dh) * 4));
   if (pixels == nullptr) {
     return false;
   }
-  XImage* image = XCreateImage(display, attributes.visual, static_cast<unsigned>(attributes.depth), ZPixmap, 0,
-                               pixels, static_cast<unsigned>(dw), static_cast<unsigned>(dh), 32, 0);
+  XImage* image = XCreateImage(display, attributes.visual, static_cast<unsigned>(attributes.depth), ZPixmap,
+                               0, pixels, static_cast<unsigned>(dw), static_cast<unsigned>(dh), 32, 0);
   if (image == nullptr) {
     std::free(pixels);
     return false;
@@ -159,7 +160,8 @@ bool DrawFrame(graph::NativeWindow window, const graph::Rect& destination, const
                       image->red_mask == 0xFF0000 && image->green_mask == 0xFF00 && image->blue_mask == 0xFF;
   for (int y = 0; y < dh; ++y) {
     const std::int64_t sy = static_cast<std::int64_t>(y) * h / dh;
-    auto* row = reinterpret_cast<std::uint32_t*>(image->data + static_cast<std::ptrdiff_t>(y) * image->bytes_per_line);
+    auto* row = reinterpret_cast<std::uint32_t*>(image->data +
+                                                 static_cast<std::ptrdiff_t>(y) * image->bytes_per_line);
     for (int x = 0; x < dw; ++x) {
       const std::uint32_t rgb = reader.Pixel(static_cast<std::int64_t>(x) * w / dw, sy);
       if (direct) {

@@ -181,8 +181,8 @@ TEST(MirrorFrame, NeverMirrorsPastTheSample) {
     int w, h;
     std::int64_t needed;
   } cases[] = {
-      {graph::kSubtypeI420, 4, 2, 12},   {graph::kSubtypeI420, 5, 3, 20}, {graph::kSubtypeYV12, 6, 4, 36},
-      {graph::kSubtypeYUY2, 4, 3, 24},   {graph::kSubtypeYUYV, 6, 1, 12}, {graph::kSubtypeRGB24, 5, 2, 30},
+      {graph::kSubtypeI420, 4, 2, 12},  {graph::kSubtypeI420, 5, 3, 20}, {graph::kSubtypeYV12, 6, 4, 36},
+      {graph::kSubtypeYUY2, 4, 3, 24},  {graph::kSubtypeYUYV, 6, 1, 12}, {graph::kSubtypeRGB24, 5, 2, 30},
       {graph::kSubtypeRGB32, 3, 3, 36},
   };
   for (const Case& c : cases) {
@@ -432,7 +432,8 @@ TEST_F(FrameWorkGrab, GrabsFromAStreamingThreadAreWholeFrames) {
     const auto result = work.Grab(buffer.data(), 64);
     ASSERT_TRUE(result.served);
     for (std::size_t i = 0; i < 64; ++i) {
-      ASSERT_EQ(static_cast<std::uint8_t>(buffer[i] - buffer[0]), static_cast<std::uint8_t>(i)) << "grab " << grab;
+      ASSERT_EQ(static_cast<std::uint8_t>(buffer[i] - buffer[0]), static_cast<std::uint8_t>(i))
+          << "grab " << grab;
     }
   }
   stop.store(true);

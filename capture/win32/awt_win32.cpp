@@ -24,7 +24,8 @@ HMODULE FindJawt() {
   const DWORD n = GetModuleFileNameA(awt, path, MAX_PATH);
   if (n == 0 || n >= MAX_PATH) return nullptr;
   char* slash = std::strrchr(path, '\\');
-  if (slash == nullptr || static_cast<std::size_t>(slash + 1 - path) + sizeof "jawt.dll" > MAX_PATH) return nullptr;
+  if (slash == nullptr || static_cast<std::size_t>(slash + 1 - path) + sizeof "jawt.dll" > MAX_PATH)
+    return nullptr;
   std::memcpy(slash + 1, "jawt.dll", sizeof "jawt.dll");
   return LoadLibraryA(path);
 }

@@ -198,8 +198,7 @@ HRESULT CreatePinEnum(IPin* const* pins, ULONG count, IEnumPins** out) {
   return *out != nullptr ? S_OK : E_OUTOFMEMORY;
 }
 
-HRESULT FindPinByName(LPCWSTR id, IPin* const* pins, const wchar_t* const* names, ULONG count,
-                      IPin** out) {
+HRESULT FindPinByName(LPCWSTR id, IPin* const* pins, const wchar_t* const* names, ULONG count, IPin** out) {
   if (id == nullptr || out == nullptr) return E_POINTER;
   for (ULONG i = 0; i < count; ++i) {
     if (std::wcscmp(id, names[i]) == 0) {

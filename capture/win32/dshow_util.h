@@ -24,8 +24,7 @@ bool MatchesPartialType(const AM_MEDIA_TYPE& type, const AM_MEDIA_TYPE& partial)
 HRESULT CreatePinEnum(IPin* const* pins, ULONG count, IEnumPins** out);
 // IBaseFilter::FindPin over a fixed list of pins and their names: the pin named
 // `id`, AddRef'ed, or VFW_E_NOT_FOUND.
-HRESULT FindPinByName(LPCWSTR id, IPin* const* pins, const wchar_t* const* names, ULONG count,
-                      IPin** out);
+HRESULT FindPinByName(LPCWSTR id, IPin* const* pins, const wchar_t* const* names, ULONG count, IPin** out);
 // IBaseFilter::QueryFilterInfo: the filter's name in the graph (cut to the
 // buffer) and the graph, AddRef'ed for the caller.
 HRESULT FillFilterInfo(FILTER_INFO* info, const wchar_t* name, IFilterGraph* graph);

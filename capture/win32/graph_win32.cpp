@@ -106,7 +106,8 @@ HResult ReadStringProperty(PropertyBag* bag, const char16_t* name, char16_t** va
   *length = 0;
   VARIANT variant;
   VariantInit(&variant);
-  HRESULT hr = reinterpret_cast<IPropertyBag*>(bag)->Read(reinterpret_cast<LPCOLESTR>(name), &variant, nullptr);
+  HRESULT hr =
+      reinterpret_cast<IPropertyBag*>(bag)->Read(reinterpret_cast<LPCOLESTR>(name), &variant, nullptr);
   if (FAILED(hr)) {
     return hr;
   }
@@ -149,7 +150,8 @@ HResult CreateFilterGraph(Graph** out) {
 
 HResult CreateVideoRenderer(Filter** out) {
   *out = nullptr;
-  return Create(CLSID_VideoMixingRenderer, CLSCTX_INPROC_SERVER | CLSCTX_INPROC_HANDLER, IID_IBaseFilter, out);
+  return Create(CLSID_VideoMixingRenderer, CLSCTX_INPROC_SERVER | CLSCTX_INPROC_HANDLER, IID_IBaseFilter,
+                out);
 }
 
 HResult CreateVideoFilter(bool mirror, Filter** out) {
@@ -209,8 +211,8 @@ HResult GetNumberOfCapabilities(StreamConfig* config, std::int32_t* count, std::
 
 HResult GetStreamCaps(StreamConfig* config, std::int32_t index, MediaType** type, std::uint8_t* caps) {
   *type = nullptr;
-  return reinterpret_cast<IAMStreamConfig*>(config)->GetStreamCaps(index, reinterpret_cast<AM_MEDIA_TYPE**>(type),
-                                                                   caps);
+  return reinterpret_cast<IAMStreamConfig*>(config)->GetStreamCaps(
+      index, reinterpret_cast<AM_MEDIA_TYPE**>(type), caps);
 }
 
 HResult SetFormat(StreamConfig* config, const MediaType* type) {
@@ -219,8 +221,8 @@ HResult SetFormat(StreamConfig* config, const MediaType* type) {
 
 void DeleteMediaType(MediaType* type) { win32::DeleteMediaType(Mt(type)); }
 
-HResult FindPin(Builder* builder, Filter* filter, PinDirection direction, const Guid* category, const Guid* type,
-                bool unconnected, std::int32_t index, Pin** out) {
+HResult FindPin(Builder* builder, Filter* filter, PinDirection direction, const Guid* category,
+                const Guid* type, bool unconnected, std::int32_t index, Pin** out) {
   *out = nullptr;
   return B(builder)->FindPin(reinterpret_cast<IUnknown*>(F(filter)), static_cast<PIN_DIRECTION>(direction),
                              Id(category), Id(type), unconnected ? TRUE : FALSE, index,
@@ -231,10 +233,10 @@ HResult ConnectDirect(Graph* graph, Pin* output, Pin* input, const MediaType* ty
   return G(graph)->ConnectDirect(reinterpret_cast<IPin*>(output), reinterpret_cast<IPin*>(input), Mt(type));
 }
 
-HResult RenderStream(Builder* builder, const Guid* category, const Guid* type, Filter* source, Filter* intermediate,
-                     Filter* sink) {
-  return B(builder)->RenderStream(Id(category), Id(type), reinterpret_cast<IUnknown*>(F(source)), F(intermediate),
-                                  F(sink));
+HResult RenderStream(Builder* builder, const Guid* category, const Guid* type, Filter* source,
+                     Filter* intermediate, Filter* sink) {
+  return B(builder)->RenderStream(Id(category), Id(type), reinterpret_cast<IUnknown*>(F(source)),
+                                  F(intermediate), F(sink));
 }
 
 HResult QueryMediaControl(Graph* graph, MediaControl** out) {
@@ -249,7 +251,8 @@ HResult Stop(MediaControl* control) { return reinterpret_cast<IMediaControl*>(co
 
 HResult GetNativeVideoSize(WindowlessControl* control, std::int32_t* width, std::int32_t* height) {
   LONG w = *width, h = *height;
-  HRESULT hr = reinterpret_cast<IVMRWindowlessControl*>(control)->GetNativeVideoSize(&w, &h, nullptr, nullptr);
+  HRESULT hr =
+      reinterpret_cast<IVMRWindowlessControl*>(control)->GetNativeVideoSize(&w, &h, nullptr, nullptr);
   *width = w;
   *height = h;
   return hr;

@@ -82,7 +82,8 @@ HRESULT BasePin::QueryInternalConnections(IPin**, ULONG*) { return E_NOTIMPL; }
 
 // ------------------------------------------------------------------ input pin
 
-TransInPlaceInputPin::TransInPlaceInputPin(TransInPlaceFilter* filter) : BasePin(filter, L"Input", PINDIR_INPUT) {}
+TransInPlaceInputPin::TransInPlaceInputPin(TransInPlaceFilter* filter)
+    : BasePin(filter, L"Input", PINDIR_INPUT) {}
 
 TransInPlaceInputPin::~TransInPlaceInputPin() {
   OnDisconnect();
@@ -333,9 +334,11 @@ HRESULT TransInPlaceOutputPin::DecideAllocator(IPin*) {
   if (props.cbAlign < 1) props.cbAlign = 1;
   long size = static_cast<long>(type_.lSampleSize);
   if (type_.formattype == FORMAT_VideoInfo && type_.cbFormat >= sizeof(VIDEOINFOHEADER)) {
-    size = std::max<long>(size, static_cast<long>(reinterpret_cast<VIDEOINFOHEADER*>(type_.pbFormat)->bmiHeader.biSizeImage));
+    size = std::max<long>(
+        size, static_cast<long>(reinterpret_cast<VIDEOINFOHEADER*>(type_.pbFormat)->bmiHeader.biSizeImage));
   } else if (type_.formattype == FORMAT_VideoInfo2 && type_.cbFormat >= sizeof(VIDEOINFOHEADER2)) {
-    size = std::max<long>(size, static_cast<long>(reinterpret_cast<VIDEOINFOHEADER2*>(type_.pbFormat)->bmiHeader.biSizeImage));
+    size = std::max<long>(
+        size, static_cast<long>(reinterpret_cast<VIDEOINFOHEADER2*>(type_.pbFormat)->bmiHeader.biSizeImage));
   }
   if (IMemAllocator* upstream = input->allocator()) {
     ALLOCATOR_PROPERTIES upstreamProps{};
@@ -380,8 +383,8 @@ HRESULT TransInPlaceOutputPin::NewSegment(REFERENCE_TIME, REFERENCE_TIME, double
 
 // ------------------------------------------------------------------ filter
 
-TransInPlaceFilter::TransInPlaceFilter(const wchar_t* objectName, IUnknown* outer, REFCLSID classId, HRESULT* hr,
-                                       bool modifiesData)
+TransInPlaceFilter::TransInPlaceFilter(const wchar_t* objectName, IUnknown* outer, REFCLSID classId,
+                                       HRESULT* hr, bool modifiesData)
     : objectName_(objectName != nullptr ? objectName : L""),
       classId_(classId),
       modifiesData_(modifiesData),

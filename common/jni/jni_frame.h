@@ -22,8 +22,7 @@ class LocalRef {
   LocalRef(JNIEnv* env, T object) : env_(env), object_(object) {}
   LocalRef(const LocalRef&) = delete;
   LocalRef& operator=(const LocalRef&) = delete;
-  LocalRef(LocalRef&& other) noexcept
-      : env_(other.env_), object_(std::exchange(other.object_, nullptr)) {}
+  LocalRef(LocalRef&& other) noexcept : env_(other.env_), object_(std::exchange(other.object_, nullptr)) {}
   LocalRef& operator=(LocalRef&& other) noexcept {
     if (this != &other) {
       reset();

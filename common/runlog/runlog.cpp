@@ -35,8 +35,7 @@ void MakeAppendLockName(const char* path, char (&name)[kAppendLockNameSize]) {
                 static_cast<unsigned long>(hash & 0xffffffffu));
 }
 
-bool ComposeLogPath(const char* exePath, char separator, const char* fileName,
-                    char (&path)[kBufferSize]) {
+bool ComposeLogPath(const char* exePath, char separator, const char* fileName, char (&path)[kBufferSize]) {
   const char* last = std::strrchr(exePath, separator);
   if (!last) return false;
   std::size_t dirLen = static_cast<std::size_t>(last - exePath);
@@ -50,19 +49,16 @@ bool ComposeLogPath(const char* exePath, char separator, const char* fileName,
 
 void MakeLogPath(char (&path)[kBufferSize], const char* fileName) {
   char exe[kBufferSize];
-  if (platform::ExecutablePath(exe) &&
-      ComposeLogPath(exe, platform::PathSeparator(), fileName, path)) {
+  if (platform::ExecutablePath(exe) && ComposeLogPath(exe, platform::PathSeparator(), fileName, path)) {
     return;
   }
   CopyCut(path, fileName);
 }
 
-void TrimOversizedLog(const char* path) {
-  platform::DeleteIfLargerThan(path, kSizeCap);
-}
+void TrimOversizedLog(const char* path) { platform::DeleteIfLargerThan(path, kSizeCap); }
 
-std::size_t FormatRecord(char (&out)[kRecordCapacity], const std::tm& when,
-                         const char* unitName, int line, const char* message) {
+std::size_t FormatRecord(char (&out)[kRecordCapacity], const std::tm& when, const char* unitName, int line,
+                         const char* message) {
   char stamp[100];
   if (std::strftime(stamp, sizeof stamp, "%Y-%m-%d %H:%M:%S", &when) == 0) stamp[0] = '\0';
   char cut[kBufferSize];

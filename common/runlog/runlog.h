@@ -49,14 +49,13 @@ constexpr std::size_t kRecordCapacity = 2 * kBufferSize + 100;
 // end is CR CR LF and a line feed inside the message CR LF. Returns the record's
 // length. Only an absurd unit name makes the record longer than the capacity; it is
 // then cut, and still ends with its line end.
-std::size_t FormatRecord(char (&out)[kRecordCapacity], const std::tm& when,
-                         const char* unitName, int line, const char* message);
+std::size_t FormatRecord(char (&out)[kRecordCapacity], const std::tm& when, const char* unitName, int line,
+                         const char* message);
 
 // Log path from the executable path: everything up to the last `separator`, then
 // `separator` and `fileName`. Returns false (and leaves `path` alone) when the result
 // would not fit or the executable path has no separator.
-bool ComposeLogPath(const char* exePath, char separator, const char* fileName,
-                    char (&path)[kBufferSize]);
+bool ComposeLogPath(const char* exePath, char separator, const char* fileName, char (&path)[kBufferSize]);
 
 // Name of the lock that writers of the log at `path` hold while appending:
 // "zavlog-" and 16 hex digits of a hash of the path with ASCII letters folded to

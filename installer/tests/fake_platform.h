@@ -42,9 +42,9 @@ class Platform : public zavinstaller::InstallerPlatform {
   // --- What the installer did ---
   std::vector<std::string> events;  // everything, in order
   std::vector<std::string> logs;
-  std::string out;                  // standard output
+  std::string out;  // standard output
   std::vector<std::pair<std::string, std::string>> boxes;
-  std::vector<std::string> runs;    // command lines started
+  std::vector<std::string> runs;  // command lines started
   std::vector<std::pair<std::string, std::string>> shellOpens;
   std::vector<std::string> createdFiles;
   std::vector<std::string> existsAsked;
@@ -141,9 +141,7 @@ class Platform : public zavinstaller::InstallerPlatform {
     events.push_back(std::string("create:") + path);
     return true;
   }
-  void Sleep(unsigned milliseconds) override {
-    events.push_back("sleep:" + std::to_string(milliseconds));
-  }
+  void Sleep(unsigned milliseconds) override { events.push_back("sleep:" + std::to_string(milliseconds)); }
 
   // Index of the first event equal to `e`, or -1.
   int IndexOf(const std::string& e) const {

@@ -31,10 +31,10 @@ TEST(CommandLineScan, ShowMsgAfterHyphenOrBlankIsFound) {
   EXPECT_TRUE(Scan("C:\\zav\\zavserviceInstaller2.exe -showMsg"));
   EXPECT_TRUE(Scan("C:\\zav\\zavserviceInstaller2.exe showMsg"));
   EXPECT_TRUE(Scan("\"C:\\Program Files\\zav\\i.exe\" showMsg"));
-  EXPECT_TRUE(Scan("i.exe showMsgX"));       // what follows the word does not matter
-  EXPECT_TRUE(Scan("i.exe --showMsg"));      // a second hyphen is looked at as well
+  EXPECT_TRUE(Scan("i.exe showMsgX"));   // what follows the word does not matter
+  EXPECT_TRUE(Scan("i.exe --showMsg"));  // a second hyphen is looked at as well
   EXPECT_TRUE(Scan("i.exe -a  -b showMsg"));
-  EXPECT_TRUE(Scan("-showMsg"));             // the very first character counts too
+  EXPECT_TRUE(Scan("-showMsg"));  // the very first character counts too
 }
 
 TEST(CommandLineScan, OtherSpellingsAndPlacesAreNotTheWord) {
@@ -212,8 +212,8 @@ TEST_F(InstallPass, CandidateOrder) {
     EXPECT_EQ(p.runs[0], "\"" + candidates[c.chosen] + "\" /Service");
     // Every candidate before the chosen one is recorded as missing, none after it.
     for (int i = 0; i < 3; ++i) {
-      bool recorded = std::find(p.logs.begin(), p.logs.end(),
-                                Cat({t::kFileMissing, candidates[i]})) != p.logs.end();
+      bool recorded =
+          std::find(p.logs.begin(), p.logs.end(), Cat({t::kFileMissing, candidates[i]})) != p.logs.end();
       EXPECT_EQ(recorded, i < c.chosen) << "candidate " << i << " chosen " << c.chosen;
     }
   }
@@ -248,8 +248,9 @@ TEST_F(InstallPass, InstallScriptWithoutEffectIsFollowedByTheDirectInstall) {
   m.paths.insert("D:\\apps\\client\\bin\\zavservice.exe");
   m.paths.insert("D:\\apps\\client\\bin\\zavserviceinstall.bat");
   EXPECT_EQ(InstallServiceFromClient(m), 0);
-  int shell = m.IndexOf("shell:D:\\apps\\client\\bin\\zavserviceinstall.bat  |"
-                        "D:\\apps\\client\\bin\\zavservice.exe");
+  int shell = m.IndexOf(
+      "shell:D:\\apps\\client\\bin\\zavserviceinstall.bat  |"
+      "D:\\apps\\client\\bin\\zavservice.exe");
   int portAfterShell = shell + 1;
   ASSERT_GE(shell, 0);
   EXPECT_EQ(m.events[portAfterShell], "port:11999");
@@ -269,8 +270,9 @@ TEST_F(InstallPass, ShellFailureOnTheScriptIsLoggedAndTheDirectInstallRuns) {
                       Cat({t::kShellFailed, "D:\\apps\\client\\bin\\zavservice.exe"})),
             m.logs.end());
   // No port test between the failed shell call and the direct install.
-  int shell = m.IndexOf("shell:D:\\apps\\client\\bin\\zavserviceinstall.bat  |"
-                        "D:\\apps\\client\\bin\\zavservice.exe");
+  int shell = m.IndexOf(
+      "shell:D:\\apps\\client\\bin\\zavserviceinstall.bat  |"
+      "D:\\apps\\client\\bin\\zavservice.exe");
   EXPECT_EQ(m.events[shell + 2], "run:\"D:\\apps\\client\\bin\\zavservice.exe\" /Service");
   EXPECT_EQ(m.runs.size(), 2u);
 }
@@ -296,16 +298,12 @@ TEST_F(InstallPass, BadValuesAreSkippedAndTheNextOneIsTried) {
   EXPECT_EQ(InstallServiceFromClient(m), 1);
   EXPECT_EQ(m.out, "unreadable\nnowhere\nnoservice\ngood\n");
   Logs head(m.logs.begin(), m.logs.begin() + 8);
-  EXPECT_EQ(head, Logs({"unreadable",
-                        Cat({t::kNoSuchEntry, "unreadable"}),
-                        "nowhere",
-                        Cat({t::kFileMissing, "X:\\gone"}),
-                        "noservice",
+  EXPECT_EQ(head, Logs({"unreadable", Cat({t::kNoSuchEntry, "unreadable"}), "nowhere",
+                        Cat({t::kFileMissing, "X:\\gone"}), "noservice",
                         Cat({t::kFileMissing, "D:\\empty\\clientjdk\\jre\\bin\\zavservice.exe"}),
                         Cat({t::kFileMissing, "D:\\empty\\clientjdk\\bin\\zavservice.exe"}),
                         Cat({t::kFileMissing, "D:\\empty\\client\\bin\\zavservice.exe"})}));
-  EXPECT_EQ(m.runs, Logs({"\"E:\\zav\\clientjdk\\bin\\zavservice.exe\" /Service",
-                          "net start zavservice"}));
+  EXPECT_EQ(m.runs, Logs({"\"E:\\zav\\clientjdk\\bin\\zavservice.exe\" /Service", "net start zavservice"}));
 }
 
 TEST_F(InstallPass, EveryClientTriedWhenTheServiceNeverComesUp) {
@@ -375,10 +373,10 @@ TEST_F(ShortcutPass, FirstClientWithTheShortcutScriptIsUsedAsWritten) {
   EXPECT_EQ(m.logs, Logs({"unreadable", Cat({t::kNoSuchEntry, "unreadable"}), "old",
                           Cat({t::kFileMissing, "C:\\old\\bin\\makeshortcut.bat"}), "zav"}));
   ASSERT_EQ(m.shellOpens.size(), 2u);
-  EXPECT_EQ(m.shellOpens[0], std::make_pair(std::string("D:/apps/client\\bin\\makeshortcut.bat"),
-                                            std::string()));
-  EXPECT_EQ(m.shellOpens[1], std::make_pair(std::string("D:/apps/client\\bin\\startzavservice.bat"),
-                                            std::string()));
+  EXPECT_EQ(m.shellOpens[0],
+            std::make_pair(std::string("D:/apps/client\\bin\\makeshortcut.bat"), std::string()));
+  EXPECT_EQ(m.shellOpens[1],
+            std::make_pair(std::string("D:/apps/client\\bin\\startzavservice.bat"), std::string()));
   EXPECT_EQ(m.out, "unreadable\nold\nzav\n");
   EXPECT_EQ(m.closes, 1);
 }
@@ -411,8 +409,8 @@ TEST_F(ShortcutPass, ShellFailuresEndThePass) {
 TEST_F(ShortcutPass, BothRegistryViewsAreWalkedEachNameOnce) {
   m.values = {{"both", std::nullopt}, {"old", std::string("C:\\old")}};
   m.node64Exists = true;
-  m.values64 = {{"old", std::string("E:\\x")}, {"both", std::string("E:\\x")},
-                {"new", std::string("D:\\new")}};
+  m.values64 = {
+      {"old", std::string("E:\\x")}, {"both", std::string("E:\\x")}, {"new", std::string("D:\\new")}};
   m.paths = {"E:\\x\\bin\\makeshortcut.bat", "D:\\new\\bin\\makeshortcut.bat"};
   EXPECT_EQ(InstallStartupShortcut(m), 1);
   EXPECT_EQ(m.logs, Logs({"both", Cat({t::kNoSuchEntry, "both"}), "old",
@@ -466,8 +464,8 @@ TEST_F(Fallback, ServiceUpAfterTheWait) {
   ASSERT_GE(wait, 0);
   EXPECT_EQ(m.events[wait + 1], "port:11999");
   ASSERT_EQ(m.boxes.size(), 1u);
-  EXPECT_EQ(m.boxes[0], std::make_pair(std::string(t::kInstallSucceededBox),
-                                       std::string(t::kCaptionInstall)));
+  EXPECT_EQ(m.boxes[0],
+            std::make_pair(std::string(t::kInstallSucceededBox), std::string(t::kCaptionInstall)));
 
   fake::Platform quiet;
   quiet.values = m.values;
@@ -491,8 +489,7 @@ TEST_F(Fallback, MissingStartScriptIsAFailedShortcutPass) {
   m.shellFails.insert("C:\\zav\\bin\\startzavservice.bat");
   RunFallback(m, true);
   Logs tail(m.logs.end() - 2, m.logs.end());
-  EXPECT_EQ(tail, Logs({Cat({t::kShellFailed, "C:\\zav\\bin\\startzavservice.bat"}),
-                        t::kShortcutFailed}));
+  EXPECT_EQ(tail, Logs({Cat({t::kShellFailed, "C:\\zav\\bin\\startzavservice.bat"}), t::kShortcutFailed}));
   EXPECT_FALSE(m.Saw("sleep:2000"));
 }
 
@@ -532,9 +529,9 @@ TEST_F(MainFlow, ServiceAlreadyRunning) {
   m.takenPorts.insert(kServicePort);
   InstallableClient();
   EXPECT_EQ(RunInstaller(m, "i.exe -showMsg"), 0);
-  EXPECT_EQ(m.events, Logs({"prepare", std::string("log:") + t::kGreeting, "port:11999",
-                            std::string("log:") + t::kPortTaken,
-                            std::string("box:") + t::kAlreadyRunningBox}));
+  EXPECT_EQ(m.events,
+            Logs({"prepare", std::string("log:") + t::kGreeting, "port:11999",
+                  std::string("log:") + t::kPortTaken, std::string("box:") + t::kAlreadyRunningBox}));
   EXPECT_EQ(m.boxes[0].second, t::kCaptionInstall);
   EXPECT_EQ(m.out, Cat({t::kGreetingOut, t::kPortTakenOut}));
   EXPECT_EQ(m.enumerations, 0);
@@ -554,8 +551,7 @@ TEST_F(MainFlow, InstallThatTakesTheCheckedPort) {
   EXPECT_EQ(m.logs[1], t::kPortFreeTryInstall);
   EXPECT_EQ(m.logs.back(), t::kInstalledAndStarted);
   ASSERT_EQ(m.boxes.size(), 1u);
-  EXPECT_EQ(m.boxes[0], std::make_pair(std::string(t::kInstallSucceededBox),
-                                       std::string(t::kCaptionDialog)));
+  EXPECT_EQ(m.boxes[0], std::make_pair(std::string(t::kInstallSucceededBox), std::string(t::kCaptionDialog)));
   EXPECT_TRUE(m.createdFiles.empty());
   EXPECT_EQ(m.opens, 1);  // no fallback
   EXPECT_EQ(m.out, Cat({t::kGreetingOut, t::kPortFreeOut, "zav\n", t::kPortTakenOut}));
@@ -572,8 +568,7 @@ TEST_F(MainFlow, ServiceOnItsPortButNotOnTheCheckedOneStillFallsBack) {
   // No shortcut script in this client: the fallback fails and shows nothing.
   EXPECT_EQ(m.logs.back(), t::kShortcutFailed);
   EXPECT_TRUE(m.boxes.empty());
-  EXPECT_EQ(m.out, Cat({t::kGreetingOut, t::kPortFreeOut, "zav\n", t::kPortFreeOut, marker,
-                        "\n", "zav\n"}));
+  EXPECT_EQ(m.out, Cat({t::kGreetingOut, t::kPortFreeOut, "zav\n", t::kPortFreeOut, marker, "\n", "zav\n"}));
 }
 
 TEST_F(MainFlow, FallbackClosingTestSeesTheServiceFromTheInstallPass) {
@@ -590,8 +585,7 @@ TEST_F(MainFlow, NothingWorksAndNothingIsShown) {
   m.nodeExists = false;
   EXPECT_EQ(RunInstaller(m, "i.exe -showMsg"), 0);
   EXPECT_EQ(m.logs, Logs({t::kGreeting, t::kPortFreeTryInstall, t::kRegistryOpenFailed,
-                          t::kInstallFailedTryShortcut, t::kRegistryOpenFailed,
-                          t::kShortcutFailed}));
+                          t::kInstallFailedTryShortcut, t::kRegistryOpenFailed, t::kShortcutFailed}));
   EXPECT_TRUE(m.boxes.empty());
   EXPECT_EQ(m.createdFiles, Logs({marker}));
 }

@@ -37,16 +37,15 @@ bool Win32Platform::OpenPrefsNode(prefs::View view) {
 
 bool Win32Platform::EnumValueName(std::uint32_t index, char (&name)[kNameSize]) {
   DWORD size = kNameSize;
-  return RegEnumValueA(node_.get(), index, name, &size, nullptr, nullptr, nullptr, nullptr) ==
-         ERROR_SUCCESS;
+  return RegEnumValueA(node_.get(), index, name, &size, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
 }
 
 bool Win32Platform::ReadValue(const char* name, Buffer& data) {
   std::memset(data, 0, kBufferSize);
   DWORD type = REG_SZ;
   DWORD size = kBufferSize;
-  if (RegQueryValueExA(node_.get(), name, nullptr, &type, reinterpret_cast<BYTE*>(data),
-                       &size) != ERROR_SUCCESS) {
+  if (RegQueryValueExA(node_.get(), name, nullptr, &type, reinterpret_cast<BYTE*>(data), &size) !=
+      ERROR_SUCCESS) {
     return false;
   }
   // Data that fills the whole buffer without a terminator of its own does not fit.
@@ -55,9 +54,7 @@ bool Win32Platform::ReadValue(const char* name, Buffer& data) {
 
 void Win32Platform::ClosePrefsNode() { node_.reset(); }
 
-bool Win32Platform::Exists(const char* path) {
-  return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
-}
+bool Win32Platform::Exists(const char* path) { return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES; }
 
 std::intptr_t Win32Platform::ShellOpen(const char* file, const char* params) {
   HINSTANCE result = ShellExecuteA(nullptr, "open", file, params, "", SW_SHOWMINIMIZED);
@@ -79,8 +76,8 @@ bool Win32Platform::StartAndWait(const char* commandLine) {
   // CreateProcessA may write into the command line it is given.
   char command[kBufferSize];
   Compose(command, {commandLine});
-  if (!CreateProcessA(nullptr, command, nullptr, nullptr, FALSE, NORMAL_PRIORITY_CLASS, nullptr,
-                      nullptr, &startup, &info)) {
+  if (!CreateProcessA(nullptr, command, nullptr, nullptr, FALSE, NORMAL_PRIORITY_CLASS, nullptr, nullptr,
+                      &startup, &info)) {
     return false;
   }
   zav::win32::ScopedKernelHandle process(info.hProcess);
@@ -102,8 +99,7 @@ bool Win32Platform::UserProfile(std::string& value) {
 
 bool Win32Platform::CreateEmptyFile(const char* path) {
   zav::win32::ScopedKernelHandle file(CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                                                  CREATE_ALWAYS, FILE_ATTRIBUTE_ARCHIVE,
-                                                  nullptr));
+                                                  CREATE_ALWAYS, FILE_ATTRIBUTE_ARCHIVE, nullptr));
   return static_cast<bool>(file);
 }
 

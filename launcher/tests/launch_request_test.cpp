@@ -48,15 +48,15 @@ TEST(SplitRequest, ArgumentsThatDoNotFitTheWorkingCopyAreRefusedNotCut) {
 bool Refused(const char* argument) { return HasRefusedByte(argument, &ansi::Gbk936CharNext); }
 
 TEST(RefusedBytes, ShellMetacharactersPercentAndControlBytesAreRefused) {
-  for (const char* bad : {"nvzav://a$b&echo INJECTED>C:\\x.txt", "nvzav://a$b|x", "nvzav://a$b<x",
-                          "nvzav://a$b>x", "nvzav://a$b^x", "nvzav://a$\"b\"", "nvzav://a$b\r\nx",
-                          "nvzav://a$b\tx", "nvzav://a$b\x1f", "nvzav://a$b%PATH%$log/",
-                          "%nvzav://a$b", "nvzav://%$b", "nvzav://a$b$%", "nvzav://a$b$%%",
-                          "nvzav://c1$x$%E4%B8%AD%20a", "nvzav://a$b$100%"}) {
+  for (const char* bad :
+       {"nvzav://a$b&echo INJECTED>C:\\x.txt", "nvzav://a$b|x", "nvzav://a$b<x", "nvzav://a$b>x",
+        "nvzav://a$b^x", "nvzav://a$\"b\"", "nvzav://a$b\r\nx", "nvzav://a$b\tx", "nvzav://a$b\x1f",
+        "nvzav://a$b%PATH%$log/", "%nvzav://a$b", "nvzav://%$b", "nvzav://a$b$%", "nvzav://a$b$%%",
+        "nvzav://c1$x$%E4%B8%AD%20a", "nvzav://a$b$100%"}) {
     EXPECT_TRUE(Refused(bad)) << bad;
   }
-  for (const char* good : {"nvzav://a$b", "nvzav://C:/x y$b 1", "nvzav://\xd6\xd0\xce\xc4$b",
-                           "nvzav://a$b!c(d)e;f,g=h'i"}) {
+  for (const char* good :
+       {"nvzav://a$b", "nvzav://C:/x y$b 1", "nvzav://\xd6\xd0\xce\xc4$b", "nvzav://a$b!c(d)e;f,g=h'i"}) {
     EXPECT_FALSE(Refused(good)) << good;
   }
 }
@@ -69,8 +69,8 @@ TEST(RefusedBytes, SecondBytesOfDoubleByteCharactersAreNotRefused) {
                            "nvzav://x$\xbf\xcd\xbb\xa7\x85\x5e\xb6\xcb"}) {
     EXPECT_FALSE(Refused(good)) << good;
   }
-  for (const char* bad : {"nvzav://\x81&$x", "nvzav://\x81\"$x", "nvzav://\x81%$x",
-                          "nvzav://\x81\n$x", "nvzav://\x85\x5e^$x", "nvzav://a|\x85\x5e$x"}) {
+  for (const char* bad : {"nvzav://\x81&$x", "nvzav://\x81\"$x", "nvzav://\x81%$x", "nvzav://\x81\n$x",
+                          "nvzav://\x85\x5e^$x", "nvzav://a|\x85\x5e$x"}) {
     EXPECT_TRUE(Refused(bad)) << bad;
   }
   // Read byte by byte (a single-byte code page), the same bytes are a caret and a pipe.

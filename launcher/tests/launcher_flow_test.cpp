@@ -152,8 +152,9 @@ TEST_F(LauncherRun, FailedStartIsLoggedWithoutTheEndRecord) {
   system.files.insert("C:\\c\\bin\\clientStartUp.bat");
   system.shellResult = 32;
   EXPECT_EQ(Run({"nvzav://a$b$log"}), 0);
-  EXPECT_EQ(Messages(), (std::vector<std::string>{
-                            "nvzav://a$b$log", text::kStartFailed + std::string("C:\\c\\bin\\clientStartUp.bat")}));
+  EXPECT_EQ(Messages(),
+            (std::vector<std::string>{"nvzav://a$b$log",
+                                      text::kStartFailed + std::string("C:\\c\\bin\\clientStartUp.bat")}));
 }
 
 TEST_F(LauncherRun, UnusableRequestsEndWithMinusOneAndStartNothing) {
@@ -163,12 +164,10 @@ TEST_F(LauncherRun, UnusableRequestsEndWithMinusOneAndStartNothing) {
   EXPECT_EQ(Run({"nvzav://a$b&echo INJECTED>C:\\x.txt"}), -1);
   EXPECT_TRUE(system.reads.empty());
   EXPECT_TRUE(system.opened.empty());
-  EXPECT_EQ(Messages(), (std::vector<std::string>{
-                            "(null)", text::kNoArgument,
-                            "nvzav://a", kBadFormat + "nvzav://a",
-                            "", kBadFormat,
-                            "nvzav://a$b&echo INJECTED>C:\\x.txt",
-                            kBadFormat + "nvzav://a$b&echo INJECTED>C:\\x.txt"}));
+  EXPECT_EQ(Messages(),
+            (std::vector<std::string>{"(null)", text::kNoArgument, "nvzav://a", kBadFormat + "nvzav://a", "",
+                                      kBadFormat, "nvzav://a$b&echo INJECTED>C:\\x.txt",
+                                      kBadFormat + "nvzav://a$b&echo INJECTED>C:\\x.txt"}));
 }
 
 // 區 is 0x85 0x5E in code page 936: its second byte is no caret, so it is looked up;
@@ -207,9 +206,9 @@ TEST_F(LauncherRun, BothRegistryViewsAreReadThe32BitOneFirst) {
   system.node64Exists = false;
   EXPECT_EQ(Run({"nvzav://y$z"}), 0);
   std::string node = kNoEntry + "Software\\JavaSoft\\Prefs\\norvane\\zav";
-  EXPECT_EQ(Messages(), (std::vector<std::string>{"nvzav://a$b", "nvzav://x$b", kNoEntry + "x",
-                                                  "nvzav://y$z", kNoEntry + "y", kNoEntry + "z",
-                                                  "nvzav://y$z", node, node}));
+  EXPECT_EQ(Messages(),
+            (std::vector<std::string>{"nvzav://a$b", "nvzav://x$b", kNoEntry + "x", "nvzav://y$z",
+                                      kNoEntry + "y", kNoEntry + "z", "nvzav://y$z", node, node}));
   EXPECT_EQ(system.opened.size(), 2u);
 }
 

@@ -22,12 +22,12 @@ enum {
 };
 
 @interface NSAppleEventDescriptor (ZavGNUstep)
-- (NSAppleEventDescriptor *)paramDescriptorForKeyword:(AEKeyword)keyword;
-- (NSString *)stringValue;
+- (NSAppleEventDescriptor*)paramDescriptorForKeyword:(AEKeyword)keyword;
+- (NSString*)stringValue;
 @end
 
 @interface NSAppleEventManager (ZavGNUstep)
-+ (NSAppleEventManager *)sharedAppleEventManager;
++ (NSAppleEventManager*)sharedAppleEventManager;
 - (void)setEventHandler:(id)handler
             andSelector:(SEL)handleEventSelector
           forEventClass:(AEEventClass)eventClass

@@ -79,10 +79,7 @@ TEST(MaclauncherReadLinkTest, TextThatIsNoUrlStartsNothing) {
   for (const char* text : {
            "nvzav:///Applications/My Client#x",  // space
            "nvzav:///opt/zav#x y",               // space after the "#"
-           "nvzav:///opt/a|b#x",
-           "nvzav:///opt/<a>#x",
-           "nvzav:///opt/a{b}#x",
-           "nvzav:///opt/a\tb#x",
+           "nvzav:///opt/a|b#x", "nvzav:///opt/<a>#x", "nvzav:///opt/a{b}#x", "nvzav:///opt/a\tb#x",
            "nvzav:///opt/\xc3\xa9#x",  // é, not escaped
            "nvzav:///opt/a%zzb#x",     // bad escape
            "nvzav:///opt/a%2#x",       // short escape

@@ -14,8 +14,8 @@ int main() {
     std::fprintf(stderr, "renderer probe: Direct3DCreate9 failed\n");
     return 1;
   }
-  HWND window = CreateWindowExA(0, "STATIC", "renderer probe", WS_OVERLAPPEDWINDOW, 0, 0, 64, 64,
-                                nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+  HWND window = CreateWindowExA(0, "STATIC", "renderer probe", WS_OVERLAPPEDWINDOW, 0, 0, 64, 64, nullptr,
+                                nullptr, GetModuleHandleA(nullptr), nullptr);
   if (!window) {
     std::fprintf(stderr, "renderer probe: no window (error %lu)\n", GetLastError());
     d3d->Release();

@@ -19,30 +19,46 @@ enum class Op { RowBytes, Macropixels, Pixels24, Pixels32 };
 
 std::size_t RowBytesOf(Op op, std::size_t width) {
     switch (op) {
-        case Op::RowBytes: return width;
-        case Op::Macropixels: return 2 * width;
-        case Op::Pixels24: return 3 * width;
-        case Op::Pixels32: return 4 * width;
+        case Op::RowBytes:
+            return width;
+        case Op::Macropixels:
+            return 2 * width;
+        case Op::Pixels24:
+            return 3 * width;
+        case Op::Pixels32:
+            return 4 * width;
     }
     return 0;
 }
 
 const char* NameOf(Op op) {
     switch (op) {
-        case Op::RowBytes: return "row bytes";
-        case Op::Macropixels: return "macropixels";
-        case Op::Pixels24: return "rgb24";
-        case Op::Pixels32: return "rgb32";
+        case Op::RowBytes:
+            return "row bytes";
+        case Op::Macropixels:
+            return "macropixels";
+        case Op::Pixels24:
+            return "rgb24";
+        case Op::Pixels32:
+            return "rgb32";
     }
     return "?";
 }
 
 void Mirror(const KernelSet& k, Op op, std::uint8_t* p, std::int32_t width, std::int32_t rows) {
     switch (op) {
-        case Op::RowBytes: ReverseRowBytesWith(k, p, width, rows); break;
-        case Op::Macropixels: ExchangeMacropixelsWith(k, p, width, rows); break;
-        case Op::Pixels24: ReversePixels24With(k, p, width, rows); break;
-        case Op::Pixels32: ReversePixels32With(k, p, width, rows); break;
+        case Op::RowBytes:
+            ReverseRowBytesWith(k, p, width, rows);
+            break;
+        case Op::Macropixels:
+            ExchangeMacropixelsWith(k, p, width, rows);
+            break;
+        case Op::Pixels24:
+            ReversePixels24With(k, p, width, rows);
+            break;
+        case Op::Pixels32:
+            ReversePixels32With(k, p, width, rows);
+            break;
     }
 }
 
@@ -56,7 +72,8 @@ Bytes RandomFrame(std::mt19937& rng, std::size_t frameBytes) {
 }
 
 std::vector<KernelLevel> AllLevels() {
-    return {KernelLevel::Plain, KernelLevel::Sse2, KernelLevel::Ssse3, KernelLevel::Avx2, KernelLevel::Avx512};
+    return {KernelLevel::Plain, KernelLevel::Sse2, KernelLevel::Ssse3, KernelLevel::Avx2,
+            KernelLevel::Avx512};
 }
 
 // ---------------------------------------------------------------- plain code
@@ -166,7 +183,7 @@ TEST(PlainMirror, NonPositiveSizesDoNothing) {
 // ---------------------------------------------------------------- worked examples, every set
 
 class EveryKernelSet : public ::testing::TestWithParam<KernelLevel> {
-protected:
+  protected:
     void SetUp() override {
         kernels_ = KernelsFor(GetParam());
         if (!kernels_) GTEST_SKIP() << "this processor lacks the kernel set";
@@ -200,8 +217,7 @@ TEST_P(EveryKernelSet, MirrorsRgb24RowOfTwoPixels) {
 
 class EveryVectorSet : public EveryKernelSet {};
 
-void ExpectSameAsPlain(const KernelSet& k, Op op, std::int32_t width, std::int32_t rows,
-                       std::mt19937& rng) {
+void ExpectSameAsPlain(const KernelSet& k, Op op, std::int32_t width, std::int32_t rows, std::mt19937& rng) {
     const std::size_t frameBytes = RowBytesOf(op, width) * rows;
     const Bytes before = RandomFrame(rng, frameBytes);
     Bytes want = before;
@@ -254,11 +270,16 @@ TEST_P(EveryVectorSet, GivesPlainBytesOnRandomFrames) {
 
 std::string LevelName(const ::testing::TestParamInfo<KernelLevel>& info) {
     switch (info.param) {
-        case KernelLevel::Plain: return "Plain";
-        case KernelLevel::Sse2: return "Sse2";
-        case KernelLevel::Ssse3: return "Ssse3";
-        case KernelLevel::Avx2: return "Avx2";
-        case KernelLevel::Avx512: return "Avx512";
+        case KernelLevel::Plain:
+            return "Plain";
+        case KernelLevel::Sse2:
+            return "Sse2";
+        case KernelLevel::Ssse3:
+            return "Ssse3";
+        case KernelLevel::Avx2:
+            return "Avx2";
+        case KernelLevel::Avx512:
+            return "Avx512";
     }
     return "Unknown";
 }

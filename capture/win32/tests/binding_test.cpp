@@ -83,7 +83,8 @@ const char* const kKnownClasses[] = {"java/util/ArrayList", "lumotool/camgripper
 const Member kKnownMethods[] = {
     {"java/util/ArrayList", "<init>", "()V"},
     {"java/util/ArrayList", "add", "(Ljava/lang/Object;)Z"},
-    {"lumotool/camgripper/CaptureDevice", "<init>", "(Ljava/lang/String;Ljava/lang/String;Ljava/lang/String;I)V"},
+    {"lumotool/camgripper/CaptureDevice", "<init>",
+     "(Ljava/lang/String;Ljava/lang/String;Ljava/lang/String;I)V"},
     {"lumotool/camgripper/VideoFormat", "<init>", "(IILlumotool/camgripper/GUID;)V"},
     {"lumotool/camgripper/VideoFormat", "getWidth", "()I"},
     {"lumotool/camgripper/VideoFormat", "getHeight", "()I"},
@@ -110,7 +111,8 @@ void Misuse(const char* what, const std::string& detail) {
 
 // The start of every JNI function but those allowed with an exception pending.
 void Entered(const char* function) {
-  if (t_pending != nullptr) Misuse("called with an exception pending:", std::string(function) + " (" + t_pending + ")");
+  if (t_pending != nullptr)
+    Misuse("called with an exception pending:", std::string(function) + " (" + t_pending + ")");
 }
 
 void Raise(const char* exceptionClass) { t_pending = exceptionClass; }
@@ -499,8 +501,10 @@ void TestBinding(HWND canvas) {
   } else {
     CHECK(boxes.size() == 1);
     if (!boxes.empty()) {
-      std::printf("  [%s] reported: %s \"%s\"\n", win_checks::group, boxes[0].caption.c_str(), boxes[0].text.c_str());
-      CHECK(boxes[0].caption == "DirectShow Error(line:556)" || boxes[0].caption == "DirectShow Error(line:384)");
+      std::printf("  [%s] reported: %s \"%s\"\n", win_checks::group, boxes[0].caption.c_str(),
+                  boxes[0].text.c_str());
+      CHECK(boxes[0].caption == "DirectShow Error(line:556)" ||
+            boxes[0].caption == "DirectShow Error(line:384)");
       CHECK(boxes[0].owner == canvas);
     }
     CHECK(!g_lib.isRunning(env, J(cam)));
@@ -517,12 +521,14 @@ void TestBinding(HWND canvas) {
   CHECK(g_lib.start(env, J(cam), J(rgb32), JNI_TRUE));
   boxes = TakeBoxes();
   CHECK(boxes.empty());
-  for (const Box& b : boxes) std::printf("  [%s] reported: %s \"%s\"\n", win_checks::group, b.caption.c_str(), b.text.c_str());
+  for (const Box& b : boxes)
+    std::printf("  [%s] reported: %s \"%s\"\n", win_checks::group, b.caption.c_str(), b.text.c_str());
   CHECK(g_lib.isRunning(env, J(cam)));
   // Running already: true, and the first format stays.
   CHECK(g_lib.start(env, J(cam), J(rgb24), JNI_FALSE));
   Obj* format = O(g_lib.getFormat(env, J(cam)));
-  CHECK(format != nullptr && format->width == 40 && format->height == 30 && IsSubtype(format->subtype, kRGB32));
+  CHECK(format != nullptr && format->width == 40 && format->height == 30 &&
+        IsSubtype(format->subtype, kRGB32));
   // queryFormats on the running device keeps it running.
   Obj* again = O(g_lib.queryFormats(env, J(cam)));
   CHECK(again != nullptr && again->items.size() == 5);
@@ -570,7 +576,8 @@ void TestBinding(HWND canvas) {
   for (Obj* list : {first, second})
     for (Obj* d : list->items)
       if (d->pSrcFilter != 0) {
-        if (std::getenv("ZAV_TEST_VERBOSE") != nullptr) std::printf("  destroying %d\n", static_cast<int>(d->pSrcFilter));
+        if (std::getenv("ZAV_TEST_VERBOSE") != nullptr)
+          std::printf("  destroying %d\n", static_cast<int>(d->pSrcFilter));
         std::fflush(stdout);
         CHECK(g_lib.destroy(env, J(d)));
       }
@@ -595,9 +602,12 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "cannot load the libraries\n");
     return 2;
   }
-  g_stats = reinterpret_cast<tc::StatsFunction>(reinterpret_cast<void*>(GetProcAddress(camera, tc::kStatsExport)));
-  g_setWindow = reinterpret_cast<void (*)(HWND, jint)>(reinterpret_cast<void*>(GetProcAddress(jawt, "FakeJawtSetWindow")));
-  g_surfacesOut = reinterpret_cast<LONG (*)()>(reinterpret_cast<void*>(GetProcAddress(jawt, "FakeJawtSurfacesOut")));
+  g_stats =
+      reinterpret_cast<tc::StatsFunction>(reinterpret_cast<void*>(GetProcAddress(camera, tc::kStatsExport)));
+  g_setWindow = reinterpret_cast<void (*)(HWND, jint)>(
+      reinterpret_cast<void*>(GetProcAddress(jawt, "FakeJawtSetWindow")));
+  g_surfacesOut =
+      reinterpret_cast<LONG (*)()>(reinterpret_cast<void*>(GetProcAddress(jawt, "FakeJawtSurfacesOut")));
   using Register = HRESULT(WINAPI*)();
   auto reg = reinterpret_cast<Register>(reinterpret_cast<void*>(GetProcAddress(camera, "DllRegisterServer")));
   // The registration runs in its own apartment; the binding initialises COM itself.

@@ -75,10 +75,14 @@ bool RecordIdle(const core::DeviceRecord& r) {
 
 graph::Guid SubtypeOf(tc::Subtype s) {
   switch (s) {
-    case tc::Subtype::kRGB24: return graph::kSubtypeRGB24;
-    case tc::Subtype::kRGB32: return graph::kSubtypeRGB32;
-    case tc::Subtype::kYUY2: return graph::kSubtypeYUY2;
-    case tc::Subtype::kI420: return graph::kSubtypeI420;
+    case tc::Subtype::kRGB24:
+      return graph::kSubtypeRGB24;
+    case tc::Subtype::kRGB32:
+      return graph::kSubtypeRGB32;
+    case tc::Subtype::kYUY2:
+      return graph::kSubtypeYUY2;
+    case tc::Subtype::kI420:
+      return graph::kSubtypeI420;
   }
   return graph::Guid{};
 }
@@ -316,8 +320,8 @@ bool QueryFormats(core::DeviceRecord& record, std::vector<Format>* formats) {
     return false;
   }
   graph::StreamConfig* config = nullptr;
-  bool ok = SUCCEEDED(graph::FindStreamConfig(record.builder, &graph::kPinCategoryCapture, &graph::kMediaTypeVideo,
-                                              record.sourceFilter, &config));
+  bool ok = SUCCEEDED(graph::FindStreamConfig(record.builder, &graph::kPinCategoryCapture,
+                                              &graph::kMediaTypeVideo, record.sourceFilter, &config));
   if (ok) {
     std::int32_t count = 0, size = 0;
     ok = SUCCEEDED(graph::GetNumberOfCapabilities(config, &count, &size)) && size == graph::kStreamCapsSize;
@@ -380,7 +384,8 @@ int BuildRendererPart(core::DeviceRecord& r, graph::HResult* failed) {
   if (FAILED(hr = graph::CreateVideoRenderer(&r.renderer))) return *failed = hr, 358;
   if (FAILED(hr = graph::AddFilter(r.graph, r.renderer, nullptr))) return *failed = hr, 367;
   if (FAILED(hr = graph::QueryRendererConfig(r.renderer, &r.rendererConfig))) return *failed = hr, 376;
-  if (FAILED(hr = graph::SetRenderingMode(r.rendererConfig, graph::kVmrModeWindowless))) return *failed = hr, 384;
+  if (FAILED(hr = graph::SetRenderingMode(r.rendererConfig, graph::kVmrModeWindowless)))
+    return *failed = hr, 384;
   if (FAILED(hr = graph::QueryWindowlessControl(r.renderer, &r.windowlessControl))) return *failed = hr, 392;
   if (FAILED(hr = graph::SetVideoClippingWindow(r.windowlessControl, r.window))) return *failed = hr, 400;
   return 0;
@@ -394,11 +399,11 @@ int BuildFilterPart(core::DeviceRecord& r, bool mirror, graph::Filter* sink, gra
   if (FAILED(hr = graph::AddFilter(r.graph, r.frameFilter, u"VideoFilter"))) return *failed = hr, 516;
   graph::Pin* capturePin = nullptr;
   graph::Pin* inputPin = nullptr;
-  if (FAILED(hr = graph::FindPin(r.builder, r.sourceFilter, graph::PinDirection::kOutput, &graph::kPinCategoryCapture,
-                                 nullptr, false, 0, &capturePin)))
+  if (FAILED(hr = graph::FindPin(r.builder, r.sourceFilter, graph::PinDirection::kOutput,
+                                 &graph::kPinCategoryCapture, nullptr, false, 0, &capturePin)))
     return *failed = hr, 525;
-  if (FAILED(hr = graph::FindPin(r.builder, r.frameFilter, graph::PinDirection::kInput, nullptr, nullptr, false, 0,
-                                 &inputPin))) {
+  if (FAILED(hr = graph::FindPin(r.builder, r.frameFilter, graph::PinDirection::kInput, nullptr, nullptr,
+                                 false, 0, &inputPin))) {
     graph::Release(capturePin);
     return *failed = hr, 533;
   }
@@ -406,7 +411,8 @@ int BuildFilterPart(core::DeviceRecord& r, bool mirror, graph::Filter* sink, gra
   graph::Release(capturePin);
   graph::Release(inputPin);
   if (FAILED(hr)) return *failed = hr, 542;
-  if (FAILED(hr = graph::RenderStream(r.builder, nullptr, &graph::kMediaTypeVideo, r.frameFilter, intermediate, sink)))
+  if (FAILED(hr = graph::RenderStream(r.builder, nullptr, &graph::kMediaTypeVideo, r.frameFilter,
+                                      intermediate, sink)))
     return *failed = hr, 556;
   if (FAILED(hr = graph::QueryMediaControl(r.graph, &r.mediaControl))) return *failed = hr, 565;
   if (FAILED(hr = graph::Run(r.mediaControl))) return *failed = hr, 573;
@@ -452,9 +458,11 @@ void RendererRun(HWND canvas, int index, bool mayRefuse) {
   CHECK(SUCCEEDED(graph::GetNativeVideoSize(r.windowlessControl, &w, &h)));
   CHECK(w == cap.width && h == cap.height);
   RECT source{}, destination{};
-  if (SUCCEEDED(reinterpret_cast<IVMRWindowlessControl*>(r.windowlessControl)->GetVideoPosition(&source, &destination))) {
+  if (SUCCEEDED(reinterpret_cast<IVMRWindowlessControl*>(r.windowlessControl)
+                    ->GetVideoPosition(&source, &destination))) {
     CHECK(source.right == cap.width && source.bottom == cap.height);
-    CHECK(destination.left == 0 && destination.top == 0 && destination.right == 320 && destination.bottom == 240);
+    CHECK(destination.left == 0 && destination.top == 0 && destination.right == 320 &&
+          destination.bottom == 240);
   }
   core::paintRecord(&r);
   capture::frame::FrameWork* work = graph::FrameWorkOf(r.frameFilter);
@@ -519,7 +527,8 @@ struct Sink {
     if (FAILED(CoCreateInstance(kNullRenderer, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
                                 reinterpret_cast<void**>(&renderer))))
       return false;
-    if (FAILED(grabber->QueryInterface(__uuidof(ISampleGrabber), reinterpret_cast<void**>(&control)))) return false;
+    if (FAILED(grabber->QueryInterface(__uuidof(ISampleGrabber), reinterpret_cast<void**>(&control))))
+      return false;
     control->SetBufferSamples(TRUE);
     return true;
   }
@@ -592,7 +601,8 @@ void StreamOnce(int index, bool mirror) {
     // A larger buffer: used as it is, only the frame's bytes written.
     std::vector<std::uint8_t> large(static_cast<std::size_t>(first.capacity) + 64, 0xA5);
     const auto big = work->Grab(large.data(), static_cast<std::int32_t>(large.size()));
-    CHECK(big.served && big.buffer == large.data() && big.capacity == static_cast<std::int32_t>(large.size()));
+    CHECK(big.served && big.buffer == large.data() &&
+          big.capacity == static_cast<std::int32_t>(large.size()));
     CHECK(SameBytes(large.data(), pattern));
     CHECK(large.back() == 0xA5);
     // A smaller one: left alone, a new block instead.
@@ -666,11 +676,11 @@ void StreamToOwnBuffers(int index) {
 
 void TestStreaming() {
   if (g_camera == nullptr) return;
-  StreamOnce(0, true);   // RGB24
-  StreamOnce(0, false);  // RGB24 untouched
-  StreamOnce(1, true);   // YUY2
-  StreamOnce(4, true);   // I420
-  StreamOnce(5, true);   // RGB32
+  StreamOnce(0, true);    // RGB24
+  StreamOnce(0, false);   // RGB24 untouched
+  StreamOnce(1, true);    // YUY2
+  StreamOnce(4, true);    // I420
+  StreamOnce(5, true);    // RGB32
   StreamToOwnBuffers(1);  // YUY2
 }
 
@@ -745,7 +755,8 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "cannot load %s\n", argv[1]);
     return 2;
   }
-  g_stats = reinterpret_cast<tc::StatsFunction>(reinterpret_cast<void*>(GetProcAddress(camera, tc::kStatsExport)));
+  g_stats =
+      reinterpret_cast<tc::StatsFunction>(reinterpret_cast<void*>(GetProcAddress(camera, tc::kStatsExport)));
   g_sinkCreate = reinterpret_cast<tc::SinkCreateFunction>(
       reinterpret_cast<void*>(GetProcAddress(camera, tc::kSinkCreateExport)));
   g_sinkFrame = reinterpret_cast<tc::SinkFrameFunction>(

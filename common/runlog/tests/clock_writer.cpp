@@ -16,9 +16,7 @@ namespace {
 
 constexpr WORD kYear = 2040, kMonth = 3, kDay = 1, kHour = 10;
 
-void WINAPI PinnedLocalTime(LPSYSTEMTIME st) {
-  *st = SYSTEMTIME{kYear, kMonth, 4, kDay, kHour, 0, 0, 0};
-}
+void WINAPI PinnedLocalTime(LPSYSTEMTIME st) { *st = SYSTEMTIME{kYear, kMonth, 4, kDay, kHour, 0, 0, 0}; }
 void WINAPI PinnedSystemTimeAsFileTime(LPFILETIME ft) {
   SYSTEMTIME st{kYear, kMonth, 4, kDay, kHour, 0, 0, 0};
   SystemTimeToFileTime(&st, ft);
@@ -67,12 +65,13 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: clock_writer LOG\n");
     return 2;
   }
-  int redirected = Redirect("GetLocalTime", reinterpret_cast<void*>(&PinnedLocalTime)) +
-                   Redirect("GetSystemTimeAsFileTime", reinterpret_cast<void*>(&PinnedSystemTimeAsFileTime)) +
-                   Redirect("_time32", reinterpret_cast<void*>(&PinnedTime32)) +
-                   Redirect("_time64", reinterpret_cast<void*>(&PinnedTime64)) +
-                   Redirect("time", reinterpret_cast<void*>(sizeof(void*) == 4 ? reinterpret_cast<void*>(&PinnedTime32)
-                                                                              : reinterpret_cast<void*>(&PinnedTime64)));
+  int redirected =
+      Redirect("GetLocalTime", reinterpret_cast<void*>(&PinnedLocalTime)) +
+      Redirect("GetSystemTimeAsFileTime", reinterpret_cast<void*>(&PinnedSystemTimeAsFileTime)) +
+      Redirect("_time32", reinterpret_cast<void*>(&PinnedTime32)) +
+      Redirect("_time64", reinterpret_cast<void*>(&PinnedTime64)) +
+      Redirect("time", reinterpret_cast<void*>(sizeof(void*) == 4 ? reinterpret_cast<void*>(&PinnedTime32)
+                                                                  : reinterpret_cast<void*>(&PinnedTime64)));
   if (redirected == 0) {
     std::fprintf(stderr, "clock_writer: no clock import found to pin\n");
     return 2;

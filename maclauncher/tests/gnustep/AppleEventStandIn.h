@@ -4,18 +4,18 @@
 #import "AppDelegate.h"
 
 @interface StandInDescriptor : NSAppleEventDescriptor {
-  NSString *_text;
-  NSMutableDictionary *_parameters;
+  NSString* _text;
+  NSMutableDictionary* _parameters;
 }
-+ (StandInDescriptor *)descriptorWithText:(NSString *)text;
-+ (StandInDescriptor *)eventWithClass:(AEEventClass)eventClass eventID:(AEEventID)eventID;
-- (void)setParam:(NSAppleEventDescriptor *)descriptor forKeyword:(AEKeyword)keyword;
++ (StandInDescriptor*)descriptorWithText:(NSString*)text;
++ (StandInDescriptor*)eventWithClass:(AEEventClass)eventClass eventID:(AEEventID)eventID;
+- (void)setParam:(NSAppleEventDescriptor*)descriptor forKeyword:(AEKeyword)keyword;
 @end
 
 @interface NSAppleEventManager (StandInDelivery)
 // Calls the handler registered for the class and ID with the event and an
 // empty reply; NO when none is registered.
-- (BOOL)deliverEvent:(NSAppleEventDescriptor *)event
+- (BOOL)deliverEvent:(NSAppleEventDescriptor*)event
             forClass:(AEEventClass)eventClass
              eventID:(AEEventID)eventID;
 - (NSUInteger)handlerCount;
