@@ -113,16 +113,21 @@ endfunction()
 # Copies a built deliverable into dist/ after each build. The programs ship as 32-bit
 # Windows programs only (they run on 64-bit Windows as they are); a 64-bit Windows
 # build contributes its JNI libraries, which a 64-bit JVM needs.
+#   zav_dist(<target> [DIR <folder>]): into ZAV_DIST_DIR, or the folder given.
 function(zav_dist target)
   if(NOT ZAV_DIST)
     return()
+  endif()
+  cmake_parse_arguments(D "" "DIR" "" ${ARGN})
+  if(NOT D_DIR)
+    set(D_DIR ${ZAV_DIST_DIR})
   endif()
   get_target_property(type ${target} TYPE)
   if(WIN32 AND CMAKE_SIZEOF_VOID_P EQUAL 8 AND type STREQUAL "EXECUTABLE")
     return()
   endif()
   add_custom_command(TARGET ${target} POST_BUILD
-    COMMAND ${CMAKE_COMMAND} -E make_directory ${ZAV_DIST_DIR}
-    COMMAND ${CMAKE_COMMAND} -E copy_if_different $<TARGET_FILE:${target}> ${ZAV_DIST_DIR}/
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${D_DIR}
+    COMMAND ${CMAKE_COMMAND} -E copy_if_different $<TARGET_FILE:${target}> ${D_DIR}/
     VERBATIM)
 endfunction()
