@@ -3,6 +3,7 @@
 // into ComFailException; the arrays go back with mode 0 on every path.
 #include <jni.h>
 
+#include "com_ref.h"
 #include "token_frame.h"
 #include "records.h"
 #include "token_component.h"
@@ -12,28 +13,6 @@ using namespace qtok;
 namespace {
 
 constexpr jsize kDigestBytes = 16;
-
-// One reference to a component object, released unless handed on.
-template <typename T>
-class Owned {
- public:
-  Owned() = default;
-  Owned(const Owned&) = delete;
-  Owned& operator=(const Owned&) = delete;
-  ~Owned() {
-    if (p_ != nullptr) p_->Release();
-  }
-  void** receive() { return reinterpret_cast<void**>(&p_); }
-  T* get() const { return p_; }
-  T* release() {
-    T* p = p_;
-    p_ = nullptr;
-    return p;
-  }
-
- private:
-  T* p_ = nullptr;
-};
 
 // True when a digest array, if given, can take the 16 bytes the component writes.
 bool DigestFits(JNIEnv* env, jbyteArray digest) {
@@ -98,11 +77,12 @@ ZAV_NATIVE void Java_qtokcom_qTokAPI_Init(JNIEnv* env, jobject self) {
   Guarded(env, [&] {
     HRESULT hr = qtok::CoInitialize(nullptr);
     if (Failed(hr)) return ThrowComFail(env, hr);
-    Owned<ITokenApi> token;
-    hr = qtok::CoCreateInstance(kTokenClassId, nullptr, kInprocServer, kTokenInterfaceId, token.receive());
+    zav::ComRef<ITokenApi> token;
+    hr =
+        qtok::CoCreateInstance(kTokenClassId, nullptr, kInprocServer, kTokenInterfaceId, token.receiveVoid());
     if (Failed(hr)) return ThrowComFail(env, hr);
-    Owned<IHashApi> hash;
-    hr = qtok::CoCreateInstance(kHashClassId, nullptr, kInprocServer, kHashInterfaceId, hash.receive());
+    zav::ComRef<IHashApi> hash;
+    hr = qtok::CoCreateInstance(kHashClassId, nullptr, kInprocServer, kHashInterfaceId, hash.receiveVoid());
     if (Failed(hr)) return ThrowComFail(env, hr);
 
     // Both holders are checked before either is written, so a failure leaves
@@ -115,8 +95,8 @@ ZAV_NATIVE void Java_qtokcom_qTokAPI_Init(JNIEnv* env, jobject self) {
     }
     if (!StorePointer(env, handle_holder, token.get())) return;
     if (!StorePointer(env, hash_holder, hash.get())) return;
-    token.release();
-    hash.release();
+    token.detach();
+    hash.detach();
   });
 }
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 #include <dvdmedia.h>
 
@@ -20,10 +21,7 @@ ULONG BasePin::AddRef() { return filter_->AddRef(); }
 ULONG BasePin::Release() { return filter_->Release(); }
 
 void BasePin::ClearConnection() {
-  if (peer_ != nullptr) {
-    peer_->Release();
-    peer_ = nullptr;
-  }
+  peer_.reset();
   FreeMediaType(type_);
 }
 
@@ -32,7 +30,7 @@ HRESULT BasePin::Disconnect() {
   if (filter_->state() != State_Stopped) {
     return VFW_E_NOT_STOPPED;
   }
-  if (peer_ == nullptr) {
+  if (!peer_) {
     return S_FALSE;
   }
   OnDisconnect();
@@ -43,16 +41,15 @@ HRESULT BasePin::Disconnect() {
 HRESULT BasePin::ConnectedTo(IPin** pin) {
   if (pin == nullptr) return E_POINTER;
   std::lock_guard<std::recursive_mutex> lock(filter_->filterLock());
-  *pin = peer_;
-  if (peer_ == nullptr) return VFW_E_NOT_CONNECTED;
-  peer_->AddRef();
+  *pin = zav::win32::ComPtr<IPin>(peer_).detach();
+  if (*pin == nullptr) return VFW_E_NOT_CONNECTED;
   return S_OK;
 }
 
 HRESULT BasePin::ConnectionMediaType(AM_MEDIA_TYPE* type) {
   if (type == nullptr) return E_POINTER;
   std::lock_guard<std::recursive_mutex> lock(filter_->filterLock());
-  if (peer_ == nullptr) {
+  if (!peer_) {
     std::memset(type, 0, sizeof *type);
     return VFW_E_NOT_CONNECTED;
   }
@@ -105,10 +102,7 @@ HRESULT TransInPlaceInputPin::QueryInterface(REFIID iid, void** out) {
 }
 
 void TransInPlaceInputPin::OnDisconnect() {
-  if (allocator_ != nullptr) {
-    allocator_->Release();
-    allocator_ = nullptr;
-  }
+  allocator_.reset();
   readOnly_ = false;
 }
 
@@ -120,7 +114,7 @@ HRESULT TransInPlaceInputPin::Connect(IPin*, const AM_MEDIA_TYPE*) {
 HRESULT TransInPlaceInputPin::ReceiveConnection(IPin* connector, const AM_MEDIA_TYPE* type) {
   if (connector == nullptr || type == nullptr) return E_POINTER;
   std::lock_guard<std::recursive_mutex> lock(filter_->filterLock());
-  if (peer_ != nullptr) return VFW_E_ALREADY_CONNECTED;
+  if (peer_) return VFW_E_ALREADY_CONNECTED;
   if (filter_->state() != State_Stopped) return VFW_E_NOT_STOPPED;
   PIN_DIRECTION peerDirection;
   if (FAILED(connector->QueryDirection(&peerDirection)) || peerDirection != PINDIR_OUTPUT) {
@@ -134,8 +128,7 @@ HRESULT TransInPlaceInputPin::ReceiveConnection(IPin* connector, const AM_MEDIA_
     FreeMediaType(type_);
     return hr;
   }
-  peer_ = connector;
-  peer_->AddRef();
+  peer_ = zav::win32::ComPtr<IPin>::Share(connector);
   return S_OK;
 }
 
@@ -179,13 +172,12 @@ HRESULT TransInPlaceInputPin::GetAllocator(IMemAllocator** allocator) {
   if (IMemInputPin* downstream = filter_->output()->downstream()) {
     if (SUCCEEDED(downstream->GetAllocator(allocator))) return S_OK;
   }
-  if (allocator_ == nullptr) {
+  if (!allocator_) {
     HRESULT hr = CoCreateInstance(CLSID_MemoryAllocator, nullptr, CLSCTX_INPROC_SERVER, IID_IMemAllocator,
-                                  reinterpret_cast<void**>(&allocator_));
+                                  allocator_.receiveVoid());
     if (FAILED(hr)) return hr;
   }
-  *allocator = allocator_;
-  allocator_->AddRef();
+  *allocator = zav::win32::ComPtr<IMemAllocator>(allocator_).detach();
   return S_OK;
 }
 
@@ -194,9 +186,7 @@ HRESULT TransInPlaceInputPin::NotifyAllocator(IMemAllocator* allocator, BOOL rea
   std::lock_guard<std::recursive_mutex> lock(filter_->filterLock());
   // Frames are changed in place: a read-only allocator is only usable when the
   // output copies into its own buffers, which the sample path decides.
-  allocator->AddRef();
-  if (allocator_ != nullptr) allocator_->Release();
-  allocator_ = allocator;
+  allocator_ = zav::win32::ComPtr<IMemAllocator>::Share(allocator);
   readOnly_ = readOnly != FALSE;
   return S_OK;
 }
@@ -255,20 +245,14 @@ HRESULT TransInPlaceOutputPin::QueryInterface(REFIID iid, void** out) {
 }
 
 void TransInPlaceOutputPin::OnDisconnect() {
-  if (allocator_ != nullptr) {
-    allocator_->Release();
-    allocator_ = nullptr;
-  }
-  if (downstream_ != nullptr) {
-    downstream_->Release();
-    downstream_ = nullptr;
-  }
+  allocator_.reset();
+  downstream_.reset();
 }
 
 HRESULT TransInPlaceOutputPin::Connect(IPin* receivePin, const AM_MEDIA_TYPE* type) {
   if (receivePin == nullptr) return E_POINTER;
   std::lock_guard<std::recursive_mutex> lock(filter_->filterLock());
-  if (peer_ != nullptr) return VFW_E_ALREADY_CONNECTED;
+  if (peer_) return VFW_E_ALREADY_CONNECTED;
   if (filter_->state() != State_Stopped) return VFW_E_NOT_STOPPED;
   TransInPlaceInputPin* input = filter_->input();
   if (!input->IsConnected()) return VFW_E_NOT_CONNECTED;
@@ -280,28 +264,22 @@ HRESULT TransInPlaceOutputPin::Connect(IPin* receivePin, const AM_MEDIA_TYPE* ty
   if (FAILED(receivePin->QueryDirection(&peerDirection)) || peerDirection != PINDIR_INPUT) {
     return VFW_E_INVALID_DIRECTION;
   }
-  IMemInputPin* memInput = nullptr;
-  if (FAILED(receivePin->QueryInterface(IID_IMemInputPin, reinterpret_cast<void**>(&memInput)))) {
+  zav::win32::ComPtr<IMemInputPin> memInput;
+  if (FAILED(receivePin->QueryInterface(IID_IMemInputPin, memInput.receiveVoid()))) {
     return VFW_E_NO_TRANSPORT;
   }
   HRESULT hr = receivePin->ReceiveConnection(this, &offered);
-  if (FAILED(hr)) {
-    memInput->Release();
-    return VFW_E_NO_ACCEPTABLE_TYPES;
-  }
+  if (FAILED(hr)) return VFW_E_NO_ACCEPTABLE_TYPES;
   hr = CopyMediaType(&type_, &offered);
   if (SUCCEEDED(hr)) hr = filter_->SetMediaType(PINDIR_OUTPUT, &type_);
   if (SUCCEEDED(hr)) {
-    peer_ = receivePin;
-    peer_->AddRef();
-    downstream_ = memInput;
-    memInput = nullptr;
+    peer_ = zav::win32::ComPtr<IPin>::Share(receivePin);
+    downstream_ = std::move(memInput);
     hr = DecideAllocator(receivePin);
   }
   if (FAILED(hr)) {
     OnDisconnect();
     ClearConnection();
-    if (memInput != nullptr) memInput->Release();
     receivePin->Disconnect();
     return hr;
   }
@@ -314,8 +292,7 @@ HRESULT TransInPlaceOutputPin::DecideAllocator(IPin*) {
   if (IMemAllocator* upstream = input->allocator()) {
     if (!input->readOnly() || !filter_->modifiesData()) {
       if (SUCCEEDED(downstream_->NotifyAllocator(upstream, FALSE))) {
-        upstream->AddRef();
-        allocator_ = upstream;
+        allocator_ = zav::win32::ComPtr<IMemAllocator>::Share(upstream);
         return S_OK;
       }
     }
@@ -352,7 +329,7 @@ HRESULT TransInPlaceOutputPin::DecideAllocator(IPin*) {
     allocator->Release();
     return hr;
   }
-  allocator_ = allocator;
+  allocator_ = zav::win32::ComPtr<IMemAllocator>::Adopt(allocator);
   return S_OK;
 }
 
@@ -394,9 +371,7 @@ TransInPlaceFilter::TransInPlaceFilter(const wchar_t* objectName, IUnknown* oute
   if (outer != nullptr && hr != nullptr) *hr = CLASS_E_NOAGGREGATION;
 }
 
-TransInPlaceFilter::~TransInPlaceFilter() {
-  if (clock_ != nullptr) clock_->Release();
-}
+TransInPlaceFilter::~TransInPlaceFilter() = default;
 
 HRESULT TransInPlaceFilter::QueryInterface(REFIID iid, void** out) {
   if (out == nullptr) return E_POINTER;
@@ -470,17 +445,14 @@ HRESULT TransInPlaceFilter::GetState(DWORD, FILTER_STATE* state) {
 
 HRESULT TransInPlaceFilter::SetSyncSource(IReferenceClock* clock) {
   std::lock_guard<std::recursive_mutex> lock(lock_);
-  if (clock != nullptr) clock->AddRef();
-  if (clock_ != nullptr) clock_->Release();
-  clock_ = clock;
+  clock_ = zav::win32::ComPtr<IReferenceClock>::Share(clock);
   return S_OK;
 }
 
 HRESULT TransInPlaceFilter::GetSyncSource(IReferenceClock** clock) {
   if (clock == nullptr) return E_POINTER;
   std::lock_guard<std::recursive_mutex> lock(lock_);
-  *clock = clock_;
-  if (clock_ != nullptr) clock_->AddRef();
+  *clock = zav::win32::ComPtr<IReferenceClock>(clock_).detach();
   return S_OK;
 }
 

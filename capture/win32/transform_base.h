@@ -17,6 +17,8 @@
 #include <mutex>
 #include <string>
 
+#include "scoped_handles.h"
+
 namespace capture::win32 {
 
 class TransInPlaceFilter;
@@ -40,8 +42,8 @@ class BasePin : public IPin {
   STDMETHODIMP QueryId(LPWSTR* id) override;
   STDMETHODIMP QueryInternalConnections(IPin** pins, ULONG* count) override;
 
-  bool IsConnected() const { return peer_ != nullptr; }
-  IPin* peer() const { return peer_; }
+  bool IsConnected() const { return static_cast<bool>(peer_); }
+  IPin* peer() const { return peer_.get(); }
   const AM_MEDIA_TYPE& connectionType() const { return type_; }
   const std::wstring& name() const { return name_; }
 
@@ -53,7 +55,7 @@ class BasePin : public IPin {
   TransInPlaceFilter* const filter_;
   const std::wstring name_;
   const PIN_DIRECTION direction_;
-  IPin* peer_ = nullptr;
+  zav::win32::ComPtr<IPin> peer_;
   AM_MEDIA_TYPE type_{};
 };
 
@@ -84,14 +86,14 @@ class TransInPlaceInputPin final : public BasePin, public IMemInputPin {
   STDMETHODIMP ReceiveMultiple(IMediaSample** samples, long count, long* processed) override;
   STDMETHODIMP ReceiveCanBlock() override;
 
-  IMemAllocator* allocator() const { return allocator_; }
+  IMemAllocator* allocator() const { return allocator_.get(); }
   bool readOnly() const { return readOnly_; }
   bool flushing() const { return flushing_; }
 
  private:
   void OnDisconnect() override;
 
-  IMemAllocator* allocator_ = nullptr;
+  zav::win32::ComPtr<IMemAllocator> allocator_;
   bool readOnly_ = false;
   std::atomic<bool> flushing_{false};
 };
@@ -112,15 +114,15 @@ class TransInPlaceOutputPin final : public BasePin {
   STDMETHODIMP EndFlush() override;
   STDMETHODIMP NewSegment(REFERENCE_TIME start, REFERENCE_TIME stop, double rate) override;
 
-  IMemInputPin* downstream() const { return downstream_; }
-  IMemAllocator* allocator() const { return allocator_; }
+  IMemInputPin* downstream() const { return downstream_.get(); }
+  IMemAllocator* allocator() const { return allocator_.get(); }
 
  private:
   void OnDisconnect() override;
   HRESULT DecideAllocator(IPin* receivePin);
 
-  IMemInputPin* downstream_ = nullptr;
-  IMemAllocator* allocator_ = nullptr;
+  zav::win32::ComPtr<IMemInputPin> downstream_;
+  zav::win32::ComPtr<IMemAllocator> allocator_;
 };
 
 class TransInPlaceFilter : public IBaseFilter, public IAMovieSetup {
@@ -181,7 +183,7 @@ class TransInPlaceFilter : public IBaseFilter, public IAMovieSetup {
   const bool modifiesData_;
   std::recursive_mutex lock_;
   std::atomic<FILTER_STATE> state_{State_Stopped};
-  IReferenceClock* clock_ = nullptr;
+  zav::win32::ComPtr<IReferenceClock> clock_;
   IFilterGraph* graph_ = nullptr;  // not counted: the graph owns us
   std::wstring graphName_;
   REFERENCE_TIME start_ = 0;

@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include "runlog.h"
+#include "scoped_handles.h"
 
 namespace runlog::platform {
 
@@ -16,12 +17,12 @@ char PathSeparator() { return '\\'; }
 void DeleteIfLargerThan(const char* path, std::int32_t cap) {
   // Attribute access alone takes no part in sharing checks, so the delete is accepted
   // while the handle is open and takes effect when it is closed.
-  HANDLE h = CreateFileA(path, FILE_READ_EA, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return;
+  zav::win32::ScopedKernelHandle file(
+      CreateFileA(path, FILE_READ_EA, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+  if (!file) return;
   // A failed size read gives 0xFFFFFFFF, -1 as a signed number: not above the cap.
-  auto size = static_cast<std::int32_t>(GetFileSize(h, nullptr));
+  auto size = static_cast<std::int32_t>(GetFileSize(file.get(), nullptr));
   if (size > cap) DeleteFileA(path);
-  CloseHandle(h);
 }
 
 namespace {
@@ -38,22 +39,21 @@ class AppendTurn {
   explicit AppendTurn(const char* path) {
     char name[kAppendLockNameSize];
     MakeAppendLockName(path, name);
-    mutex_ = CreateMutexA(nullptr, FALSE, name);
-    if (mutex_ == nullptr) return;
+    mutex_.reset(CreateMutexA(nullptr, FALSE, name));
+    if (!mutex_) return;
     // An abandoned mutex (its holder died) is owned all the same.
-    DWORD r = WaitForSingleObject(mutex_, kWaitMs);
+    DWORD r = WaitForSingleObject(mutex_.get(), kWaitMs);
     owned_ = r == WAIT_OBJECT_0 || r == WAIT_ABANDONED;
   }
   ~AppendTurn() {
-    if (owned_) ReleaseMutex(mutex_);
-    if (mutex_ != nullptr) CloseHandle(mutex_);
+    if (owned_) ReleaseMutex(mutex_.get());
   }
   AppendTurn(const AppendTurn&) = delete;
   AppendTurn& operator=(const AppendTurn&) = delete;
 
  private:
   static constexpr DWORD kWaitMs = 2000;
-  HANDLE mutex_ = nullptr;
+  zav::win32::ScopedKernelHandle mutex_;
   bool owned_ = false;
 };
 
@@ -61,12 +61,12 @@ class AppendTurn {
 
 bool AppendBytes(const char* path, const char* bytes, std::size_t len) {
   AppendTurn turn(path);
-  HANDLE h = CreateFileA(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                         nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return false;
+  zav::win32::ScopedKernelHandle file(CreateFileA(path, FILE_APPEND_DATA,
+                                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                                  nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return false;
   DWORD written = 0;
-  BOOL ok = WriteFile(h, bytes, static_cast<DWORD>(len), &written, nullptr);
-  CloseHandle(h);
+  BOOL ok = WriteFile(file.get(), bytes, static_cast<DWORD>(len), &written, nullptr);
   return ok && written == len;
 }
 

@@ -1,11 +1,13 @@
-// Owners that close what they hold exactly once: registry keys, kernel handles,
-// COM interface pointers.
+// Owners that close what they hold exactly once: registry keys and kernel handles;
+// COM interface pointers through ComRef.
 #pragma once
 
 #include <windows.h>
 #include <unknwn.h>
 
 #include <utility>
+
+#include "com_ref.h"
 
 namespace zav::win32 {
 
@@ -59,48 +61,8 @@ struct KernelHandleTraits {
 using ScopedHKey = ScopedHandle<HKeyTraits>;
 using ScopedKernelHandle = ScopedHandle<KernelHandleTraits>;
 
-// A COM interface pointer that owns one reference.
+// COM interface pointers are owned by zav::ComRef (com_ref.h).
 template <typename T>
-class ComPtr {
- public:
-  ComPtr() = default;
-  ComPtr(std::nullptr_t) {}
-  // Takes over a reference the caller already owns.
-  static ComPtr Attach(T* p) {
-    ComPtr c;
-    c.p_ = p;
-    return c;
-  }
-  ComPtr(const ComPtr& o) : p_(o.p_) {
-    if (p_) p_->AddRef();
-  }
-  ComPtr(ComPtr&& o) noexcept : p_(std::exchange(o.p_, nullptr)) {}
-  ComPtr& operator=(ComPtr o) noexcept {
-    std::swap(p_, o.p_);
-    return *this;
-  }
-  ~ComPtr() { reset(); }
-
-  void reset() {
-    if (p_) std::exchange(p_, nullptr)->Release();
-  }
-  T* get() const { return p_; }
-  T* operator->() const { return p_; }
-  explicit operator bool() const { return p_ != nullptr; }
-  T** receive() {
-    reset();
-    return &p_;
-  }
-  void** receiveVoid() { return reinterpret_cast<void**>(receive()); }
-  T* detach() { return std::exchange(p_, nullptr); }
-
-  template <typename U>
-  HRESULT As(ComPtr<U>& out) const {
-    return p_ ? p_->QueryInterface(__uuidof(U), out.receiveVoid()) : E_POINTER;
-  }
-
- private:
-  T* p_ = nullptr;
-};
+using ComPtr = zav::ComRef<T>;
 
 }  // namespace zav::win32

@@ -1,0 +1,55 @@
+// One counted reference to a COM object (any object with AddRef and Release, the
+// token vendor's interfaces on Linux included), released when the owner goes.
+#pragma once
+
+#include <cstddef>
+#include <utility>
+
+namespace zav {
+
+template <typename T>
+class ComRef {
+ public:
+  ComRef() = default;
+  ComRef(std::nullptr_t) {}
+  // Takes over a reference the caller already owns.
+  static ComRef Adopt(T* p) {
+    ComRef r;
+    r.p_ = p;
+    return r;
+  }
+  // Takes a reference of its own to `p`.
+  static ComRef Share(T* p) {
+    if (p != nullptr) p->AddRef();
+    return Adopt(p);
+  }
+  ComRef(const ComRef& o) : p_(o.p_) {
+    if (p_ != nullptr) p_->AddRef();
+  }
+  ComRef(ComRef&& o) noexcept : p_(std::exchange(o.p_, nullptr)) {}
+  ComRef& operator=(ComRef o) noexcept {
+    std::swap(p_, o.p_);
+    return *this;
+  }
+  ~ComRef() { reset(); }
+
+  void reset() {
+    if (p_ != nullptr) std::exchange(p_, nullptr)->Release();
+  }
+  T* get() const { return p_; }
+  T* operator->() const { return p_; }
+  explicit operator bool() const { return p_ != nullptr; }
+  // For out-parameters: releases what is held first.
+  T** receive() {
+    reset();
+    return &p_;
+  }
+  void** receiveVoid() { return reinterpret_cast<void**>(receive()); }
+  // Hands the reference on.
+  T* detach() { return std::exchange(p_, nullptr); }
+
+ private:
+  T* p_ = nullptr;
+};
+
+}  // namespace zav
