@@ -16,6 +16,7 @@
 
 #include "core/capabilities.h"
 #include "core/device.h"
+#include "core/graph_build.h"
 #include "core/java_objects.h"
 #include "core/sites.h"
 #include "frame/frame_work.h"
@@ -48,139 +49,6 @@ void ReportAfterTurn(std::unique_lock<std::mutex>& turn, graph::HResult hr, grap
                      int siteNumber) {
   turn.unlock();
   capture::core::showGraphError(hr, window, siteNumber);
-}
-
-enum class Choice { kChosen, kNoMatch, kFailedSite, kJavaException };
-
-// The GUID of the client's format matches `subtype` (a null GUID matches any).
-// False with an exception pending when a Java call threw.
-bool SubtypeMatches(JNIEnv* env, jobject format, const capture::core::FormatQuestions& ask,
-                    const graph::Guid& subtype, bool* same) {
-  LocalRef<jobject> guid(env, env->CallObjectMethod(format, ask.getSubType));
-  if (env->ExceptionCheck()) return false;
-  if (!guid) {
-    *same = true;
-    return true;
-  }
-  LocalRef<jobject> buffer(env, env->CallObjectMethod(guid.get(), ask.getBuf));
-  if (env->ExceptionCheck()) return false;
-  *same = false;
-  if (buffer) {
-    const void* address = env->GetDirectBufferAddress(buffer.get());
-    // A buffer shorter than a GUID cannot hold one: never read past it.
-    const jlong capacity = env->GetDirectBufferCapacity(buffer.get());
-    *same = address != nullptr && capacity >= static_cast<jlong>(sizeof(graph::Guid)) &&
-            std::memcmp(address, &subtype, sizeof(graph::Guid)) == 0;
-  }
-  return true;
-}
-
-// Picks the first capture capability that matches `format` and that the pin
-// accepts; the client's format is asked anew for each candidate (subtype, then
-// width, then height). kFailedSite reports *site and *hr to the caller.
-Choice ChooseCaptureFormat(JNIEnv* env, DeviceRecord& built, jobject format, int* siteNumber,
-                           graph::HResult* hr) {
-  capture::core::FormatQuestions ask;
-  if (!ask.LookUp(env)) return Choice::kJavaException;
-  Choice choice = Choice::kNoMatch;
-  const WalkEnd end = capture::core::WalkCapabilities(
-      built.builder, built.sourceFilter,
-      [&](graph::StreamConfig* config, graph::MediaType* type, const graph::VideoInfoHeader* info) {
-        bool same = false;
-        if (!SubtypeMatches(env, format, ask, type->subtype, &same)) {
-          choice = Choice::kJavaException;
-          return Visit::kStop;
-        }
-        if (!same) return Visit::kNext;
-        const jint width = env->CallIntMethod(format, ask.getWidth);
-        if (env->ExceptionCheck()) {
-          choice = Choice::kJavaException;
-          return Visit::kStop;
-        }
-        if (width != 0 && width != info->bmiHeader.biWidth) return Visit::kNext;
-        const jint height = env->CallIntMethod(format, ask.getHeight);
-        if (env->ExceptionCheck()) {
-          choice = Choice::kJavaException;
-          return Visit::kStop;
-        }
-        if (height != 0 && height != info->bmiHeader.biHeight) return Visit::kNext;
-        if (graph::Failed(graph::SetFormat(config, type))) return Visit::kNext;
-        choice = Choice::kChosen;
-        return Visit::kStop;
-      });
-  switch (end.kind) {
-    case WalkEnd::kNoConfig:
-      *hr = end.hr;
-      *siteNumber = site::kStartStreamConfig;
-      return Choice::kFailedSite;
-    case WalkEnd::kBadCapsSize:
-      *hr = end.hr;
-      *siteNumber = site::kStartCapsSize;
-      return Choice::kFailedSite;
-    default:
-      return choice;
-  }
-}
-
-// Builds source -> frame filter -> renderer into `built`. 0 when it runs;
-// otherwise the failing step's site with *hr, or -1 for a format that could not
-// be chosen (no match, or a Java exception pending).
-int BuildGraph(JNIEnv* env, DeviceRecord& b, jobject format, bool mirror, graph::HResult* hr) {
-  if (graph::Failed(*hr = graph::CreateCaptureGraphBuilder(&b.builder))) return site::kStartBuilder;
-  if (graph::Failed(*hr = graph::CreateFilterGraph(&b.graph))) return site::kStartGraph;
-  if (graph::Failed(*hr = graph::AddFilter(b.graph, b.sourceFilter, nullptr))) return site::kStartAddSource;
-  if (graph::Failed(*hr = graph::SetFiltergraph(b.builder, b.graph))) return site::kStartSetFiltergraph;
-  if (graph::Failed(*hr = graph::CreateVideoRenderer(&b.renderer))) return site::kStartRenderer;
-  if (graph::Failed(*hr = graph::AddFilter(b.graph, b.renderer, nullptr))) return site::kStartAddRenderer;
-  if (graph::Failed(*hr = graph::QueryRendererConfig(b.renderer, &b.rendererConfig))) {
-    return site::kStartRendererConfig;
-  }
-  if (graph::Failed(*hr = graph::SetRenderingMode(b.rendererConfig, graph::kVmrModeWindowless))) {
-    return site::kStartRenderingMode;
-  }
-  if (graph::Failed(*hr = graph::QueryWindowlessControl(b.renderer, &b.windowlessControl))) {
-    return site::kStartWindowlessControl;
-  }
-  if (graph::Failed(*hr = graph::SetVideoClippingWindow(b.windowlessControl, b.window))) {
-    return site::kStartClippingWindow;
-  }
-  if (format != nullptr) {
-    int failedSite = 0;
-    switch (ChooseCaptureFormat(env, b, format, &failedSite, hr)) {
-      case Choice::kChosen:
-        break;
-      case Choice::kFailedSite:
-        return failedSite;
-      case Choice::kNoMatch:
-      case Choice::kJavaException:
-        return -1;
-    }
-  }
-  if (graph::Failed(*hr = graph::CreateVideoFilter(mirror, &b.frameFilter))) return site::kStartVideoFilter;
-  if (graph::Failed(*hr = graph::AddFilter(b.graph, b.frameFilter, u"VideoFilter"))) {
-    return site::kStartAddVideoFilter;
-  }
-  graph::Pin* capturePin = nullptr;
-  *hr = graph::FindPin(b.builder, b.sourceFilter, graph::PinDirection::kOutput, &graph::kPinCategoryCapture,
-                       nullptr, false, 0, &capturePin);
-  if (graph::Failed(*hr)) return site::kStartCapturePin;
-  graph::Pin* inputPin = nullptr;
-  *hr = graph::FindPin(b.builder, b.frameFilter, graph::PinDirection::kInput, nullptr, nullptr, false, 0,
-                       &inputPin);
-  if (graph::Failed(*hr)) {
-    graph::Release(capturePin);
-    return site::kStartFilterInputPin;
-  }
-  *hr = graph::ConnectDirect(b.graph, capturePin, inputPin, nullptr);
-  graph::Release(capturePin);
-  graph::Release(inputPin);
-  if (graph::Failed(*hr)) return site::kStartConnect;
-  *hr = graph::RenderStream(b.builder, nullptr, &graph::kMediaTypeVideo, b.frameFilter, nullptr, b.renderer);
-  if (graph::Failed(*hr)) return site::kStartRenderStream;
-  if (graph::Failed(*hr = graph::QueryMediaControl(b.graph, &b.mediaControl)))
-    return site::kStartMediaControl;
-  if (graph::Failed(*hr = graph::Run(b.mediaControl))) return site::kStartRun;
-  return 0;
 }
 
 // The renderer's windowless control of a running device, borrowed for one call.
@@ -313,7 +181,7 @@ ZAV_NATIVE jboolean Java_lumotool_camgripper_CaptureDevice_start(JNIEnv* env, jo
     device.ClearBounds();
     GraphHold built(device.SourceFilter(), device.Window());
     graph::HResult hr = graph::kOk;
-    const int failed = BuildGraph(env, built.record(), format, mirror == 1, &hr);
+    const int failed = capture::core::BuildGraph(env, built.record(), format, mirror == 1, &hr);
     if (failed != 0) {
       built.reset();
       if (failed > 0) ReportAfterTurn(turn, hr, built->window, failed);

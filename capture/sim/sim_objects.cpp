@@ -1,4 +1,7 @@
 // The simulated platform's objects and the graph layer's operations over them.
+// One file on purpose: each operation of graph_api.h sits beside the object it
+// works on, and the streaming thread, renderer and failure injection share the
+// same object model, so the whole simulated platform reads top to bottom.
 #include <algorithm>
 #include <atomic>
 #include <condition_variable>

@@ -1,3 +1,5 @@
+// The frame work on its own: the mirrors against references written from the
+// picture, media types, and the grab hand-over with a streaming thread.
 #include "frame/frame_work.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,6 @@
+// The in-place transform base: its input and output pins and the filter, kept in
+// one file as the SDK keeps CTransInPlaceFilter and its pins together (each calls
+// into the others under the filter's lock).
 #include "win32/transform_base.h"
 
 #include <algorithm>

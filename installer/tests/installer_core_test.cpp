@@ -1,4 +1,5 @@
-// The installer's decisions over a model machine.
+// The installer's decisions over a model machine: every branch of the main flow,
+// the install pass and the fallback in one file, grouped by section.
 #include "installer_core.h"
 
 #include <gtest/gtest.h>

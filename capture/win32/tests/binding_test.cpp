@@ -1,4 +1,5 @@
-// Windows test of camgrip.dll through its ten exported entry points, found by
+// Windows test of camgrip.dll through its ten exported entry points (one program
+// with its JNI stand-in, hence long), found by
 // the names a Windows JVM looks up, with a small JNI environment of our own in
 // place of a Java runtime (there is no Windows JVM here) and a stand-in
 // jawt.dll beside it. Drives listing, formats, start (with its reported failure

@@ -1,4 +1,5 @@
-// Windows test of camgrip's device layer over real DirectShow: the graph layer,
+// Windows test of camgrip's device layer over real DirectShow (one program, run
+// once per Wine prefix, hence long: its groups share one registered camera): the graph layer,
 // the VideoFilter and the device record operations, driven directly (there is no
 // Windows JVM here) against the test capture source in test_camera.dll.
 //
