@@ -131,6 +131,14 @@ GREETING='Hello, ZAV service installer start!'
 FREE_TRY='端口未占用,尝试注册服务并启动服务'
 OK_11997='成功注册服务并启动.'
 TO_FALLBACK='注册服务失败，尝试注册随机启动快捷方式'
+# The records of a direct install from C:\zav\client, whose service program lies in its bin\.
+ZAV_CLIENT_DIRECT_INSTALL=(
+  '文件不存在:C:\zav\clientjdk\jre\bin\zavservice.exe'
+  '文件不存在:C:\zav\clientjdk\bin\zavservice.exe'
+  '从ZAV客户端[C:\zav\client\bin\zavservice.exe]中安装zavservice服务'
+  '文件不存在[C:\zav\client\bin\zavserviceinstall.bat  ]直接执行C:\zav\client\bin\zavservice.exe'
+  '执行命令成功:"C:\zav\client\bin\zavservice.exe" /Service'
+  '执行命令成功:net start zavservice')
 
 case "$case_name" in
 port_taken)
@@ -202,12 +210,7 @@ second_value)
   program='C:\zav\client\bin\zavservice.exe'
   run_installer
   expect_log "$GREETING" "$FREE_TRY" a_first '文件不存在:C:\nowhere' b_second \
-    '文件不存在:C:\zav\clientjdk\jre\bin\zavservice.exe' \
-    '文件不存在:C:\zav\clientjdk\bin\zavservice.exe' \
-    "从ZAV客户端[$program]中安装zavservice服务" \
-    "文件不存在[C:\\zav\\client\\bin\\zavserviceinstall.bat  ]直接执行$program" \
-    "执行命令成功:\"$program\" /Service" \
-    '执行命令成功:net start zavservice' \
+    "${ZAV_CLIENT_DIRECT_INSTALL[@]}" \
     "$OK_11997"
   expect_stdout "$GREETING" "端口未占用." "a_first" "b_second" "端口已占用."
   port_listening 11999 || fail "nothing listens on 11999"
@@ -226,12 +229,7 @@ fallback)
   program='C:\zav\client\bin\zavservice.exe'
   run_installer
   expect_log "$GREETING" "$FREE_TRY" zav \
-    '文件不存在:C:\zav\clientjdk\jre\bin\zavservice.exe' \
-    '文件不存在:C:\zav\clientjdk\bin\zavservice.exe' \
-    "从ZAV客户端[$program]中安装zavservice服务" \
-    "文件不存在[C:\\zav\\client\\bin\\zavserviceinstall.bat  ]直接执行$program" \
-    "执行命令成功:\"$program\" /Service" \
-    '执行命令成功:net start zavservice' \
+    "${ZAV_CLIENT_DIRECT_INSTALL[@]}" \
     "$TO_FALLBACK" zav '执行脚本生成快捷方式成功.' '服务启动成功.'
   expect_stdout "$GREETING" "端口未占用." "zav" "端口未占用." "$marker_win" "zav"
   [ -f "$marker" ] && [ ! -s "$marker" ] || fail "marker file missing or not empty"
@@ -283,12 +281,7 @@ both_views)
   program='C:\zav\client\bin\zavservice.exe'
   run_installer
   expect_log "$GREETING" "$FREE_TRY" a_old '文件不存在:C:\nowhere32' zav '文件不存在:C:\nowhere' zz64 \
-    '文件不存在:C:\zav\clientjdk\jre\bin\zavservice.exe' \
-    '文件不存在:C:\zav\clientjdk\bin\zavservice.exe' \
-    "从ZAV客户端[$program]中安装zavservice服务" \
-    "文件不存在[C:\\zav\\client\\bin\\zavserviceinstall.bat  ]直接执行$program" \
-    "执行命令成功:\"$program\" /Service" \
-    '执行命令成功:net start zavservice' \
+    "${ZAV_CLIENT_DIRECT_INSTALL[@]}" \
     "$OK_11997"
   expect_stdout "$GREETING" "端口未占用." "a_old" "zav" "zz64" "端口已占用."
   port_listening 11999 || fail "nothing listens on 11999"
