@@ -122,6 +122,10 @@ ZAV_NATIVE jobjectArray Java_lumotool_camgripper_sim_SimPlatform_takeErrorReport
   return result;
 }
 
+ZAV_NATIVE jint Java_lumotool_camgripper_sim_SimPlatform_comInitializations(JNIEnv*, jclass) {
+  return sim::ComInitializations();
+}
+
 ZAV_NATIVE jint Java_lumotool_camgripper_sim_SimPlatform_liveObjects(JNIEnv*, jclass) {
   return sim::LiveObjects();
 }

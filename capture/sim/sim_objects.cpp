@@ -89,7 +89,12 @@ graph::HResult ComCreation(const char* operation) {
   return Injected(operation);
 }
 
-void EnterComApartment() { t_comInitialized = true; }
+std::atomic<int> g_comInitializations{0};
+
+void EnterComApartment() {
+  g_comInitializations.fetch_add(1);
+  t_comInitialized = true;
+}
 
 // A new media type for a capability, with its format block.
 graph::MediaType* NewMediaType(const Capability& cap) {
@@ -828,6 +833,8 @@ std::vector<ErrorReport> TakeErrorReports() {
 }
 
 int LiveObjects() { return g_liveObjects.load(); }
+
+int ComInitializations() { return g_comInitializations.load(); }
 
 RendererView LastRendererView() {
   Settings& s = TheSettings();

@@ -64,6 +64,8 @@ std::vector<ErrorReport> TakeErrorReports();
 
 // Platform objects currently alive (filters, graphs, builders, pins, ...).
 int LiveObjects();
+// How often a thread entered COM through the graph layer.
+int ComInitializations();
 
 // What the renderers last received and were told.
 struct RendererView {

@@ -66,6 +66,9 @@ public final class SimPlatform {
 
     public static native int liveObjects();
 
+    /** How often a thread entered COM: the library does so once per process. */
+    public static native int comInitializations();
+
     /** Source then destination rectangle of the last SetVideoPosition. */
     public static native int[] lastVideoPosition();
 
