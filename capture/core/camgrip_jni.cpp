@@ -116,6 +116,13 @@ class HandedOut {
   std::vector<std::int32_t> handles_;
 };
 
+// During a graph-changing call's turn: the device's graph taken out, stopped and
+// released.
+void ReleaseGraphOf(Device& device) {
+  GraphHold taken(nullptr, 0);
+  device.TakeGraph(taken);
+}
+
 std::once_flag g_comOnce;
 
 }  // namespace
@@ -209,8 +216,7 @@ ZAV_NATIVE jboolean Java_lumotool_camgripper_CaptureDevice_stop(JNIEnv* env, job
     if (!device) return JNI_FALSE;
     std::unique_lock<std::mutex> turn = device.Turn();
     if (device.Destroyed()) return JNI_FALSE;
-    GraphHold taken(nullptr, 0);
-    device.TakeGraph(taken);
+    ReleaseGraphOf(device);
     return JNI_TRUE;
   });
 }
@@ -229,9 +235,7 @@ ZAV_NATIVE jboolean Java_lumotool_camgripper_CaptureDevice_destroy(JNIEnv* env, 
     {
       std::unique_lock<std::mutex> turn = device.Turn();
       if (device.Destroyed()) return JNI_FALSE;
-      GraphHold taken(nullptr, 0);
-      device.TakeGraph(taken);
-      taken.reset();
+      ReleaseGraphOf(device);
       if (graph::Filter* source = device.Erase()) graph::Release(source);
     }
     auto deviceClass = zav::jni::FindClass(env, capture::core::kDeviceClass, zav::jni::OnMissing::kClear);
