@@ -4,6 +4,8 @@
 // byte of a double-byte character is never taken for one.
 #pragma once
 
+#include <cstddef>
+
 namespace ansi {
 
 // Steps over one character; returns its argument at the terminator.
@@ -21,6 +23,15 @@ inline bool IsWellFormedPair(const char* p) { return static_cast<unsigned char>(
 
 // The character from `p` to `n` is the single byte `c`.
 inline bool IsSingle(const char* p, const char* n, char c) { return n == p + 1 && *p == c; }
+
+// Length of the longest run of whole characters from `s` within `max` bytes: a cut
+// there never leaves a lead byte without its second byte.
+std::size_t FitLength(const char* s, std::size_t max, CharNextFn next);
+
+// True when `text`, walked by characters, holds a single-byte character that is one
+// of the bytes of `set`. A lead byte before a byte that cannot be a second byte is
+// judged on its own (see IsWellFormedPair).
+bool HasSingleOf(const char* text, const char* set, CharNextFn next);
 
 // The stepping of the system's ANSI code page: CharNextA on Windows, bytes elsewhere.
 const char* SystemCharNext(const char* p);

@@ -9,18 +9,17 @@ int logLevel = -1;
 char logPath[kBufferSize] = {};
 Identity identity = {"", 0};
 
-void CopyCut(char (&dst)[kBufferSize], const char* src) {
-  std::size_t n = src ? strnlen(src, kBufferSize - 1) : 0;
-  if (n) std::memcpy(dst, src, n);
-  dst[n] = '\0';
+bool CopyCut(char (&dst)[kBufferSize], const char* src, ansi::CharNextFn next) {
+  dst[0] = '\0';
+  return AppendCut(dst, src, next);
 }
 
-void AppendCut(char (&dst)[kBufferSize], const char* src) {
+bool AppendCut(char (&dst)[kBufferSize], const char* src, ansi::CharNextFn next) {
   std::size_t used = strnlen(dst, kBufferSize - 1);
-  std::size_t room = kBufferSize - 1 - used;
-  std::size_t n = src ? strnlen(src, room) : 0;
+  std::size_t n = src ? ansi::FitLength(src, kBufferSize - 1 - used, next) : 0;
   if (n) std::memcpy(dst + used, src, n);
   dst[used + n] = '\0';
+  return !src || src[n] == '\0';
 }
 
 void MakeAppendLockName(const char* path, char (&name)[kAppendLockNameSize]) {
@@ -58,11 +57,11 @@ void MakeLogPath(char (&path)[kBufferSize], const char* fileName) {
 void TrimOversizedLog(const char* path) { platform::DeleteIfLargerThan(path, kSizeCap); }
 
 std::size_t FormatRecord(char (&out)[kRecordCapacity], const std::tm& when, const char* unitName, int line,
-                         const char* message) {
+                         const char* message, ansi::CharNextFn next) {
   char stamp[100];
   if (std::strftime(stamp, sizeof stamp, "%Y-%m-%d %H:%M:%S", &when) == 0) stamp[0] = '\0';
   char cut[kBufferSize];
-  CopyCut(cut, message);
+  CopyCut(cut, message, next);
   int head = std::snprintf(out, kRecordCapacity, "%s %s(:%d):", stamp, unitName, line);
   if (head < 0) return 0;
   // Room for the line end CR CR LF and the terminator is kept behind everything.

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <ctime>
 
+#include "ansi_chars.h"
+
 namespace runlog {
 
 // Paths and messages are composed in buffers of this size; longer text is cut.
@@ -47,10 +49,10 @@ constexpr std::size_t kRecordCapacity = 2 * kBufferSize + 100;
 // Formats "<time> <unit>(:<line>):<message>" and the line end, as the Windows
 // runtime's text mode writes them: every line feed becomes CR LF, so "\r\n" at the
 // end is CR CR LF and a line feed inside the message CR LF. Returns the record's
-// length. Only an absurd unit name makes the record longer than the capacity; it is
-// then cut, and still ends with its line end.
+// length. The message is cut as CopyCut cuts. Only an absurd unit name makes the
+// record longer than the capacity; it is then cut, and still ends with its line end.
 std::size_t FormatRecord(char (&out)[kRecordCapacity], const std::tm& when, const char* unitName, int line,
-                         const char* message);
+                         const char* message, ansi::CharNextFn next = &ansi::SystemCharNext);
 
 // Log path from the executable path: everything up to the last `separator`, then
 // `separator` and `fileName`. Returns false (and leaves `path` alone) when the result
@@ -63,11 +65,14 @@ bool ComposeLogPath(const char* exePath, char separator, const char* fileName, c
 constexpr std::size_t kAppendLockNameSize = 24;
 void MakeAppendLockName(const char* path, char (&name)[kAppendLockNameSize]);
 
-// Copies at most kBufferSize - 1 bytes of `src`; always terminates.
-void CopyCut(char (&dst)[kBufferSize], const char* src);
+// Copies at most kBufferSize - 1 bytes of `src`, cut between two characters of the
+// code page `next` steps (the system's by default); always terminates. True when
+// all of `src` fit.
+bool CopyCut(char (&dst)[kBufferSize], const char* src, ansi::CharNextFn next = &ansi::SystemCharNext);
 
-// Appends `src` to the string in `dst`, cutting what does not fit; always terminates.
-void AppendCut(char (&dst)[kBufferSize], const char* src);
+// Appends `src` to the string in `dst`, cutting what does not fit between two
+// characters; always terminates. True when all of `src` fit.
+bool AppendCut(char (&dst)[kBufferSize], const char* src, ansi::CharNextFn next = &ansi::SystemCharNext);
 
 // Platform layer.
 namespace platform {

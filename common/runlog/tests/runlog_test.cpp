@@ -67,6 +67,20 @@ TEST(RunLogRecord, MessageBytesPassUnchangedAndLongOnesAreCut) {
   n = runlog::FormatRecord(out, At(2024, 1, 1, 0, 0, 0), "u", 1, huge.c_str());
   std::string rec(out, n);
   EXPECT_EQ(rec, "2024-01-01 00:00:00 u(:1):" + std::string(499, 'x') + "\r\r\n");
+
+  // Cut between characters: never a lead byte without its second byte before the CR.
+  std::string zhong = "CC";
+  for (int i = 0; i < 300; ++i) zhong += "\xd6\xd0";
+  n = runlog::FormatRecord(out, At(2024, 1, 1, 0, 0, 0), "u", 1, zhong.c_str(), &ansi::Gbk936CharNext);
+  EXPECT_EQ(std::string(out, n), "2024-01-01 00:00:00 u(:1):" + zhong.substr(0, 498) + "\r\r\n");
+  char buffer[runlog::kBufferSize];
+  EXPECT_FALSE(runlog::CopyCut(buffer, zhong.c_str() + 2, &ansi::Gbk936CharNext));
+  EXPECT_EQ(std::string(buffer), zhong.substr(2, 498));
+  EXPECT_FALSE(runlog::AppendCut(buffer, "xy"));
+  EXPECT_EQ(std::string(buffer), zhong.substr(2, 498) + "x");
+  EXPECT_TRUE(runlog::CopyCut(buffer, "CC"));
+  EXPECT_FALSE(runlog::AppendCut(buffer, zhong.c_str() + 2, &ansi::Gbk936CharNext));
+  EXPECT_EQ(std::string(buffer), zhong.substr(0, 498));
 }
 
 // The bytes a text-mode stream writes: every line feed of the message as CR LF (a CR
