@@ -1,6 +1,8 @@
 // Property: from any command line and any registry contents, the installer never hands
 // the system a path, command line or file name longer than its 500-byte buffer, and
-// every byte outside plain ASCII in them comes from the registry data or the profile.
+// every byte outside plain ASCII in them comes from the registry data or the profile;
+// nothing it hands the shell holds a %, and no parameter holds a character cmd.exe
+// interprets (read as code page 936 characters).
 //
 // Input: a command line, then value name / data pairs, separated by zero bytes; the
 // first byte chooses which paths exist and whether the service comes up.
@@ -24,6 +26,8 @@ class FuzzPlatform : public fake::Platform {
     return (existsPattern >> (h % 8)) & 1;
   }
   std::intptr_t ShellOpen(const char* file, const char* params) override {
+    FUZZ_CHECK(!ansi::HasSingleOf(file, "%", fake::DbcsNext));
+    FUZZ_CHECK(!ansi::HasSingleOf(params, "%&|<>^\"", fake::DbcsNext));
     handedOver.emplace_back(file);
     handedOver.emplace_back(params);
     return fake::Platform::ShellOpen(file, params);

@@ -9,10 +9,10 @@ namespace launcher {
 
 namespace {
 
-void LogWith(const char* text, const char* detail) {
+void LogWith(const char* text, const char* detail, ansi::CharNextFn next) {
   char message[runlog::kBufferSize];
-  runlog::CopyCut(message, text);
-  runlog::AppendCut(message, detail);
+  runlog::CopyCut(message, text, next);
+  runlog::AppendCut(message, detail, next);
   runlog::LogMessage(message, 1);
 }
 
@@ -38,17 +38,18 @@ std::string CandidateName(const std::vector<std::string>& fields, std::size_t in
 }  // namespace
 
 int FindStartScript(const std::vector<std::string>& fields, std::string& scriptPath, LauncherSystem& system) {
+  const ansi::CharNextFn next = system.CharStepper();
   for (std::size_t index = 0; index < 2 && index < fields.size(); ++index) {
     char name[runlog::kBufferSize];
-    runlog::CopyCut(name, CandidateName(fields, index).c_str());
+    runlog::CopyCut(name, CandidateName(fields, index).c_str(), next);
 
     ValueData data = {};
     switch (ReadInEitherView(system, name, data)) {
       case LauncherSystem::ValueRead::kNoNode:
-        LogWith(text::kNoRegistryEntry, prefs::kNodePath);
+        LogWith(text::kNoRegistryEntry, prefs::kNodePath, next);
         continue;
       case LauncherSystem::ValueRead::kNoValue:
-        LogWith(text::kNoRegistryEntry, name);
+        LogWith(text::kNoRegistryEntry, name, next);
         continue;
       case LauncherSystem::ValueRead::kFound:
         break;
@@ -56,12 +57,15 @@ int FindStartScript(const std::vector<std::string>& fields, std::string& scriptP
 
     // Plain concatenation: separators and trailing backslashes stay as written.
     std::string path = std::string(data) + "\\bin\\" + "clientStartUp.bat";
-    // A path that would not fit the buffer is never cut into another path.
-    if (path.size() < kValueDataSize && system.PathExists(path.c_str())) {
+    // A path that would not fit the buffer is never cut into another path. The shell
+    // would put environment values in place of a %NAME%: the script tested would not
+    // be the script run.
+    if (path.size() < kValueDataSize && !ansi::HasSingleOf(path.c_str(), "%", next) &&
+        system.PathExists(path.c_str())) {
       scriptPath = path;
       return 1;
     }
-    LogWith(text::kFileMissing, path.c_str());
+    LogWith(text::kFileMissing, path.c_str(), next);
   }
   return -1;
 }

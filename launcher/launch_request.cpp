@@ -25,15 +25,7 @@ int SplitRequest(const char* argument, std::vector<std::string>& fields) {
 }
 
 bool HasRefusedByte(const char* argument, ansi::CharNextFn next) {
-  for (const char* p = argument; *p;) {
-    const char* n = ansi::Step(next, p);
-    if (n == p + 2 && !ansi::IsWellFormedPair(p)) n = p + 1;
-    if (n == p + 1 && (static_cast<unsigned char>(*p) < 0x20 || std::strchr(kRefusedBytes, *p))) {
-      return true;
-    }
-    p = n;
-  }
-  return false;
+  return ansi::HasSingleOf(argument, kRefusedChars, next);
 }
 
 bool ComposeParameters(const char* argument, char (&parameters)[runlog::kBufferSize]) {

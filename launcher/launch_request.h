@@ -10,8 +10,11 @@
 namespace launcher {
 
 constexpr std::size_t kPrefixLength = 8;  // "nvzav://", dropped, never compared
-// Single-byte characters a link may not hold (besides control bytes).
-inline constexpr char kRefusedBytes[] = "&|<>^\"%";
+// Single-byte characters a link may not hold: what cmd.exe interprets, and the
+// control bytes.
+inline constexpr char kRefusedChars[] =
+    "&|<>^\"%\x01\x02\x03\x04\x05\x06\x07\x08\x09\x0a\x0b\x0c\x0d\x0e\x0f"
+    "\x10\x11\x12\x13\x14\x15\x16\x17\x18\x19\x1a\x1b\x1c\x1d\x1e\x1f";
 
 // Appends the fields of `argument` (less one trailing "/") to `fields`: the maximal
 // runs of bytes other than "$". Returns 0 when there are at least two, -1 otherwise,
@@ -23,7 +26,8 @@ int SplitRequest(const char* argument, std::vector<std::string>& fields);
 // % (cmd.exe would put environment values in place of the link's text), or a control
 // byte. Such a link is refused like a malformed one. The argument is walked by
 // characters of the ANSI code page (`next`): the second byte of a double-byte
-// character is never one of these, whatever its value.
+// character is never one of these, whatever its value. Checked on the argument and on
+// the composed parameters, which cmd.exe reads from their own start.
 bool HasRefusedByte(const char* argument, ansi::CharNextFn next);
 
 // The start script's parameters: "isPortal " and the payload (the argument less its

@@ -17,11 +17,15 @@ int RunLauncher(int argc, const char* const* argv, LauncherSystem& system) {
 
   std::vector<std::string> fields;
   char parameters[runlog::kBufferSize];
-  if (HasRefusedByte(argument, system.CharStepper()) || SplitRequest(argument, fields) != 0 ||
-      !ComposeParameters(argument, parameters)) {
+  // The parameters are checked as cmd.exe will read them, from their own first byte:
+  // the payload starts at byte 8 of the argument, which may be the second byte of a
+  // double-byte character there and a lone | or ^ here.
+  const ansi::CharNextFn step = system.CharStepper();
+  if (HasRefusedByte(argument, step) || SplitRequest(argument, fields) != 0 ||
+      !ComposeParameters(argument, parameters) || HasRefusedByte(parameters, step)) {
     char message[runlog::kBufferSize];
-    runlog::CopyCut(message, text::kBadFormat);
-    runlog::AppendCut(message, argument);
+    runlog::CopyCut(message, text::kBadFormat, step);
+    runlog::AppendCut(message, argument, step);
     runlog::LogMessage(message, 1);
     return -1;
   }
@@ -32,8 +36,8 @@ int RunLauncher(int argc, const char* const* argv, LauncherSystem& system) {
   if (FindStartScript(fields, scriptPath, system) == 1) {
     if (system.OpenScript(scriptPath.c_str(), parameters) <= 32) {
       char message[runlog::kBufferSize];
-      runlog::CopyCut(message, text::kStartFailed);
-      runlog::AppendCut(message, scriptPath.c_str());
+      runlog::CopyCut(message, text::kStartFailed, step);
+      runlog::AppendCut(message, scriptPath.c_str(), step);
       runlog::LogMessage(message, 1);
       return 0;
     }

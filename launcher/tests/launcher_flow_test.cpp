@@ -114,15 +114,22 @@ TEST_F(LauncherRun, VerboseRunWritesTheEndRecordAfterAStart) {
   EXPECT_EQ(Messages(), (std::vector<std::string>{"nvzav://srv-a$srv-b$log/", text::kExit}));
 }
 
+// A directory holding %NAME% counts as missing: the shell would expand it, and the
+// script run would not be the script tested.
 TEST_F(LauncherRun, FallsBackToTheSecondCandidateWhenTheFirstScriptIsMissing) {
   system.values["a"] = "C:\\gone";
   system.values["b"] = "D:/client";
+  system.values["p"] = "C:\\p%OS%q";
   system.files.insert("D:/client\\bin\\clientStartUp.bat");
+  system.files.insert("C:\\p%OS%q\\bin\\clientStartUp.bat");
   EXPECT_EQ(Run({"nvzav://a$b$log"}), 0);
-  ASSERT_EQ(system.opened.size(), 1u);
+  EXPECT_EQ(Run({"nvzav://p$b"}), 0);
+  ASSERT_EQ(system.opened.size(), 2u);
   EXPECT_EQ(system.opened[0].first, "D:/client\\bin\\clientStartUp.bat");
-  EXPECT_EQ(Messages(), (std::vector<std::string>{
-                            "nvzav://a$b$log", kMissing + "C:\\gone\\bin\\clientStartUp.bat", text::kExit}));
+  EXPECT_EQ(system.opened[1].first, "D:/client\\bin\\clientStartUp.bat");
+  EXPECT_EQ(Messages(), (std::vector<std::string>{"nvzav://a$b$log", kMissing + "C:\\gone\\bin\\clientStartUp.bat",
+                                                  text::kExit, "nvzav://p$b",
+                                                  kMissing + "C:\\p%OS%q\\bin\\clientStartUp.bat"}));
 }
 
 TEST_F(LauncherRun, PrefixRuleAppliesToFieldZeroOnly) {
@@ -183,6 +190,18 @@ TEST_F(LauncherRun, DoubleByteNamesAreLookedUpAndPercentIsRefused) {
   EXPECT_TRUE(system.reads.empty());
   EXPECT_EQ(system.opened.size(), 1u);
   EXPECT_EQ(Messages().back(), kBadFormat + "nvzav://\x85\x5e$x$%USERNAME%");
+
+  // A lead byte at index 7 pairs with the payload's first byte in the argument, but
+  // the parameters start with that byte alone: a pipe or a caret there is refused.
+  for (const char* lead : {"\x81", "\xc5", "\xfe"}) {
+    for (const char* trail : {"|", "^"}) {
+      std::string link = std::string("nvzav:a") + lead + trail + "mkdir C:\\INJ $c1";
+      EXPECT_EQ(Run({link.c_str()}), -1) << link;
+      EXPECT_EQ(Messages().back(), kBadFormat + link);
+    }
+  }
+  EXPECT_TRUE(system.reads.empty());
+  EXPECT_EQ(system.opened.size(), 1u);
 }
 
 // A value in either view is found, the 32-bit one first; a candidate that fails is

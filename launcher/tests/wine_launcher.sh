@@ -146,6 +146,18 @@ for arg in 'nvzav://c1$x$%USERNAME%' 'nvzav://c1$x$%CD%' 'nvzav://c1$x$%RANDOM%'
 done
 sleep 3
 check "percent links: nothing started" [ ! -e "$received" ]
+# A %NAME% in the client directory: the shell would expand it and start another
+# installation's script (here C:\pWindows_NTq's); the candidate counts as missing.
+reset
+mkdir -p "$c/p%OS%q/bin" "$c/pWindows_NTq/bin"
+cp "$c/apps/client/bin/clientStartUp.bat" "$c/p%OS%q/bin/"
+cp "$c/apps/client/bin/clientStartUp.bat" "$c/pWindows_NTq/bin/"
+wine_run reg add "$node" /v p /d 'C:\p%OS%q' /f >/dev/null
+launch 'nvzav://p$none'
+check "percent directory: exit 0" [ "$status" = 0 ]
+sleep 3
+check "percent directory: no script started" [ ! -e "$received" ]
+check "percent directory: missing-file record" [ "$(messages)" = $'nvzav://p$none\n'"${gbk_missing}"'C:\p%OS%q\bin\clientStartUp.bat'$'\n'"${gbk_no_entry}none" ]
 reset
 wine_run reg add "$node" /v c1 /d 'C:\apps\client' /f >/dev/null
 launch 'nvzav://c1$x$ a!b(c);d,e=f'"'"'g$log'
@@ -170,6 +182,19 @@ for name in $'\x85\x5e' $'\x81\x7c'; do
   check "GBK name $hex: parameters exact" [ "$(tr -d '\r' < "$received")" = "isPortal $name\$x" ]
   check "GBK name $hex: only the argument record" [ "$(messages)" = "nvzav://$name\$x" ]
 done
+
+# A lead byte at index 7 takes the payload's first byte as its second: the parameters
+# would begin with a lone | (舼 is 0xC5 0x7C), and cmd.exe would run what follows.
+reset
+gbk_run "reg add \"$node\" /v c1 /d C:\\apps\\client /f"
+link=$'nvzav:a\xc5\x7cmkdir C:\\INJ $c1'
+gbk_run "C:\\tools\\launcher.exe \"$link\""
+check "trail byte first in the payload: exit -1" [ "$status" = -1 ]
+sleep 3
+nothing_ran() { [ ! -e "$received" ] && [ ! -e "$c/INJ" ] && [ ! -e "$c/tools/INJ" ]; }
+check "trail byte first in the payload: nothing run" nothing_ran
+check "trail byte first in the payload: format error record" \
+  [ "$(messages)" = "$link"$'\n'"$gbk_bad_format$link" ]
 
 # 11. A 64-bit prefix has two views of the node: a 32-bit client's Java writes the
 # 32-bit one, a 64-bit client's the 64-bit one. Both are read, the 32-bit one first.
@@ -196,6 +221,12 @@ if [ "$WINEARCH" = win64 ]; then
   check "neither view: exit 0" [ "$status" = 0 ]
   check "neither view: one node record per candidate" \
     [ "$(messages)" = $'nvzav://a$b\n'"$node_rec"$'\n'"$node_rec" ]
+  # 32-bit data that cannot be read (602 bytes): the 64-bit value, as the installer.
+  views_reset
+  wine_run reg add "$node" /v b_both /t REG_BINARY /d "$(printf '44%.0s' $(seq 602))" /f /reg:32 >/dev/null
+  view_value b_both 'C:\apps\client' 64
+  launch 'nvzav://b_both$x'
+  check "unreadable 32-bit data: the 64-bit value's script started" wait_for "$received"
   views_reset
   view_value other 'C:\apps\client' 32
   launch 'nvzav://a$b'
