@@ -2,7 +2,7 @@
 
 #include <cstring>
 #include <optional>
-#include <set>
+#include <vector>
 
 #include "texts.h"
 
@@ -15,7 +15,7 @@ using ansi::Step;
 
 void LogParts(InstallerPlatform& p, std::initializer_list<const char*> pieces) {
   Buffer message;
-  Compose(message, pieces);
+  Compose(message, pieces, p.CharStepper());
   p.Log(message);
 }
 
@@ -43,6 +43,8 @@ constexpr char kShortcutScript[] = "\\bin\\makeshortcut.bat";
 constexpr char kStartScript[] = "\\bin\\startzavservice.bat";
 constexpr char kMarkerName[] = "\\hasTryInstallZAVServiceByMakeshortcut";
 constexpr char kNetStart[] = "net start zavservice";
+// What cmd.exe gives a meaning in a command line's unquoted text.
+constexpr char kCommandChars[] = "&|<>^\"";
 
 }  // namespace
 
@@ -63,26 +65,17 @@ bool ScanShowMsg(const char* commandLine, CharNextFn next) {
   }
 }
 
-bool Compose(Buffer& out, std::initializer_list<const char*> pieces) {
-  std::size_t used = 0;
-  bool fit = true;
+bool Compose(Buffer& out, std::initializer_list<const char*> pieces, CharNextFn next) {
+  out[0] = '\0';
   for (const char* piece : pieces) {
-    if (!piece) continue;
-    std::size_t room = kBufferSize - 1 - used;
-    std::size_t n = strnlen(piece, room + 1);
-    if (n > room) {
-      n = room;
-      fit = false;
-    }
-    std::memcpy(out + used, piece, n);
-    used += n;
+    // Nothing follows a cut piece, so no later piece reads as if it came right after it.
+    if (!runlog::AppendCut(out, piece, next)) return false;
   }
-  out[used] = '\0';
-  return fit;
+  return true;
 }
 
 void ClientDirectoryFromData(const char* data, Buffer& dir, CharNextFn next) {
-  Compose(dir, {data});
+  Compose(dir, {data}, next);
   for (char* q = dir; *q;) {
     char* n = const_cast<char*>(Step(next, q));
     if (IsSingle(q, n, '/')) *q = '\\';
@@ -117,11 +110,11 @@ void BuildCandidates(const char* dir, Candidates& out, CharNextFn next) {
                                    "\\clientjdk\\bin\\zavservice.exe"};
   for (int i = 0; i < 2; ++i) {
     out.present[i] = hasRoot;
-    out.fits[i] = hasRoot && Compose(out.paths[i], {root, suffixes[i]});
+    out.fits[i] = hasRoot && Compose(out.paths[i], {root, suffixes[i]}, next);
     if (!hasRoot) out.paths[i][0] = '\0';
   }
   out.present[2] = true;
-  out.fits[2] = Compose(out.paths[2], {dir, "\\bin\\zavservice.exe"});
+  out.fits[2] = Compose(out.paths[2], {dir, "\\bin\\zavservice.exe"}, next);
 }
 
 bool RunAndWait(InstallerPlatform& p, const char* commandLine) {
@@ -143,7 +136,16 @@ namespace {
 template <typename Visit>
 int WalkPrefsValues(InstallerPlatform& p, Visit visit) {
   bool opened = false;
-  std::set<std::string> visited;
+  // Names whose data was read, as the registry compares names: a name read in the
+  // 32-bit view is passed over in the 64-bit one, in whatever case it is spelled
+  // there; one whose 32-bit data could not be read is tried again there.
+  std::vector<std::string> visited;
+  auto seen = [&](const char* name) {
+    for (const std::string& v : visited) {
+      if (p.SameValueName(v.c_str(), name)) return true;
+    }
+    return false;
+  };
   for (prefs::View view : prefs::kViews) {
     if (!p.OpenPrefsNode(view)) continue;
     opened = true;
@@ -152,7 +154,7 @@ int WalkPrefsValues(InstallerPlatform& p, Visit visit) {
       char name[kNameSize] = {};
       if (!p.EnumValueName(index, name)) break;
       name[kNameSize - 1] = '\0';
-      if (!visited.insert(name).second) continue;  // the 32-bit view's value won
+      if (seen(name)) continue;
       p.Log(name);
       PrintLine(p, name);
 
@@ -161,6 +163,7 @@ int WalkPrefsValues(InstallerPlatform& p, Visit visit) {
         LogParts(p, {text::kNoSuchEntry, name});
         continue;
       }
+      visited.emplace_back(name);
       if (std::optional<int> result = visit(name, data)) return *result;
     }
   }
@@ -178,7 +181,9 @@ int InstallServiceFromClient(InstallerPlatform& p) {
   return WalkPrefsValues(p, [&](const char*, const Buffer& data) -> std::optional<int> {
     Buffer dir;
     ClientDirectoryFromData(data, dir, next);
-    if (!p.Exists(dir)) {
+    // The shell and cmd.exe would put environment values in place of a %NAME%: the
+    // path tested would not be the path run.
+    if (ansi::HasSingleOf(dir, "%", next) || !p.Exists(dir)) {
       LogParts(p, {text::kFileMissing, dir});
       return std::nullopt;
     }
@@ -199,7 +204,10 @@ int InstallServiceFromClient(InstallerPlatform& p) {
     LogParts(p, {text::kInstallFromClientOpen, program, text::kInstallFromClientClose});
 
     Buffer script;
-    if (Compose(script, {dir, kInstallScript}) && p.Exists(script)) {
+    if (ansi::HasSingleOf(program, kCommandChars, next)) {
+      // cmd.exe would read the install script's unquoted parameter as command text.
+      LogParts(p, {text::kCommandCharsDirectOpen, program, text::kCommandCharsDirectClose});
+    } else if (Compose(script, {dir, kInstallScript}, next) && p.Exists(script)) {
       if (p.ShellOpen(script, program) <= 32) {
         LogParts(p, {text::kShellFailed, program});
       } else if (ServicePortTaken(p)) {
@@ -212,7 +220,7 @@ int InstallServiceFromClient(InstallerPlatform& p) {
     // The program path goes in quotes: unquoted, a path with a blank would let Windows
     // try a shorter program name first (C:\Program.exe for C:\Program Files\...).
     Buffer command;
-    if (Compose(command, {"\"", program, "\" /Service"})) {
+    if (Compose(command, {"\"", program, "\" /Service"}, next)) {
       RunAndWait(p, command);
     } else {
       LogParts(p, {text::kRunFailed, command});
@@ -224,10 +232,12 @@ int InstallServiceFromClient(InstallerPlatform& p) {
 }
 
 int InstallStartupShortcut(InstallerPlatform& p) {
+  CharNextFn next = p.CharStepper();
   return WalkPrefsValues(p, [&](const char*, const Buffer& data) -> std::optional<int> {
     // The data is used as it is here, separators included.
     Buffer shortcut;
-    if (!Compose(shortcut, {data, kShortcutScript}) || !p.Exists(shortcut)) {
+    if (!Compose(shortcut, {data, kShortcutScript}, next) || ansi::HasSingleOf(shortcut, "%", next) ||
+        !p.Exists(shortcut)) {
       LogParts(p, {text::kFileMissing, shortcut});
       return std::nullopt;
     }
@@ -236,7 +246,7 @@ int InstallStartupShortcut(InstallerPlatform& p) {
       return 0;
     }
     Buffer start;
-    if (!Compose(start, {data, kStartScript}) || p.ShellOpen(start, "") <= 32) {
+    if (!Compose(start, {data, kStartScript}, next) || p.ShellOpen(start, "") <= 32) {
       LogParts(p, {text::kShellFailed, start});
       return 0;
     }
@@ -251,7 +261,7 @@ void RunFallback(InstallerPlatform& p, bool showMsg) {
     p.Log(text::kNoUserProfile);
   } else {
     Buffer marker;
-    if (!Compose(marker, {profile.c_str(), kMarkerName})) {
+    if (!Compose(marker, {profile.c_str(), kMarkerName}, p.CharStepper())) {
       LogParts(p, {text::kMarkerPathTooLong, marker});
     } else {
       PrintLine(p, marker);

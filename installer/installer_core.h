@@ -55,6 +55,8 @@ class InstallerPlatform {
   // or does not fit with its terminator.
   virtual bool ReadValue(const char* name, Buffer& data) = 0;
   virtual void ClosePrefsNode() = 0;
+  // The two value names are one name to the registry (compared without case).
+  virtual bool SameValueName(const char* a, const char* b) = 0;
 
   // A file or directory of that name exists.
   virtual bool Exists(const char* path) = 0;
@@ -75,9 +77,10 @@ class InstallerPlatform {
 // Sets showMsg: true when a "-" or a blank is directly followed by "showMsg".
 bool ScanShowMsg(const char* commandLine, CharNextFn next);
 
-// Writes the pieces one after another into `out`, cutting what does not fit; `out`
-// is always terminated. Returns true when everything fit.
-bool Compose(Buffer& out, std::initializer_list<const char*> pieces);
+// Writes the pieces one after another into `out`, cutting what does not fit between
+// two characters and leaving out every piece after a cut one; `out` is always
+// terminated. Returns true when everything fit.
+bool Compose(Buffer& out, std::initializer_list<const char*> pieces, CharNextFn next);
 
 // Client directory from value data: every "/" becomes "\\".
 void ClientDirectoryFromData(const char* data, Buffer& dir, CharNextFn next);

@@ -3,6 +3,8 @@
 // a record of everything the installer did.
 #pragma once
 
+#include <strings.h>
+
 #include <cstring>
 #include <map>
 #include <optional>
@@ -104,6 +106,7 @@ class Platform : public zavinstaller::InstallerPlatform {
     }
     return false;
   }
+  bool SameValueName(const char* a, const char* b) override { return strcasecmp(a, b) == 0; }
   void ClosePrefsNode() override {
     ++closes;
     nodeOpen = false;

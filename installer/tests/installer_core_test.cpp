@@ -73,14 +73,19 @@ TEST(CommandLineScan, StepsOverDoubleByteCharactersWhole) {
 TEST(Compose, CutsAtTheBufferAndTellsWhetherEverythingFit) {
   Buffer out;
   std::string a(300, 'a'), b(199, 'b');
-  EXPECT_TRUE(Compose(out, {a.c_str(), b.c_str()}));
+  EXPECT_TRUE(Compose(out, {a.c_str(), b.c_str()}, fake::DbcsNext));
   EXPECT_EQ(std::strlen(out), 499u);
-  EXPECT_FALSE(Compose(out, {a.c_str(), b.c_str(), "c"}));
+  EXPECT_FALSE(Compose(out, {a.c_str(), b.c_str(), "c"}, fake::DbcsNext));
   EXPECT_EQ(std::strlen(out), 499u);
   EXPECT_EQ(std::string(out), a + b);
   std::string big(800, 'x');
-  EXPECT_FALSE(Compose(out, {big.c_str(), "y"}));
+  EXPECT_FALSE(Compose(out, {big.c_str(), "y"}, fake::DbcsNext));
   EXPECT_EQ(std::string(out), std::string(499, 'x'));
+  // A double-byte character that does not fit whole is left out, and so is all after it.
+  std::string zhong;
+  for (int i = 0; i < 249; ++i) zhong += "\xd6\xd0";
+  EXPECT_FALSE(Compose(out, {"CC", zhong.c_str(), "]"}, fake::DbcsNext));
+  EXPECT_EQ(std::string(out), "CC" + zhong.substr(0, 496));
 }
 
 struct PathCase {
@@ -405,19 +410,19 @@ TEST_F(ShortcutPass, ShellFailuresEndThePass) {
 }
 
 // Both walks: the 32-bit view of the node first, then the 64-bit one, each value name
-// once (the 32-bit view's value wins, also when it cannot be read); the node that
-// cannot be opened is logged only when neither view has it.
+// once, names compared without case (the 32-bit view's value wins, unless it cannot
+// be read); the node that cannot be opened is logged only when neither view has it.
 TEST_F(ShortcutPass, BothRegistryViewsAreWalkedEachNameOnce) {
   m.values = {{"both", std::nullopt}, {"old", std::string("C:\\old")}};
   m.node64Exists = true;
   m.values64 = {
-      {"old", std::string("E:\\x")}, {"both", std::string("E:\\x")}, {"new", std::string("D:\\new")}};
+      {"OLD", std::string("D:\\new")}, {"both", std::string("E:\\x")}, {"new", std::string("D:\\new")}};
   m.paths = {"E:\\x\\bin\\makeshortcut.bat", "D:\\new\\bin\\makeshortcut.bat"};
   EXPECT_EQ(InstallStartupShortcut(m), 1);
   EXPECT_EQ(m.logs, Logs({"both", Cat({t::kNoSuchEntry, "both"}), "old",
-                          Cat({t::kFileMissing, "C:\\old\\bin\\makeshortcut.bat"}), "new"}));
-  EXPECT_EQ(m.shellOpens[0].first, "D:\\new\\bin\\makeshortcut.bat");
-  EXPECT_EQ(m.out, "both\nold\nnew\n");
+                          Cat({t::kFileMissing, "C:\\old\\bin\\makeshortcut.bat"}), "both"}));
+  EXPECT_EQ(m.shellOpens[0].first, "E:\\x\\bin\\makeshortcut.bat");
+  EXPECT_EQ(m.out, "both\nold\nboth\n");
   EXPECT_EQ(m.opens, 2);
   EXPECT_EQ(m.closes, 2);
 

@@ -51,6 +51,8 @@ TEST(InstallerTexts, AreTheGbkFormsOfTheirTexts) {
       {t::kInstallFromClientClose, "]中安装zavservice服务"},
       {t::kScriptMissingOpen, "文件不存在["},
       {t::kScriptMissingClose, "]直接执行"},
+      {t::kCommandCharsDirectOpen, "服务程序路径含有命令字符["},
+      {t::kCommandCharsDirectClose, "]不交给脚本,直接执行"},
       {t::kShortcutSucceeded, "执行脚本生成快捷方式成功."},
       {t::kShortcutFailed, "执行脚本生成快捷方式失败."},
       {t::kServiceStarted, "服务启动成功."},

@@ -54,6 +54,8 @@ bool Win32Platform::ReadValue(const char* name, Buffer& data) {
 
 void Win32Platform::ClosePrefsNode() { node_.reset(); }
 
+bool Win32Platform::SameValueName(const char* a, const char* b) { return lstrcmpiA(a, b) == 0; }
+
 bool Win32Platform::Exists(const char* path) { return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES; }
 
 std::intptr_t Win32Platform::ShellOpen(const char* file, const char* params) {
@@ -75,7 +77,7 @@ bool Win32Platform::StartAndWait(const char* commandLine) {
 
   // CreateProcessA may write into the command line it is given.
   char command[kBufferSize];
-  Compose(command, {commandLine});
+  runlog::CopyCut(command, commandLine);
   if (!CreateProcessA(nullptr, command, nullptr, nullptr, FALSE, NORMAL_PRIORITY_CLASS, nullptr, nullptr,
                       &startup, &info)) {
     return false;

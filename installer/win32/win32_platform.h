@@ -20,6 +20,7 @@ class Win32Platform final : public InstallerPlatform {
   bool EnumValueName(std::uint32_t index, char (&name)[kNameSize]) override;
   bool ReadValue(const char* name, Buffer& data) override;
   void ClosePrefsNode() override;
+  bool SameValueName(const char* a, const char* b) override;
   bool Exists(const char* path) override;
   std::intptr_t ShellOpen(const char* file, const char* params) override;
   bool StartAndWait(const char* commandLine) override;

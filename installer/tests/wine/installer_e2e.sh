@@ -287,6 +287,49 @@ both_views)
   port_listening 11999 || fail "nothing listens on 11999"
   ;;
 
+registry_text)
+  # Directory text is data: an & in it never reaches cmd.exe as command text (the
+  # service is installed directly), a %NAME% in it is never expanded into another
+  # installation's path (passed over as missing).
+  put_service "$C/z&mkdir INJ&/client/bin" "11999 11997"
+  put_script "$C/z&mkdir INJ&/client/bin/zavserviceinstall.bat" 'echo [%*]>>C:\script-calls.txt'
+  put_service "$C/pWindows_NTq/bin" "11999 11997"
+  put_script "$C/pWindows_NTq/bin/zavserviceinstall.bat" 'echo [%*]>>C:\script-calls.txt'
+  mkdir -p "$C/p%OS%q/bin"
+  prefs_value a_pct 'C:\p%OS%q'
+  prefs_value b_amp 'C:\z&mkdir INJ&\client'
+  program='C:\z&mkdir INJ&\client\bin\zavservice.exe'
+  run_installer
+  expect_log "$GREETING" "$FREE_TRY" a_pct '文件不存在:C:\p%OS%q' b_amp \
+    '文件不存在:C:\z&mkdir INJ&\clientjdk\jre\bin\zavservice.exe' \
+    '文件不存在:C:\z&mkdir INJ&\clientjdk\bin\zavservice.exe' \
+    "从ZAV客户端[$program]中安装zavservice服务" \
+    "服务程序路径含有命令字符[$program]不交给脚本,直接执行" \
+    "执行命令成功:\"$program\" /Service" \
+    '执行命令成功:net start zavservice' \
+    "$OK_11997"
+  [ ! -e "$C/zavinst/INJ" ] && [ -z "$(find "$C" -maxdepth 2 -name INJ)" ] || fail "a command ran from registry data"
+  [ ! -e "$C/script-calls.txt" ] || fail "an install script ran: $(cat "$C/script-calls.txt")"
+  [ ! -e "$C/pWindows_NTq/bin/zavservice-calls.txt" ] || fail "the other installation's program ran"
+  port_listening 11999 || fail "nothing listens on 11999"
+  ;;
+
+views_agree)
+  # A name whose 32-bit data cannot be read is taken from the 64-bit view, as the
+  # launcher takes it; a name spelled in another case there is the same name.
+  put_service "$C/zav/client/bin" "11999 11997"
+  wine_run reg add "$NODE" /v A_case /d 'C:\nowhere' /f /reg:32 >/dev/null 2>&1 || fail "reg add A_case"
+  wine_run reg add "$NODE" /v b_both /t REG_BINARY /d "$(printf '44%.0s' $(seq 602))" /f /reg:32 \
+    >/dev/null 2>&1 || fail "reg add b_both 32"
+  wine_run reg add "$NODE" /v a_case /d 'C:\zav\client' /f /reg:64 >/dev/null 2>&1 || fail "reg add a_case"
+  wine_run reg add "$NODE" /v b_both /d 'C:\zav\client' /f /reg:64 >/dev/null 2>&1 || fail "reg add b_both 64"
+  run_installer
+  expect_log "$GREETING" "$FREE_TRY" A_case '文件不存在:C:\nowhere' b_both '注册表没有该项:b_both' b_both \
+    "${ZAV_CLIENT_DIRECT_INSTALL[@]}" \
+    "$OK_11997"
+  port_listening 11999 || fail "nothing listens on 11999"
+  ;;
+
 *)
   fail "unknown case"
   ;;
