@@ -28,163 +28,47 @@
 
 #include "canvas_thread.h"
 #include "checks.h"
+#include "strict_jni.h"
 #include "test_camera.h"
 
 namespace tc = zav_test_camera;
 
 namespace {
 
-// ------------------------------------------------------------------ Java objects
+// ------------------------------------------------------------------ the classes
 
-// Every jobject / jclass handed to the library points at one of these.
-struct Obj {
-  std::string cls;  // class name, or "class:<name>" for a class object
-  // java.lang.String
-  std::u16string text;
-  // java.util.ArrayList
-  std::vector<Obj*> items;
-  // CaptureDevice
-  Obj* name = nullptr;
-  Obj* description = nullptr;
-  Obj* path = nullptr;
-  jint pSrcFilter = 0;
-  int bounds[4] = {-1, -1, -1, -1};  // the last java.awt.Canvas.setBounds
-  int setBoundsCalls = 0;
-  // VideoFormat
-  jint width = 0, height = 0;
-  Obj* subtype = nullptr;
-  // GUID
-  Obj* buf = nullptr;
-  // java.nio.ByteBuffer (direct when address is set)
-  void* address = nullptr;
-  jlong capacity = 0;
-};
-
-std::deque<std::unique_ptr<Obj>> g_heap;  // never collected during the test
-Obj* New(const std::string& cls) {
-  g_heap.push_back(std::make_unique<Obj>());
-  g_heap.back()->cls = cls;
-  return g_heap.back().get();
-}
-Obj* O(jobject o) { return reinterpret_cast<Obj*>(o); }
-jobject J(Obj* o) { return reinterpret_cast<jobject>(o); }
-
-struct Member {
-  std::string cls, name, sig;
-};
-std::deque<Member> g_members;
-const Member* M(void* id) { return static_cast<const Member*>(id); }
-
-const char* const kKnownClasses[] = {"java/util/ArrayList", "lumotool/camgripper/CaptureDevice",
-                                     "lumotool/camgripper/VideoFormat", "lumotool/camgripper/GUID",
-                                     "java/awt/Canvas"};
+using strict_jni::Entered;
+using strict_jni::J;
+using strict_jni::M;
+using strict_jni::Member;
+using strict_jni::Misuse;
+using strict_jni::New;
+using strict_jni::O;
+using strict_jni::Obj;
 
 // What the client's classes (and the JDK's) have: a look-up of anything else fails
-// as in a JVM.
-const Member kKnownMethods[] = {
-    {"java/util/ArrayList", "<init>", "()V"},
-    {"java/util/ArrayList", "add", "(Ljava/lang/Object;)Z"},
-    {"lumotool/camgripper/CaptureDevice", "<init>",
-     "(Ljava/lang/String;Ljava/lang/String;Ljava/lang/String;I)V"},
-    {"lumotool/camgripper/VideoFormat", "<init>", "(IILlumotool/camgripper/GUID;)V"},
-    {"lumotool/camgripper/VideoFormat", "getWidth", "()I"},
-    {"lumotool/camgripper/VideoFormat", "getHeight", "()I"},
-    {"lumotool/camgripper/VideoFormat", "getSubType", "()Llumotool/camgripper/GUID;"},
-    {"lumotool/camgripper/GUID", "<init>", "(Ljava/nio/ByteBuffer;)V"},
-    {"lumotool/camgripper/GUID", "getBuf", "()Ljava/nio/ByteBuffer;"},
-    {"java/awt/Canvas", "setBounds", "(IIII)V"},
+// as in a JVM. A CaptureDevice is a java.awt.Canvas.
+const strict_jni::Shape kShape = {
+    {"java/util/ArrayList", "lumotool/camgripper/CaptureDevice", "lumotool/camgripper/VideoFormat",
+     "lumotool/camgripper/GUID", "java/awt/Canvas"},
+    {
+        {"java/util/ArrayList", "<init>", "()V"},
+        {"java/util/ArrayList", "add", "(Ljava/lang/Object;)Z"},
+        {"lumotool/camgripper/CaptureDevice", "<init>",
+         "(Ljava/lang/String;Ljava/lang/String;Ljava/lang/String;I)V"},
+        {"lumotool/camgripper/VideoFormat", "<init>", "(IILlumotool/camgripper/GUID;)V"},
+        {"lumotool/camgripper/VideoFormat", "getWidth", "()I"},
+        {"lumotool/camgripper/VideoFormat", "getHeight", "()I"},
+        {"lumotool/camgripper/VideoFormat", "getSubType", "()Llumotool/camgripper/GUID;"},
+        {"lumotool/camgripper/GUID", "<init>", "(Ljava/nio/ByteBuffer;)V"},
+        {"lumotool/camgripper/GUID", "getBuf", "()Ljava/nio/ByteBuffer;"},
+        {"java/awt/Canvas", "setBounds", "(IIII)V"},
+    },
+    {{"lumotool/camgripper/CaptureDevice", "pSrcFilter", "I"}},
+    {{"lumotool/camgripper/CaptureDevice", "java/awt/Canvas"}},
 };
-const Member kKnownFields[] = {{"lumotool/camgripper/CaptureDevice", "pSrcFilter", "I"}};
 
-// ------------------------------------------------------------------ exceptions and misuse
-// An exception raised by this environment stays pending on its thread until
-// cleared, as in a JVM. Any call the binding should not make — an unexpected one,
-// or any call but the few allowed while an exception is pending — is a failure.
-
-thread_local const char* t_pending = nullptr;
-std::atomic<int> g_misuse{0};
-
-void Misuse(const char* what, const std::string& detail) {
-  ++g_misuse;
-  std::printf("JNI MISUSE: %s %s\n", what, detail.c_str());
-  std::fflush(stdout);
-}
-
-// The start of every JNI function but those allowed with an exception pending.
-void Entered(const char* function) {
-  if (t_pending != nullptr)
-    Misuse("called with an exception pending:", std::string(function) + " (" + t_pending + ")");
-}
-
-void Raise(const char* exceptionClass) { t_pending = exceptionClass; }
-
-// ------------------------------------------------------------------ the JNI functions used
-
-jclass JNICALL FindClass(JNIEnv*, const char* name) {
-  Entered("FindClass");
-  for (const char* known : kKnownClasses)
-    if (std::strcmp(known, name) == 0) return reinterpret_cast<jclass>(New(std::string("class:") + name));
-  Misuse("FindClass of an unexpected class", name);
-  Raise("java/lang/NoClassDefFoundError");
-  return nullptr;
-}
-
-void JNICALL DeleteLocalRef(JNIEnv*, jobject) {}
-
-// A CaptureDevice is a java.awt.Canvas; any other object is only of its own class.
-jboolean JNICALL IsInstanceOf(JNIEnv*, jobject obj, jclass cls) {
-  Entered("IsInstanceOf");
-  const std::string want = O(cls)->cls.substr(6);
-  const std::string& have = O(obj)->cls;
-  bool canvas = want == "java/awt/Canvas" && have == "lumotool/camgripper/CaptureDevice";
-  return have == want || canvas ? JNI_TRUE : JNI_FALSE;
-}
-jboolean JNICALL ExceptionCheck(JNIEnv*) { return t_pending != nullptr ? JNI_TRUE : JNI_FALSE; }
-void JNICALL ExceptionClear(JNIEnv*) { t_pending = nullptr; }
-
-jmethodID JNICALL GetMethodID(JNIEnv*, jclass cls, const char* name, const char* sig) {
-  Entered("GetMethodID");
-  const std::string c = O(cls)->cls.substr(6);
-  for (const Member& known : kKnownMethods) {
-    if (known.cls == c && known.name == name && known.sig == sig) {
-      g_members.push_back(known);
-      return reinterpret_cast<jmethodID>(&g_members.back());
-    }
-  }
-  Misuse("GetMethodID of a method the class does not have:", c + "." + name + sig);
-  Raise("java/lang/NoSuchMethodError");
-  return nullptr;
-}
-
-jfieldID JNICALL GetFieldID(JNIEnv*, jclass cls, const char* name, const char* sig) {
-  Entered("GetFieldID");
-  const std::string c = O(cls)->cls.substr(6);
-  for (const Member& known : kKnownFields) {
-    if (known.cls == c && known.name == name && known.sig == sig) {
-      g_members.push_back(known);
-      return reinterpret_cast<jfieldID>(&g_members.back());
-    }
-  }
-  Misuse("GetFieldID of a field the class does not have:", c + "." + name + " " + sig);
-  Raise("java/lang/NoSuchFieldError");
-  return nullptr;
-}
-
-jint JNICALL GetIntField(JNIEnv*, jobject o, jfieldID) {
-  Entered("GetIntField");
-  return O(o)->pSrcFilter;
-}
-void JNICALL SetIntField(JNIEnv*, jobject o, jfieldID, jint value) {
-  Entered("SetIntField");
-  O(o)->pSrcFilter = value;
-}
-
-jstring JNICALL NewString(JNIEnv*, const jchar* chars, jsize length) {
-  Entered("NewString");
-  Obj* s = New("java/lang/String");
-  s->text.assign(reinterpret_cast<const char16_t*>(chars), static_cast<std::size_t>(length));
-  return reinterpret_cast<jstring>(s);
-}
+// ------------------------------------------------------------------ the calls only this test knows
 
 jobject JNICALL NewObjectV(JNIEnv*, jclass cls, jmethodID id, va_list args) {
   Entered("NewObject");
@@ -194,16 +78,16 @@ jobject JNICALL NewObjectV(JNIEnv*, jclass cls, jmethodID id, va_list args) {
   if (c == "java/util/ArrayList" && m->sig == "()V") {
   } else if (c == "lumotool/camgripper/CaptureDevice" &&
              m->sig == "(Ljava/lang/String;Ljava/lang/String;Ljava/lang/String;I)V") {
-    o->name = O(va_arg(args, jobject));
-    o->description = O(va_arg(args, jobject));
-    o->path = O(va_arg(args, jobject));
-    o->pSrcFilter = va_arg(args, jint);
+    o->Ref("name") = O(va_arg(args, jobject));
+    o->Ref("description") = O(va_arg(args, jobject));
+    o->Ref("path") = O(va_arg(args, jobject));
+    o->Int("pSrcFilter") = va_arg(args, jint);
   } else if (c == "lumotool/camgripper/VideoFormat" && m->sig == "(IILlumotool/camgripper/GUID;)V") {
-    o->width = va_arg(args, jint);
-    o->height = va_arg(args, jint);
-    o->subtype = O(va_arg(args, jobject));
+    o->Int("width") = va_arg(args, jint);
+    o->Int("height") = va_arg(args, jint);
+    o->Ref("subtype") = O(va_arg(args, jobject));
   } else if (c == "lumotool/camgripper/GUID" && m->sig == "(Ljava/nio/ByteBuffer;)V") {
-    o->buf = O(va_arg(args, jobject));
+    o->Ref("buf") = O(va_arg(args, jobject));
   } else {
     Misuse("unexpected constructor", c + " " + m->sig);
     o = nullptr;
@@ -228,8 +112,8 @@ jint JNICALL CallIntMethodV(JNIEnv*, jobject self, jmethodID id, va_list) {
   Entered("CallIntMethod");
   const Member* m = M(id);
   if (m->cls == "lumotool/camgripper/VideoFormat" && m->sig == "()I") {
-    if (m->name == "getWidth") return O(self)->width;
-    if (m->name == "getHeight") return O(self)->height;
+    if (m->name == "getWidth") return O(self)->Int("width");
+    if (m->name == "getHeight") return O(self)->Int("height");
   }
   Misuse("unexpected int method", m->cls + "." + m->name + m->sig);
   return 0;
@@ -238,12 +122,13 @@ jint JNICALL CallIntMethodV(JNIEnv*, jobject self, jmethodID id, va_list) {
 jobject JNICALL CallObjectMethodV(JNIEnv*, jobject self, jmethodID id, va_list) {
   Entered("CallObjectMethod");
   const Member* m = M(id);
-  if (m->name == "getSubType" && m->sig == "()Llumotool/camgripper/GUID;") return J(O(self)->subtype);
-  if (m->name == "getBuf" && m->sig == "()Ljava/nio/ByteBuffer;") return J(O(self)->buf);
+  if (m->name == "getSubType" && m->sig == "()Llumotool/camgripper/GUID;") return J(O(self)->Ref("subtype"));
+  if (m->name == "getBuf" && m->sig == "()Ljava/nio/ByteBuffer;") return J(O(self)->Ref("buf"));
   Misuse("unexpected object method", m->cls + "." + m->name);
   return nullptr;
 }
 
+// The last java.awt.Canvas.setBounds is kept as bounds0-3, with their count.
 void JNICALL CallNonvirtualVoidMethodV(JNIEnv*, jobject self, jclass cls, jmethodID id, va_list args) {
   Entered("CallNonvirtualVoidMethod");
   const Member* m = M(id);
@@ -251,67 +136,21 @@ void JNICALL CallNonvirtualVoidMethodV(JNIEnv*, jobject self, jclass cls, jmetho
     Misuse("unexpected non-virtual call", m->cls + "." + m->name);
     return;
   }
-  for (int& b : O(self)->bounds) b = va_arg(args, jint);
-  ++O(self)->setBoundsCalls;
+  for (const char* b : {"bounds0", "bounds1", "bounds2", "bounds3"}) O(self)->Int(b) = va_arg(args, jint);
+  ++O(self)->Int("setBoundsCalls");
 }
 
-jobject JNICALL NewDirectByteBuffer(JNIEnv*, void* address, jlong capacity) {
-  Entered("NewDirectByteBuffer");
-  Obj* b = New("java/nio/ByteBuffer");
-  b->address = address;
-  b->capacity = capacity;
-  return J(b);
-}
-void* JNICALL GetDirectBufferAddress(JNIEnv*, jobject b) {
-  Entered("GetDirectBufferAddress");
-  return O(b)->address;
-}
-jlong JNICALL GetDirectBufferCapacity(JNIEnv*, jobject b) {
-  Entered("GetDirectBufferCapacity");
-  return O(b)->address != nullptr ? O(b)->capacity : -1;
-}
-
-JNINativeInterface_ g_functions{};
-JNIEnv g_envObject{};
-JNIEnv* g_env = &g_envObject;
-
-// Any JNI function the binding calls that this environment does not provide
-// stops the test with the function's slot number.
-template <std::size_t N>
-void Unprovided() {
-  std::printf("FAIL: the binding called JNI function slot %u, which this test does not provide\n",
-              static_cast<unsigned>(N));
-  std::fflush(stdout);
-  ExitProcess(3);
-}
-template <std::size_t... N>
-void FillUnprovided(void** slots, std::index_sequence<N...>) {
-  ((slots[N] = reinterpret_cast<void*>(&Unprovided<N>)), ...);
-}
+JNIEnv* g_env = nullptr;
 
 void MakeEnv() {
-  constexpr std::size_t kSlots = sizeof(JNINativeInterface_) / sizeof(void*);
-  FillUnprovided(reinterpret_cast<void**>(&g_functions), std::make_index_sequence<kSlots>());
-  g_functions.FindClass = FindClass;
-  g_functions.DeleteLocalRef = DeleteLocalRef;
-  g_functions.IsInstanceOf = IsInstanceOf;
-  g_functions.ExceptionCheck = ExceptionCheck;
-  g_functions.ExceptionClear = ExceptionClear;
-  g_functions.GetMethodID = GetMethodID;
-  g_functions.GetFieldID = GetFieldID;
-  g_functions.GetIntField = GetIntField;
-  g_functions.SetIntField = SetIntField;
-  g_functions.NewString = NewString;
+  g_env = strict_jni::MakeEnv(kShape);
+  JNINativeInterface_& f = strict_jni::Functions();
   // The C++ JNIEnv methods with "..." forward to these va_list forms.
-  g_functions.NewObjectV = NewObjectV;
-  g_functions.CallBooleanMethodV = CallBooleanMethodV;
-  g_functions.CallIntMethodV = CallIntMethodV;
-  g_functions.CallObjectMethodV = CallObjectMethodV;
-  g_functions.CallNonvirtualVoidMethodV = CallNonvirtualVoidMethodV;
-  g_functions.NewDirectByteBuffer = NewDirectByteBuffer;
-  g_functions.GetDirectBufferAddress = GetDirectBufferAddress;
-  g_functions.GetDirectBufferCapacity = GetDirectBufferCapacity;
-  g_envObject.functions = &g_functions;
+  f.NewObjectV = NewObjectV;
+  f.CallBooleanMethodV = CallBooleanMethodV;
+  f.CallIntMethodV = CallIntMethodV;
+  f.CallObjectMethodV = CallObjectMethodV;
+  f.CallNonvirtualVoidMethodV = CallNonvirtualVoidMethodV;
 }
 
 // ------------------------------------------------------------------ the binding
@@ -397,7 +236,7 @@ std::u16string U16(const wchar_t* text) { return std::u16string(reinterpret_cast
 
 Obj* FindDevice(Obj* list, const wchar_t* name) {
   for (Obj* d : list->items)
-    if (d->name != nullptr && d->name->text == U16(name)) return d;
+    if (d->Ref("name") != nullptr && d->Ref("name")->text == U16(name)) return d;
   return nullptr;
 }
 
@@ -406,21 +245,21 @@ const GUID kRGB32 = {0xE436EB7E, 0x524F, 0x11CE, {0x9F, 0x53, 0x00, 0x20, 0xAF, 
 
 Obj* MakeFormat(jint width, jint height, const GUID* subtype) {
   Obj* f = New("lumotool/camgripper/VideoFormat");
-  f->width = width;
-  f->height = height;
+  f->Int("width") = width;
+  f->Int("height") = height;
   if (subtype != nullptr) {
     Obj* g = New("lumotool/camgripper/GUID");
     auto* block = new std::uint8_t[16];
     std::memcpy(block, subtype, 16);
-    g->buf = O(NewDirectByteBuffer(g_env, block, 16));
-    f->subtype = g;
+    g->Ref("buf") = O(g_env->NewDirectByteBuffer(block, 16));
+    f->Ref("subtype") = g;
   }
   return f;
 }
 
 bool IsSubtype(Obj* guid, const GUID& expected) {
-  return guid != nullptr && guid->buf != nullptr && guid->buf->capacity == 16 &&
-         std::memcmp(guid->buf->address, &expected, 16) == 0;
+  return guid != nullptr && guid->Ref("buf") != nullptr && guid->Ref("buf")->capacity == 16 &&
+         std::memcmp(guid->Ref("buf")->address, &expected, 16) == 0;
 }
 
 bool IsPattern(const void* data, std::int32_t size) {
@@ -448,10 +287,10 @@ void TestBinding(HWND canvas) {
   Obj* camAgain = FindDevice(second, tc::kCameraName);
   CHECK(cam != nullptr && camV2 != nullptr && camAgain != nullptr);
   if (cam == nullptr || camV2 == nullptr || camAgain == nullptr) return;
-  CHECK(cam->description != nullptr && cam->description->text == U16(tc::kCameraDescription));
-  CHECK(cam->path != nullptr && cam->path->text == U16(tc::kCameraPath));
-  CHECK(camV2->description == nullptr);
-  CHECK(cam->pSrcFilter != 0 && camAgain->pSrcFilter != 0 && cam->pSrcFilter != camAgain->pSrcFilter);
+  CHECK(cam->Ref("description") != nullptr && cam->Ref("description")->text == U16(tc::kCameraDescription));
+  CHECK(cam->Ref("path") != nullptr && cam->Ref("path")->text == U16(tc::kCameraPath));
+  CHECK(camV2->Ref("description") == nullptr);
+  CHECK(cam->Int("pSrcFilter") != 0 && camAgain->Int("pSrcFilter") != 0 && cam->Int("pSrcFilter") != camAgain->Int("pSrcFilter"));
   CHECK(LiveCameraFilters() == liveBefore + static_cast<LONG>(first->items.size() + second->items.size()));
 
   win_checks::group = "canvas not displayable";
@@ -459,8 +298,8 @@ void TestBinding(HWND canvas) {
   CHECK(!g_lib.isRunning(env, J(cam)));
   CHECK(g_lib.queryFormats(env, J(cam)) == nullptr);
   g_lib.setBounds(env, J(cam), 1, 2, 30, 40);
-  CHECK(cam->setBoundsCalls == 1 && cam->bounds[0] == 1 && cam->bounds[1] == 2 && cam->bounds[2] == 30 &&
-        cam->bounds[3] == 40);
+  CHECK(cam->Int("setBoundsCalls") == 1 && cam->Int("bounds0") == 1 && cam->Int("bounds1") == 2 && cam->Int("bounds2") == 30 &&
+        cam->Int("bounds3") == 40);
   g_setWindow(canvas, JAWT_LOCK_ERROR);
   CHECK(g_lib.queryFormats(env, J(cam)) == nullptr);
   g_setWindow(canvas, 0);
@@ -476,13 +315,13 @@ void TestBinding(HWND canvas) {
     CHECK(formats->items.size() == expected.size());
     for (std::size_t i = 0; i < formats->items.size() && i < expected.size(); ++i) {
       Obj* f = formats->items[i];
-      CHECK(f->width == expected[i]->width && f->height == expected[i]->height);
-      CHECK(f->subtype != nullptr && f->subtype->buf != nullptr && f->subtype->buf->capacity == 16);
+      CHECK(f->Int("width") == expected[i]->width && f->Int("height") == expected[i]->height);
+      CHECK(f->Ref("subtype") != nullptr && f->Ref("subtype")->Ref("buf") != nullptr && f->Ref("subtype")->Ref("buf")->capacity == 16);
     }
     if (formats->items.size() >= 2) {
-      CHECK(IsSubtype(formats->items[0]->subtype, kRGB24));
+      CHECK(IsSubtype(formats->items[0]->Ref("subtype"), kRGB24));
       // Separate 16-byte blocks even for equal subtypes.
-      CHECK(formats->items[0]->subtype->buf->address != formats->items[1]->subtype->buf->address);
+      CHECK(formats->items[0]->Ref("subtype")->Ref("buf")->address != formats->items[1]->Ref("subtype")->Ref("buf")->address);
     }
   }
   CHECK(!g_lib.isRunning(env, J(cam)));
@@ -528,8 +367,8 @@ void TestBinding(HWND canvas) {
   // Running already: true, and the first format stays.
   CHECK(g_lib.start(env, J(cam), J(rgb24), JNI_FALSE));
   Obj* format = O(g_lib.getFormat(env, J(cam)));
-  CHECK(format != nullptr && format->width == 40 && format->height == 30 &&
-        IsSubtype(format->subtype, kRGB32));
+  CHECK(format != nullptr && format->Int("width") == 40 && format->Int("height") == 30 &&
+        IsSubtype(format->Ref("subtype"), kRGB32));
   // queryFormats on the running device keeps it running.
   Obj* again = O(g_lib.queryFormats(env, J(cam)));
   CHECK(again != nullptr && again->items.size() == 5);
@@ -553,7 +392,7 @@ void TestBinding(HWND canvas) {
   win_checks::group = "paint and setBounds";
   g_lib.paint(env, J(cam), nullptr);
   g_lib.setBounds(env, J(cam), 5, 6, 320, 240);
-  CHECK(cam->setBoundsCalls == 2 && cam->bounds[2] == 320 && cam->bounds[3] == 240);
+  CHECK(cam->Int("setBoundsCalls") == 2 && cam->Int("bounds2") == 320 && cam->Int("bounds3") == 240);
   CHECK(g_lib.isRunning(env, J(cam)));
 
   win_checks::group = "stop";
@@ -569,16 +408,16 @@ void TestBinding(HWND canvas) {
 
   win_checks::group = "destroy";
   CHECK(g_lib.destroy(env, J(cam)));
-  CHECK(cam->pSrcFilter == 0);
+  CHECK(cam->Int("pSrcFilter") == 0);
   CHECK(!g_lib.destroy(env, J(cam)));
   CHECK(!g_lib.isRunning(env, J(cam)));
   CHECK(g_lib.start(env, J(cam), nullptr, JNI_FALSE) == JNI_FALSE);
   CHECK(g_lib.queryFormats(env, J(cam)) == nullptr);
   for (Obj* list : {first, second})
     for (Obj* d : list->items)
-      if (d->pSrcFilter != 0) {
+      if (d->Int("pSrcFilter") != 0) {
         if (std::getenv("ZAV_TEST_VERBOSE") != nullptr)
-          std::printf("  destroying %d\n", static_cast<int>(d->pSrcFilter));
+          std::printf("  destroying %d\n", static_cast<int>(d->Int("pSrcFilter")));
         std::fflush(stdout);
         CHECK(g_lib.destroy(env, J(d)));
       }
@@ -639,6 +478,6 @@ int main(int argc, char** argv) {
   }
   win_checks::group = "JNI use";
   // Every call was one the classes allow, and none came with an exception pending.
-  CHECK(g_misuse.load() == 0);
+  CHECK(strict_jni::MisuseCount() == 0);
   return win_checks::Summary();
 }
