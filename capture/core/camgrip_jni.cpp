@@ -21,15 +21,15 @@
 #include "core/sites.h"
 #include "frame/frame_work.h"
 #include "graph/graph_api.h"
-#include "graph/owned.h"
+#include "graph/graph_ref.h"
 #include "jni_frame.h"
 #include "jni_native.h"
 
 namespace graph = capture::graph;
 namespace site = capture::core::site;
+using capture::core::CaptureGraph;
 using capture::core::Device;
-using capture::core::DeviceRecord;
-using capture::core::GraphHold;
+using capture::core::DeviceTurn;
 using capture::core::Visit;
 using capture::core::WalkEnd;
 using zav::jni::LocalRef;
@@ -45,46 +45,10 @@ auto Native(Body&& body) noexcept -> decltype(body()) {
 
 // Reports a failed graph step once the turn is given up: the report may wait for
 // the user for as long as they like.
-void ReportAfterTurn(std::unique_lock<std::mutex>& turn, graph::HResult hr, graph::NativeWindow window,
-                     int siteNumber) {
+void ReportAfterTurn(DeviceTurn& turn, graph::HResult hr, graph::NativeWindow window, int siteNumber) {
   turn.unlock();
   capture::core::showGraphError(hr, window, siteNumber);
 }
-
-// The renderer's windowless control of a running device, borrowed for one call.
-class BorrowedVideo {
- public:
-  explicit BorrowedVideo(const Device& device) {
-    record_.window = device.Window();
-    record_.windowlessControl = device.BorrowWindowlessControl();
-  }
-  ~BorrowedVideo() {
-    if (record_.windowlessControl != nullptr) graph::Release(record_.windowlessControl);
-  }
-  BorrowedVideo(const BorrowedVideo&) = delete;
-  BorrowedVideo& operator=(const BorrowedVideo&) = delete;
-  DeviceRecord* record() { return &record_; }
-
- private:
-  DeviceRecord record_;
-};
-
-// The frame filter of a running device, borrowed for one call.
-class BorrowedFilter {
- public:
-  explicit BorrowedFilter(const Device& device) : filter_(device.BorrowFrameFilter()) {}
-  ~BorrowedFilter() {
-    if (filter_ != nullptr) graph::Release(filter_);
-  }
-  BorrowedFilter(const BorrowedFilter&) = delete;
-  BorrowedFilter& operator=(const BorrowedFilter&) = delete;
-  capture::frame::FrameWork* work() const {
-    return filter_ == nullptr ? nullptr : graph::FrameWorkOf(filter_);
-  }
-
- private:
-  graph::Filter* filter_;
-};
 
 struct ListedFormat {
   std::int32_t width;
@@ -116,11 +80,11 @@ class HandedOut {
   std::vector<std::int32_t> handles_;
 };
 
-// During a graph-changing call's turn: the device's graph taken out, stopped and
-// released.
-void ReleaseGraphOf(Device& device) {
-  GraphHold taken(nullptr, 0);
-  device.TakeGraph(taken);
+// Drops what a graph-changing call built and did not publish (before a report
+// that may wait for the user).
+void Drop(CaptureGraph& built) {
+  CaptureGraph gone;
+  gone.Swap(built);
 }
 
 std::once_flag g_comOnce;
@@ -139,18 +103,18 @@ ZAV_NATIVE jobject Java_lumotool_camgripper_CaptureDevice_enumDevices(JNIEnv* en
                                               zav::jni::OnMissing::kClear);
     if (deviceInit == nullptr || !list.Create(env)) return nullptr;
 
-    graph::Owned<graph::DeviceEnum> devEnum;
+    graph::Ref<graph::DeviceEnum> devEnum;
     if (graph::Failed(graph::CreateSystemDeviceEnum(devEnum.receive())) || !devEnum) return list.Release();
-    graph::Owned<graph::MonikerEnum> monikers;
+    graph::Ref<graph::MonikerEnum> monikers;
     if (graph::Failed(graph::CreateVideoInputEnum(devEnum.get(), monikers.receive())) || !monikers) {
       return list.Release();
     }
     // Every handle this listing hands out goes back unless the listing succeeds.
     HandedOut handed;
     bool javaFailed = false;
-    graph::Owned<graph::Moniker> moniker;
+    graph::Ref<graph::Moniker> moniker;
     while (!javaFailed && graph::NextMoniker(monikers.get(), moniker.receive()) == graph::kOk && moniker) {
-      graph::Owned<graph::PropertyBag> bag;
+      graph::Ref<graph::PropertyBag> bag;
       if (graph::Failed(graph::BindToPropertyBag(moniker.get(), bag.receive())) || !bag) continue;
       // Read in this order; passed to the constructor as name, description, path.
       LocalRef<jstring> description(env, capture::core::ReadProperty(env, bag.get(), u"Description"));
@@ -161,10 +125,10 @@ ZAV_NATIVE jobject Java_lumotool_camgripper_CaptureDevice_enumDevices(JNIEnv* en
       LocalRef<jstring> path(
           env, javaFailed ? nullptr : capture::core::ReadProperty(env, bag.get(), u"DevicePath"));
       javaFailed = javaFailed || env->ExceptionCheck();
-      graph::Owned<graph::Filter> source;
+      graph::Ref<graph::Filter> source;
       if (!javaFailed && graph::Succeeded(graph::BindToFilter(moniker.get(), source.receive())) && source) {
         const std::int32_t handle = handed.Register(source.get());
-        source.release();  // the handle holds it now
+        source.detach();  // the handle holds it now
         LocalRef<jobject> device(
             env, env->NewObject(deviceClass.get(), deviceInit, name.get(), description.get(), path.get(),
                                 static_cast<jint>(handle)));
@@ -182,30 +146,26 @@ ZAV_NATIVE jboolean Java_lumotool_camgripper_CaptureDevice_start(JNIEnv* env, jo
   return Native([&]() -> jboolean {
     Device device = Device::Find(env, self);
     if (!device) return JNI_FALSE;
-    std::unique_lock<std::mutex> turn = device.Turn();
-    if (device.Destroyed()) return JNI_FALSE;
+    DeviceTurn turn = device.Turn();
+    if (!turn || device.Destroyed()) return JNI_FALSE;
     if (device.Running()) return JNI_TRUE;
     device.ClearBounds();
-    GraphHold built(device.SourceFilter(), device.Window());
+    const graph::NativeWindow window = device.Window();
+    CaptureGraph built;
     graph::HResult hr = graph::kOk;
-    const int failed = capture::core::BuildGraph(env, built.record(), format, mirror == 1, &hr);
+    const int failed =
+        capture::core::BuildGraph(env, built, device.SourceFilter(), window, format, mirror == 1, &hr);
     if (failed != 0) {
-      built.reset();
-      if (failed > 0) ReportAfterTurn(turn, hr, built->window, failed);
+      Drop(built);
+      if (failed > 0) ReportAfterTurn(turn, hr, window, failed);
       return JNI_FALSE;
     }
-    DeviceRecord running = built.record();  // the pointers, for the fit below
     if (!device.Publish(built)) return JNI_FALSE;
-    // The turn keeps the graph alive: only a graph-changing call releases it.
-    std::int32_t width = 0;
-    std::int32_t height = 0;
-    if (!device.PendingBounds(&width, &height)) {
-      graph::Rect client{0, 0, 0, 0};
-      graph::GetClientRect(running.window, &client);
-      width = client.right - client.left;
-      height = client.bottom - client.top;
+    // The device runs from here on, and start says so whatever the fit does.
+    try {
+      device.FitVideo();
+    } catch (...) {
     }
-    capture::core::fitVideoToCanvas(&running, width, height);
     return JNI_TRUE;
   });
 }
@@ -214,9 +174,9 @@ ZAV_NATIVE jboolean Java_lumotool_camgripper_CaptureDevice_stop(JNIEnv* env, job
   return Native([&]() -> jboolean {
     Device device = Device::Find(env, self);
     if (!device) return JNI_FALSE;
-    std::unique_lock<std::mutex> turn = device.Turn();
-    if (device.Destroyed()) return JNI_FALSE;
-    ReleaseGraphOf(device);
+    DeviceTurn turn = device.Turn();
+    if (!turn || device.Destroyed()) return JNI_FALSE;
+    device.TakeGraph();  // stopped and released here
     return JNI_TRUE;
   });
 }
@@ -233,10 +193,10 @@ ZAV_NATIVE jboolean Java_lumotool_camgripper_CaptureDevice_destroy(JNIEnv* env, 
     Device device = Device::Find(env, self);
     if (!device) return JNI_FALSE;
     {
-      std::unique_lock<std::mutex> turn = device.Turn();
-      if (device.Destroyed()) return JNI_FALSE;
-      ReleaseGraphOf(device);
-      if (graph::Filter* source = device.Erase()) graph::Release(source);
+      DeviceTurn turn = device.Turn();
+      if (!turn || device.Destroyed()) return JNI_FALSE;
+      device.TakeGraph();
+      graph::Ref<graph::Filter> source = graph::Ref<graph::Filter>::Adopt(device.Erase());
     }
     auto deviceClass = zav::jni::FindClass(env, capture::core::kDeviceClass, zav::jni::OnMissing::kClear);
     if (!deviceClass) return JNI_TRUE;
@@ -253,8 +213,7 @@ ZAV_NATIVE void Java_lumotool_camgripper_CaptureDevice_setBounds(JNIEnv* env, jo
   Native([&] {
     if (Device device = Device::Find(env, self)) {
       device.NoteBounds(width, height);
-      BorrowedVideo video(device);
-      capture::core::fitVideoToCanvas(video.record(), width, height);
+      device.FitVideo();
     }
     if (env->ExceptionCheck()) return;
     // The canvas's own method, which can only run on a Canvas.
@@ -271,8 +230,7 @@ ZAV_NATIVE void Java_lumotool_camgripper_CaptureDevice_paint(JNIEnv* env, jobjec
   Native([&] {
     Device device = Device::Find(env, self);
     if (!device || device.Destroyed()) return;
-    BorrowedVideo video(device);
-    capture::core::paintRecord(video.record());
+    capture::core::paintCanvas(device.WindowlessControl().get(), device.Window());
   });
 }
 
@@ -282,8 +240,8 @@ ZAV_NATIVE jobject Java_lumotool_camgripper_CaptureDevice_getFormat(JNIEnv* env,
     if (!device) return nullptr;
     ListedFormat current{};
     {
-      BorrowedFilter filter(device);
-      capture::frame::FrameWork* work = filter.work();
+      graph::Ref<graph::Filter> filter = device.FrameFilter();
+      capture::frame::FrameWork* work = filter ? graph::FrameWorkOf(filter.get()) : nullptr;
       if (work == nullptr) return nullptr;
       current = ListedFormat{work->width(), work->height(), work->subtype()};
     }
@@ -303,31 +261,34 @@ ZAV_NATIVE jobject Java_lumotool_camgripper_CaptureDevice_queryFormats(JNIEnv* e
 
     std::vector<ListedFormat> formats;
     {
-      std::unique_lock<std::mutex> turn = device.Turn();
-      if (device.Destroyed()) return nullptr;
+      DeviceTurn turn = device.Turn();
+      if (!turn || device.Destroyed()) return nullptr;
       // A running device is asked through its own graph; an idle one through a
-      // graph made for the question and released after it.
-      GraphHold temporary(device.SourceFilter(), device.Window());
+      // graph made for the question and dropped after it.
+      CaptureGraph temporary;
+      graph::Filter* source = device.SourceFilter();
+      const graph::NativeWindow window = device.Window();
       graph::Builder* builder = device.Builder();
       auto fail = [&](graph::HResult hr, int failedSite) -> jobject {
-        temporary.reset();
-        ReportAfterTurn(turn, hr, temporary->window, failedSite);
+        Drop(temporary);
+        ReportAfterTurn(turn, hr, window, failedSite);
         return nullptr;
       };
       if (builder == nullptr) {
-        DeviceRecord& t = temporary.record();
+        CaptureGraph& t = temporary;
         graph::HResult hr = graph::kOk;
-        if (graph::Failed(hr = graph::CreateCaptureGraphBuilder(&t.builder)))
+        if (graph::Failed(hr = graph::CreateCaptureGraphBuilder(t.builder.receive())))
           return fail(hr, site::kQueryBuilder);
-        if (graph::Failed(hr = graph::CreateFilterGraph(&t.graph))) return fail(hr, site::kQueryGraph);
-        if (graph::Failed(hr = graph::AddFilter(t.graph, t.sourceFilter, nullptr)))
+        if (graph::Failed(hr = graph::CreateFilterGraph(t.filterGraph.receive())))
+          return fail(hr, site::kQueryGraph);
+        if (graph::Failed(hr = graph::AddFilter(t.filterGraph.get(), source, nullptr)))
           return fail(hr, site::kQueryAddSource);
-        if (graph::Failed(hr = graph::SetFiltergraph(t.builder, t.graph)))
+        if (graph::Failed(hr = graph::SetFiltergraph(t.builder.get(), t.filterGraph.get())))
           return fail(hr, site::kQuerySetFiltergraph);
-        builder = t.builder;
+        builder = t.builder.get();
       }
       const WalkEnd end = capture::core::WalkCapabilities(
-          builder, device.SourceFilter(),
+          builder, source,
           [&](graph::StreamConfig*, graph::MediaType* type, const graph::VideoInfoHeader* info) {
             formats.push_back(ListedFormat{info->bmiHeader.biWidth, info->bmiHeader.biHeight, type->subtype});
             return Visit::kNext;
@@ -348,26 +309,21 @@ ZAV_NATIVE jobject Java_lumotool_camgripper_CaptureDevice_grab(JNIEnv* env, jobj
   return Native([&]() -> jobject {
     Device device = Device::Find(env, self);
     if (!device) return nullptr;
+    // A read-only or non-direct buffer is no buffer to write into: a new one is made.
     std::uint8_t* address = nullptr;
     std::int32_t capacity = 0;
-    if (buffer != nullptr) {
-      address = static_cast<std::uint8_t*>(env->GetDirectBufferAddress(buffer));
-      if (address != nullptr) {
-        const jlong bytes = env->GetDirectBufferCapacity(buffer);
-        capacity = bytes < 0 ? 0 : (bytes > INT32_MAX ? INT32_MAX : static_cast<std::int32_t>(bytes));
-      }
-    }
+    if (!capture::core::WritableBuffer(env, buffer, &address, &capacity)) return nullptr;
     // The filter stays alive while this thread waits on it, whatever another
-    // thread does to the device meanwhile.
+    // thread does to the device meanwhile; a stop or destroy wakes the wait.
     capture::frame::FrameWork::GrabResult result{false, nullptr, 0};
     {
-      BorrowedFilter filter(device);
-      capture::frame::FrameWork* work = filter.work();
+      graph::Ref<graph::Filter> filter = device.FrameFilter();
+      capture::frame::FrameWork* work = filter ? graph::FrameWorkOf(filter.get()) : nullptr;
       if (work == nullptr) return nullptr;
       result = work->Grab(address, capacity);
     }
     if (!result.served) return nullptr;
-    if (buffer != nullptr && result.buffer == address && result.capacity == capacity) return buffer;
+    if (address != nullptr && result.buffer == address && result.capacity == capacity) return buffer;
     return env->NewDirectByteBuffer(result.buffer, result.capacity);
   });
 }

@@ -1,5 +1,7 @@
 #include "core/capabilities.h"
 
+#include <utility>
+
 namespace capture::core {
 
 const graph::VideoInfoHeader* VideoInfoOf(const graph::MediaType* type) {
@@ -13,21 +15,15 @@ const graph::VideoInfoHeader* VideoInfoOf(const graph::MediaType* type) {
 namespace detail {
 
 OpenedConfig OpenConfig(graph::Builder* builder, graph::Filter* source) {
-  graph::StreamConfig* config = nullptr;
-  const graph::HResult hr =
-      graph::FindStreamConfig(builder, &graph::kPinCategoryCapture, &graph::kMediaTypeVideo, source, &config);
-  if (graph::Failed(hr) || config == nullptr) {
-    if (config != nullptr) graph::Release(config);
-    return {nullptr, 0, {WalkEnd::kNoConfig, hr}};
-  }
+  graph::Ref<graph::StreamConfig> config;
+  const graph::HResult hr = graph::FindStreamConfig(builder, &graph::kPinCategoryCapture,
+                                                    &graph::kMediaTypeVideo, source, config.receive());
+  if (graph::Failed(hr) || !config) return {nullptr, 0, {WalkEnd::kNoConfig, hr}};
   std::int32_t count = 0;
   std::int32_t size = 0;
-  graph::GetNumberOfCapabilities(config, &count, &size);
-  if (size != graph::kStreamCapsSize) {
-    graph::Release(config);
-    return {nullptr, 0, {WalkEnd::kBadCapsSize, graph::kFail}};
-  }
-  return {config, count, {WalkEnd::kDone, graph::kOk}};
+  graph::GetNumberOfCapabilities(config.get(), &count, &size);
+  if (size != graph::kStreamCapsSize) return {nullptr, 0, {WalkEnd::kBadCapsSize, graph::kFail}};
+  return {std::move(config), count, {WalkEnd::kDone, graph::kOk}};
 }
 
 }  // namespace detail

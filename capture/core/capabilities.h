@@ -4,7 +4,7 @@
 #pragma once
 
 #include "graph/graph_api.h"
-#include "graph/owned.h"
+#include "graph/graph_ref.h"
 
 namespace capture::core {
 
@@ -32,7 +32,7 @@ WalkEnd WalkCapabilities(graph::Builder* builder, graph::Filter* source, Visitor
 
 namespace detail {
 struct OpenedConfig {
-  graph::StreamConfig* config;
+  graph::Ref<graph::StreamConfig> config;
   std::int32_t count;
   WalkEnd end;  // kDone when the walk can go on
 };
@@ -59,7 +59,7 @@ template <typename Visitor>
 WalkEnd WalkCapabilities(graph::Builder* builder, graph::Filter* source, Visitor&& visit) {
   detail::OpenedConfig opened = detail::OpenConfig(builder, source);
   if (opened.end.kind != WalkEnd::kDone) return opened.end;
-  graph::Owned<graph::StreamConfig> config(opened.config);
+  const graph::Ref<graph::StreamConfig>& config = opened.config;
   for (std::int32_t index = 0; index < opened.count; ++index) {
     detail::OwnedMediaType type;
     std::uint8_t caps[graph::kStreamCapsSize];

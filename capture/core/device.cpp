@@ -1,8 +1,10 @@
 #include "core/device.h"
 
+#include <atomic>
 #include <climits>
 #include <cstdio>
 #include <map>
+#include <thread>
 #include <utility>
 
 #include "graph/awt_api.h"
@@ -19,8 +21,10 @@ struct RegistryEntry {
   bool boundsPending = false;
   std::int32_t boundsWidth = 0;
   std::int32_t boundsHeight = 0;
+  std::uint64_t boundsSerial = 0;  // counts NoteBounds and ClearBounds
 
-  std::mutex change;  // the turn of the graph-changing calls
+  std::timed_mutex change;  // the turn of the graph-changing calls
+  std::atomic<std::thread::id> changer{};  // who holds it
 };
 
 namespace {
@@ -126,7 +130,18 @@ Device Device::Find(JNIEnv* env, jobject canvas) {
   return Device(std::move(fresh), handle);
 }
 
-std::unique_lock<std::mutex> Device::Turn() { return std::unique_lock<std::mutex>(entry_->change); }
+DeviceTurn Device::Turn() {
+  if (entry_->changer.load() == std::this_thread::get_id()) return DeviceTurn();  // called back from within
+  if (!entry_->change.try_lock_for(kTurnBound)) return DeviceTurn();
+  entry_->changer.store(std::this_thread::get_id());
+  return DeviceTurn(entry_.get());
+}
+
+void DeviceTurn::unlock() {
+  if (entry_ == nullptr) return;
+  entry_->changer.store(std::thread::id());
+  std::exchange(entry_, nullptr)->change.unlock();
+}
 
 bool Device::Destroyed() const {
   std::lock_guard<std::mutex> lock(entry_->state);
@@ -135,7 +150,7 @@ bool Device::Destroyed() const {
 
 bool Device::Running() const {
   std::lock_guard<std::mutex> lock(entry_->state);
-  return !entry_->erased && entry_->record.renderer != nullptr;
+  return !entry_->erased && entry_->record.graph.Running();
 }
 
 graph::NativeWindow Device::Window() const {
@@ -150,21 +165,19 @@ graph::Filter* Device::SourceFilter() const {
 
 graph::Builder* Device::Builder() const {
   std::lock_guard<std::mutex> lock(entry_->state);
-  return entry_->record.builder;
+  return entry_->record.graph.builder.get();
 }
 
-graph::WindowlessControl* Device::BorrowWindowlessControl() const {
+graph::Ref<graph::WindowlessControl> Device::WindowlessControl() const {
   std::lock_guard<std::mutex> lock(entry_->state);
-  graph::WindowlessControl* control = entry_->erased ? nullptr : entry_->record.windowlessControl;
-  if (control != nullptr) graph::AddRef(control);
-  return control;
+  if (entry_->erased) return nullptr;
+  return entry_->record.graph.windowlessControl;
 }
 
-graph::Filter* Device::BorrowFrameFilter() const {
+graph::Ref<graph::Filter> Device::FrameFilter() const {
   std::lock_guard<std::mutex> lock(entry_->state);
-  graph::Filter* filter = entry_->erased ? nullptr : entry_->record.frameFilter;
-  if (filter != nullptr) graph::AddRef(filter);
-  return filter;
+  if (entry_->erased) return nullptr;
+  return entry_->record.graph.frameFilter;
 }
 
 void Device::NoteBounds(std::int32_t width, std::int32_t height) {
@@ -172,45 +185,62 @@ void Device::NoteBounds(std::int32_t width, std::int32_t height) {
   entry_->boundsPending = true;
   entry_->boundsWidth = width;
   entry_->boundsHeight = height;
+  ++entry_->boundsSerial;
 }
 
 void Device::ClearBounds() {
   std::lock_guard<std::mutex> lock(entry_->state);
   entry_->boundsPending = false;
+  ++entry_->boundsSerial;
 }
 
-bool Device::PendingBounds(std::int32_t* width, std::int32_t* height) const {
-  std::lock_guard<std::mutex> lock(entry_->state);
-  *width = entry_->boundsWidth;
-  *height = entry_->boundsHeight;
-  return entry_->boundsPending;
+void Device::FitVideo() {
+  // Each round fits the size that was latest when it began; a size noted during a
+  // fit is fitted by another round here or by the call that noted it.
+  for (int round = 0; round < 16; ++round) {
+    graph::Ref<graph::WindowlessControl> control;
+    bool pending = false;
+    std::int32_t width = 0;
+    std::int32_t height = 0;
+    std::uint64_t serial = 0;
+    graph::NativeWindow window = 0;
+    {
+      std::lock_guard<std::mutex> lock(entry_->state);
+      if (entry_->erased) return;
+      control = entry_->record.graph.windowlessControl;
+      pending = entry_->boundsPending;
+      width = entry_->boundsWidth;
+      height = entry_->boundsHeight;
+      serial = entry_->boundsSerial;
+      window = entry_->record.window;
+    }
+    if (!control) return;
+    if (!pending) {
+      graph::Rect client{0, 0, 0, 0};
+      graph::GetClientRect(window, &client);
+      width = client.right - client.left;
+      height = client.bottom - client.top;
+    }
+    fitVideoToCanvas(control.get(), width, height);
+    std::lock_guard<std::mutex> lock(entry_->state);
+    if (entry_->boundsSerial == serial) return;
+  }
 }
 
-namespace {
-
-// Moves the graph fields of `from` into `to` (which holds none).
-void MoveGraph(DeviceRecord& from, DeviceRecord& to) {
-  to.builder = std::exchange(from.builder, nullptr);
-  to.graph = std::exchange(from.graph, nullptr);
-  to.mediaControl = std::exchange(from.mediaControl, nullptr);
-  to.renderer = std::exchange(from.renderer, nullptr);
-  to.windowlessControl = std::exchange(from.windowlessControl, nullptr);
-  to.rendererConfig = std::exchange(from.rendererConfig, nullptr);
-  to.frameFilter = std::exchange(from.frameFilter, nullptr);
-}
-
-}  // namespace
-
-bool Device::Publish(GraphHold& built) {
+bool Device::Publish(CaptureGraph& built) {
   std::lock_guard<std::mutex> lock(entry_->state);
   if (entry_->erased) return false;
-  MoveGraph(built.record(), entry_->record);
+  // The record holds no graph here (a start publishes only on an idle device);
+  // whatever it held goes back to the caller, to be dropped without the lock.
+  entry_->record.graph.Swap(built);
   return true;
 }
 
-void Device::TakeGraph(GraphHold& out) {
+CaptureGraph Device::TakeGraph() {
+  CaptureGraph taken;
   std::lock_guard<std::mutex> lock(entry_->state);
-  MoveGraph(entry_->record, out.record());
+  taken.Swap(entry_->record.graph);
+  return taken;
 }
 
 graph::Filter* Device::Erase() {
@@ -229,17 +259,6 @@ graph::Filter* Device::Erase() {
   table.erase(source);
   return filter;
 }
-
-// ---------------------------------------------------------------- GraphHold
-
-GraphHold::GraphHold(graph::Filter* source, graph::NativeWindow window) {
-  record_.sourceFilter = source;
-  record_.window = window;
-}
-
-GraphHold::~GraphHold() { reset(); }
-
-void GraphHold::reset() { releaseGraph(&record_); }
 
 // ---------------------------------------------------------------- graph operations
 
@@ -267,28 +286,6 @@ graph::NativeWindow getCanvasWindow(JNIEnv* env, jobject canvas) {
   return window;
 }
 
-namespace {
-
-template <typename T>
-void ReleaseField(T*& field) {
-  if (field != nullptr) graph::Release(std::exchange(field, nullptr));
-}
-
-}  // namespace
-
-void releaseGraph(DeviceRecord* record) {
-  if (record->mediaControl != nullptr) {
-    graph::Stop(record->mediaControl);
-  }
-  ReleaseField(record->builder);
-  ReleaseField(record->graph);
-  ReleaseField(record->mediaControl);
-  ReleaseField(record->renderer);
-  ReleaseField(record->windowlessControl);
-  ReleaseField(record->rendererConfig);
-  ReleaseField(record->frameFilter);
-}
-
 void showGraphError(graph::HResult resultCode, graph::NativeWindow window, int siteNumber) {
   char text[160] = {0};
   char caption[50] = {0};
@@ -299,23 +296,23 @@ void showGraphError(graph::HResult resultCode, graph::NativeWindow window, int s
   graph::ShowErrorBox(window, shown, caption);
 }
 
-void fitVideoToCanvas(DeviceRecord* record, std::int32_t width, std::int32_t height) {
-  if (record == nullptr || record->windowlessControl == nullptr) {
+void fitVideoToCanvas(graph::WindowlessControl* control, std::int32_t width, std::int32_t height) {
+  if (control == nullptr) {
     return;
   }
   std::int32_t nativeWidth = 0;
   std::int32_t nativeHeight = 0;
-  graph::GetNativeVideoSize(record->windowlessControl, &nativeWidth, &nativeHeight);
+  graph::GetNativeVideoSize(control, &nativeWidth, &nativeHeight);
   const graph::Rect source{0, 0, nativeWidth, nativeHeight};
   const graph::Rect destination{0, 0, width, height};
-  graph::SetVideoPosition(record->windowlessControl, &source, &destination);
+  graph::SetVideoPosition(control, &source, &destination);
 }
 
-void paintRecord(DeviceRecord* record) {
-  if (record->windowlessControl != nullptr) {
-    graph::RepaintVideo(record->windowlessControl, record->window);
+void paintCanvas(graph::WindowlessControl* control, graph::NativeWindow window) {
+  if (control != nullptr) {
+    graph::RepaintVideo(control, window);
   } else {
-    graph::PaintBlack(record->window);
+    graph::PaintBlack(window);
   }
 }
 

@@ -5,44 +5,29 @@
 
 #include <jni.h>
 
+#include <chrono>
 #include <cstdint>
+#include <utility>
 #include <memory>
 #include <mutex>
 
+#include "core/capture_graph.h"
 #include "graph/graph_api.h"
+#include "graph/graph_ref.h"
 
 namespace capture::core {
 
-// One per device handle. The fields from builder to frameFilter are counted
-// references the record owns (or null); sourceFilter is the reference that the
-// Java object received at listing, borrowed here; window is the canvas's window.
+// One per device handle: the source filter reference that the Java object
+// received at listing (borrowed here), the canvas's window, and the graph a start
+// built (empty while the device is idle).
 struct DeviceRecord {
   graph::Filter* sourceFilter = nullptr;
-  graph::Builder* builder = nullptr;
-  graph::Graph* graph = nullptr;
-  graph::MediaControl* mediaControl = nullptr;
-  graph::Filter* renderer = nullptr;
-  graph::WindowlessControl* windowlessControl = nullptr;
-  graph::RendererConfig* rendererConfig = nullptr;
-  graph::Filter* frameFilter = nullptr;
   graph::NativeWindow window = 0;
+  CaptureGraph graph;
 };
 
-// The graph references of a record held by one call: released (the graph stopped
-// first) when the holder goes, unless they were handed on.
-class GraphHold {
- public:
-  GraphHold(graph::Filter* source, graph::NativeWindow window);
-  GraphHold(const GraphHold&) = delete;
-  GraphHold& operator=(const GraphHold&) = delete;
-  ~GraphHold();
-  DeviceRecord* operator->() { return &record_; }
-  DeviceRecord& record() { return record_; }
-  void reset();
-
- private:
-  DeviceRecord record_;
-};
+// How long a graph-changing call waits for the device's turn before it gives up.
+constexpr std::chrono::seconds kTurnBound{5};
 
 // Handles: the Java int field pSrcFilter holds a non-zero key into a
 // process-wide table that holds the source filter reference, so a handle fits
@@ -55,15 +40,32 @@ graph::Filter* UnregisterSourceFilter(std::int32_t handle);
 
 struct RegistryEntry;
 
+// The turn of one graph-changing call on a device; empty when it could not be had.
+class DeviceTurn {
+ public:
+  DeviceTurn() = default;
+  DeviceTurn(DeviceTurn&& o) noexcept : entry_(std::exchange(o.entry_, nullptr)) {}
+  DeviceTurn& operator=(DeviceTurn&&) = delete;
+  ~DeviceTurn() { unlock(); }
+  explicit operator bool() const { return entry_ != nullptr; }
+  void unlock();
+
+ private:
+  friend class Device;
+  explicit DeviceTurn(RegistryEntry* entry) : entry_(entry) {}
+  RegistryEntry* entry_ = nullptr;
+};
+
 // A device's registry entry, held by one native call.
 //
 // Locks: the record's fields are read and written under a state lock that is held
 // only for that, never across a call into the platform's graph, the AWT or the
 // client's Java code, so paint and setBounds (AWT's thread) never wait for a
 // graph build. Graph-changing calls on one device (start, stop, destroy,
-// queryFormats) take turns: Turn() waits for the one before. A start holds its
-// turn while it asks the client's VideoFormat for the wanted format; nothing else
-// that AWT calls waits for a turn.
+// queryFormats) take turns: Turn() waits for the one before, at most kTurnBound,
+// and never for the calling thread itself (the client's code that a start asks for
+// the wanted format may call back into the device): such a call gets no turn and
+// fails at once. Nothing that AWT calls waits for a turn.
 class Device {
  public:
   // The device of the Java object, its record made on first use. Empty when the
@@ -78,32 +80,33 @@ class Device {
   explicit operator bool() const { return entry_ != nullptr; }
   std::int32_t handle() const { return handle_; }
 
-  std::unique_lock<std::mutex> Turn();
+  DeviceTurn Turn();
 
   // Under the state lock:
   bool Destroyed() const;
-  bool Running() const;  // the renderer is there
+  bool Running() const;  // a graph was published
   graph::NativeWindow Window() const;
   graph::Filter* SourceFilter() const;
   // The builder the graph was built with; read during a turn, when no other
   // call can change it.
   graph::Builder* Builder() const;
-  // A counted reference to the windowless control or the frame filter (null when
-  // there is none or the device is destroyed); the caller releases it.
-  graph::WindowlessControl* BorrowWindowlessControl() const;
-  graph::Filter* BorrowFrameFilter() const;
-  // Canvas sizes set while a graph is built are applied once it runs:
-  // NoteBounds remembers the latest, ClearBounds forgets it, PendingBounds tells
-  // whether one came since and which.
+  // References of their own to the windowless control or the frame filter (empty
+  // when there is none or the device is destroyed).
+  graph::Ref<graph::WindowlessControl> WindowlessControl() const;
+  graph::Ref<graph::Filter> FrameFilter() const;
+  // Canvas sizes: NoteBounds remembers the latest, ClearBounds forgets it.
   void NoteBounds(std::int32_t width, std::int32_t height);
   void ClearBounds();
-  bool PendingBounds(std::int32_t* width, std::int32_t* height) const;
+  // Fits the running video to the latest size noted (the window's client area
+  // when none was), and again while a newer one came during the fit: whichever
+  // fits overlap, the last size set wins.
+  void FitVideo();
 
   // During a turn: hands a built graph to the record (false when the device was
-  // destroyed meanwhile: the graph stays with the holder).
-  bool Publish(GraphHold& built);
-  // During a turn: takes the record's graph into `out` to be released.
-  void TakeGraph(GraphHold& out);
+  // destroyed meanwhile: the graph stays with the caller).
+  bool Publish(CaptureGraph& built);
+  // During a turn: the record's graph, taken out to be dropped.
+  CaptureGraph TakeGraph();
   // During a turn: marks the device destroyed, removes its record and handle in
   // one step (so no call can make a record for it again) and returns the source
   // filter reference the handle held.
@@ -118,17 +121,13 @@ class Device {
 // The native window of the canvas through the AWT native interface, or 0.
 graph::NativeWindow getCanvasWindow(JNIEnv* env, jobject canvas);
 
-// Stops the graph and releases everything a graph build put into the record;
-// sourceFilter and window stay.
-void releaseGraph(DeviceRecord* record);
-
 // The modal report of a failed graph step at `siteNumber`.
 void showGraphError(graph::HResult resultCode, graph::NativeWindow window, int siteNumber);
 
 // Makes the renderer show the whole video frame over (0, 0, width, height).
-void fitVideoToCanvas(DeviceRecord* record, std::int32_t width, std::int32_t height);
+void fitVideoToCanvas(graph::WindowlessControl* control, std::int32_t width, std::int32_t height);
 
-// Paints the running video again, or black when none runs.
-void paintRecord(DeviceRecord* record);
+// Paints the running video again (`control`), or black when none runs.
+void paintCanvas(graph::WindowlessControl* control, graph::NativeWindow window);
 
 }  // namespace capture::core

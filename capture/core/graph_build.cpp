@@ -41,13 +41,13 @@ bool SubtypeMatches(JNIEnv* env, jobject format, const FormatQuestions& ask, con
 // Picks the first capture capability that matches `format` and that the pin
 // accepts; the client's format is asked anew for each candidate (subtype, then
 // width, then height). kFailedSite reports *site and *hr to the caller.
-Choice ChooseCaptureFormat(JNIEnv* env, DeviceRecord& built, jobject format, int* siteNumber,
-                           graph::HResult* hr) {
+Choice ChooseCaptureFormat(JNIEnv* env, CaptureGraph& built, graph::Filter* source, jobject format,
+                           int* siteNumber, graph::HResult* hr) {
   FormatQuestions ask;
   if (!ask.LookUp(env)) return Choice::kJavaException;
   Choice choice = Choice::kNoMatch;
   const WalkEnd end = WalkCapabilities(
-      built.builder, built.sourceFilter,
+      built.builder.get(), source,
       [&](graph::StreamConfig* config, graph::MediaType* type, const graph::VideoInfoHeader* info) {
         bool same = false;
         if (!SubtypeMatches(env, format, ask, type->subtype, &same)) {
@@ -87,28 +87,34 @@ Choice ChooseCaptureFormat(JNIEnv* env, DeviceRecord& built, jobject format, int
 
 }  // namespace
 
-int BuildGraph(JNIEnv* env, DeviceRecord& b, jobject format, bool mirror, graph::HResult* hr) {
-  if (graph::Failed(*hr = graph::CreateCaptureGraphBuilder(&b.builder))) return site::kStartBuilder;
-  if (graph::Failed(*hr = graph::CreateFilterGraph(&b.graph))) return site::kStartGraph;
-  if (graph::Failed(*hr = graph::AddFilter(b.graph, b.sourceFilter, nullptr))) return site::kStartAddSource;
-  if (graph::Failed(*hr = graph::SetFiltergraph(b.builder, b.graph))) return site::kStartSetFiltergraph;
-  if (graph::Failed(*hr = graph::CreateVideoRenderer(&b.renderer))) return site::kStartRenderer;
-  if (graph::Failed(*hr = graph::AddFilter(b.graph, b.renderer, nullptr))) return site::kStartAddRenderer;
-  if (graph::Failed(*hr = graph::QueryRendererConfig(b.renderer, &b.rendererConfig))) {
+int BuildGraph(JNIEnv* env, CaptureGraph& b, graph::Filter* source, graph::NativeWindow window, jobject format,
+               bool mirror, graph::HResult* hr) {
+  if (graph::Failed(*hr = graph::CreateCaptureGraphBuilder(b.builder.receive()))) return site::kStartBuilder;
+  if (graph::Failed(*hr = graph::CreateFilterGraph(b.filterGraph.receive()))) return site::kStartGraph;
+  if (graph::Failed(*hr = graph::AddFilter(b.filterGraph.get(), source, nullptr))) return site::kStartAddSource;
+  if (graph::Failed(*hr = graph::SetFiltergraph(b.builder.get(), b.filterGraph.get()))) {
+    return site::kStartSetFiltergraph;
+  }
+  graph::Ref<graph::Filter>& renderer = b.renderer;
+  if (graph::Failed(*hr = graph::CreateVideoRenderer(renderer.receive()))) return site::kStartRenderer;
+  if (graph::Failed(*hr = graph::AddFilter(b.filterGraph.get(), renderer.get(), nullptr))) {
+    return site::kStartAddRenderer;
+  }
+  if (graph::Failed(*hr = graph::QueryRendererConfig(renderer.get(), b.rendererConfig.receive()))) {
     return site::kStartRendererConfig;
   }
-  if (graph::Failed(*hr = graph::SetRenderingMode(b.rendererConfig, graph::kVmrModeWindowless))) {
+  if (graph::Failed(*hr = graph::SetRenderingMode(b.rendererConfig.get(), graph::kVmrModeWindowless))) {
     return site::kStartRenderingMode;
   }
-  if (graph::Failed(*hr = graph::QueryWindowlessControl(b.renderer, &b.windowlessControl))) {
+  if (graph::Failed(*hr = graph::QueryWindowlessControl(renderer.get(), b.windowlessControl.receive()))) {
     return site::kStartWindowlessControl;
   }
-  if (graph::Failed(*hr = graph::SetVideoClippingWindow(b.windowlessControl, b.window))) {
+  if (graph::Failed(*hr = graph::SetVideoClippingWindow(b.windowlessControl.get(), window))) {
     return site::kStartClippingWindow;
   }
   if (format != nullptr) {
     int failedSite = 0;
-    switch (ChooseCaptureFormat(env, b, format, &failedSite, hr)) {
+    switch (ChooseCaptureFormat(env, b, source, format, &failedSite, hr)) {
       case Choice::kChosen:
         break;
       case Choice::kFailedSite:
@@ -118,30 +124,29 @@ int BuildGraph(JNIEnv* env, DeviceRecord& b, jobject format, bool mirror, graph:
         return -1;
     }
   }
-  if (graph::Failed(*hr = graph::CreateVideoFilter(mirror, &b.frameFilter))) return site::kStartVideoFilter;
-  if (graph::Failed(*hr = graph::AddFilter(b.graph, b.frameFilter, u"VideoFilter"))) {
+  if (graph::Failed(*hr = graph::CreateVideoFilter(mirror, b.frameFilter.receive()))) {
+    return site::kStartVideoFilter;
+  }
+  if (graph::Failed(*hr = graph::AddFilter(b.filterGraph.get(), b.frameFilter.get(), u"VideoFilter"))) {
     return site::kStartAddVideoFilter;
   }
-  graph::Pin* capturePin = nullptr;
-  *hr = graph::FindPin(b.builder, b.sourceFilter, graph::PinDirection::kOutput, &graph::kPinCategoryCapture,
-                       nullptr, false, 0, &capturePin);
+  graph::Ref<graph::Pin> capturePin;
+  *hr = graph::FindPin(b.builder.get(), source, graph::PinDirection::kOutput, &graph::kPinCategoryCapture,
+                       nullptr, false, 0, capturePin.receive());
   if (graph::Failed(*hr)) return site::kStartCapturePin;
-  graph::Pin* inputPin = nullptr;
-  *hr = graph::FindPin(b.builder, b.frameFilter, graph::PinDirection::kInput, nullptr, nullptr, false, 0,
-                       &inputPin);
-  if (graph::Failed(*hr)) {
-    graph::Release(capturePin);
-    return site::kStartFilterInputPin;
-  }
-  *hr = graph::ConnectDirect(b.graph, capturePin, inputPin, nullptr);
-  graph::Release(capturePin);
-  graph::Release(inputPin);
+  graph::Ref<graph::Pin> inputPin;
+  *hr = graph::FindPin(b.builder.get(), b.frameFilter.get(), graph::PinDirection::kInput, nullptr, nullptr,
+                       false, 0, inputPin.receive());
+  if (graph::Failed(*hr)) return site::kStartFilterInputPin;
+  *hr = graph::ConnectDirect(b.filterGraph.get(), capturePin.get(), inputPin.get(), nullptr);
   if (graph::Failed(*hr)) return site::kStartConnect;
-  *hr = graph::RenderStream(b.builder, nullptr, &graph::kMediaTypeVideo, b.frameFilter, nullptr, b.renderer);
+  *hr = graph::RenderStream(b.builder.get(), nullptr, &graph::kMediaTypeVideo, b.frameFilter.get(), nullptr,
+                            renderer.get());
   if (graph::Failed(*hr)) return site::kStartRenderStream;
-  if (graph::Failed(*hr = graph::QueryMediaControl(b.graph, &b.mediaControl)))
+  if (graph::Failed(*hr = graph::QueryMediaControl(b.filterGraph.get(), b.mediaControl.receive()))) {
     return site::kStartMediaControl;
-  if (graph::Failed(*hr = graph::Run(b.mediaControl))) return site::kStartRun;
+  }
+  if (graph::Failed(*hr = graph::Run(b.mediaControl.get()))) return site::kStartRun;
   return 0;
 }
 

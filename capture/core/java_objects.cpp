@@ -89,4 +89,23 @@ jstring ReadProperty(JNIEnv* env, graph::PropertyBag* bag, const char16_t* name)
   return text;
 }
 
+bool WritableBuffer(JNIEnv* env, jobject buffer, std::uint8_t** address, std::int32_t* capacity) {
+  *address = nullptr;
+  *capacity = 0;
+  if (buffer == nullptr) return true;
+  auto bufferClass = zav::jni::FindClass(env, "java/nio/Buffer", OnMissing::kClear);
+  if (!bufferClass) return true;
+  jmethodID isReadOnly = zav::jni::MethodId(env, bufferClass.get(), "isReadOnly", "()Z", OnMissing::kClear);
+  if (isReadOnly == nullptr || !env->IsInstanceOf(buffer, bufferClass.get())) return true;
+  const jboolean readOnly = env->CallBooleanMethod(buffer, isReadOnly);
+  if (env->ExceptionCheck()) return false;
+  if (readOnly) return true;
+  auto* bytes = static_cast<std::uint8_t*>(env->GetDirectBufferAddress(buffer));
+  if (bytes == nullptr) return true;
+  const jlong size = env->GetDirectBufferCapacity(buffer);
+  *address = bytes;
+  *capacity = size < 0 ? 0 : (size > INT32_MAX ? INT32_MAX : static_cast<std::int32_t>(size));
+  return true;
+}
+
 }  // namespace capture::core

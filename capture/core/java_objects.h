@@ -58,6 +58,11 @@ struct FormatQuestions {
   bool LookUp(JNIEnv* env);
 };
 
+// The buffer a grab may write into: its address and capacity when it is a direct
+// buffer that is not read-only (Buffer.isReadOnly), null and 0 otherwise. False
+// with the exception of isReadOnly pending.
+bool WritableBuffer(JNIEnv* env, jobject buffer, std::uint8_t** address, std::int32_t* capacity);
+
 // A property of a listed device as a Java string; null when it cannot be read.
 jstring ReadProperty(JNIEnv* env, graph::PropertyBag* bag, const char16_t* name);
 

@@ -156,8 +156,9 @@ void FrameWork::Transform(std::uint8_t* data, std::int32_t size) {
 FrameWork::GrabResult FrameWork::Grab(std::uint8_t* buffer, std::int32_t capacity,
                                       std::chrono::milliseconds bound) {
   const auto deadline = std::chrono::steady_clock::now() + bound;
+  if (cancelled_.load()) return GrabResult{false, nullptr, 0};
   std::unique_lock<std::timed_mutex> turn(grabTurn_, deadline);
-  if (!turn.owns_lock()) {
+  if (!turn.owns_lock() || cancelled_.load()) {
     return GrabResult{false, nullptr, 0};
   }
   {
@@ -170,7 +171,7 @@ FrameWork::GrabResult FrameWork::Grab(std::uint8_t* buffer, std::int32_t capacit
   std::unique_lock<std::mutex> lock(wakeMutex_);
   while (!served()) {
     const auto now = std::chrono::steady_clock::now();
-    if (now >= deadline) {
+    if (now >= deadline || cancelled_.load()) {
       // Withdraw under the lock: a Transform cannot be half-way through serving.
       grabRequested_.store(false, std::memory_order_release);
       return GrabResult{false, nullptr, 0};
@@ -180,6 +181,14 @@ FrameWork::GrabResult FrameWork::Grab(std::uint8_t* buffer, std::int32_t capacit
                    left < kGrabPollPeriod ? left : std::chrono::steady_clock::duration(kGrabPollPeriod));
   }
   return GrabResult{true, grabBuffer_, grabCapacity_};
+}
+
+void FrameWork::Cancel() {
+  {
+    std::lock_guard<std::mutex> lock(wakeMutex_);
+    cancelled_.store(true);
+  }
+  wake_.notify_all();
 }
 
 }  // namespace capture::frame

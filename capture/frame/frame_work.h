@@ -5,6 +5,7 @@
 // sample; nothing here knows about DirectShow objects.
 //
 // Shared with the Windows backend: keep it stable; note any change here.
+// 2026-12-09: Cancel, for a graph that stops while a grab waits.
 #pragma once
 
 #include <atomic>
@@ -66,6 +67,10 @@ class FrameWork {
   GrabResult Grab(std::uint8_t* buffer, std::int32_t capacity,
                   std::chrono::milliseconds bound = kGrabWaitBound);
 
+  // The graph is going: a waiting grab, and every later one, returns at once not
+  // served (unless its frame was already copied).
+  void Cancel();
+
   bool mirror() const { return mirror_; }
   graph::Guid subtype() const { return subtype_; }
   std::int32_t width() const { return width_; }
@@ -85,6 +90,7 @@ class FrameWork {
   std::int32_t width_ = 0;
   std::int32_t height_ = 0;
 
+  std::atomic<bool> cancelled_{false};
   std::mutex wakeMutex_;
   std::condition_variable wake_;
   // Held by the one grab whose request is up.

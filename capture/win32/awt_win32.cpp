@@ -14,20 +14,38 @@ namespace {
 
 using GetAwtFunction = jboolean(JNICALL*)(JNIEnv*, JAWT*);
 
-HMODULE FindJawt() {
-  if (HMODULE module = GetModuleHandleA("jawt.dll")) return module;
-  if (HMODULE module = LoadLibraryA("jawt.dll")) return module;
-  // Beside the AWT library of the running Java, which is loaded already.
-  HMODULE awt = GetModuleHandleA("awt.dll");
-  if (awt == nullptr) return nullptr;
+// jawt.dll beside `module` (a library of the running Java), or in the directory
+// above it; null when `module` is not loaded or jawt.dll is not there.
+HMODULE LoadBeside(const char* module, bool above) {
+  HMODULE loaded = GetModuleHandleA(module);
+  if (loaded == nullptr) return nullptr;
   char path[MAX_PATH];
-  const DWORD n = GetModuleFileNameA(awt, path, MAX_PATH);
+  const DWORD n = GetModuleFileNameA(loaded, path, MAX_PATH);
   if (n == 0 || n >= MAX_PATH) return nullptr;
   char* slash = std::strrchr(path, '\\');
-  if (slash == nullptr || static_cast<std::size_t>(slash + 1 - path) + sizeof "jawt.dll" > MAX_PATH)
-    return nullptr;
-  std::memcpy(slash + 1, "jawt.dll", sizeof "jawt.dll");
+  if (slash == nullptr) return nullptr;
+  *slash = '\0';
+  std::size_t length = static_cast<std::size_t>(slash - path);
+  if (above) {
+    // jvm.dll lies in bin\server or bin\client; jawt.dll in bin.
+    char* parent = std::strrchr(path, '\\');
+    if (parent == nullptr) return nullptr;
+    *parent = '\0';
+    length = static_cast<std::size_t>(parent - path);
+  }
+  if (length + sizeof "\\jawt.dll" > MAX_PATH) return nullptr;
+  std::memcpy(path + length, "\\jawt.dll", sizeof "\\jawt.dll");
   return LoadLibraryA(path);
+}
+
+// The Java runtime's own jawt.dll: beside its awt.dll, which is loaded already,
+// or in the bin directory above its jvm.dll. Only a runtime that has neither
+// loaded is asked for it by name, where the DLL search path decides.
+HMODULE FindJawt() {
+  if (HMODULE module = LoadBeside("awt.dll", false)) return module;
+  if (HMODULE module = LoadBeside("jvm.dll", true)) return module;
+  if (HMODULE module = GetModuleHandleA("jawt.dll")) return module;
+  return LoadLibraryA("jawt.dll");
 }
 
 GetAwtFunction FindGetAwt() {

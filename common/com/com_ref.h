@@ -1,11 +1,22 @@
 // One counted reference to a COM object (any object with AddRef and Release, the
 // token vendor's interfaces on Linux included), released when the owner goes.
+// Handles whose counting lives in free functions (the capture graph layer's) say
+// so with overloads of ComAddRef and ComRelease in their own namespace.
 #pragma once
 
 #include <cstddef>
 #include <utility>
 
 namespace zav {
+
+template <typename T>
+void ComAddRef(T* p) {
+  p->AddRef();
+}
+template <typename T>
+void ComRelease(T* p) {
+  p->Release();
+}
 
 template <typename T>
 class ComRef {
@@ -20,11 +31,11 @@ class ComRef {
   }
   // Takes a reference of its own to `p`.
   static ComRef Share(T* p) {
-    if (p != nullptr) p->AddRef();
+    if (p != nullptr) ComAddRef(p);
     return Adopt(p);
   }
   ComRef(const ComRef& o) : p_(o.p_) {
-    if (p_ != nullptr) p_->AddRef();
+    if (p_ != nullptr) ComAddRef(p_);
   }
   ComRef(ComRef&& o) noexcept : p_(std::exchange(o.p_, nullptr)) {}
   ComRef& operator=(ComRef o) noexcept {
@@ -34,7 +45,7 @@ class ComRef {
   ~ComRef() { reset(); }
 
   void reset() {
-    if (p_ != nullptr) std::exchange(p_, nullptr)->Release();
+    if (p_ != nullptr) ComRelease(std::exchange(p_, nullptr));
   }
   T* get() const { return p_; }
   T* operator->() const { return p_; }

@@ -47,10 +47,11 @@ using strict_jni::O;
 using strict_jni::Obj;
 
 // What the client's classes (and the JDK's) have: a look-up of anything else fails
-// as in a JVM. A CaptureDevice is a java.awt.Canvas.
+// as in a JVM. A CaptureDevice is a java.awt.Canvas; a buffer is read-only when
+// its "readOnly" is set.
 const strict_jni::Shape kShape = {
     {"java/util/ArrayList", "lumotool/camgripper/CaptureDevice", "lumotool/camgripper/VideoFormat",
-     "lumotool/camgripper/GUID", "java/awt/Canvas"},
+     "lumotool/camgripper/GUID", "java/awt/Canvas", "java/nio/Buffer"},
     {
         {"java/util/ArrayList", "<init>", "()V"},
         {"java/util/ArrayList", "add", "(Ljava/lang/Object;)Z"},
@@ -63,9 +64,10 @@ const strict_jni::Shape kShape = {
         {"lumotool/camgripper/GUID", "<init>", "(Ljava/nio/ByteBuffer;)V"},
         {"lumotool/camgripper/GUID", "getBuf", "()Ljava/nio/ByteBuffer;"},
         {"java/awt/Canvas", "setBounds", "(IIII)V"},
+        {"java/nio/Buffer", "isReadOnly", "()Z"},
     },
     {{"lumotool/camgripper/CaptureDevice", "pSrcFilter", "I"}},
-    {{"lumotool/camgripper/CaptureDevice", "java/awt/Canvas"}},
+    {{"lumotool/camgripper/CaptureDevice", "java/awt/Canvas"}, {"java/nio/ByteBuffer", "java/nio/Buffer"}},
 };
 
 // ------------------------------------------------------------------ the calls only this test knows
@@ -102,6 +104,8 @@ jboolean JNICALL CallBooleanMethodV(JNIEnv*, jobject self, jmethodID id, va_list
   if (m->cls == "java/util/ArrayList" && m->name == "add" && m->sig == "(Ljava/lang/Object;)Z") {
     O(self)->items.push_back(O(va_arg(args, jobject)));
     result = JNI_TRUE;
+  } else if (m->cls == "java/nio/Buffer" && m->name == "isReadOnly") {
+    result = O(self)->Int("readOnly") != 0 ? JNI_TRUE : JNI_FALSE;
   } else {
     Misuse("unexpected boolean method", m->cls + "." + m->name);
   }

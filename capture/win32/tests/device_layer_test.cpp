@@ -70,8 +70,9 @@ LONG FramesDelivered() {
 }
 
 bool RecordIdle(const core::DeviceRecord& r) {
-  return r.builder == nullptr && r.graph == nullptr && r.mediaControl == nullptr && r.renderer == nullptr &&
-         r.windowlessControl == nullptr && r.rendererConfig == nullptr && r.frameFilter == nullptr;
+  const core::CaptureGraph& g = r.graph;
+  return !g.builder && !g.filterGraph && !g.mediaControl && !g.renderer && !g.windowlessControl &&
+         !g.rendererConfig && !g.frameFilter;
 }
 
 graph::Guid SubtypeOf(tc::Subtype s) {
@@ -313,15 +314,15 @@ struct Format {
 
 // queryFormats' walk over a temporary graph in `record`; false on a failed step.
 bool QueryFormats(core::DeviceRecord& record, std::vector<Format>* formats) {
-  if (FAILED(graph::CreateCaptureGraphBuilder(&record.builder))) return false;
-  if (FAILED(graph::CreateFilterGraph(&record.graph)) ||
-      FAILED(graph::AddFilter(record.graph, record.sourceFilter, nullptr)) ||
-      FAILED(graph::SetFiltergraph(record.builder, record.graph))) {
-    core::releaseGraph(&record);
+  if (FAILED(graph::CreateCaptureGraphBuilder(record.graph.builder.receive()))) return false;
+  if (FAILED(graph::CreateFilterGraph(record.graph.filterGraph.receive())) ||
+      FAILED(graph::AddFilter(record.graph.filterGraph.get(), record.sourceFilter, nullptr)) ||
+      FAILED(graph::SetFiltergraph(record.graph.builder.get(), record.graph.filterGraph.get()))) {
+    core::CaptureGraph().Swap(record.graph);
     return false;
   }
   graph::StreamConfig* config = nullptr;
-  bool ok = SUCCEEDED(graph::FindStreamConfig(record.builder, &graph::kPinCategoryCapture,
+  bool ok = SUCCEEDED(graph::FindStreamConfig(record.graph.builder.get(), &graph::kPinCategoryCapture,
                                               &graph::kMediaTypeVideo, record.sourceFilter, &config));
   if (ok) {
     std::int32_t count = 0, size = 0;
@@ -339,7 +340,7 @@ bool QueryFormats(core::DeviceRecord& record, std::vector<Format>* formats) {
     }
     graph::Release(config);
   }
-  core::releaseGraph(&record);
+  core::CaptureGraph().Swap(record.graph);
   return ok;
 }
 
@@ -378,45 +379,45 @@ void TestFormats() {
 // failing site (0 when all succeeded) and its result code.
 int BuildRendererPart(core::DeviceRecord& r, graph::HResult* failed) {
   graph::HResult hr;
-  if (FAILED(hr = graph::CreateCaptureGraphBuilder(&r.builder))) return *failed = hr, 324;
-  if (FAILED(hr = graph::CreateFilterGraph(&r.graph))) return *failed = hr, 332;
-  if (FAILED(hr = graph::AddFilter(r.graph, r.sourceFilter, nullptr))) return *failed = hr, 340;
-  if (FAILED(hr = graph::SetFiltergraph(r.builder, r.graph))) return *failed = hr, 348;
-  if (FAILED(hr = graph::CreateVideoRenderer(&r.renderer))) return *failed = hr, 358;
-  if (FAILED(hr = graph::AddFilter(r.graph, r.renderer, nullptr))) return *failed = hr, 367;
-  if (FAILED(hr = graph::QueryRendererConfig(r.renderer, &r.rendererConfig))) return *failed = hr, 376;
-  if (FAILED(hr = graph::SetRenderingMode(r.rendererConfig, graph::kVmrModeWindowless)))
+  if (FAILED(hr = graph::CreateCaptureGraphBuilder(r.graph.builder.receive()))) return *failed = hr, 324;
+  if (FAILED(hr = graph::CreateFilterGraph(r.graph.filterGraph.receive()))) return *failed = hr, 332;
+  if (FAILED(hr = graph::AddFilter(r.graph.filterGraph.get(), r.sourceFilter, nullptr))) return *failed = hr, 340;
+  if (FAILED(hr = graph::SetFiltergraph(r.graph.builder.get(), r.graph.filterGraph.get()))) return *failed = hr, 348;
+  if (FAILED(hr = graph::CreateVideoRenderer(r.graph.renderer.receive()))) return *failed = hr, 358;
+  if (FAILED(hr = graph::AddFilter(r.graph.filterGraph.get(), r.graph.renderer.get(), nullptr))) return *failed = hr, 367;
+  if (FAILED(hr = graph::QueryRendererConfig(r.graph.renderer.get(), r.graph.rendererConfig.receive()))) return *failed = hr, 376;
+  if (FAILED(hr = graph::SetRenderingMode(r.graph.rendererConfig.get(), graph::kVmrModeWindowless)))
     return *failed = hr, 384;
-  if (FAILED(hr = graph::QueryWindowlessControl(r.renderer, &r.windowlessControl))) return *failed = hr, 392;
-  if (FAILED(hr = graph::SetVideoClippingWindow(r.windowlessControl, r.window))) return *failed = hr, 400;
+  if (FAILED(hr = graph::QueryWindowlessControl(r.graph.renderer.get(), r.graph.windowlessControl.receive()))) return *failed = hr, 392;
+  if (FAILED(hr = graph::SetVideoClippingWindow(r.graph.windowlessControl.get(), r.window))) return *failed = hr, 400;
   return 0;
 }
 
 // The rest of start: VideoFilter in, pins, connection, render, run.
 int BuildFilterPart(core::DeviceRecord& r, bool mirror, graph::Filter* sink, graph::Filter* intermediate,
                     graph::HResult* failed) {
-  graph::HResult hr = graph::CreateVideoFilter(mirror, &r.frameFilter);
+  graph::HResult hr = graph::CreateVideoFilter(mirror, r.graph.frameFilter.receive());
   if (FAILED(hr)) return *failed = hr, 508;
-  if (FAILED(hr = graph::AddFilter(r.graph, r.frameFilter, u"VideoFilter"))) return *failed = hr, 516;
+  if (FAILED(hr = graph::AddFilter(r.graph.filterGraph.get(), r.graph.frameFilter.get(), u"VideoFilter"))) return *failed = hr, 516;
   graph::Pin* capturePin = nullptr;
   graph::Pin* inputPin = nullptr;
-  if (FAILED(hr = graph::FindPin(r.builder, r.sourceFilter, graph::PinDirection::kOutput,
+  if (FAILED(hr = graph::FindPin(r.graph.builder.get(), r.sourceFilter, graph::PinDirection::kOutput,
                                  &graph::kPinCategoryCapture, nullptr, false, 0, &capturePin)))
     return *failed = hr, 525;
-  if (FAILED(hr = graph::FindPin(r.builder, r.frameFilter, graph::PinDirection::kInput, nullptr, nullptr,
+  if (FAILED(hr = graph::FindPin(r.graph.builder.get(), r.graph.frameFilter.get(), graph::PinDirection::kInput, nullptr, nullptr,
                                  false, 0, &inputPin))) {
     graph::Release(capturePin);
     return *failed = hr, 533;
   }
-  hr = graph::ConnectDirect(r.graph, capturePin, inputPin, nullptr);
+  hr = graph::ConnectDirect(r.graph.filterGraph.get(), capturePin, inputPin, nullptr);
   graph::Release(capturePin);
   graph::Release(inputPin);
   if (FAILED(hr)) return *failed = hr, 542;
-  if (FAILED(hr = graph::RenderStream(r.builder, nullptr, &graph::kMediaTypeVideo, r.frameFilter,
+  if (FAILED(hr = graph::RenderStream(r.graph.builder.get(), nullptr, &graph::kMediaTypeVideo, r.graph.frameFilter.get(),
                                       intermediate, sink)))
     return *failed = hr, 556;
-  if (FAILED(hr = graph::QueryMediaControl(r.graph, &r.mediaControl))) return *failed = hr, 565;
-  if (FAILED(hr = graph::Run(r.mediaControl))) return *failed = hr, 573;
+  if (FAILED(hr = graph::QueryMediaControl(r.graph.filterGraph.get(), r.graph.mediaControl.receive()))) return *failed = hr, 565;
+  if (FAILED(hr = graph::Run(r.graph.mediaControl.get()))) return *failed = hr, 573;
   return 0;
 }
 
@@ -436,7 +437,7 @@ void RendererRun(HWND canvas, int index, bool mayRefuse) {
   int site = BuildRendererPart(r, &hr);
   if (site == 0) {
     CHECK(ChooseFormat(r, index) == S_OK);
-    site = BuildFilterPart(r, true, r.renderer, nullptr, &hr);
+    site = BuildFilterPart(r, true, r.graph.renderer.get(), nullptr, &hr);
   }
   if (site != 0) {
     Note("site %d failed with 0x%08lx", site, static_cast<unsigned long>(hr));
@@ -447,34 +448,34 @@ void RendererRun(HWND canvas, int index, bool mayRefuse) {
     CHECK(report.seen);
     CHECK(report.text == (n != 0 ? std::string(expectedText, n) : std::string("Unkown error")));
     CHECK(report.owner == canvas);
-    core::releaseGraph(&r);
+    core::CaptureGraph().Swap(r.graph);
     CHECK(RecordIdle(r));
     CHECK(RefCount(F(g_camera)) == refs);
     return;
   }
   Note("the whole graph runs with capability %d", index);
   // Running: fit the video to the canvas, paint, grab.
-  core::fitVideoToCanvas(&r, 320, 240);
+  core::fitVideoToCanvas(r.graph.windowlessControl.get(), 320, 240);
   std::int32_t w = 0, h = 0;
-  CHECK(SUCCEEDED(graph::GetNativeVideoSize(r.windowlessControl, &w, &h)));
+  CHECK(SUCCEEDED(graph::GetNativeVideoSize(r.graph.windowlessControl.get(), &w, &h)));
   CHECK(w == cap.width && h == cap.height);
   RECT source{}, destination{};
-  if (SUCCEEDED(reinterpret_cast<IVMRWindowlessControl*>(r.windowlessControl)
+  if (SUCCEEDED(reinterpret_cast<IVMRWindowlessControl*>(r.graph.windowlessControl.get())
                     ->GetVideoPosition(&source, &destination))) {
     CHECK(source.right == cap.width && source.bottom == cap.height);
     CHECK(destination.left == 0 && destination.top == 0 && destination.right == 320 &&
           destination.bottom == 240);
   }
-  core::paintRecord(&r);
-  capture::frame::FrameWork* work = graph::FrameWorkOf(r.frameFilter);
+  core::paintCanvas(r.graph.windowlessControl.get(), r.window);
+  capture::frame::FrameWork* work = graph::FrameWorkOf(r.graph.frameFilter.get());
   CHECK(work != nullptr && work->subtype() == SubtypeOf(cap.subtype) && work->width() == cap.width);
   if (work != nullptr) {
     const auto grabbed = work->Grab(nullptr, 0);
     CHECK(grabbed.served && SameBytes(grabbed.buffer, PatternFrame(cap)));
   }
-  IBaseFilter* videoFilter = F(r.frameFilter);
+  IBaseFilter* videoFilter = F(r.graph.frameFilter.get());
   videoFilter->AddRef();
-  core::releaseGraph(&r);
+  core::CaptureGraph().Swap(r.graph);
   CHECK(RecordIdle(r));
   CHECK(videoFilter->Release() == 0);
   CHECK(RefCount(F(g_camera)) == refs);
@@ -493,7 +494,7 @@ void TestRendererStart(HWND canvas) {
 // Chooses capability `index` through the stream configuration, as start does.
 graph::HResult ChooseFormat(core::DeviceRecord& r, int index) {
   graph::StreamConfig* config = nullptr;
-  graph::HResult hr = graph::FindStreamConfig(r.builder, &graph::kPinCategoryCapture, &graph::kMediaTypeVideo,
+  graph::HResult hr = graph::FindStreamConfig(r.graph.builder.get(), &graph::kPinCategoryCapture, &graph::kMediaTypeVideo,
                                               r.sourceFilter, &config);
   if (FAILED(hr)) return hr;
   graph::MediaType* type = nullptr;
@@ -510,10 +511,10 @@ graph::HResult ChooseFormat(core::DeviceRecord& r, int index) {
 // The graph, builder and camera of `r`, with capability `index` chosen: the part
 // of start before the frame filter.
 void BuildSourcePart(core::DeviceRecord& r, int index) {
-  CHECK_HR(graph::CreateCaptureGraphBuilder(&r.builder));
-  CHECK_HR(graph::CreateFilterGraph(&r.graph));
-  CHECK_HR(graph::AddFilter(r.graph, r.sourceFilter, nullptr));
-  CHECK_HR(graph::SetFiltergraph(r.builder, r.graph));
+  CHECK_HR(graph::CreateCaptureGraphBuilder(r.graph.builder.receive()));
+  CHECK_HR(graph::CreateFilterGraph(r.graph.filterGraph.receive()));
+  CHECK_HR(graph::AddFilter(r.graph.filterGraph.get(), r.sourceFilter, nullptr));
+  CHECK_HR(graph::SetFiltergraph(r.graph.builder.get(), r.graph.filterGraph.get()));
   CHECK_HR(ChooseFormat(r, index));
 }
 
@@ -572,13 +573,13 @@ void StreamOnce(int index, bool mirror) {
   r.sourceFilter = g_camera;
   graph::HResult hr = 0;
   BuildSourcePart(r, index);
-  CHECK_HR(hr = graph::AddFilter(r.graph, H(sink.grabber), u"Grabber"));
-  CHECK_HR(hr = graph::AddFilter(r.graph, H(sink.renderer), u"Null"));
+  CHECK_HR(hr = graph::AddFilter(r.graph.filterGraph.get(), H(sink.grabber), u"Grabber"));
+  CHECK_HR(hr = graph::AddFilter(r.graph.filterGraph.get(), H(sink.renderer), u"Null"));
   const int site = BuildFilterPart(r, mirror, H(sink.renderer), H(sink.grabber), &hr);
   CHECK(site == 0);
   if (site != 0) Note("site %d failed with 0x%08lx", site, static_cast<unsigned long>(hr));
 
-  capture::frame::FrameWork* work = graph::FrameWorkOf(r.frameFilter);
+  capture::frame::FrameWork* work = graph::FrameWorkOf(r.graph.frameFilter.get());
   CHECK(work != nullptr);
   if (site == 0 && work != nullptr) {
     // The connected type as getFormat reports it.
@@ -624,9 +625,9 @@ void StreamOnce(int index, bool mirror) {
   }
 
   // stop: everything released, the VideoFilter destroyed with its last reference.
-  IBaseFilter* videoFilter = F(r.frameFilter);
+  IBaseFilter* videoFilter = F(r.graph.frameFilter.get());
   if (videoFilter != nullptr) videoFilter->AddRef();
-  core::releaseGraph(&r);
+  core::CaptureGraph().Swap(r.graph);
   CHECK(RecordIdle(r));
   if (videoFilter != nullptr) CHECK(videoFilter->Release() == 0);
   CHECK(RefCount(F(g_camera)) == refs);
@@ -652,13 +653,13 @@ void StreamToOwnBuffers(int index) {
   r.sourceFilter = g_camera;
   graph::HResult hr = 0;
   BuildSourcePart(r, index);
-  CHECK_HR(hr = graph::AddFilter(r.graph, H(sink), u"Sink"));
+  CHECK_HR(hr = graph::AddFilter(r.graph.filterGraph.get(), H(sink), u"Sink"));
   const int site = BuildFilterPart(r, true, H(sink), nullptr, &hr);
   CHECK(site == 0);
   if (site != 0) Note("site %d failed with 0x%08lx", site, static_cast<unsigned long>(hr));
   if (site == 0) {
     CHECK(AwaitFrames(3));
-    capture::frame::FrameWork* work = graph::FrameWorkOf(r.frameFilter);
+    capture::frame::FrameWork* work = graph::FrameWorkOf(r.graph.frameFilter.get());
     const auto grabbed = work->Grab(nullptr, 0);
     CHECK(grabbed.served && SameBytes(grabbed.buffer, PatternFrame(cap)));
     CHECK(AwaitFrames(2));
@@ -669,7 +670,7 @@ void StreamToOwnBuffers(int index) {
     CHECK(n == tc::ImageSize(cap));
     CHECK(SameBytes(frame.data(), MirroredFrame(cap)));
   }
-  core::releaseGraph(&r);
+  core::CaptureGraph().Swap(r.graph);
   CHECK(RecordIdle(r));
   CHECK(sink->Release() == 0);
   CHECK(RefCount(F(g_camera)) == refs);
@@ -690,14 +691,14 @@ void TestFormatChoice() {
   if (g_camera == nullptr) return;
   core::DeviceRecord r;
   r.sourceFilter = g_camera;
-  CHECK_HR(graph::CreateCaptureGraphBuilder(&r.builder));
-  CHECK_HR(graph::CreateFilterGraph(&r.graph));
-  CHECK_HR(graph::AddFilter(r.graph, r.sourceFilter, nullptr));
-  CHECK_HR(graph::SetFiltergraph(r.builder, r.graph));
+  CHECK_HR(graph::CreateCaptureGraphBuilder(r.graph.builder.receive()));
+  CHECK_HR(graph::CreateFilterGraph(r.graph.filterGraph.receive()));
+  CHECK_HR(graph::AddFilter(r.graph.filterGraph.get(), r.sourceFilter, nullptr));
+  CHECK_HR(graph::SetFiltergraph(r.graph.builder.get(), r.graph.filterGraph.get()));
   // A capability the pin refuses fails SetFormat; its twin after it is taken.
   CHECK(ChooseFormat(r, 3) == E_FAIL);
   CHECK(ChooseFormat(r, 5) == S_OK);
-  core::releaseGraph(&r);
+  core::CaptureGraph().Swap(r.graph);
   CHECK(RecordIdle(r));
 }
 
@@ -733,7 +734,7 @@ void TestPaintBlack(HWND canvas) {
   CHECK(graph::GetClientRect(r.window, &rect));
   CHECK(rect.right > 20 && rect.bottom > 20);
   // Idle device: paint fills the canvas black.
-  core::paintRecord(&r);
+  core::paintCanvas(r.graph.windowlessControl.get(), r.window);
   GdiFlush();
   HDC dc = GetDC(canvas);
   const COLORREF middle = GetPixel(dc, rect.right / 2, rect.bottom / 2);

@@ -1,0 +1,33 @@
+// The capture graph of a device: every counted reference a start builds (builder,
+// filter graph, media control, renderer and its two controls, frame filter), owned
+// together. A start builds one into a local value and moves it into the device's
+// record to publish it; stop and destroy take it out and drop it. Dropping a graph
+// stops it first; nothing of it throws.
+#pragma once
+
+#include "graph/graph_ref.h"
+
+namespace capture::core {
+
+class CaptureGraph {
+ public:
+  CaptureGraph() = default;
+  CaptureGraph(CaptureGraph&&) noexcept = default;
+  CaptureGraph& operator=(CaptureGraph&&) = delete;
+  CaptureGraph(const CaptureGraph&) = delete;
+  ~CaptureGraph();
+
+  void Swap(CaptureGraph& other) noexcept;
+  // Whether a graph was built into it: its renderer is there.
+  bool Running() const { return static_cast<bool>(renderer); }
+
+  graph::Ref<graph::Builder> builder;
+  graph::Ref<graph::Graph> filterGraph;
+  graph::Ref<graph::MediaControl> mediaControl;
+  graph::Ref<graph::Filter> renderer;
+  graph::Ref<graph::WindowlessControl> windowlessControl;
+  graph::Ref<graph::RendererConfig> rendererConfig;
+  graph::Ref<graph::Filter> frameFilter;
+};
+
+}  // namespace capture::core
