@@ -149,7 +149,6 @@ ZAV_NATIVE jboolean Java_lumotool_camgripper_CaptureDevice_start(JNIEnv* env, jo
     DeviceTurn turn = device.Turn();
     if (!turn || device.Destroyed()) return JNI_FALSE;
     if (device.Running()) return JNI_TRUE;
-    device.ClearBounds();
     const graph::NativeWindow window = device.Window();
     CaptureGraph built;
     graph::HResult hr = graph::kOk;

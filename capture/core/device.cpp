@@ -21,7 +21,7 @@ struct RegistryEntry {
   bool boundsPending = false;
   std::int32_t boundsWidth = 0;
   std::int32_t boundsHeight = 0;
-  std::uint64_t boundsSerial = 0;  // counts NoteBounds and ClearBounds
+  std::uint64_t boundsSerial = 0;  // counts NoteBounds
 
   std::timed_mutex change;  // the turn of the graph-changing calls
   std::atomic<std::thread::id> changer{};  // who holds it
@@ -185,12 +185,6 @@ void Device::NoteBounds(std::int32_t width, std::int32_t height) {
   entry_->boundsPending = true;
   entry_->boundsWidth = width;
   entry_->boundsHeight = height;
-  ++entry_->boundsSerial;
-}
-
-void Device::ClearBounds() {
-  std::lock_guard<std::mutex> lock(entry_->state);
-  entry_->boundsPending = false;
   ++entry_->boundsSerial;
 }
 

@@ -94,9 +94,9 @@ class Device {
   // when there is none or the device is destroyed).
   graph::Ref<graph::WindowlessControl> WindowlessControl() const;
   graph::Ref<graph::Filter> FrameFilter() const;
-  // Canvas sizes: NoteBounds remembers the latest, ClearBounds forgets it.
+  // Canvas sizes: NoteBounds remembers the latest (every size change of the canvas
+  // comes through its setBounds).
   void NoteBounds(std::int32_t width, std::int32_t height);
-  void ClearBounds();
   // Fits the running video to the latest size noted (the window's client area
   // when none was), and again while a newer one came during the fit: whichever
   // fits overlap, the last size set wins.

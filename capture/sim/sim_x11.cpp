@@ -22,12 +22,27 @@ namespace {
 std::mutex g_displayMutex;
 Display* g_display = nullptr;
 bool g_displayTried = false;
+XErrorHandler g_otherHandler = nullptr;
 
-// The connection, opened on first use; null when there is no X server.
+// Errors of our own connection (a window that went away while we drew into it)
+// are ours: the call that caused them fails. Everyone else's go to the handler
+// that was there before (AWT's).
+int OwnErrors(Display* display, XErrorEvent* error) {
+  if (display == g_display) return 0;
+  return g_otherHandler != nullptr ? g_otherHandler(display, error) : 0;
+}
+
+// The connection, opened on first use; null when there is no X server. The error
+// handler is process-wide and AWT sets its own, so ours goes on top again each
+// time, with whatever it finds there as the one it passes other errors to.
 Display* TheDisplay() {
   if (!g_displayTried) {
     g_displayTried = true;
     g_display = XOpenDisplay(nullptr);
+  }
+  if (g_display != nullptr) {
+    XErrorHandler previous = XSetErrorHandler(&OwnErrors);
+    if (previous != &OwnErrors) g_otherHandler = previous;
   }
   return g_display;
 }
@@ -61,8 +76,10 @@ struct FrameReader {
     }
     if (subtype == graph::kSubtypeYUY2 || subtype == graph::kSubtypeYUYV) {
       const std::uint8_t* row = data + y * 2 * w;
-      const std::uint8_t* macro = row + (x / 2) * 4;
-      return YuvToRgb(row[2 * x], macro[1], macro[3]);
+      const std::int64_t macro = (x / 2) * 4;
+      // The last pixel of an odd-width row has no whole macropixel: no colour.
+      if (macro + 3 >= 2 * w) return YuvToRgb(row[2 * x], 128, 128);
+      return YuvToRgb(row[2 * x], row[macro + 1], row[macro + 3]);
     }
     const std::uint8_t* uPlane = data + w * h;
     const std::uint8_t* vPlane = data + (w * h * 5) / 4;

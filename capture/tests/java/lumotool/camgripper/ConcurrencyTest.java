@@ -131,6 +131,70 @@ class ConcurrencyTest {
     }
 
     /**
+     * A getter of the client's format that calls back into the device while start
+     * asks it: on start's own thread the call fails at once; from another thread it
+     * fails once it has waited its bound for start's turn. start goes on and runs.
+     */
+    @Test
+    void aFormatGetterCallingBackIntoTheDeviceFailsThatCall() {
+        CaptureDevice d = fixture.showFirst();
+        AtomicReference<String> inside = new AtomicReference<>("not asked");
+        VideoFormat calling = new VideoFormat(32, 24, null) {
+            @Override
+            public int getWidth() {
+                if (!inside.get().equals("not asked")) {
+                    return super.getWidth();
+                }
+                AtomicBoolean fromAwt = new AtomicBoolean(true);
+                try {
+                    EventQueue.invokeAndWait(() -> fromAwt.set(d.stop()));
+                } catch (Exception e) {
+                    throw new IllegalStateException(e);
+                }
+                inside.set("stop " + d.stop() + ", queryFormats " + d.queryFormats() + ", from AWT "
+                           + fromAwt.get());
+                return super.getWidth();
+            }
+        };
+        assertTrue(d.start(calling, false));
+        assertEquals("stop false, queryFormats null, from AWT false", inside.get());
+        assertTrue(d.isRunning());
+        assertTrue(d.stop());
+        Fixture.assertReports();
+    }
+
+    /** setBounds racing the end of start: the video gets the size set last. */
+    @Test
+    void theLastSizeSetWinsOverTheEndOfStart() throws Exception {
+        CaptureDevice d = fixture.showFirst();
+        for (int round = 0; round < 200; round++) {
+            final int w = 100 + round % 50;
+            final int h = 80 + round % 30;
+            final int spins = (round * 37) % 2000;
+            java.util.concurrent.CyclicBarrier go = new java.util.concurrent.CyclicBarrier(2);
+            Thread mover = new Thread(() -> {
+                try {
+                    go.await();
+                    for (int spin = 0; spin < spins; spin++) {
+                        Thread.onSpinWait();
+                    }
+                    d.setBounds(0, 0, w, h);
+                } catch (Exception e) {
+                    throw new IllegalStateException(e);
+                }
+            });
+            mover.start();
+            go.await();
+            assertTrue(d.start(null, false));
+            mover.join();
+            int[] position = SimPlatform.lastVideoPosition();
+            assertArrayEquals(new int[] {w, h}, new int[] {position[6], position[7]}, "round " + round);
+            assertTrue(d.stop());
+        }
+        Fixture.assertReports();
+    }
+
+    /**
      * A start racing a destroy of the same, never used handle: the device is either
      * started and then destroyed, or destroyed and then not started; a destroyed
      * handle never gets a record (and a graph) again.

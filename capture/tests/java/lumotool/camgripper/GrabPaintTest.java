@@ -17,7 +17,13 @@ import java.awt.Rectangle;
 import java.awt.Toolkit;
 import java.awt.image.BufferedImage;
 import java.lang.reflect.InvocationTargetException;
+import java.io.IOException;
 import java.nio.ByteBuffer;
+import java.nio.MappedByteBuffer;
+import java.nio.channels.FileChannel;
+import java.nio.file.Files;
+import java.nio.file.Path;
+import java.nio.file.StandardOpenOption;
 import java.util.concurrent.atomic.AtomicReference;
 
 import lumotool.camgripper.sim.SimPlatform;
@@ -40,6 +46,7 @@ class GrabPaintTest {
         int cam = Fixture.camera("cam");
         Fixture.capability(cam, SimPlatform.RGB32, W, H);
         Fixture.capability(cam, SimPlatform.YUY2, W, H);
+        Fixture.capability(cam, SimPlatform.YUY2, W - 1, H);
     }
 
     @AfterEach
@@ -91,7 +98,7 @@ class GrabPaintTest {
     }
 
     @Test
-    void grabHandsOutFramesInTheRightBuffers() {
+    void grabHandsOutFramesInTheRightBuffers() throws IOException {
         CaptureDevice d = fixture.showFirst();
         assertTrue(d.start(null, false));
         // No buffer: a new direct one of exactly one sample.
@@ -124,12 +131,26 @@ class GrabPaintTest {
         for (int i = 0; i < small.capacity(); i++) {
             assertEquals(0, small.get(i));
         }
-        // Not direct: treated as too small.
+        // Not direct, or read-only (a view, or a file mapped for reading): treated as
+        // too small, never written.
         ByteBuffer heap = ByteBuffer.allocate(FRAME * 2);
         ByteBuffer direct = d.grab(heap);
         assertNotSame(heap, direct);
         assertTrue(direct.isDirect());
         assertEquals(FRAME, direct.capacity());
+        ByteBuffer view = ByteBuffer.allocateDirect(FRAME).asReadOnlyBuffer();
+        assertNotSame(view, d.grab(view));
+        assertEquals(0, view.get(0));
+        Path file = Files.createTempFile("camgrip", ".frame");
+        try (FileChannel channel = FileChannel.open(file, StandardOpenOption.READ, StandardOpenOption.WRITE)) {
+            channel.write(ByteBuffer.allocate(FRAME));
+            MappedByteBuffer mapped = channel.map(FileChannel.MapMode.READ_ONLY, 0, FRAME);
+            ByteBuffer instead2 = d.grab(mapped);
+            assertNotSame(mapped, instead2);
+            assertEquals(FRAME, instead2.capacity());
+        } finally {
+            Files.delete(file);
+        }
     }
 
     @Test
@@ -170,6 +191,9 @@ class GrabPaintTest {
         grabber.start();
         Thread.sleep(200);
         assertTrue(d.stop());
+        // Woken by the stop, not by the end of its 3-second bound.
+        grabber.join(2000);
+        assertFalse(grabber.isAlive(), "the stop released the waiting grab");
         grabber.join();
         assertNull(result.get());
         assertFalse(d.isRunning());
@@ -236,6 +260,11 @@ class GrabPaintTest {
         int white = countPixels(shown, 0xFFFFFF);
         int black = countPixels(shown, 0x000000);
         assertTrue(white + black < pixels / 4, "the last frame is drawn again (white " + white + ", black " + black + ")");
+        // A row of odd width ends in half a macropixel; it is drawn from within the frame.
+        SimPlatform.pauseFrames(false);
+        assertTrue(d.stop());
+        assertTrue(d.start(new VideoFormat(W - 1, H, GUID.of(SimPlatform.YUY2)), false));
+        waitForFrames(3);
     }
 
     @Test

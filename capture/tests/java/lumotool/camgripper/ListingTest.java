@@ -140,6 +140,27 @@ class ListingTest {
         assertFalse(d.start(null, false));
         SimPlatform.failCall("GetStreamCaps", 1, SimPlatform.THROWS_BAD_ALLOC);
         assertNull(d.queryFormats());
+        // Every operation of a build (with a format to choose), of the fit and of a
+        // stop: start is true exactly when the device runs, and nothing is left.
+        final int idle = SimPlatform.liveObjects();
+        VideoFormat wanted = new VideoFormat(8, 8, GUID.of(SimPlatform.RGB32));
+        String[][] operations = {{"CreateCaptureGraphBuilder", "1"}, {"CreateFilterGraph", "1"}, {"AddFilter", "1"},
+            {"SetFiltergraph", "1"}, {"CreateVideoRenderer", "1"}, {"AddFilter", "2"}, {"QueryRendererConfig", "1"},
+            {"SetRenderingMode", "1"}, {"QueryWindowlessControl", "1"}, {"SetVideoClippingWindow", "1"},
+            {"FindStreamConfig", "1"}, {"GetNumberOfCapabilities", "1"}, {"GetStreamCaps", "1"}, {"SetFormat", "1"},
+            {"CreateVideoFilter", "1"}, {"AddFilter", "3"}, {"FindPin", "1"}, {"FindPin", "2"}, {"ConnectDirect", "1"},
+            {"RenderStream", "1"}, {"QueryMediaControl", "1"}, {"Run", "1"}, {"GetNativeVideoSize", "1"},
+            {"SetVideoPosition", "1"}, {"Stop", "1"}};
+        for (String[] operation : operations) {
+            SimPlatform.clearFailures();
+            SimPlatform.failCall(operation[0], Integer.parseInt(operation[1]), SimPlatform.THROWS_BAD_ALLOC);
+            String what = operation[0] + " #" + operation[1];
+            assertEquals(d.start(wanted, false), d.isRunning(), what);
+            assertTrue(d.stop(), what);
+            assertFalse(d.isRunning(), what);
+            assertEquals(idle, SimPlatform.liveObjects(), what + ": objects left");
+        }
+        SimPlatform.clearFailures();
         assertTrue(d.start(null, false));
         SimPlatform.failCall("RepaintVideo", 1, SimPlatform.THROWS_BAD_ALLOC);
         d.paint(null);
