@@ -30,6 +30,12 @@ function(zav_add_gtest name)
   cmake_parse_arguments(T "" "" "SOURCES;LIBS" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
+  if(APPLE)
+    # A package manager's GoogleTest has the machine's own architecture only; the
+    # tests run here, so they are built for it alone (the libraries they link stay
+    # universal, and the linker takes the slice it needs).
+    set_target_properties(${name} PROPERTIES OSX_ARCHITECTURES ${CMAKE_HOST_SYSTEM_PROCESSOR})
+  endif()
   gtest_discover_tests(${name} DISCOVERY_TIMEOUT 30)
 endfunction()
 

@@ -46,9 +46,13 @@ static BOOL HoldsNul(NSString *text)
            andEventID:kAEGetURL];
 }
 
+// A link that starts the app arrives while it launches, and its handler ends the
+// process; an app still here once launching has finished was opened without one
+// (from Finder, or with open -a) and has nothing to do: it quits.
 - (void)applicationDidFinishLaunching:(NSNotification *)notification
 {
   (void)notification;
+  [NSApp terminate:self];
 }
 
 // Link form: nvzav://<client directory>#<anything>$<more fields>. The script

@@ -1,10 +1,9 @@
 #include "script_guard.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <string_view>
-
-#include "link.h"
 
 #ifdef __APPLE__
 #include <sys/xattr.h>
@@ -15,6 +14,18 @@ namespace maclauncher {
 namespace {
 
 constexpr mode_t kWritableByOthers = S_IWGRP | S_IWOTH;
+
+// Owned by root or by the user the app runs as: nobody else can change it.
+bool OwnedByUs(const struct stat& info) { return info.st_uid == 0 || info.st_uid == geteuid(); }
+
+// The directory at `path` is one only we can change; its verdict otherwise.
+ScriptVerdict CheckDirectory(const std::string& path) {
+  struct stat info {};
+  if (stat(path.c_str(), &info) != 0 || !S_ISDIR(info.st_mode) || (info.st_mode & kWritableByOthers) != 0) {
+    return ScriptVerdict::kDirectoryWritableByOthers;
+  }
+  return OwnedByUs(info) ? ScriptVerdict::kAllowed : ScriptVerdict::kForeignOwner;
+}
 
 bool HasParentComponent(std::string_view path) {
   size_t start = 0;
@@ -49,6 +60,8 @@ const char* VerdictName(ScriptVerdict verdict) {
       return "directory writable by others";
     case ScriptVerdict::kQuarantined:
       return "quarantined";
+    case ScriptVerdict::kForeignOwner:
+      return "owned by another user";
   }
   return "?";
 }
@@ -61,6 +74,8 @@ bool HasQuarantineMark(const std::string& path) {
   return false;
 #endif
 }
+
+std::string StartScriptPath(const std::string& clientDirectory) { return clientDirectory + kScriptPathSuffix; }
 
 ScriptVerdict CheckStartScript(const std::string& clientDirectory, const QuarantineProbe& quarantined) {
   if (clientDirectory.empty() || clientDirectory.front() != '/') {
@@ -91,13 +106,17 @@ ScriptVerdict CheckStartScriptPath(const std::string& script, const QuarantinePr
   if ((scriptInfo.st_mode & kWritableByOthers) != 0) {
     return ScriptVerdict::kScriptWritableByOthers;
   }
+  if (!OwnedByUs(scriptInfo)) {
+    return ScriptVerdict::kForeignOwner;
+  }
 
-  // Whoever may write the directory may swap the script for another one.
-  const std::string directory = script.substr(0, script.rfind('/'));
-  struct stat directoryInfo {};
-  if (stat(directory.c_str(), &directoryInfo) != 0 || !S_ISDIR(directoryInfo.st_mode) ||
-      (directoryInfo.st_mode & kWritableByOthers) != 0) {
-    return ScriptVerdict::kDirectoryWritableByOthers;
+  // Whoever may write bin or the client directory may swap the script (or bin)
+  // for another one.
+  const std::string bin = script.substr(0, script.rfind('/'));
+  const std::string client = bin.substr(0, bin.rfind('/'));
+  for (const std::string& directory : {bin, client}) {
+    const ScriptVerdict verdict = CheckDirectory(directory.empty() ? "/" : directory);
+    if (verdict != ScriptVerdict::kAllowed) return verdict;
   }
 
   if (quarantined && quarantined(script)) {

@@ -4,8 +4,9 @@
 // point it at a script it managed to put on the disk (an unpacked download, a
 // mounted share). Only a script that an installation put in place is run:
 // an absolute client directory without "..", a regular file that neither it
-// nor its directory lets group or others change, and, on macOS, that carries
-// no download quarantine mark.
+// nor bin nor the client directory lets group or others change, all three owned
+// by root or by the user running the app, and, on macOS, that carries no
+// download quarantine mark.
 #pragma once
 
 #include <functional>
@@ -21,9 +22,15 @@ enum class ScriptVerdict {
   kParentComponent,            // a component of the client directory is ".."
   kNotRegularFile,             // missing, a link, a directory, a device...
   kScriptWritableByOthers,     // group or others may write the script
-  kDirectoryWritableByOthers,  // group or others may write the script's directory
+  kDirectoryWritableByOthers,  // group or others may write bin or the client directory
   kQuarantined,                // marked as downloaded (com.apple.quarantine)
+  kForeignOwner,               // the script, bin or the client directory belongs to another user
 };
+
+inline constexpr char kScriptPathSuffix[] = "/bin/clientStartup.sh";
+
+// "<clientDirectory>/bin/clientStartup.sh".
+std::string StartScriptPath(const std::string& clientDirectory);
 
 const char* VerdictName(ScriptVerdict verdict);
 

@@ -1,19 +1,30 @@
-// POSIX side of the run log, so the record bytes can be checked on Linux.
+// POSIX side of the run log, so the record bytes can be checked on Linux and macOS.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdint>
 #include <cstring>
+
+#ifdef __APPLE__
+#include <mach-o/dyld.h>
+#endif
 
 #include "runlog.h"
 
 namespace runlog::platform {
 
 bool ExecutablePath(char (&path)[kBufferSize]) {
+#ifdef __APPLE__
+  std::uint32_t size = kBufferSize;
+  // Fails (and says how much it needs) for a path that does not fit.
+  return _NSGetExecutablePath(path, &size) == 0 && path[0] != '\0';
+#else
   ssize_t n = readlink("/proc/self/exe", path, kBufferSize);
   if (n <= 0 || static_cast<std::size_t>(n) >= kBufferSize) return false;
   path[n] = '\0';
   return true;
+#endif
 }
 
 char PathSeparator() { return '/'; }

@@ -15,10 +15,8 @@
 namespace {
 
 std::string LogBesideExecutable() {
-  char exe[4096];
-  ssize_t n = readlink("/proc/self/exe", exe, sizeof exe - 1);
-  if (n <= 0) return "";
-  exe[n] = '\0';
+  char exe[runlog::kBufferSize];
+  if (!runlog::platform::ExecutablePath(exe)) return "";
   std::string path(exe);
   return path.substr(0, path.rfind('/')) + "/zavServiceInstall.log";
 }

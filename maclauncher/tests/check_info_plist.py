@@ -1,5 +1,6 @@
 """Checks the bundle's Info.plist: the "nvzav" URL scheme, the principal class, no
-Dock icon (LSUIElement), and a minimum system equal to the deployment target and
+Dock icon (LSUIElement), versions filled in from the project version when the
+bundle is built, and a minimum system equal to the deployment target and
 architectures that the macos preset builds for.
 
     check_info_plist.py Info.plist CMakePresets.json
@@ -28,6 +29,9 @@ def main(plist_path, presets_path):
     check(info.get("NSPrincipalClass") == "LauncherApplication", "principal class LauncherApplication")
     check(info.get("LSUIElement") is True, "LSUIElement: no Dock icon while the script runs")
     check(info.get("CFBundlePackageType") == "APPL", "an application bundle")
+    check(info.get("CFBundleShortVersionString") == "${MACOSX_BUNDLE_SHORT_VERSION_STRING}"
+          and info.get("CFBundleVersion") == "${MACOSX_BUNDLE_BUNDLE_VERSION}",
+          "both versions come from the project version")
     check(info.get("LSMinimumSystemVersion") == cache.get("CMAKE_OSX_DEPLOYMENT_TARGET"),
           "LSMinimumSystemVersion %r is the preset's deployment target %r"
           % (info.get("LSMinimumSystemVersion"), cache.get("CMAKE_OSX_DEPLOYMENT_TARGET")))

@@ -77,6 +77,18 @@ TEST_F(MaclauncherScriptGuardTest, ScriptPathMustBeAnAbsoluteClientDirectoryAndT
   EXPECT_EQ(check(withNul), ScriptVerdict::kNotRegularFile);
 }
 
+// Another local user's script, bin or client directory: they could change it at
+// any time, whatever its modes say.
+TEST_F(MaclauncherScriptGuardTest, ForeignOwnedScriptOrDirectoryIsRefused) {
+  if (geteuid() != 0) GTEST_SKIP() << "giving a file to another user needs root";
+  for (const std::string& path : {script_, bin_, client_}) {
+    ASSERT_EQ(chown(path.c_str(), 4242, static_cast<gid_t>(-1)), 0) << path;
+    EXPECT_EQ(Check(client_), ScriptVerdict::kForeignOwner) << path;
+    ASSERT_EQ(chown(path.c_str(), 0, static_cast<gid_t>(-1)), 0) << path;
+  }
+  EXPECT_EQ(Check(client_), ScriptVerdict::kAllowed);
+}
+
 TEST_F(MaclauncherScriptGuardTest, RelativeOrEmptyDirectoryIsRefused) {
   ASSERT_EQ(chdir(root_.c_str()), 0);
   EXPECT_EQ(Check("client"), ScriptVerdict::kNotAbsolute);

@@ -2,6 +2,7 @@
 // leaves empty: the manager keeps the registered handlers and can deliver a
 // synthetic event to them; a descriptor holds a text or keyed parameters.
 #import "AppDelegate.h"
+#import "apple_events.h"
 
 @interface StandInDescriptor : NSAppleEventDescriptor {
   NSString* _text;

@@ -116,3 +116,23 @@ static NSString *HandlerKey(AEEventClass eventClass, AEEventID eventID)
 }
 
 @end
+
+// ---- the delegate test's events (apple_events.h)
+
+enum { kGURL = 0x4755524C, kDirectObject = 0x2D2D2D2D };
+
+NSAppleEventDescriptor *MakeGetURLEvent(NSString *text)
+{
+  StandInDescriptor *event = [StandInDescriptor eventWithClass:kGURL eventID:kGURL];
+  if (text != nil) {
+    [event setParam:[StandInDescriptor descriptorWithText:text] forKeyword:kDirectObject];
+  }
+  return event;
+}
+
+BOOL DeliverGetURLEvent(NSAppleEventDescriptor *event)
+{
+  return [[NSAppleEventManager sharedAppleEventManager] deliverEvent:event forClass:kGURL eventID:kGURL];
+}
+
+long RegisteredHandlerCount(void) { return (long)[[NSAppleEventManager sharedAppleEventManager] handlerCount]; }

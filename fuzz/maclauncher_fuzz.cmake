@@ -1,2 +1,0 @@
-zav_add_fuzz_target(maclauncher_link SOURCES maclauncher_link_fuzz.cpp LIBS maclauncher_link)
-target_include_directories(maclauncher_link_fuzz PRIVATE ${CMAKE_SOURCE_DIR}/maclauncher)

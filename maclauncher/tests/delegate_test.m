@@ -1,0 +1,349 @@
+// Drives the real AppDelegate: registration at launch, and 'GURL' events
+// delivered to the registered handler (real ones on macOS, the stand-in's under
+// GNUstep), each in a child process since the handler ends the process.
+//
+// Usage: maclauncher_delegate_test <case>
+#import "apple_events.h"
+
+#include <stdarg.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#ifdef __APPLE__
+#include <sys/xattr.h>
+#endif
+
+#ifdef GNUSTEP
+// macOS 14's NSURL, which GNUstep lacks: told to encode invalid characters, it
+// makes a URL of text that is none (here of blanks and bars); told not to, it
+// answers as URLWithString: does. The delegate must use it, and say no.
+@interface NSURL (EncodingStandIn)
++ (id)URLWithString:(NSString *)text encodingInvalidCharacters:(BOOL)encode;
+@end
+
+@implementation NSURL (EncodingStandIn)
++ (id)URLWithString:(NSString *)text encodingInvalidCharacters:(BOOL)encode
+{
+  if (encode) {
+    text = [[text stringByReplacingOccurrencesOfString:@" " withString:@"%20"]
+        stringByReplacingOccurrencesOfString:@"|" withString:@"%7C"];
+  }
+  return [self URLWithString:text];
+}
+@end
+#endif
+
+static char root[64];
+static char recordPath[128];  // written by the sample script
+static char donePath[160];    // written by it once it has lingered
+
+static int Fail(const char *format, ...)
+{
+  va_list args;
+  va_start(args, format);
+  fputs("FAIL: ", stderr);
+  vfprintf(stderr, format, args);
+  fputc('\n', stderr);
+  va_end(args);
+  return 1;
+}
+
+// A path or link under the case's root; the buffers are reused in turn.
+static const char *Format(const char *format, ...)
+{
+  static char buffers[8][1024];
+  static int next;
+  char *buffer = buffers[next++ % 8];
+  va_list args;
+  va_start(args, format);
+  vsnprintf(buffer, sizeof buffers[0], format, args);
+  va_end(args);
+  return buffer;
+}
+
+static char *ReadWholeFile(const char *path)
+{
+  FILE *file = fopen(path, "rb");
+  if (file == NULL) {
+    return NULL;
+  }
+  static char text[4096];
+  size_t size = fread(text, 1, sizeof text - 1, file);
+  text[size] = '\0';
+  fclose(file);
+  return text;
+}
+
+static int MakeDirectory(const char *path, mode_t mode)
+{
+  return (mkdir(path, mode) == 0 && chmod(path, mode) == 0) ? 0 : Fail("cannot make %s", path);
+}
+
+// <root>/<name>/bin/clientStartup.sh from the sample: directories 0755,
+// script 0644. Returns the client directory (kept for the whole run), NULL on
+// failure.
+static const char *InstallClient(const char *name)
+{
+  const char *dir = strdup(Format("%s/%s", root, name));
+  char *sample = ReadWholeFile(MACLAUNCHER_SAMPLE_SCRIPT);
+  if (sample == NULL || MakeDirectory(dir, 0755) != 0 ||
+      MakeDirectory(Format("%s/bin", dir), 0755) != 0) {
+    return NULL;
+  }
+  const char *script = Format("%s/bin/clientStartup.sh", dir);
+  FILE *file = fopen(script, "wb");
+  if (file == NULL || fputs(sample, file) < 0 || fclose(file) != 0 || chmod(script, 0644) != 0) {
+    Fail("cannot install %s", script);
+    return NULL;
+  }
+  return dir;
+}
+
+// Lets a child process launch a delegate and delivers one 'GURL' event whose
+// direct object is `link` (none when NULL). Returns the child's wait status.
+static int RunHandler(const char *link, const char *workingDirectory)
+{
+  unlink(recordPath);
+  unlink(donePath);
+  fflush(NULL);
+  pid_t child = fork();
+  if (child == 0) {
+    if (workingDirectory != NULL && chdir(workingDirectory) != 0) {
+      _exit(4);
+    }
+    [[NSAutoreleasePool alloc] init];
+    [[[AppDelegate alloc] init] applicationWillFinishLaunching:nil];
+    NSString *text = nil;
+    if (link != NULL) {
+      // "<NUL>" in a link stands for a NUL character, which an NSString can hold.
+      unichar nul = 0;
+      text = [[NSString stringWithUTF8String:link]
+          stringByReplacingOccurrencesOfString:@"<NUL>"
+                                    withString:[NSString stringWithCharacters:&nul length:1]];
+    }
+    if (!DeliverGetURLEvent(MakeGetURLEvent(text))) {
+      _exit(3);  // nothing registered for 'GURL'/'GURL'
+    }
+    _exit(2);  // the handler came back instead of ending the process
+  }
+  int status = -1;
+  while (child > 0 && waitpid(child, &status, 0) < 0) {
+  }
+  return status;
+}
+
+static int ExpectStatusZero(int status, const char *link)
+{
+  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+    return Fail("link %s: wait status 0x%x, not an exit with 0", link ? link : "(none)", status);
+  }
+  return 0;
+}
+
+// The run ended with 0 after the script had run to its end with `script` as
+// its path and `link` as its only argument.
+static int ExpectScriptRan(const char *link, const char *client)
+{
+  if (client == NULL || ExpectStatusZero(RunHandler(link, NULL), link) != 0) {
+    return 1;
+  }
+  const char *recorded = ReadWholeFile(recordPath);
+  if (recorded == NULL) {
+    return Fail("link %s: the start script did not run", link);
+  }
+  const char *expected = Format("%s/bin/clientStartup.sh\n1\n%s\n", client, link);
+  int failed = 0;
+  if (strcmp(recorded, expected) != 0) {
+    failed = Fail("link %s: script got\n%s--- instead of\n%s---", link, recorded, expected);
+  }
+  if (access(donePath, F_OK) != 0) {
+    failed = Fail("link %s: the process ended before the script did", link);
+  }
+  return failed;
+}
+
+static int ExpectNothingRan(const char *link, const char *workingDirectory)
+{
+  if (ExpectStatusZero(RunHandler(link, workingDirectory), link) != 0) {
+    return 1;
+  }
+  return access(recordPath, F_OK) == 0 ? Fail("link %s: a script ran", link ? link : "(none)")
+                                       : 0;
+}
+
+// --- cases -----------------------------------------------------------------
+
+static int RegistersAtLaunchOnly(void)
+{
+  NSAutoreleasePool *pool = [[NSAutoreleasePool alloc] init];
+  AppDelegate *delegate = [[AppDelegate alloc] init];
+  int failed = 0;
+  // Where the manager tells its handlers (the stand-in's): none before launching,
+  // one after. The real one is seen at work in the other cases.
+  [delegate applicationDidFinishLaunching:nil];
+  if (RegisteredHandlerCount() > 0) {
+    failed = Fail("finishing launching registered a handler");
+  }
+  [delegate applicationWillFinishLaunching:nil];
+  if (RegisteredHandlerCount() != -1 && RegisteredHandlerCount() != 1) {
+    failed = Fail("%ld handlers after launching", RegisteredHandlerCount());
+  }
+
+  // The window outlet is a plain assignment: no retain, no copy.
+  NSObject *window = [[NSObject alloc] init];
+  NSUInteger count = [window retainCount];
+  [delegate setWindow:(NSWindow *)window];
+  if ([delegate window] != (NSWindow *)window || [window retainCount] != count) {
+    failed = Fail("window is not assigned as is");
+  }
+  [window release];
+  [delegate release];
+  [pool release];
+  return failed;
+}
+
+static int RunsScriptOfFirstPieceWithTheWholeLink(void)
+{
+  const char *client = InstallClient("client");
+  const char *escaped = InstallClient("my%20client");
+  const char *sub = InstallClient("sub");
+  // Only the text before the first "$", and there before the first "#".
+  return ExpectScriptRan(Format("nvzav://%s#p1$x", client), client) |
+         ExpectScriptRan(Format("nvzav://%s#a#b$%s/other#c$$d", client, root), client) |
+         // Percent escapes stay as written: "my client" is not the directory.
+         (InstallClient("my client") == NULL) |
+         ExpectScriptRan(Format("nvzav://%s#x", escaped), escaped) |
+         // Every "nvzav://" goes before reading; the script gets them all.
+         ExpectScriptRan(Format("nvzav://%s/nvzav://sub#nvzav://x$nvzav://y", root), sub);
+}
+
+static int UnusableLinkStartsNothing(void)
+{
+  const char *client = InstallClient("client");
+  if (client == NULL || InstallClient("a b") == NULL || InstallClient("a|b") == NULL ||
+      InstallClient("a%zz") == NULL) {
+    return 1;
+  }
+  return ExpectNothingRan(Format("nvzav://%s$b#x", client), NULL) |  // no "#" in the first piece
+         ExpectNothingRan(Format("nvzav://$%s#x", client), NULL) |
+         ExpectNothingRan(Format("nvzav://%s/a b#x", root), NULL) |  // no URL
+         ExpectNothingRan(Format("nvzav://%s/a|b#x", root), NULL) |
+         ExpectNothingRan(Format("nvzav://%s/a%%zz#x", root), NULL) |
+         ExpectNothingRan(NULL, NULL) |  // no direct object
+         ExpectNothingRan("", NULL) |
+         ExpectNothingRan("nvzav://#x", NULL);  // empty directory
+}
+
+// Text that is no URL gives no URL on every macOS, also where NSURL could encode
+// it into one; a NUL anywhere refuses the link.
+static int TextThatIsNoUrlIsNotEncodedIntoOne(void)
+{
+  const char *client = InstallClient("client");
+  if (client == NULL || InstallClient("a%20b") == NULL || InstallClient("a%7Cb") == NULL) {
+    return 1;
+  }
+  return ExpectNothingRan(Format("nvzav://%s/a b#x", root), NULL) |
+         ExpectNothingRan(Format("nvzav://%s/a|b#x", root), NULL) |
+         ExpectNothingRan(Format("nvzav://%s#x<NUL>$y", client), NULL) |
+         ExpectNothingRan(Format("nvzav://%s<NUL>/x#y", client), NULL) |
+         ExpectScriptRan(Format("nvzav://%s/a%%20b#x", root), Format("%s/a%%20b", root));
+}
+
+static int UnsafeInstallationIsRefused(void)
+{
+  const char *client = InstallClient("client");
+  const char *real = InstallClient("real");
+  if (client == NULL || real == NULL || MakeDirectory(Format("%s/other", root), 0755) != 0) {
+    return 1;
+  }
+  const char *script = Format("%s/bin/clientStartup.sh", client);
+  const char *bin = Format("%s/bin", client);
+  const char *link = Format("nvzav://%s#x", client);
+  int failed = ExpectNothingRan("nvzav://client#x", root) |  // relative
+               ExpectNothingRan(Format("nvzav://%s/other/../client#x", root), NULL);
+
+  const mode_t scriptModes[] = {0664, 0646};
+  for (size_t i = 0; i < 2; ++i) {
+    chmod(script, scriptModes[i]);
+    failed |= ExpectNothingRan(link, NULL);
+  }
+  chmod(script, 0644);
+  const mode_t directoryModes[] = {0775, 0757};
+  for (size_t i = 0; i < 2; ++i) {
+    chmod(bin, directoryModes[i]);
+    failed |= ExpectNothingRan(link, NULL);
+  }
+  chmod(bin, 0755);
+
+  // Another local user's script or directory (root can hand them over).
+  if (geteuid() == 0) {
+    const char *owned[] = {script, bin, client};
+    for (size_t i = 0; i < 3; ++i) {
+      if (chown(owned[i], 4242, (gid_t)-1) != 0) {
+        return Fail("chown %s", owned[i]);
+      }
+      failed |= ExpectNothingRan(link, NULL);
+      chown(owned[i], 0, (gid_t)-1);
+    }
+  }
+#ifdef __APPLE__
+  // A downloaded script.
+  const char mark[] = "0081;00000000;Safari;";
+  if (setxattr(script, "com.apple.quarantine", mark, sizeof mark - 1, 0, 0) != 0) {
+    return Fail("setxattr");
+  }
+  failed |= ExpectNothingRan(link, NULL);
+  removexattr(script, "com.apple.quarantine", 0);
+#endif
+
+  unlink(script);
+  if (symlink(Format("%s/bin/clientStartup.sh", real), script) != 0) {
+    return Fail("symlink");
+  }
+  return failed | ExpectNothingRan(link, NULL);
+}
+
+struct Case {
+  const char *name;
+  int (*run)(void);
+};
+
+static const struct Case cases[] = {
+    {"registers_at_launch_only", RegistersAtLaunchOnly},
+    {"runs_script_of_first_piece_with_the_whole_link", RunsScriptOfFirstPieceWithTheWholeLink},
+    {"unusable_link_starts_nothing", UnusableLinkStartsNothing},
+    {"text_that_is_no_url_is_not_encoded_into_one", TextThatIsNoUrlIsNotEncodedIntoOne},
+    {"unsafe_installation_is_refused", UnsafeInstallationIsRefused},
+};
+
+int main(int argc, char *argv[])
+{
+  const struct Case *chosen = NULL;
+  for (size_t i = 0; argc == 2 && i < sizeof cases / sizeof cases[0]; ++i) {
+    if (strcmp(argv[1], cases[i].name) == 0) {
+      chosen = &cases[i];
+    }
+  }
+  if (chosen == NULL) {
+    fprintf(stderr, "usage: %s <case>\n", argv[0]);
+    return 2;
+  }
+
+  strcpy(root, "/tmp/maclauncher-delegate.XXXXXX");
+  if (mkdtemp(root) == NULL) {
+    return Fail("mkdtemp");
+  }
+  snprintf(recordPath, sizeof recordPath, "%s/record", root);
+  snprintf(donePath, sizeof donePath, "%s.done", recordPath);
+
+  int failed = chosen->run();
+
+  if (system(Format("rm -rf '%s'", root)) != 0) {
+    failed = Fail("cannot remove %s", root);
+  }
+  printf("%s %s\n", failed ? "FAILED" : "passed", chosen->name);
+  return failed;
+}
