@@ -1,7 +1,7 @@
 // launcher: started by the desktop for a followed "nvzav://" link; starts the start
 // script of the client installation the link names.
 #include "launcher_flow.h"
-#include "win32/launcher_system_win32.h"
+#include "win32/launcher_system.h"
 
 int main(int argc, char** argv) {
   runlog::identity = launcher::kLogIdentity;

@@ -4,7 +4,7 @@
 #include <windows.h>
 
 #include "installer_core.h"
-#include "win32/win32_platform.h"
+#include "win32/platform.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   zavinstaller::Win32Platform platform;

@@ -1,9 +1,9 @@
-#include "launcher_system_win32.h"
+#include "launcher_system.h"
 
 #include <windows.h>
-#include <shellapi.h>
 
-#include "prefs_node_win32.h"
+#include "shell_open.h"
+#include "win32/prefs_node_open.h"
 
 namespace launcher {
 
@@ -18,13 +18,10 @@ LauncherSystem::ValueRead Win32LauncherSystem::ReadPrefsValue(const char* name, 
   return rc == ERROR_SUCCESS ? ValueRead::kFound : ValueRead::kNoValue;
 }
 
-bool Win32LauncherSystem::PathExists(const char* path) {
-  return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
-}
+bool Win32LauncherSystem::PathExists(const char* path) { return zav::win32::PathExists(path); }
 
 std::intptr_t Win32LauncherSystem::OpenScript(const char* script, const char* parameters) {
-  HINSTANCE result = ShellExecuteA(nullptr, "open", script, parameters, "", SW_SHOWMINIMIZED);
-  return reinterpret_cast<std::intptr_t>(result);
+  return zav::win32::OpenMinimized(script, parameters);
 }
 
 }  // namespace launcher

@@ -1,12 +1,12 @@
-#include "win32/win32_platform.h"
+#include "win32/platform.h"
 
-#include <shellapi.h>
+#include "shell_open.h"
 
 #include <cstring>
 
 #include "install_log.h"
 #include "port_probe.h"
-#include "prefs_node_win32.h"
+#include "win32/prefs_node_open.h"
 
 namespace zavinstaller {
 
@@ -56,11 +56,10 @@ void Win32Platform::ClosePrefsNode() { node_.reset(); }
 
 bool Win32Platform::SameValueName(const char* a, const char* b) { return lstrcmpiA(a, b) == 0; }
 
-bool Win32Platform::Exists(const char* path) { return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES; }
+bool Win32Platform::Exists(const char* path) { return zav::win32::PathExists(path); }
 
 std::intptr_t Win32Platform::ShellOpen(const char* file, const char* params) {
-  HINSTANCE result = ShellExecuteA(nullptr, "open", file, params, "", SW_SHOWMINIMIZED);
-  return reinterpret_cast<std::intptr_t>(result);
+  return zav::win32::OpenMinimized(file, params);
 }
 
 bool Win32Platform::StartAndWait(const char* commandLine) {
