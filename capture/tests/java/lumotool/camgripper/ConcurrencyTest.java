@@ -16,8 +16,6 @@ import java.util.concurrent.atomic.AtomicInteger;
 import java.util.concurrent.atomic.AtomicReference;
 
 import lumotool.camgripper.sim.SimPlatform;
-import org.junit.jupiter.api.AfterEach;
-import org.junit.jupiter.api.BeforeEach;
 import org.junit.jupiter.api.Test;
 
 /**
@@ -25,23 +23,12 @@ import org.junit.jupiter.api.Test;
  * canvas calls must be safe against a client thread that starts, stops and
  * destroys the device at the same time.
  */
-class ConcurrencyTest {
-    private Fixture fixture;
-
-    @BeforeEach
-    void setUp() {
-        SimPlatform.reset();
-        fixture = new Fixture();
+class ConcurrencyTest extends CameraTestBase {
+    @Override
+    protected void cameras() {
         int cam = SimPlatform.addCamera("cam", null, "p", 128, 2);
         Fixture.capability(cam, SimPlatform.RGB32, 16, 12);
         Fixture.capability(cam, SimPlatform.YUY2, 32, 24);
-    }
-
-    @AfterEach
-    void tearDown() {
-        fixture.close();
-        SimPlatform.reset();
-        assertEquals(0, SimPlatform.liveObjects(), "platform objects left behind");
     }
 
     @Test

@@ -12,27 +12,10 @@ import java.nio.ByteBuffer;
 import java.util.List;
 
 import lumotool.camgripper.sim.SimPlatform;
-import org.junit.jupiter.api.AfterEach;
-import org.junit.jupiter.api.BeforeEach;
 import org.junit.jupiter.api.Test;
 
 /** getFormat and queryFormats. */
-class FormatsTest {
-    private Fixture fixture;
-
-    @BeforeEach
-    void setUp() {
-        SimPlatform.reset();
-        fixture = new Fixture();
-    }
-
-    @AfterEach
-    void tearDown() {
-        fixture.close();
-        SimPlatform.reset();
-        assertEquals(0, SimPlatform.liveObjects(), "platform objects left behind");
-    }
-
+class FormatsTest extends CameraTestBase {
     private static void mixedCamera() {
         int cam = Fixture.camera("cam");
         Fixture.capability(cam, SimPlatform.YUY2, 64, 48);

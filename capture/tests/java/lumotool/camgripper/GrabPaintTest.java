@@ -27,34 +27,20 @@ import java.nio.file.StandardOpenOption;
 import java.util.concurrent.atomic.AtomicReference;
 
 import lumotool.camgripper.sim.SimPlatform;
-import org.junit.jupiter.api.AfterEach;
-import org.junit.jupiter.api.BeforeEach;
 import org.junit.jupiter.api.Test;
 
 /** grab, paint and setBounds. */
-class GrabPaintTest {
+class GrabPaintTest extends CameraTestBase {
     private static final int W = 16;
     private static final int H = 12;
     private static final int FRAME = W * H * 4;
 
-    private Fixture fixture;
-
-    @BeforeEach
-    void setUp() {
-        SimPlatform.reset();
-        fixture = new Fixture();
+    @Override
+    protected void cameras() {
         int cam = Fixture.camera("cam");
         Fixture.capability(cam, SimPlatform.RGB32, W, H);
         Fixture.capability(cam, SimPlatform.YUY2, W, H);
         Fixture.capability(cam, SimPlatform.YUY2, W - 1, H);
-    }
-
-    @AfterEach
-    void tearDown() {
-        SimPlatform.pauseFrames(false);
-        fixture.close();
-        SimPlatform.reset();
-        assertEquals(0, SimPlatform.liveObjects(), "platform objects left behind");
     }
 
     /** Frames are bytes (n + i) mod 256: an unmirrored frame counts up by one. */

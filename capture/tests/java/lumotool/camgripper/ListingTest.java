@@ -12,26 +12,9 @@ import static org.junit.jupiter.api.Assertions.assertTrue;
 import java.util.List;
 
 import lumotool.camgripper.sim.SimPlatform;
-import org.junit.jupiter.api.AfterEach;
-import org.junit.jupiter.api.BeforeEach;
 import org.junit.jupiter.api.Test;
 
-class ListingTest {
-    private Fixture fixture;
-
-    @BeforeEach
-    void setUp() {
-        SimPlatform.reset();
-        fixture = new Fixture();
-    }
-
-    @AfterEach
-    void tearDown() {
-        fixture.close();
-        SimPlatform.reset();
-        assertEquals(0, SimPlatform.liveObjects(), "platform objects left behind");
-    }
-
+class ListingTest extends CameraTestBase {
     @Test
     void noCamerasGiveAnEmptyListNotNull() {
         List<CaptureDevice> listed = fixture.list();

@@ -9,8 +9,6 @@ import java.nio.ByteBuffer;
 import java.util.Arrays;
 
 import lumotool.camgripper.sim.SimPlatform;
-import org.junit.jupiter.api.AfterEach;
-import org.junit.jupiter.api.BeforeEach;
 import org.junit.jupiter.api.Test;
 
 /**
@@ -18,22 +16,7 @@ import org.junit.jupiter.api.Test;
  * recorded, frame mirrored in place), renderer. The renderer's last frame must be
  * some camera frame mirrored as a picture would be, or left alone where it must.
  */
-class MirrorPathTest {
-    private Fixture fixture;
-
-    @BeforeEach
-    void setUp() {
-        SimPlatform.reset();
-        fixture = new Fixture();
-    }
-
-    @AfterEach
-    void tearDown() {
-        fixture.close();
-        SimPlatform.reset();
-        assertEquals(0, SimPlatform.liveObjects(), "platform objects left behind");
-    }
-
+class MirrorPathTest extends CameraTestBase {
     private static byte[] cameraFrame(int n, int size) {
         byte[] frame = new byte[size];
         for (int i = 0; i < size; i++) {

@@ -12,27 +12,10 @@ import java.util.ArrayList;
 import java.util.List;
 
 import lumotool.camgripper.sim.SimPlatform;
-import org.junit.jupiter.api.AfterEach;
-import org.junit.jupiter.api.BeforeEach;
 import org.junit.jupiter.api.Test;
 
 /** Device states, start's format choice and its failure sites. */
-class StartTest {
-    private Fixture fixture;
-
-    @BeforeEach
-    void setUp() {
-        SimPlatform.reset();
-        fixture = new Fixture();
-    }
-
-    @AfterEach
-    void tearDown() {
-        fixture.close();
-        SimPlatform.reset();
-        assertEquals(0, SimPlatform.liveObjects(), "platform objects left behind");
-    }
-
+class StartTest extends CameraTestBase {
     /** A VideoFormat that logs which of its methods the library calls. */
     static final class LoggingFormat extends VideoFormat {
         final List<String> calls = new ArrayList<>();

@@ -14,8 +14,6 @@ import java.util.List;
 import java.util.function.Supplier;
 
 import lumotool.camgripper.sim.SimPlatform;
-import org.junit.jupiter.api.AfterEach;
-import org.junit.jupiter.api.BeforeEach;
 import org.junit.jupiter.api.Test;
 
 /**
@@ -25,28 +23,17 @@ import org.junit.jupiter.api.Test;
  * position or limit), never writes into a buffer it cannot use whole, and never
  * reads past one.
  */
-class BuffersMisuseTest {
+class BuffersMisuseTest extends CameraTestBase {
     private static final int W = 16;
     private static final int H = 12;
     private static final int FRAME = W * H * 4;
     private static final byte FILL = 0x5A;
 
-    private Fixture fixture;
-
-    @BeforeEach
-    void setUp() {
-        SimPlatform.reset();
-        fixture = new Fixture();
+    @Override
+    protected void cameras() {
         int cam = Fixture.camera("cam");
         Fixture.capability(cam, SimPlatform.RGB32, W, H);
         Fixture.capability(cam, SimPlatform.YUY2, W, H);
-    }
-
-    @AfterEach
-    void tearDown() {
-        fixture.close();
-        SimPlatform.reset();
-        assertEquals(0, SimPlatform.liveObjects(), "platform objects left behind");
     }
 
     /** A grab buffer of some kind, over storage whose every byte the test can check afterwards. */

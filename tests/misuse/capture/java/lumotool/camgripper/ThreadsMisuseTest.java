@@ -13,8 +13,6 @@ import java.util.concurrent.CyclicBarrier;
 import java.util.concurrent.atomic.AtomicReference;
 
 import lumotool.camgripper.sim.SimPlatform;
-import org.junit.jupiter.api.AfterEach;
-import org.junit.jupiter.api.BeforeEach;
 import org.junit.jupiter.api.Test;
 
 /**
@@ -26,28 +24,17 @@ import org.junit.jupiter.api.Test;
  * a size of its own, so a call that reached another thread's device shows in the
  * sizes it reports.
  */
-class ThreadsMisuseTest {
+class ThreadsMisuseTest extends CameraTestBase {
     private static final int THREADS = 8;
     private static final int ROUNDS = 30;
 
-    private Fixture fixture;
-
-    @BeforeEach
-    void setUp() {
-        SimPlatform.reset();
-        fixture = new Fixture();
+    @Override
+    protected void cameras() {
         for (int t = 0; t < THREADS; t++) {
             int cam = SimPlatform.addCamera("cam" + t, null, "path" + t, 128, 2);
             Fixture.capability(cam, SimPlatform.RGB32, width(t), height(t));
             Fixture.capability(cam, SimPlatform.YUY2, width(t), height(t));
         }
-    }
-
-    @AfterEach
-    void tearDown() {
-        fixture.close();
-        SimPlatform.reset();
-        assertEquals(0, SimPlatform.liveObjects(), "platform objects left behind");
     }
 
     private static int width(int t) {
