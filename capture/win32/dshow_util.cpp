@@ -92,66 +92,63 @@ HRESULT CoTaskStrDup(const wchar_t* text, LPWSTR* out) {
 
 namespace {
 
-class PinEnum final : public zav::win32::ComObject<IEnumPins, IID_IEnumPins> {
- public:
-  PinEnum(const std::vector<IPin*>& pins, ULONG position) : pins_(pins), position_(position) {
-    for (IPin* pin : pins_) pin->AddRef();
-  }
-  ~PinEnum() override {
-    for (IPin* pin : pins_) pin->Release();
-  }
-  STDMETHODIMP Next(ULONG count, IPin** pins, ULONG* fetched) override {
-    if (pins == nullptr || (count > 1 && fetched == nullptr)) return E_POINTER;
-    ULONG n = 0;
-    while (n < count && position_ < pins_.size()) {
-      pins[n] = pins_[position_++];
-      pins[n]->AddRef();
-      ++n;
-    }
-    if (fetched != nullptr) *fetched = n;
-    return n == count ? S_OK : S_FALSE;
-  }
-  STDMETHODIMP Skip(ULONG count) override {
-    if (count > pins_.size() - position_) {
-      position_ = static_cast<ULONG>(pins_.size());
-      return S_FALSE;
-    }
-    position_ += count;
-    return S_OK;
-  }
-  STDMETHODIMP Reset() override {
-    position_ = 0;
-    return S_OK;
-  }
-  STDMETHODIMP Clone(IEnumPins** out) override {
-    if (out == nullptr) return E_POINTER;
-    *out = new (std::nothrow) PinEnum(pins_, position_);
-    return *out != nullptr ? S_OK : E_OUTOFMEMORY;
-  }
-
- private:
-  std::vector<IPin*> pins_;
-  ULONG position_;
-};
-
-class MediaTypeEnum final : public zav::win32::ComObject<IEnumMediaTypes, IID_IEnumMediaTypes> {
- public:
-  MediaTypeEnum() = default;
-  ~MediaTypeEnum() override {
-    for (AM_MEDIA_TYPE& type : types_) FreeMediaType(type);
-  }
-  bool Add(const AM_MEDIA_TYPE& type) {
-    AM_MEDIA_TYPE copy;
-    if (FAILED(CopyMediaType(&copy, &type))) return false;
-    types_.push_back(copy);
+// What the enumerators hand out. Keep makes the enumerator's own copy of an item,
+// Drop frees it, Hand makes the copy the caller receives (false when it cannot).
+struct PinItems {
+  using Item = IPin*;
+  using Out = IPin*;
+  static bool Keep(Item& kept, Item pin) {
+    kept = pin;
+    pin->AddRef();
     return true;
   }
-  STDMETHODIMP Next(ULONG count, AM_MEDIA_TYPE** types, ULONG* fetched) override {
-    if (types == nullptr || (count > 1 && fetched == nullptr)) return E_POINTER;
+  static void Drop(Item& pin) { pin->Release(); }
+  static bool Hand(Out& out, Item pin) {
+    out = pin;
+    pin->AddRef();
+    return true;
+  }
+};
+
+struct MediaTypeItems {
+  using Item = AM_MEDIA_TYPE;
+  using Out = AM_MEDIA_TYPE*;
+  static bool Keep(Item& kept, const Item& type) { return SUCCEEDED(CopyMediaType(&kept, &type)); }
+  static void Drop(Item& type) { FreeMediaType(type); }
+  static bool Hand(Out& out, const Item& type) {
+    out = CreateMediaType(&type);
+    return out != nullptr;
+  }
+};
+
+// A COM enumerator over its own copy of a list, with the Next, Skip, Reset and
+// Clone every enumerator has.
+template <typename Interface, const IID& kIid, typename Items>
+class ListEnum final : public zav::win32::ComObject<Interface, kIid> {
+ public:
+  using Item = typename Items::Item;
+  using Out = typename Items::Out;
+
+  ListEnum() = default;
+  ~ListEnum() override {
+    for (Item& item : items_) Items::Drop(item);
+  }
+  // False (nothing added) when no copy can be made.
+  bool Add(const Item& item) {
+    try {
+      items_.reserve(items_.size() + 1);
+    } catch (...) {
+      return false;
+    }
+    Item kept{};
+    if (!Items::Keep(kept, item)) return false;
+    items_.push_back(kept);
+    return true;
+  }
+  STDMETHODIMP Next(ULONG count, Out* out, ULONG* fetched) override {
+    if (out == nullptr || (count > 1 && fetched == nullptr)) return E_POINTER;
     ULONG n = 0;
-    while (n < count && position_ < types_.size()) {
-      types[n] = CreateMediaType(&types_[position_]);
-      if (types[n] == nullptr) break;
+    while (n < count && position_ < items_.size() && Items::Hand(out[n], items_[position_])) {
       ++position_;
       ++n;
     }
@@ -159,8 +156,8 @@ class MediaTypeEnum final : public zav::win32::ComObject<IEnumMediaTypes, IID_IE
     return n == count ? S_OK : S_FALSE;
   }
   STDMETHODIMP Skip(ULONG count) override {
-    if (count > types_.size() - position_) {
-      position_ = static_cast<ULONG>(types_.size());
+    if (count > items_.size() - position_) {
+      position_ = static_cast<ULONG>(items_.size());
       return S_FALSE;
     }
     position_ += count;
@@ -170,12 +167,12 @@ class MediaTypeEnum final : public zav::win32::ComObject<IEnumMediaTypes, IID_IE
     position_ = 0;
     return S_OK;
   }
-  STDMETHODIMP Clone(IEnumMediaTypes** out) override {
+  STDMETHODIMP Clone(Interface** out) override {
     if (out == nullptr) return E_POINTER;
-    auto* copy = new (std::nothrow) MediaTypeEnum();
+    auto* copy = new (std::nothrow) ListEnum();
     if (copy == nullptr) return E_OUTOFMEMORY;
-    for (const AM_MEDIA_TYPE& type : types_) {
-      if (!copy->Add(type)) {
+    for (const Item& item : items_) {
+      if (!copy->Add(item)) {
         copy->Release();
         return E_OUTOFMEMORY;
       }
@@ -186,16 +183,33 @@ class MediaTypeEnum final : public zav::win32::ComObject<IEnumMediaTypes, IID_IE
   }
 
  private:
-  std::vector<AM_MEDIA_TYPE> types_;
+  std::vector<Item> items_;
   ULONG position_ = 0;
 };
+
+// A new enumerator over `count` items, or E_OUTOFMEMORY.
+template <typename Enum, typename Interface>
+HRESULT MakeListEnum(const typename Enum::Item* items, ULONG count, Interface** out) {
+  if (out == nullptr) return E_POINTER;
+  auto* e = new (std::nothrow) Enum();
+  if (e == nullptr) return E_OUTOFMEMORY;
+  for (ULONG i = 0; i < count; ++i) {
+    if (!e->Add(items[i])) {
+      e->Release();
+      return E_OUTOFMEMORY;
+    }
+  }
+  *out = e;
+  return S_OK;
+}
+
+using PinEnum = ListEnum<IEnumPins, IID_IEnumPins, PinItems>;
+using MediaTypeEnum = ListEnum<IEnumMediaTypes, IID_IEnumMediaTypes, MediaTypeItems>;
 
 }  // namespace
 
 HRESULT CreatePinEnum(IPin* const* pins, ULONG count, IEnumPins** out) {
-  if (out == nullptr) return E_POINTER;
-  *out = new (std::nothrow) PinEnum(std::vector<IPin*>(pins, pins + count), 0);
-  return *out != nullptr ? S_OK : E_OUTOFMEMORY;
+  return MakeListEnum<PinEnum>(pins, count, out);
 }
 
 HRESULT FindPinByName(LPCWSTR id, IPin* const* pins, const wchar_t* const* names, ULONG count, IPin** out) {
@@ -222,17 +236,7 @@ HRESULT FillFilterInfo(FILTER_INFO* info, const wchar_t* name, IFilterGraph* gra
 }
 
 HRESULT CreateMediaTypeEnum(const AM_MEDIA_TYPE* types, ULONG count, IEnumMediaTypes** out) {
-  if (out == nullptr) return E_POINTER;
-  auto* e = new (std::nothrow) MediaTypeEnum();
-  if (e == nullptr) return E_OUTOFMEMORY;
-  for (ULONG i = 0; i < count; ++i) {
-    if (!e->Add(types[i])) {
-      e->Release();
-      return E_OUTOFMEMORY;
-    }
-  }
-  *out = e;
-  return S_OK;
+  return MakeListEnum<MediaTypeEnum>(types, count, out);
 }
 
 }  // namespace capture::win32

@@ -9,6 +9,7 @@
 
 #include <dvdmedia.h>
 
+#include "com_object.h"
 #include "win32/dshow_util.h"
 
 namespace capture::win32 {
@@ -91,17 +92,7 @@ TransInPlaceInputPin::~TransInPlaceInputPin() {
 }
 
 HRESULT TransInPlaceInputPin::QueryInterface(REFIID iid, void** out) {
-  if (out == nullptr) return E_POINTER;
-  if (iid == IID_IUnknown || iid == IID_IPin) {
-    *out = static_cast<IPin*>(this);
-  } else if (iid == IID_IMemInputPin) {
-    *out = static_cast<IMemInputPin*>(this);
-  } else {
-    *out = nullptr;
-    return E_NOINTERFACE;
-  }
-  AddRef();
-  return S_OK;
+  return zav::win32::QueryEither<IPin, IMemInputPin>(this, iid, out, IID_IPin, IID_IMemInputPin);
 }
 
 void TransInPlaceInputPin::OnDisconnect() {

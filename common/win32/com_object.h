@@ -1,6 +1,7 @@
 // The IUnknown part of a COM class of our own with one interface: QueryInterface
 // for IUnknown and the interface's IIDs (the interface and those it derives from),
-// AddRef, and Release that deletes the object with its last reference.
+// AddRef, and Release that deletes the object with its last reference; and the
+// QueryInterface of an object with two interfaces.
 #pragma once
 
 #include <windows.h>
@@ -40,5 +41,23 @@ class ComObject : public Interface {
  private:
   std::atomic<ULONG> refs_;
 };
+
+// QueryInterface of an object that holds two interfaces (the first also standing
+// for IUnknown) and counts its references itself, as a pin that shares its
+// filter's count does.
+template <typename First, typename Second, typename Object>
+HRESULT QueryEither(Object* self, REFIID iid, void** out, REFIID firstIid, REFIID secondIid) {
+  if (out == nullptr) return E_POINTER;
+  if (iid == IID_IUnknown || iid == firstIid) {
+    *out = static_cast<First*>(self);
+  } else if (iid == secondIid) {
+    *out = static_cast<Second*>(self);
+  } else {
+    *out = nullptr;
+    return E_NOINTERFACE;
+  }
+  static_cast<First*>(self)->AddRef();
+  return S_OK;
+}
 
 }  // namespace zav::win32
