@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "core/capabilities.h"
+#include "core/canvas_video.h"
 #include "core/device.h"
 #include "core/graph_build.h"
 #include "core/java_objects.h"

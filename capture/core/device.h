@@ -118,16 +118,4 @@ class Device {
   std::int32_t handle_ = 0;
 };
 
-// The native window of the canvas through the AWT native interface, or 0.
-graph::NativeWindow getCanvasWindow(JNIEnv* env, jobject canvas);
-
-// The modal report of a failed graph step at `siteNumber`.
-void showGraphError(graph::HResult resultCode, graph::NativeWindow window, int siteNumber);
-
-// Makes the renderer show the whole video frame over (0, 0, width, height).
-void fitVideoToCanvas(graph::WindowlessControl* control, std::int32_t width, std::int32_t height);
-
-// Paints the running video again (`control`), or black when none runs.
-void paintCanvas(graph::WindowlessControl* control, graph::NativeWindow window);
-
 }  // namespace capture::core

@@ -18,6 +18,7 @@
 #include <thread>
 #include <vector>
 
+#include "core/canvas_video.h"
 #include "core/device.h"
 #include "frame/frame_work.h"
 #include "graph/graph_api.h"
