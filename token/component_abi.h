@@ -1,6 +1,6 @@
 // The few COM basics the token binding needs, on Windows from the platform and
-// elsewhere declared here with the same binary shape: a GUID, IUnknown, a class
-// factory, and CoInitialize/CoUninitialize/CoCreateInstance.
+// elsewhere with the same binary shape: a GUID and the result codes (common/com),
+// IUnknown, a class factory, and CoInitialize/CoUninitialize/CoCreateInstance.
 //
 // Where COM is absent, an in-process component is a shared library named by the
 // environment variable QTOK_COMPONENT_LIBRARY. Like a COM in-process server it
@@ -8,6 +8,8 @@
 #pragma once
 
 #include <cstdint>
+
+#include "com_types.h"
 
 #ifdef _WIN32
 
@@ -22,27 +24,13 @@ using ::CoUninitialize;
 
 #else
 
-using HRESULT = std::int32_t;
+using HRESULT = zav::com::HResult;
 using ULONG = std::uint32_t;
 using DWORD = std::uint32_t;
 
 #define STDMETHODCALLTYPE
 
-struct GUID {
-  std::uint32_t Data1;
-  std::uint16_t Data2;
-  std::uint16_t Data3;
-  std::uint8_t Data4[8];
-};
-
-inline bool operator==(const GUID& a, const GUID& b) {
-  if (a.Data1 != b.Data1 || a.Data2 != b.Data2 || a.Data3 != b.Data3) return false;
-  for (int i = 0; i < 8; ++i) {
-    if (a.Data4[i] != b.Data4[i]) return false;
-  }
-  return true;
-}
-inline bool operator!=(const GUID& a, const GUID& b) { return !(a == b); }
+using GUID = zav::com::Guid;
 
 struct IUnknown {
   virtual HRESULT STDMETHODCALLTYPE QueryInterface(const GUID& iid, void** object) = 0;
@@ -80,13 +68,13 @@ inline constexpr DWORD kInprocServer = 1;  // CLSCTX_INPROC_SERVER
 
 // Result codes this library produces itself or that its component host returns.
 inline constexpr HRESULT kNoObject = static_cast<HRESULT>(0x80105001u);
-inline constexpr HRESULT kInvalidArgument = static_cast<HRESULT>(0x80070057u);     // E_INVALIDARG
-inline constexpr HRESULT kNullPointer = static_cast<HRESULT>(0x80004003u);         // E_POINTER
-inline constexpr HRESULT kOutOfMemory = static_cast<HRESULT>(0x8007000Eu);         // E_OUTOFMEMORY
-inline constexpr HRESULT kUnexpected = static_cast<HRESULT>(0x8000FFFFu);          // E_UNEXPECTED
-inline constexpr HRESULT kClassNotRegistered = static_cast<HRESULT>(0x80040154u);  // REGDB_E_CLASSNOTREG
-inline constexpr HRESULT kModuleNotFound = static_cast<HRESULT>(0x8007007Eu);      // ERROR_MOD_NOT_FOUND
-inline constexpr HRESULT kErrorInDll = static_cast<HRESULT>(0x800401F9u);          // CO_E_ERRORINDLL
+inline constexpr HRESULT kModuleNotFound = static_cast<HRESULT>(0x8007007Eu);  // ERROR_MOD_NOT_FOUND
+inline constexpr HRESULT kErrorInDll = static_cast<HRESULT>(0x800401F9u);      // CO_E_ERRORINDLL
+using zav::com::kClassNotRegistered;
+using zav::com::kInvalidArg;
+using zav::com::kOutOfMemory;
+using zav::com::kPointer;
+using zav::com::kUnexpected;
 
 inline bool Failed(HRESULT hr) { return hr < 0; }
 

@@ -92,7 +92,7 @@ ZAV_NATIVE void Java_qtokcom_qTokAPI_Init(JNIEnv* env, jobject self) {
     if (!FindHolder(env, self, "handle", &handle_holder)) return;
     if (!FindHolder(env, self, "hash", &hash_holder)) return;
     if (handle_holder == nullptr || hash_holder == nullptr) {
-      return ThrowComFail(env, kInvalidArgument);
+      return ThrowComFail(env, kInvalidArg);
     }
     if (!StorePointer(env, handle_holder, token.get())) return;
     if (!StorePointer(env, hash_holder, hash.get())) return;
@@ -108,8 +108,8 @@ ZAV_NATIVE void Java_qtokcom_qTokAPI_Uninit(JNIEnv* env, jobject self) {
     if (!LoadObject(env, self, "handle", &token)) return;
     if (!LoadObject(env, self, "hash", &hash)) return;
     if (token == nullptr) return ThrowComFail(env, kNoObject);
-    if (hash != nullptr) static_cast<IHashApi*>(hash)->Release();
-    static_cast<ITokenApi*>(token)->Release();
+    zav::ComRef<IHashApi>::Adopt(static_cast<IHashApi*>(hash)).reset();
+    zav::ComRef<ITokenApi>::Adopt(static_cast<ITokenApi*>(token)).reset();
     // Forget the released objects: later calls see an empty object.
     jbyteArray holder;
     if (!FindHolder(env, self, "handle", &holder)) return;
@@ -356,7 +356,7 @@ ZAV_NATIVE void Java_qtokcom_qTokAPI_MD5HMAC(JNIEnv* env, jobject self, jint p1,
     if (loans.failed()) return;
     const bool fits = DigestFits(env, p5);
     if (Invoke<ITokenApi>(env, self, [&](ITokenApi* t) {
-          return fits ? t->MD5HMAC(p1, p2, a3, p4, a5) : kInvalidArgument;
+          return fits ? t->MD5HMAC(p1, p2, a3, p4, a5) : kInvalidArg;
         })) {
       CopyDigest(env, p5, a5);
     }
@@ -409,7 +409,7 @@ ZAV_NATIVE void Java_qtokcom_qTokAPI_SMD5HMAC(JNIEnv* env, jobject self, jbyteAr
     if (loans.failed()) return;
     const bool fits = DigestFits(env, p7);
     if (Invoke<IHashApi>(env, self, [&](IHashApi* h) {
-          return fits ? h->SMD5HMAC(a1, p2, a3, p4, a5, a6, a7) : kInvalidArgument;
+          return fits ? h->SMD5HMAC(a1, p2, a3, p4, a5, a6, a7) : kInvalidArg;
         })) {
       CopyDigest(env, p7, a7);
     }

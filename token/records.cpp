@@ -93,7 +93,7 @@ const RecordLayout kVersionInfoLayout = {sizeof(VersionInfo), kVersionInfoFields
 
 bool RecordBinding::Bind(JNIEnv* env, jobject record, const RecordLayout& layout) {
   if (record == nullptr) {
-    ThrowComFail(env, kNullPointer);
+    ThrowComFail(env, kPointer);
     return false;
   }
   if (layout.count > kMaxFields) {

@@ -18,11 +18,15 @@
 //
 // This header is shared with the Windows backend: keep it stable. Any change to
 // it must be noted here, at the top, with the date.
+// 2026-12-09: result codes and Guid are common/com's (com_types.h), one set for
+// both JNI libraries.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+
+#include "com_types.h"
 
 namespace capture::frame {
 class FrameWork;
@@ -31,17 +35,17 @@ class FrameWork;
 namespace capture::graph {
 
 // ---------------------------------------------------------------- result codes
-using HResult = std::int32_t;
+using HResult = zav::com::HResult;
 
-constexpr HResult kOk = 0;                                                 // S_OK
-constexpr HResult kFalse = 1;                                              // S_FALSE
-constexpr HResult kNotImplemented = static_cast<HResult>(0x80004001);      // E_NOTIMPL
-constexpr HResult kNoInterface = static_cast<HResult>(0x80004002);         // E_NOINTERFACE
-constexpr HResult kPointer = static_cast<HResult>(0x80004003);             // E_POINTER
-constexpr HResult kFail = static_cast<HResult>(0x80004005);                // E_FAIL
-constexpr HResult kOutOfMemory = static_cast<HResult>(0x8007000E);         // E_OUTOFMEMORY
-constexpr HResult kInvalidArg = static_cast<HResult>(0x80070057);          // E_INVALIDARG
-constexpr HResult kClassNotRegistered = static_cast<HResult>(0x80040154);  // REGDB_E_CLASSNOTREG
+using zav::com::kClassNotRegistered;
+using zav::com::kFail;
+using zav::com::kFalse;
+using zav::com::kInvalidArg;
+using zav::com::kNoInterface;
+using zav::com::kNotImplemented;
+using zav::com::kOk;
+using zav::com::kOutOfMemory;
+using zav::com::kPointer;
 // A few DirectShow codes the simulated platform also produces.
 constexpr HResult kVfwNotConnected = static_cast<HResult>(0x80040209);       // VFW_E_NOT_CONNECTED
 constexpr HResult kVfwNoAcceptableTypes = static_cast<HResult>(0x8004022A);  // VFW_E_NO_ACCEPTABLE_TYPES
@@ -49,20 +53,11 @@ constexpr HResult kVfwAlreadyConnected = static_cast<HResult>(0x80040204);   // 
 constexpr HResult kVfwInvalidMediaType = static_cast<HResult>(0x80040200);   // VFW_E_INVALIDMEDIATYPE
 constexpr HResult kVfwWrongState = static_cast<HResult>(0x80040227);         // VFW_E_WRONG_STATE
 
-inline bool Succeeded(HResult hr) { return hr >= 0; }
-inline bool Failed(HResult hr) { return hr < 0; }
+using zav::com::Failed;
+using zav::com::Succeeded;
 
 // ---------------------------------------------------------------- plain types
-struct Guid {
-  std::uint32_t data1;
-  std::uint16_t data2;
-  std::uint16_t data3;
-  std::uint8_t data4[8];
-};
-static_assert(sizeof(Guid) == 16, "Guid must have the GUID memory layout");
-
-inline bool operator==(const Guid& a, const Guid& b) { return std::memcmp(&a, &b, sizeof(Guid)) == 0; }
-inline bool operator!=(const Guid& a, const Guid& b) { return !(a == b); }
+using Guid = zav::com::Guid;
 
 // The well-known identifiers (values as the platform defines them).
 extern const Guid kMediaTypeVideo;      // MEDIATYPE_Video

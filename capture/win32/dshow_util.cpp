@@ -1,6 +1,7 @@
 #include "win32/dshow_util.h"
 
 #include "com_object.h"
+#include "com_ref.h"
 
 #include <algorithm>
 #include <atomic>
@@ -169,16 +170,13 @@ class ListEnum final : public zav::win32::ComObject<Interface, kIid> {
   }
   STDMETHODIMP Clone(Interface** out) override {
     if (out == nullptr) return E_POINTER;
-    auto* copy = new (std::nothrow) ListEnum();
-    if (copy == nullptr) return E_OUTOFMEMORY;
+    auto copy = zav::ComRef<ListEnum>::Adopt(new (std::nothrow) ListEnum());
+    if (!copy) return E_OUTOFMEMORY;
     for (const Item& item : items_) {
-      if (!copy->Add(item)) {
-        copy->Release();
-        return E_OUTOFMEMORY;
-      }
+      if (!copy->Add(item)) return E_OUTOFMEMORY;
     }
     copy->position_ = position_;
-    *out = copy;
+    *out = copy.detach();
     return S_OK;
   }
 
@@ -191,15 +189,12 @@ class ListEnum final : public zav::win32::ComObject<Interface, kIid> {
 template <typename Enum, typename Interface>
 HRESULT MakeListEnum(const typename Enum::Item* items, ULONG count, Interface** out) {
   if (out == nullptr) return E_POINTER;
-  auto* e = new (std::nothrow) Enum();
-  if (e == nullptr) return E_OUTOFMEMORY;
+  auto e = zav::ComRef<Enum>::Adopt(new (std::nothrow) Enum());
+  if (!e) return E_OUTOFMEMORY;
   for (ULONG i = 0; i < count; ++i) {
-    if (!e->Add(items[i])) {
-      e->Release();
-      return E_OUTOFMEMORY;
-    }
+    if (!e->Add(items[i])) return E_OUTOFMEMORY;
   }
-  *out = e;
+  *out = e.detach();
   return S_OK;
 }
 

@@ -17,7 +17,7 @@
 #include <mutex>
 #include <string>
 
-#include "scoped_handles.h"
+#include "com_ref.h"
 
 namespace capture::win32 {
 
@@ -55,7 +55,7 @@ class BasePin : public IPin {
   TransInPlaceFilter* const filter_;
   const std::wstring name_;
   const PIN_DIRECTION direction_;
-  zav::win32::ComPtr<IPin> peer_;
+  zav::ComRef<IPin> peer_;
   AM_MEDIA_TYPE type_{};
 };
 
@@ -93,7 +93,7 @@ class TransInPlaceInputPin final : public BasePin, public IMemInputPin {
  private:
   void OnDisconnect() override;
 
-  zav::win32::ComPtr<IMemAllocator> allocator_;
+  zav::ComRef<IMemAllocator> allocator_;
   bool readOnly_ = false;
   std::atomic<bool> flushing_{false};
 };
@@ -121,8 +121,8 @@ class TransInPlaceOutputPin final : public BasePin {
   void OnDisconnect() override;
   HRESULT DecideAllocator(IPin* receivePin);
 
-  zav::win32::ComPtr<IMemInputPin> downstream_;
-  zav::win32::ComPtr<IMemAllocator> allocator_;
+  zav::ComRef<IMemInputPin> downstream_;
+  zav::ComRef<IMemAllocator> allocator_;
 };
 
 class TransInPlaceFilter : public IBaseFilter, public IAMovieSetup {
@@ -183,7 +183,7 @@ class TransInPlaceFilter : public IBaseFilter, public IAMovieSetup {
   const bool modifiesData_;
   std::recursive_mutex lock_;
   std::atomic<FILTER_STATE> state_{State_Stopped};
-  zav::win32::ComPtr<IReferenceClock> clock_;
+  zav::ComRef<IReferenceClock> clock_;
   IFilterGraph* graph_ = nullptr;  // not counted: the graph owns us
   std::wstring graphName_;
   REFERENCE_TIME start_ = 0;

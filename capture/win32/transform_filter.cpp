@@ -100,14 +100,14 @@ HRESULT TransInPlaceFilter::GetState(DWORD, FILTER_STATE* state) {
 
 HRESULT TransInPlaceFilter::SetSyncSource(IReferenceClock* clock) {
   std::lock_guard<std::recursive_mutex> lock(lock_);
-  clock_ = zav::win32::ComPtr<IReferenceClock>::Share(clock);
+  clock_ = zav::ComRef<IReferenceClock>::Share(clock);
   return S_OK;
 }
 
 HRESULT TransInPlaceFilter::GetSyncSource(IReferenceClock** clock) {
   if (clock == nullptr) return E_POINTER;
   std::lock_guard<std::recursive_mutex> lock(lock_);
-  *clock = zav::win32::ComPtr<IReferenceClock>(clock_).detach();
+  *clock = zav::ComRef<IReferenceClock>(clock_).detach();
   return S_OK;
 }
 
@@ -153,10 +153,10 @@ HRESULT TransInPlaceFilter::ReceiveSample(IMediaSample* sample) {
   }
 
   // Copy into a buffer of the downstream allocator, then work there.
-  IMediaSample* out = nullptr;
+  zav::ComRef<IMediaSample> out;
   REFERENCE_TIME start = 0, stop = 0;
   const bool timed = sample->GetTime(&start, &stop) == S_OK;
-  HRESULT hr = outAllocator->GetBuffer(&out, timed ? &start : nullptr, timed ? &stop : nullptr, 0);
+  HRESULT hr = outAllocator->GetBuffer(out.receive(), timed ? &start : nullptr, timed ? &stop : nullptr, 0);
   if (FAILED(hr)) return hr;
   BYTE* src = nullptr;
   BYTE* dst = nullptr;
@@ -174,9 +174,8 @@ HRESULT TransInPlaceFilter::ReceiveSample(IMediaSample* sample) {
     out->SetMediaType(changed);
     DeleteMediaType(changed);
   }
-  hr = Transform(out);
-  if (SUCCEEDED(hr)) hr = downstream->Receive(out);
-  out->Release();
+  hr = Transform(out.get());
+  if (SUCCEEDED(hr)) hr = downstream->Receive(out.get());
   return hr;
 }
 

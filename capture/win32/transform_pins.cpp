@@ -44,7 +44,7 @@ HRESULT BasePin::Disconnect() {
 HRESULT BasePin::ConnectedTo(IPin** pin) {
   if (pin == nullptr) return E_POINTER;
   std::lock_guard<std::recursive_mutex> lock(filter_->filterLock());
-  *pin = zav::win32::ComPtr<IPin>(peer_).detach();
+  *pin = zav::ComRef<IPin>(peer_).detach();
   if (*pin == nullptr) return VFW_E_NOT_CONNECTED;
   return S_OK;
 }
@@ -121,7 +121,7 @@ HRESULT TransInPlaceInputPin::ReceiveConnection(IPin* connector, const AM_MEDIA_
     FreeMediaType(type_);
     return hr;
   }
-  peer_ = zav::win32::ComPtr<IPin>::Share(connector);
+  peer_ = zav::ComRef<IPin>::Share(connector);
   return S_OK;
 }
 
@@ -170,7 +170,7 @@ HRESULT TransInPlaceInputPin::GetAllocator(IMemAllocator** allocator) {
                                   allocator_.receiveVoid());
     if (FAILED(hr)) return hr;
   }
-  *allocator = zav::win32::ComPtr<IMemAllocator>(allocator_).detach();
+  *allocator = zav::ComRef<IMemAllocator>(allocator_).detach();
   return S_OK;
 }
 
@@ -179,7 +179,7 @@ HRESULT TransInPlaceInputPin::NotifyAllocator(IMemAllocator* allocator, BOOL rea
   std::lock_guard<std::recursive_mutex> lock(filter_->filterLock());
   // Frames are changed in place: a read-only allocator is only usable when the
   // output copies into its own buffers, which the sample path decides.
-  allocator_ = zav::win32::ComPtr<IMemAllocator>::Share(allocator);
+  allocator_ = zav::ComRef<IMemAllocator>::Share(allocator);
   readOnly_ = readOnly != FALSE;
   return S_OK;
 }
@@ -257,7 +257,7 @@ HRESULT TransInPlaceOutputPin::Connect(IPin* receivePin, const AM_MEDIA_TYPE* ty
   if (FAILED(receivePin->QueryDirection(&peerDirection)) || peerDirection != PINDIR_INPUT) {
     return VFW_E_INVALID_DIRECTION;
   }
-  zav::win32::ComPtr<IMemInputPin> memInput;
+  zav::ComRef<IMemInputPin> memInput;
   if (FAILED(receivePin->QueryInterface(IID_IMemInputPin, memInput.receiveVoid()))) {
     return VFW_E_NO_TRANSPORT;
   }
@@ -266,7 +266,7 @@ HRESULT TransInPlaceOutputPin::Connect(IPin* receivePin, const AM_MEDIA_TYPE* ty
   hr = CopyMediaType(&type_, &offered);
   if (SUCCEEDED(hr)) hr = filter_->SetMediaType(PINDIR_OUTPUT, &type_);
   if (SUCCEEDED(hr)) {
-    peer_ = zav::win32::ComPtr<IPin>::Share(receivePin);
+    peer_ = zav::ComRef<IPin>::Share(receivePin);
     downstream_ = std::move(memInput);
     hr = DecideAllocator(receivePin);
   }
@@ -285,7 +285,7 @@ HRESULT TransInPlaceOutputPin::DecideAllocator(IPin*) {
   if (IMemAllocator* upstream = input->allocator()) {
     if (!input->readOnly() || !filter_->modifiesData()) {
       if (SUCCEEDED(downstream_->NotifyAllocator(upstream, FALSE))) {
-        allocator_ = zav::win32::ComPtr<IMemAllocator>::Share(upstream);
+        allocator_ = zav::ComRef<IMemAllocator>::Share(upstream);
         return S_OK;
       }
     }
@@ -293,10 +293,10 @@ HRESULT TransInPlaceOutputPin::DecideAllocator(IPin*) {
   // Otherwise our output fills buffers of its own allocator, copies of the input.
   ALLOCATOR_PROPERTIES wanted{};
   if (FAILED(downstream_->GetAllocatorRequirements(&wanted))) std::memset(&wanted, 0, sizeof wanted);
-  IMemAllocator* allocator = nullptr;
-  if (FAILED(downstream_->GetAllocator(&allocator))) {
+  zav::ComRef<IMemAllocator> allocator;
+  if (FAILED(downstream_->GetAllocator(allocator.receive()))) {
     HRESULT hr = CoCreateInstance(CLSID_MemoryAllocator, nullptr, CLSCTX_INPROC_SERVER, IID_IMemAllocator,
-                                  reinterpret_cast<void**>(&allocator));
+                                  allocator.receiveVoid());
     if (FAILED(hr)) return hr;
   }
   ALLOCATOR_PROPERTIES props = wanted;
@@ -317,12 +317,9 @@ HRESULT TransInPlaceOutputPin::DecideAllocator(IPin*) {
   props.cbBuffer = std::max(props.cbBuffer, size);
   ALLOCATOR_PROPERTIES actual{};
   HRESULT hr = allocator->SetProperties(&props, &actual);
-  if (SUCCEEDED(hr)) hr = downstream_->NotifyAllocator(allocator, FALSE);
-  if (FAILED(hr)) {
-    allocator->Release();
-    return hr;
-  }
-  allocator_ = zav::win32::ComPtr<IMemAllocator>::Adopt(allocator);
+  if (SUCCEEDED(hr)) hr = downstream_->NotifyAllocator(allocator.get(), FALSE);
+  if (FAILED(hr)) return hr;
+  allocator_ = std::move(allocator);
   return S_OK;
 }
 

@@ -7,7 +7,6 @@
 
 #include <utility>
 
-#include "com_ref.h"
 
 namespace zav::win32 {
 
@@ -60,9 +59,5 @@ struct KernelHandleTraits {
 // both count as "nothing held".
 using ScopedHKey = ScopedHandle<HKeyTraits>;
 using ScopedKernelHandle = ScopedHandle<KernelHandleTraits>;
-
-// COM interface pointers are owned by zav::ComRef (com_ref.h).
-template <typename T>
-using ComPtr = zav::ComRef<T>;
 
 }  // namespace zav::win32

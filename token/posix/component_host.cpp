@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 
+#include "com_ref.h"
 #include "component_abi.h"
 
 namespace qtok {
@@ -26,14 +27,14 @@ HRESULT CoCreateInstance(const GUID& clsid, IUnknown* outer, DWORD context, cons
     dlclose(library);
     return kErrorInDll;
   }
-  IClassFactory* factory = nullptr;
-  HRESULT hr = get_class_object(clsid, IID_IClassFactory, reinterpret_cast<void**>(&factory));
-  if (Failed(hr) || factory == nullptr) {
+  zav::ComRef<IClassFactory> factory;
+  HRESULT hr = get_class_object(clsid, IID_IClassFactory, factory.receiveVoid());
+  if (Failed(hr) || !factory) {
     dlclose(library);
     return Failed(hr) ? hr : kErrorInDll;
   }
   hr = factory->CreateInstance(outer, iid, object);
-  factory->Release();
+  factory.reset();
   if (Failed(hr)) *object = nullptr;
   // The library stays loaded (each dlopen only counts up): the objects it hands
   // out may live as long as the process.
