@@ -57,3 +57,17 @@ function(zav_jni_exports target)
     set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${map})
   endif()
 endfunction()
+
+# zav_require_jni_build(<part> <library>): leaves the calling CMakeLists (a macro's
+# return) where a JNI library cannot be built: on macOS (both are Windows libraries
+# with a Linux development build) and without a JDK. Says so in one line.
+macro(zav_require_jni_build part library)
+  if(APPLE)
+    message(STATUS "${part}: ${library} is a Windows library with a Linux development build; not built on macOS")
+    return()
+  endif()
+  if(NOT TARGET zav_jni)
+    message(STATUS "${part}: no JDK, ${library} is not built")
+    return()
+  endif()
+endmacro()

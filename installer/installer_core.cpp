@@ -19,6 +19,12 @@ void LogParts(InstallerPlatform& p, std::initializer_list<const char*> pieces) {
   p.Log(message);
 }
 
+// One step of the main flow: its line on standard output and its record.
+void Tell(InstallerPlatform& p, const char* out, const char* record) {
+  p.Print(out);
+  p.Log(record);
+}
+
 void PrintLine(InstallerPlatform& p, const char* text) {
   p.Print(text);
   p.Print("\n");
@@ -286,28 +292,23 @@ void RunFallback(InstallerPlatform& p, bool showMsg) {
 int RunInstaller(InstallerPlatform& p, const char* commandLine) {
   bool showMsg = ScanShowMsg(commandLine, p.CharStepper());
   p.PrepareLog();
-  p.Print(text::kGreetingOut);
-  p.Log(text::kGreeting);
+  Tell(p, text::kGreetingOut, text::kGreeting);
 
   if (ServicePortTaken(p)) {
-    p.Print(text::kPortTakenOut);
-    p.Log(text::kPortTaken);
+    Tell(p, text::kPortTakenOut, text::kPortTaken);
     if (showMsg) p.ShowMessage(text::kAlreadyRunningBox, text::kCaptionInstall);
     return 0;
   }
-  p.Print(text::kPortFreeOut);
-  p.Log(text::kPortFreeTryInstall);
+  Tell(p, text::kPortFreeOut, text::kPortFreeTryInstall);
 
   InstallServiceFromClient(p);
 
   if (p.IsPortFree(kAfterInstallPort) == 0) {
-    p.Print(text::kPortTakenOut);
-    p.Log(text::kInstalledAndStarted);
+    Tell(p, text::kPortTakenOut, text::kInstalledAndStarted);
     if (showMsg) p.ShowMessage(text::kInstallSucceededBox, text::kCaptionDialog);
     return 0;
   }
-  p.Print(text::kPortFreeOut);
-  p.Log(text::kInstallFailedTryShortcut);
+  Tell(p, text::kPortFreeOut, text::kInstallFailedTryShortcut);
   RunFallback(p, showMsg);
   return 0;
 }

@@ -147,8 +147,8 @@ ZAV_NATIVE jboolean Java_lumotool_camgripper_CaptureDevice_start(JNIEnv* env, jo
   return Native([&]() -> jboolean {
     Device device = Device::Find(env, self);
     if (!device) return JNI_FALSE;
-    DeviceTurn turn = device.Turn();
-    if (!turn || device.Destroyed()) return JNI_FALSE;
+    DeviceTurn turn = device.LiveTurn();
+    if (!turn) return JNI_FALSE;
     if (device.Running()) return JNI_TRUE;
     const graph::NativeWindow window = device.Window();
     CaptureGraph built;
@@ -174,8 +174,8 @@ ZAV_NATIVE jboolean Java_lumotool_camgripper_CaptureDevice_stop(JNIEnv* env, job
   return Native([&]() -> jboolean {
     Device device = Device::Find(env, self);
     if (!device) return JNI_FALSE;
-    DeviceTurn turn = device.Turn();
-    if (!turn || device.Destroyed()) return JNI_FALSE;
+    DeviceTurn turn = device.LiveTurn();
+    if (!turn) return JNI_FALSE;
     device.TakeGraph();  // stopped and released here
     return JNI_TRUE;
   });
@@ -193,8 +193,8 @@ ZAV_NATIVE jboolean Java_lumotool_camgripper_CaptureDevice_destroy(JNIEnv* env, 
     Device device = Device::Find(env, self);
     if (!device) return JNI_FALSE;
     {
-      DeviceTurn turn = device.Turn();
-      if (!turn || device.Destroyed()) return JNI_FALSE;
+      DeviceTurn turn = device.LiveTurn();
+      if (!turn) return JNI_FALSE;
       device.TakeGraph();
       graph::Ref<graph::Filter> source = graph::Ref<graph::Filter>::Adopt(device.Erase());
     }
@@ -261,8 +261,8 @@ ZAV_NATIVE jobject Java_lumotool_camgripper_CaptureDevice_queryFormats(JNIEnv* e
 
     std::vector<ListedFormat> formats;
     {
-      DeviceTurn turn = device.Turn();
-      if (!turn || device.Destroyed()) return nullptr;
+      DeviceTurn turn = device.LiveTurn();
+      if (!turn) return nullptr;
       // A running device is asked through its own graph; an idle one through a
       // graph made for the question and dropped after it.
       CaptureGraph temporary;

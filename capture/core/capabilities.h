@@ -3,6 +3,8 @@
 // then each capability whose format block is a VIDEOINFOHEADER.
 #pragma once
 
+#include <memory>
+
 #include "graph/graph_api.h"
 #include "graph/graph_ref.h"
 
@@ -39,20 +41,10 @@ struct OpenedConfig {
 OpenedConfig OpenConfig(graph::Builder* builder, graph::Filter* source);
 
 // One media type of a capability, freed when the owner goes.
-class OwnedMediaType {
- public:
-  OwnedMediaType() = default;
-  OwnedMediaType(const OwnedMediaType&) = delete;
-  OwnedMediaType& operator=(const OwnedMediaType&) = delete;
-  ~OwnedMediaType() {
-    if (type_ != nullptr) graph::DeleteMediaType(type_);
-  }
-  graph::MediaType** receive() { return &type_; }
-  graph::MediaType* get() const { return type_; }
-
- private:
-  graph::MediaType* type_ = nullptr;
+struct MediaTypeDeleter {
+  void operator()(graph::MediaType* type) const { graph::DeleteMediaType(type); }
 };
+using OwnedMediaType = std::unique_ptr<graph::MediaType, MediaTypeDeleter>;
 }  // namespace detail
 
 template <typename Visitor>
@@ -61,12 +53,11 @@ WalkEnd WalkCapabilities(graph::Builder* builder, graph::Filter* source, Visitor
   if (opened.end.kind != WalkEnd::kDone) return opened.end;
   const graph::Ref<graph::StreamConfig>& config = opened.config;
   for (std::int32_t index = 0; index < opened.count; ++index) {
-    detail::OwnedMediaType type;
     std::uint8_t caps[graph::kStreamCapsSize];
-    if (graph::Failed(graph::GetStreamCaps(config.get(), index, type.receive(), caps)) ||
-        type.get() == nullptr) {
-      continue;
-    }
+    graph::MediaType* received = nullptr;
+    const graph::HResult hr = graph::GetStreamCaps(config.get(), index, &received, caps);
+    const detail::OwnedMediaType type(received);  // freed whatever the result
+    if (graph::Failed(hr) || !type) continue;
     const graph::VideoInfoHeader* info = VideoInfoOf(type.get());
     if (info != nullptr && visit(config.get(), type.get(), info) == Visit::kStop) {
       return WalkEnd{WalkEnd::kStopped, graph::kOk};

@@ -137,6 +137,12 @@ DeviceTurn Device::Turn() {
   return DeviceTurn(entry_.get());
 }
 
+DeviceTurn Device::LiveTurn() {
+  DeviceTurn turn = Turn();
+  if (turn && Destroyed()) turn.unlock();
+  return turn;
+}
+
 void DeviceTurn::unlock() {
   if (entry_ == nullptr) return;
   entry_->changer.store(std::thread::id());

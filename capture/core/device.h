@@ -81,6 +81,8 @@ class Device {
   std::int32_t handle() const { return handle_; }
 
   DeviceTurn Turn();
+  // The turn, when it can be had for a device not destroyed; empty otherwise.
+  DeviceTurn LiveTurn();
 
   // Under the state lock:
   bool Destroyed() const;

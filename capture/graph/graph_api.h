@@ -35,17 +35,10 @@ class FrameWork;
 namespace capture::graph {
 
 // ---------------------------------------------------------------- result codes
-using HResult = zav::com::HResult;
+// HResult, the common codes (kOk, kFalse, kPointer, kFail, kOutOfMemory, ...),
+// Succeeded and Failed, and Guid.
+using namespace zav::com;
 
-using zav::com::kClassNotRegistered;
-using zav::com::kFail;
-using zav::com::kFalse;
-using zav::com::kInvalidArg;
-using zav::com::kNoInterface;
-using zav::com::kNotImplemented;
-using zav::com::kOk;
-using zav::com::kOutOfMemory;
-using zav::com::kPointer;
 // A few DirectShow codes the simulated platform also produces.
 constexpr HResult kVfwNotConnected = static_cast<HResult>(0x80040209);       // VFW_E_NOT_CONNECTED
 constexpr HResult kVfwNoAcceptableTypes = static_cast<HResult>(0x8004022A);  // VFW_E_NO_ACCEPTABLE_TYPES
@@ -53,12 +46,7 @@ constexpr HResult kVfwAlreadyConnected = static_cast<HResult>(0x80040204);   // 
 constexpr HResult kVfwInvalidMediaType = static_cast<HResult>(0x80040200);   // VFW_E_INVALIDMEDIATYPE
 constexpr HResult kVfwWrongState = static_cast<HResult>(0x80040227);         // VFW_E_WRONG_STATE
 
-using zav::com::Failed;
-using zav::com::Succeeded;
-
 // ---------------------------------------------------------------- plain types
-using Guid = zav::com::Guid;
-
 // The well-known identifiers (values as the platform defines them).
 extern const Guid kMediaTypeVideo;      // MEDIATYPE_Video
 extern const Guid kFormatVideoInfo;     // FORMAT_VideoInfo

@@ -3,6 +3,7 @@
 # to boot); everything is torn down when the script exits.
 #
 #   wine_prefix_new          throwaway prefix in $WINEPREFIX, server kept alive
+#   wine_prefix_with EXE NAME  the same, with EXE copied to C:\NAME; $c is C:\ as a Unix path
 #   wine_xvfb                start an X server for programs with windows; sets DISPLAY
 #   wine_run PROG ARGS...    run a Windows program (also: wine_run reg add ..., cmd /c ...)
 #   wine_run_bounded S PROG ARGS...  the same, killed after S seconds
@@ -44,6 +45,12 @@ wine_prefix_new() {
   # service registered with one is unknown to the other.
   wineserver -p >/dev/null 2>&1
   "$ZAV_WINE" cmd /c exit >/dev/null 2>&1
+}
+
+wine_prefix_with() {
+  wine_prefix_new
+  c=$(wine_unix 'C:\')
+  cp "$1" "$c/$2"
 }
 
 wine_xvfb() {

@@ -6,9 +6,7 @@ set -uo pipefail
 source "$ZAV_WINE_LIB"
 export LC_ALL=C
 
-wine_prefix_new
-c=$(wine_unix 'C:\')
-cp "$1" "$c/append_writer.exe"
+wine_prefix_with "$1" append_writer.exe
 writers=6
 records=1000
 statuses=()

@@ -5,9 +5,7 @@ set -uo pipefail
 source "$ZAV_WINE_LIB"
 export LC_ALL=C
 
-wine_prefix_new
-c=$(wine_unix 'C:\')
-cp "$1" "$c/clock_writer.exe"
+wine_prefix_with "$1" clock_writer.exe
 wine_run 'C:\clock_writer.exe' 'C:\clock.log' || exit 1
 expected=$'2040-03-01 10:00:00 launcher(:227):past 2038\r\r'
 if [ "$(cat "$c/clock.log" 2>/dev/null)" != "$expected" ]; then

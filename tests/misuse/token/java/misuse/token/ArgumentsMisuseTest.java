@@ -4,6 +4,8 @@ import static org.junit.jupiter.api.Assertions.assertEquals;
 
 import java.util.ArrayList;
 import java.util.List;
+import java.util.stream.Collectors;
+import qtokfixture.NativeMethod;
 import java.util.stream.Stream;
 import org.junit.jupiter.api.condition.EnabledIfEnvironmentVariable;
 import org.junit.jupiter.params.ParameterizedTest;
@@ -42,45 +44,12 @@ class ArgumentsMisuseTest extends TokenHarness {
         }
     }
 
-    static final List<Case> CASES = List.of(
-            new Case("Uninit", TOKEN, -1, ""),
-            new Case("GetLibVersion", TOKEN, 7, ""),
-            new Case("GetDriverVersion", TOKEN, 8, ""),
-            new Case("CreateContext", TOKEN, 9, "II"),
-            new Case("DeleteContext", TOKEN, 10, ""),
-            new Case("OpenDevice", TOKEN, 11, "IB"),
-            new Case("CloseDevice", TOKEN, 12, ""),
-            new Case("Verify", TOKEN, 13, "IBI"),
-            new Case("ChangeCode", TOKEN, 14, "IBIBI"),
-            new Case("ResetSecurityState", TOKEN, 15, "I"),
-            new Case("HashToken", TOKEN, 16, "IIBIBIN"),
-            new Case("MD5HMAC", TOKEN, 17, "IIBIG"),
-            new Case("MD5CHAP", TOKEN, 18, "IIBIB"),
-            new Case("GenRandom", TOKEN, 19, "IBBI"),
-            new Case("Cleanup", TOKEN, 20, "I"),
-            new Case("GetAccessInfo", TOKEN, 21, "IA"),
-            new Case("SetAccessInfo", TOKEN, 22, "IA"),
-            new Case("GetVersionInfo", TOKEN, 23, "V"),
-            new Case("GetSysInfo", TOKEN, 24, "S"),
-            new Case("GetFileInfo", TOKEN, 25, "IIBF"),
-            new Case("GetProperty", TOKEN, 26, "IBBI"),
-            new Case("SetProperty", TOKEN, 27, "IBBI"),
-            new Case("ChangeDir", TOKEN, 28, "IIB"),
-            new Case("GetCurrentDir", TOKEN, 29, "ININ"),
-            new Case("CreateDir", TOKEN, 30, "IBBD"),
-            new Case("DeleteDir", TOKEN, 31, "IIB"),
-            new Case("Directory", TOKEN, 32, "IIF"),
-            new Case("CreateFile", TOKEN, 33, "IF"),
-            new Case("DeleteFile", TOKEN, 34, "II"),
-            new Case("OpenFile", TOKEN, 35, "IIF"),
-            new Case("CloseFile", TOKEN, 36, ""),
-            new Case("Read", TOKEN, 37, "IIBIN"),
-            new Case("Write", TOKEN, 38, "IIBIN"),
-            new Case("Decrement", TOKEN, 39, "II"),
-            new Case("SMD5Hash", HASH, 7, "BIB"),
-            new Case("SMD5HMAC", HASH, 8, "BIBIBBG"),
-            new Case("SMD5CHAP", HASH, 9, "IBIBIB"),
-            new Case("SMD5XOR", HASH, 10, "BIBIB"));
+    static final List<Case> CASES = Stream.concat(
+            Stream.of(new Case("Uninit", TOKEN, -1, ""),
+                      new Case("GetLibVersion", TOKEN, 7, ""),
+                      new Case("GetDriverVersion", TOKEN, 8, "")),
+            NativeMethod.ALL.stream().map(n -> new Case(n.name(), n.kind(), n.slot(), n.params())))
+            .collect(Collectors.toList());
 
     static Stream<Case> cases() {
         return CASES.stream();
