@@ -78,27 +78,26 @@ ArrayLoans::~ArrayLoans() {
   }
 }
 
-Bytes ArrayLoans::Borrow(jbyteArray array) {
-  if (array == nullptr || failed_ || count_ == kCapacity) return nullptr;
-  jbyte* elements = env_->GetByteArrayElements(array, nullptr);
+bool ArrayLoans::Usable(jarray array) const { return array != nullptr && !failed_ && count_ < kCapacity; }
+
+void* ArrayLoans::Keep(jarray array, void* elements, bool ints) {
   if (elements == nullptr) {
     failed_ = true;
     return nullptr;
   }
-  loans_[count_++] = Loan{array, elements, false};
-  return reinterpret_cast<Bytes>(elements);
+  loans_[count_++] = Loan{array, elements, ints};
+  return elements;
+}
+
+Bytes ArrayLoans::Borrow(jbyteArray array) {
+  if (!Usable(array)) return nullptr;
+  return static_cast<Bytes>(Keep(array, env_->GetByteArrayElements(array, nullptr), false));
 }
 
 Ints ArrayLoans::Borrow(jintArray array) {
-  if (array == nullptr || failed_ || count_ == kCapacity) return nullptr;
-  jint* elements = env_->GetIntArrayElements(array, nullptr);
-  if (elements == nullptr) {
-    failed_ = true;
-    return nullptr;
-  }
-  loans_[count_++] = Loan{array, elements, true};
   static_assert(sizeof(jint) == sizeof(std::int32_t));
-  return reinterpret_cast<Ints>(elements);
+  if (!Usable(array)) return nullptr;
+  return static_cast<Ints>(Keep(array, env_->GetIntArrayElements(array, nullptr), true));
 }
 
 }  // namespace qtok

@@ -85,6 +85,9 @@ class ArrayLoans {
     bool ints;
   };
   static constexpr int kCapacity = 5;  // the most arrays any native method takes
+  bool Usable(jarray array) const;
+  // Records elements obtained for `array`; null (and no further loans) when none came.
+  void* Keep(jarray array, void* elements, bool ints);
   JNIEnv* env_;
   Loan loans_[kCapacity] = {};
   int count_ = 0;

@@ -146,8 +146,7 @@ ZAV_NATIVE jboolean Java_lumotool_camgripper_CaptureDevice_start(JNIEnv* env, jo
                                                                  jboolean mirror) {
   return Native([&]() -> jboolean {
     Device device = Device::Find(env, self);
-    if (!device) return JNI_FALSE;
-    DeviceTurn turn = device.LiveTurn();
+    DeviceTurn turn = device ? device.LiveTurn() : DeviceTurn();
     if (!turn) return JNI_FALSE;
     if (device.Running()) return JNI_TRUE;
     const graph::NativeWindow window = device.Window();
@@ -173,8 +172,7 @@ ZAV_NATIVE jboolean Java_lumotool_camgripper_CaptureDevice_start(JNIEnv* env, jo
 ZAV_NATIVE jboolean Java_lumotool_camgripper_CaptureDevice_stop(JNIEnv* env, jobject self) {
   return Native([&]() -> jboolean {
     Device device = Device::Find(env, self);
-    if (!device) return JNI_FALSE;
-    DeviceTurn turn = device.LiveTurn();
+    DeviceTurn turn = device ? device.LiveTurn() : DeviceTurn();
     if (!turn) return JNI_FALSE;
     device.TakeGraph();  // stopped and released here
     return JNI_TRUE;

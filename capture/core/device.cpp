@@ -55,6 +55,16 @@ graph::Filter* SourceLocked(std::int32_t handle) {
   return it == table.end() ? nullptr : it->second;
 }
 
+// The handle's entry taken out of the table: the source filter reference it held.
+graph::Filter* TakeSourceLocked(std::int32_t handle) {
+  auto& table = HandleTable();
+  auto it = table.find(handle);
+  if (it == table.end()) return nullptr;
+  graph::Filter* source = it->second;
+  table.erase(it);
+  return source;
+}
+
 std::shared_ptr<RegistryEntry> EntryLocked(std::int32_t handle) {
   auto& registry = DeviceRegistry();
   auto it = registry.find(static_cast<std::uint32_t>(handle));
@@ -90,12 +100,7 @@ graph::Filter* SourceFilterOf(std::int32_t handle) {
 
 graph::Filter* UnregisterSourceFilter(std::int32_t handle) {
   std::lock_guard<std::mutex> lock(TablesMutex());
-  auto& table = HandleTable();
-  auto it = table.find(handle);
-  if (it == table.end()) return nullptr;
-  graph::Filter* source = it->second;
-  table.erase(it);
-  return source;
+  return TakeSourceLocked(handle);
 }
 
 // ---------------------------------------------------------------- Device
@@ -252,12 +257,7 @@ graph::Filter* Device::Erase() {
   auto& registry = DeviceRegistry();
   auto it = registry.find(static_cast<std::uint32_t>(handle_));
   if (it != registry.end() && it->second == entry_) registry.erase(it);
-  auto& table = HandleTable();
-  auto source = table.find(handle_);
-  if (source == table.end()) return nullptr;
-  graph::Filter* filter = source->second;
-  table.erase(source);
-  return filter;
+  return TakeSourceLocked(handle_);
 }
 
 }  // namespace capture::core

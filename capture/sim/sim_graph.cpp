@@ -72,7 +72,7 @@ HResult QueryRendererConfig(Filter* renderer, RendererConfig** out) {
 HResult SetRenderingMode(RendererConfig* config, std::uint32_t mode) {
   if (HResult hr = sim::Injected("SetRenderingMode"); Failed(hr)) return hr;
   if (mode != kVmrModeWindowless) return kInvalidArg;
-  config->renderer->mode = mode;
+  config->filter->mode = mode;
   return kOk;
 }
 
@@ -87,8 +87,8 @@ HResult QueryWindowlessControl(Filter* renderer, WindowlessControl** out) {
 HResult SetVideoClippingWindow(WindowlessControl* control, NativeWindow window) {
   if (HResult hr = sim::Injected("SetVideoClippingWindow"); Failed(hr)) return hr;
   if (window == 0) return kInvalidArg;
-  std::lock_guard<std::mutex> lock(control->renderer->frameMutex);
-  control->renderer->clippingWindow = window;
+  std::lock_guard<std::mutex> lock(control->filter->frameMutex);
+  control->filter->clippingWindow = window;
   return kOk;
 }
 
@@ -106,15 +106,15 @@ HResult FindStreamConfig(Builder* builder, const Guid* category, const Guid* maj
 
 HResult GetNumberOfCapabilities(StreamConfig* config, std::int32_t* count, std::int32_t* size) {
   if (HResult hr = sim::Injected("GetNumberOfCapabilities"); Failed(hr)) return hr;
-  *count = static_cast<std::int32_t>(config->source->camera->capabilities.size());
-  *size = config->source->camera->capabilitySize;
+  *count = static_cast<std::int32_t>(config->filter->camera->capabilities.size());
+  *size = config->filter->camera->capabilitySize;
   return kOk;
 }
 
 HResult GetStreamCaps(StreamConfig* config, std::int32_t index, MediaType** type, std::uint8_t* caps) {
   *type = nullptr;
   if (HResult hr = sim::Injected("GetStreamCaps"); Failed(hr)) return hr;
-  const auto& capabilities = config->source->camera->capabilities;
+  const auto& capabilities = config->filter->camera->capabilities;
   if (index < 0 || static_cast<std::size_t>(index) >= capabilities.size()) return kFalse;
   const sim::Capability& cap = capabilities[static_cast<std::size_t>(index)];
   std::memset(caps, 0, kStreamCapsSize);
@@ -125,7 +125,7 @@ HResult GetStreamCaps(StreamConfig* config, std::int32_t index, MediaType** type
 
 HResult SetFormat(StreamConfig* config, const MediaType* type) {
   if (HResult hr = sim::Injected("SetFormat"); Failed(hr)) return hr;
-  Filter* source = config->source;
+  Filter* source = config->filter;
   if (source->downstream != nullptr) return kVfwWrongState;
   const auto& capabilities = source->camera->capabilities;
   for (std::size_t i = 0; i < capabilities.size(); ++i) {
@@ -257,18 +257,18 @@ HResult Stop(MediaControl* control) {
 // ---------------------------------------------------------------- video window
 HResult GetNativeVideoSize(WindowlessControl* control, std::int32_t* width, std::int32_t* height) {
   if (HResult hr = sim::Injected("GetNativeVideoSize"); Failed(hr)) return hr;
-  std::lock_guard<std::mutex> lock(control->renderer->frameMutex);
-  *width = control->renderer->nativeWidth;
-  *height = control->renderer->nativeHeight;
+  std::lock_guard<std::mutex> lock(control->filter->frameMutex);
+  *width = control->filter->nativeWidth;
+  *height = control->filter->nativeHeight;
   return kOk;
 }
 
 HResult SetVideoPosition(WindowlessControl* control, const Rect* source, const Rect* destination) {
   if (HResult hr = sim::Injected("SetVideoPosition"); Failed(hr)) return hr;
   {
-    std::lock_guard<std::mutex> lock(control->renderer->frameMutex);
-    if (source != nullptr) control->renderer->source = *source;
-    if (destination != nullptr) control->renderer->destination = *destination;
+    std::lock_guard<std::mutex> lock(control->filter->frameMutex);
+    if (source != nullptr) control->filter->source = *source;
+    if (destination != nullptr) control->filter->destination = *destination;
   }
   sim::Settings& s = sim::TheSettings();
   std::lock_guard<std::mutex> lock(s.mutex);
@@ -279,7 +279,7 @@ HResult SetVideoPosition(WindowlessControl* control, const Rect* source, const R
 
 HResult RepaintVideo(WindowlessControl* control, NativeWindow window) {
   if (HResult hr = sim::Injected("RepaintVideo"); Failed(hr)) return hr;
-  control->renderer->Repaint(window);
+  control->filter->Repaint(window);
   return kOk;
 }
 

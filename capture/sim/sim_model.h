@@ -134,29 +134,29 @@ struct MediaControl : Object {
   ~MediaControl() override { graph->Release(); }
 };
 
-struct RendererConfig : Object {
-  Filter* renderer;
-  explicit RendererConfig(Filter* r) : renderer(r) { renderer->AddRef(); }
-  ~RendererConfig() override { renderer->Release(); }
+// A part of a filter (a control of the renderer, the source's stream
+// configuration, a pin): it holds a reference to its filter.
+struct FilterPart : Object {
+  Filter* const filter;
+  explicit FilterPart(Filter* f) : filter(f) { filter->AddRef(); }
+  ~FilterPart() override { filter->Release(); }
 };
 
-struct WindowlessControl : Object {
-  Filter* renderer;
-  explicit WindowlessControl(Filter* r) : renderer(r) { renderer->AddRef(); }
-  ~WindowlessControl() override { renderer->Release(); }
+struct RendererConfig : FilterPart {
+  using FilterPart::FilterPart;
 };
 
-struct StreamConfig : Object {
-  Filter* source;
-  explicit StreamConfig(Filter* s) : source(s) { source->AddRef(); }
-  ~StreamConfig() override { source->Release(); }
+struct WindowlessControl : FilterPart {
+  using FilterPart::FilterPart;
 };
 
-struct Pin : Object {
-  Filter* filter;
+struct StreamConfig : FilterPart {
+  using FilterPart::FilterPart;
+};
+
+struct Pin : FilterPart {
   PinDirection direction;
-  Pin(Filter* f, PinDirection d) : filter(f), direction(d) { filter->AddRef(); }
-  ~Pin() override { filter->Release(); }
+  Pin(Filter* f, PinDirection d) : FilterPart(f), direction(d) {}
 };
 
 struct DeviceEnum : Object {};

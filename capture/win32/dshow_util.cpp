@@ -230,6 +230,24 @@ HRESULT FillFilterInfo(FILTER_INFO* info, const wchar_t* name, IFilterGraph* gra
   return S_OK;
 }
 
+HRESULT FillPinInfo(PIN_INFO* info, IBaseFilter* filter, PIN_DIRECTION direction, const wchar_t* name) {
+  if (info == nullptr) return E_POINTER;
+  info->pFilter = filter;
+  if (filter != nullptr) filter->AddRef();
+  info->dir = direction;
+  lstrcpynW(info->achName, name, MAX_PIN_NAME);
+  return S_OK;
+}
+
+HRESULT CopyConnectionType(AM_MEDIA_TYPE* out, bool connected, const AM_MEDIA_TYPE& type) {
+  if (out == nullptr) return E_POINTER;
+  if (!connected) {
+    std::memset(out, 0, sizeof *out);
+    return VFW_E_NOT_CONNECTED;
+  }
+  return CopyMediaType(out, &type);
+}
+
 HRESULT CreateMediaTypeEnum(const AM_MEDIA_TYPE* types, ULONG count, IEnumMediaTypes** out) {
   return MakeListEnum<MediaTypeEnum>(types, count, out);
 }

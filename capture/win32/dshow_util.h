@@ -25,9 +25,23 @@ HRESULT CreatePinEnum(IPin* const* pins, ULONG count, IEnumPins** out);
 // IBaseFilter::FindPin over a fixed list of pins and their names: the pin named
 // `id`, AddRef'ed, or VFW_E_NOT_FOUND.
 HRESULT FindPinByName(LPCWSTR id, IPin* const* pins, const wchar_t* const* names, ULONG count, IPin** out);
+
+// The same for a filter with one pin.
+inline HRESULT CreatePinEnum(IPin* pin, IEnumPins** out) { return CreatePinEnum(&pin, 1, out); }
+inline HRESULT FindPinByName(LPCWSTR id, IPin* pin, const wchar_t* name, IPin** out) {
+  return FindPinByName(id, &pin, &name, 1, out);
+}
 // IBaseFilter::QueryFilterInfo: the filter's name in the graph (cut to the
 // buffer) and the graph, AddRef'ed for the caller.
 HRESULT FillFilterInfo(FILTER_INFO* info, const wchar_t* name, IFilterGraph* graph);
+
+// PIN_INFO of a pin of `filter` (a counted reference for the caller), its name cut
+// to what the record holds.
+HRESULT FillPinInfo(PIN_INFO* info, IBaseFilter* filter, PIN_DIRECTION direction, const wchar_t* name);
+
+// IPin::ConnectionMediaType: a copy of the connection's type, or an emptied record
+// and VFW_E_NOT_CONNECTED.
+HRESULT CopyConnectionType(AM_MEDIA_TYPE* out, bool connected, const AM_MEDIA_TYPE& type);
 // IEnumMediaTypes over deep copies of `types`.
 HRESULT CreateMediaTypeEnum(const AM_MEDIA_TYPE* types, ULONG count, IEnumMediaTypes** out);
 

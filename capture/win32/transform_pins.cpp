@@ -50,24 +50,12 @@ HRESULT BasePin::ConnectedTo(IPin** pin) {
 }
 
 HRESULT BasePin::ConnectionMediaType(AM_MEDIA_TYPE* type) {
-  if (type == nullptr) return E_POINTER;
   std::lock_guard<std::recursive_mutex> lock(filter_->filterLock());
-  if (!peer_) {
-    std::memset(type, 0, sizeof *type);
-    return VFW_E_NOT_CONNECTED;
-  }
-  return CopyMediaType(type, &type_);
+  return CopyConnectionType(type, static_cast<bool>(peer_), type_);
 }
 
 HRESULT BasePin::QueryPinInfo(PIN_INFO* info) {
-  if (info == nullptr) return E_POINTER;
-  info->pFilter = filter_;
-  filter_->AddRef();
-  info->dir = direction_;
-  const std::size_t n = std::min<std::size_t>(name_.size(), MAX_PIN_NAME - 1);
-  std::memcpy(info->achName, name_.c_str(), n * sizeof(wchar_t));
-  info->achName[n] = L'\0';
-  return S_OK;
+  return FillPinInfo(info, filter_, direction_, name_.c_str());
 }
 
 HRESULT BasePin::QueryDirection(PIN_DIRECTION* direction) {

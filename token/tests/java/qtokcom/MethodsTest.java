@@ -23,32 +23,16 @@ import qtokfixture.ScriptedComponent;
  */
 @EnabledIfEnvironmentVariable(named = "QTOK_COMPONENT_LIBRARY", matches = ".+")
 class MethodsTest extends ComponentTest {
-    /**
-     * Java parameters in order: I int, B byte[], N int[], and the records
-     * F FileInfo, D DirInfo, A AccessInfo, S SysInfo, V VersionInfo.
-     */
-    record Case(String method, int kind, int slot, String params) {
-        @Override
-        public String toString() {
-            return method;
-        }
+    // The methods and their parameters (NativeMethod); a digest array is one more byte array here.
+    static final List<NativeMethod> CASES =
+            NativeMethod.ALL.stream().map(NativeMethod::digestsAsBytes).collect(Collectors.toList());
 
-        boolean hasArrays() {
-            return params.indexOf('B') >= 0 || params.indexOf('N') >= 0;
-        }
-    }
-
-    // A digest array is one more byte array here.
-    static final List<Case> CASES = NativeMethod.ALL.stream()
-            .map(n -> new Case(n.name(), n.kind(), n.slot(), n.params().replace('G', 'B')))
-            .collect(Collectors.toList());
-
-    static Stream<Case> cases() {
+    static Stream<NativeMethod> cases() {
         return CASES.stream();
     }
 
-    static Stream<Case> casesWithArrays() {
-        return CASES.stream().filter(Case::hasArrays);
+    static Stream<NativeMethod> casesWithArrays() {
+        return CASES.stream().filter(NativeMethod::hasArrays);
     }
 
     static final int[] INTS = {-7, Integer.MAX_VALUE, Integer.MIN_VALUE, 42, 0x12345678, -1, 99};
@@ -57,17 +41,17 @@ class MethodsTest extends ComponentTest {
 
     /** The arguments of one call, built from a case's parameter list. */
     static final class Call {
-        final Case c;
+        final NativeMethod c;
         final Object[] args;
         final Class<?>[] types;
 
-        Call(Case c, boolean nullArrays) {
+        Call(NativeMethod c, boolean nullArrays) {
             this.c = c;
-            int n = c.params.length();
+            int n = c.params().length();
             args = new Object[n];
             types = new Class<?>[n];
             for (int i = 0; i < n; i++) {
-                switch (c.params.charAt(i)) {
+                switch (c.params().charAt(i)) {
                     case 'I' -> { types[i] = int.class; args[i] = INTS[i]; }
                     // 16 bytes or more: the digest arrays need them.
                     case 'B' -> { types[i] = byte[].class; args[i] = nullArrays ? null : pattern(16 + i, 0x10 * i + 1); }
@@ -77,13 +61,13 @@ class MethodsTest extends ComponentTest {
                     case 'A' -> { types[i] = Object.class; args[i] = new AccessInfo(); }
                     case 'S' -> { types[i] = Object.class; args[i] = new SysInfo(); }
                     case 'V' -> { types[i] = Object.class; args[i] = new VersionInfo(); }
-                    default -> throw new IllegalArgumentException(c.params);
+                    default -> throw new IllegalArgumentException(c.params());
                 }
             }
         }
 
         void on(qTokAPI api) throws Throwable {
-            Method m = qTokAPI.class.getMethod(c.method, types);
+            Method m = qTokAPI.class.getMethod(c.method(), types);
             try {
                 m.invoke(api, args);
             } catch (InvocationTargetException e) {
@@ -94,8 +78,8 @@ class MethodsTest extends ComponentTest {
         /** Asks the component to log the whole of every array argument. */
         void captureArrays() {
             for (int i = 0; i < args.length; i++) {
-                if (args[i] instanceof byte[] b) ScriptedComponent.capture(c.kind, c.slot, i, b.length);
-                if (args[i] instanceof int[] n) ScriptedComponent.capture(c.kind, c.slot, i, 4 * n.length);
+                if (args[i] instanceof byte[] b) ScriptedComponent.capture(c.kind(), c.slot(), i, b.length);
+                if (args[i] instanceof int[] n) ScriptedComponent.capture(c.kind(), c.slot(), i, 4 * n.length);
             }
         }
 
@@ -104,7 +88,7 @@ class MethodsTest extends ComponentTest {
             List<String> parts = new ArrayList<>();
             for (int i = 0; i < args.length; i++) {
                 Object a = args[i];
-                char p = c.params.charAt(i);
+                char p = c.params().charAt(i);
                 if (p == 'I') {
                     parts.add(Integer.toString((Integer) a));
                 } else if (a == null) {
@@ -125,14 +109,14 @@ class MethodsTest extends ComponentTest {
                     parts.add("*[" + hex(new byte[size]) + "]");
                 }
             }
-            String object = c.kind == TOKEN ? "token" : "hash";
-            return object + "." + c.slot + "(" + String.join(", ", parts) + ")";
+            String object = c.kind() == TOKEN ? "token" : "hash";
+            return object + "." + c.slot() + "(" + String.join(", ", parts) + ")";
         }
     }
 
     @ParameterizedTest(name = "{0}")
     @MethodSource("cases")
-    void reachesItsSlotWithTheArgumentsInOrder(Case c) throws Throwable {
+    void reachesItsSlotWithTheArgumentsInOrder(NativeMethod c) throws Throwable {
         qTokAPI api = ready();
         Call call = new Call(c, false);
         call.captureArrays();
@@ -142,7 +126,7 @@ class MethodsTest extends ComponentTest {
 
     @ParameterizedTest(name = "{0}")
     @MethodSource("casesWithArrays")
-    void passesNullArraysAsNullPointers(Case c) throws Throwable {
+    void passesNullArraysAsNullPointers(NativeMethod c) throws Throwable {
         qTokAPI api = ready();
         Call call = new Call(c, true);
         call.on(api);
@@ -151,7 +135,7 @@ class MethodsTest extends ComponentTest {
 
     @ParameterizedTest(name = "{0}")
     @MethodSource("cases")
-    void raisesNoObjectOnAFreshObjectWithoutCallingAnything(Case c) {
+    void raisesNoObjectOnAFreshObjectWithoutCallingAnything(NativeMethod c) {
         qTokAPI fresh = new qTokAPI();
         Call call = new Call(c, false);
         assertComFail(NO_OBJECT, () -> call.on(fresh));
@@ -160,19 +144,19 @@ class MethodsTest extends ComponentTest {
 
     @ParameterizedTest(name = "{0}")
     @MethodSource("cases")
-    void needsItsOwnObjectOnly(Case c) throws Throwable {
+    void needsItsOwnObjectOnly(NativeMethod c) throws Throwable {
         qTokAPI api = ready();
         byte[] handle = api.handle, hash = api.hash;
         try {
             // Without the other object the call still goes through.
-            if (c.kind == TOKEN) api.hash = new byte[8]; else api.handle = new byte[8];
+            if (c.kind() == TOKEN) api.hash = new byte[8]; else api.handle = new byte[8];
             new Call(c, false).on(api);
             assertEquals(1, calls().size());
             api.handle = handle;
             api.hash = hash;
             ScriptedComponent.reset();
             // Without its own it raises the error and calls nothing.
-            if (c.kind == TOKEN) api.handle = new byte[8]; else api.hash = new byte[8];
+            if (c.kind() == TOKEN) api.handle = new byte[8]; else api.hash = new byte[8];
             assertComFail(NO_OBJECT, () -> new Call(c, false).on(api));
             assertEquals(List.of(), calls());
         } finally {
@@ -183,12 +167,12 @@ class MethodsTest extends ComponentTest {
 
     @ParameterizedTest(name = "{0}")
     @MethodSource("cases")
-    void raisesEveryNegativeResultAsItsHexCode(Case c) {
+    void raisesEveryNegativeResultAsItsHexCode(NativeMethod c) {
         qTokAPI api = ready();
         int[] results = {0x80004005, 0x8ABCDEF0, -1, Integer.MIN_VALUE};
         String[] messages = {"ER: 0x80004005", "ER: 0x8abcdef0", "ER: 0xffffffff", "ER: 0x80000000"};
         for (int i = 0; i < results.length; i++) {
-            ScriptedComponent.respond(c.kind, c.slot, results[i]);
+            ScriptedComponent.respond(c.kind(), c.slot(), results[i]);
             assertComFail(messages[i], () -> new Call(c, false).on(api));
             assertEquals(14, messages[i].length());
         }
@@ -196,17 +180,17 @@ class MethodsTest extends ComponentTest {
 
     @ParameterizedTest(name = "{0}")
     @MethodSource("cases")
-    void countsEveryNonNegativeResultAsSuccess(Case c) {
+    void countsEveryNonNegativeResultAsSuccess(NativeMethod c) {
         qTokAPI api = ready();
         for (int result : new int[] {1, 2, Integer.MAX_VALUE}) {
-            ScriptedComponent.respond(c.kind, c.slot, result);
+            ScriptedComponent.respond(c.kind(), c.slot(), result);
             assertDoesNotThrow(() -> new Call(c, false).on(api));
         }
     }
 
     @ParameterizedTest(name = "{0}")
     @MethodSource("casesWithArrays")
-    void showsWhatTheComponentWroteIntoArraysAfterSuccessAndFailure(Case c) throws Throwable {
+    void showsWhatTheComponentWroteIntoArraysAfterSuccessAndFailure(NativeMethod c) throws Throwable {
         qTokAPI api = ready();
         for (int result : new int[] {0, 1, 0x80070005}) {
             Call call = new Call(c, false);
@@ -215,10 +199,10 @@ class MethodsTest extends ComponentTest {
                 byte[] w = null;
                 if (call.args[i] instanceof byte[] b) w = pattern(b.length, 0xA0 + 7 * i + result);
                 if (call.args[i] instanceof int[] n) w = pattern(4 * n.length, 0x90 + 3 * i + result);
-                if (w != null) ScriptedComponent.write(c.kind, c.slot, i, w);
+                if (w != null) ScriptedComponent.write(c.kind(), c.slot(), i, w);
                 written.add(w);
             }
-            ScriptedComponent.respond(c.kind, c.slot, result);
+            ScriptedComponent.respond(c.kind(), c.slot(), result);
             if (result < 0) {
                 assertComFail("ER: 0x80070005", () -> call.on(api));
             } else {

@@ -23,57 +23,37 @@ import qtokcom.qTokAPI;
  */
 @EnabledIfEnvironmentVariable(named = "QTOK_COMPONENT_LIBRARY", matches = ".+")
 class ArgumentsMisuseTest extends TokenHarness {
-    /**
-     * Java parameters in order: I int, B byte[], G a digest byte[] (16 bytes or more),
-     * N int[], and the records F FileInfo, D DirInfo, A AccessInfo, S SysInfo,
-     * V VersionInfo.
-     */
-    record Case(String method, int kind, int slot, String params) {
-        @Override
-        public String toString() {
-            return method;
-        }
-
-        boolean hasArrays() {
-            return params.chars().anyMatch(p -> p == 'B' || p == 'G' || p == 'N');
-        }
-
-        /** The Java object field that holds the object this method reaches. */
-        String holder() {
-            return kind == HASH ? "hash" : "handle";
-        }
-    }
-
-    static final List<Case> CASES = Stream.concat(
-            Stream.of(new Case("Uninit", TOKEN, -1, ""),
-                      new Case("GetLibVersion", TOKEN, 7, ""),
-                      new Case("GetDriverVersion", TOKEN, 8, "")),
-            NativeMethod.ALL.stream().map(n -> new Case(n.name(), n.kind(), n.slot(), n.params())))
+    // The methods and their parameters (NativeMethod), the frame's own three first.
+    static final List<NativeMethod> CASES = Stream.concat(
+            Stream.of(new NativeMethod("Uninit", TOKEN, -1, ""),
+                      new NativeMethod("GetLibVersion", TOKEN, 7, ""),
+                      new NativeMethod("GetDriverVersion", TOKEN, 8, "")),
+            NativeMethod.ALL.stream())
             .collect(Collectors.toList());
 
-    static Stream<Case> cases() {
+    static Stream<NativeMethod> cases() {
         return CASES.stream();
     }
 
-    static Stream<Case> withArrays() {
-        return CASES.stream().filter(Case::hasArrays);
+    static Stream<NativeMethod> withArrays() {
+        return CASES.stream().filter(NativeMethod::hasArrays);
     }
 
     enum Shape { NULL, EMPTY, FULL }
 
     /** The arguments of one call; each array argument gets the shape chosen for its position. */
     static final class Call {
-        final Case c;
+        final NativeMethod c;
         final Object[] args;
         final Class<?>[] types;
 
-        Call(Case c, java.util.function.IntFunction<Shape> shapeAt) {
+        Call(NativeMethod c, java.util.function.IntFunction<Shape> shapeAt) {
             this.c = c;
-            int n = c.params.length();
+            int n = c.params().length();
             args = new Object[n];
             types = new Class<?>[n];
             for (int i = 0; i < n; i++) {
-                char p = c.params.charAt(i);
+                char p = c.params().charAt(i);
                 switch (p) {
                     case 'I' -> { types[i] = int.class; args[i] = 1000 + i; }
                     case 'B', 'G' -> {
@@ -97,19 +77,19 @@ class ArgumentsMisuseTest extends TokenHarness {
                     case 'A' -> { types[i] = Object.class; args[i] = new AccessInfo(); }
                     case 'S' -> { types[i] = Object.class; args[i] = new SysInfo(); }
                     case 'V' -> { types[i] = Object.class; args[i] = new VersionInfo(); }
-                    default -> throw new IllegalArgumentException(c.params);
+                    default -> throw new IllegalArgumentException(c.params());
                 }
             }
         }
 
         void on(qTokAPI api) throws Throwable {
-            invoke(api, c.method, types, args);
+            invoke(api, c.method(), types, args);
         }
 
         /** A digest array that cannot take the 16-byte digest. */
         boolean shortDigest() {
             for (int i = 0; i < args.length; i++) {
-                if (c.params.charAt(i) == 'G' && args[i] != null && ((byte[]) args[i]).length < 16) return true;
+                if (c.params().charAt(i) == 'G' && args[i] != null && ((byte[]) args[i]).length < 16) return true;
             }
             return false;
         }
@@ -118,7 +98,7 @@ class ArgumentsMisuseTest extends TokenHarness {
         String expectedLine() {
             List<String> parts = new ArrayList<>();
             for (int i = 0; i < args.length; i++) {
-                char p = c.params.charAt(i);
+                char p = c.params().charAt(i);
                 if (p == 'I') {
                     parts.add(Integer.toString((Integer) args[i]));
                 } else if (args[i] == null) {
@@ -136,23 +116,23 @@ class ArgumentsMisuseTest extends TokenHarness {
                     parts.add("*[" + hex(new byte[size]) + "]");
                 }
             }
-            return (c.kind == TOKEN ? "token." : "hash.") + c.slot + "(" + String.join(", ", parts) + ")";
+            return (c.kind() == TOKEN ? "token." : "hash.") + c.slot() + "(" + String.join(", ", parts) + ")";
         }
     }
 
     @ParameterizedTest(name = "{0}")
     @MethodSource("withArrays")
-    void emptyArraysReachTheComponentAsPointersNotAsNull(Case c) throws Throwable {
+    void emptyArraysReachTheComponentAsPointersNotAsNull(NativeMethod c) throws Throwable {
         qTokAPI api = ready();
         // Digest arrays keep their 16 bytes here; every other array is empty.
-        Call call = new Call(c, i -> c.params.charAt(i) == 'G' ? Shape.FULL : Shape.EMPTY);
+        Call call = new Call(c, i -> c.params().charAt(i) == 'G' ? Shape.FULL : Shape.EMPTY);
         call.on(api);
         assertEquals(List.of(call.expectedLine()), calls());
     }
 
     @ParameterizedTest(name = "{0}")
     @MethodSource("withArrays")
-    void nullAndEmptyArraysMixedKeepTheirPlaces(Case c) throws Throwable {
+    void nullAndEmptyArraysMixedKeepTheirPlaces(NativeMethod c) throws Throwable {
         qTokAPI api = ready();
         for (int parity = 0; parity < 2; parity++) {
             final int p = parity;
@@ -171,7 +151,7 @@ class ArgumentsMisuseTest extends TokenHarness {
 
     @ParameterizedTest(name = "{0}")
     @MethodSource("cases")
-    void aFreshObjectRefusesEveryCallWhateverTheArrays(Case c) {
+    void aFreshObjectRefusesEveryCallWhateverTheArrays(NativeMethod c) {
         qTokAPI fresh = new qTokAPI();
         for (Shape shape : new Shape[] {Shape.NULL, Shape.EMPTY}) {
             Call call = new Call(c, i -> shape);
@@ -182,7 +162,7 @@ class ArgumentsMisuseTest extends TokenHarness {
 
     @ParameterizedTest(name = "{0}")
     @MethodSource("cases")
-    void anEmptyOrMissingHolderHoldsNoObject(Case c) throws Throwable {
+    void anEmptyOrMissingHolderHoldsNoObject(NativeMethod c) throws Throwable {
         qTokAPI api = ready();
         byte[] handle = api.handle, hash = api.hash;
         try {
@@ -195,7 +175,7 @@ class ArgumentsMisuseTest extends TokenHarness {
                 api.hash = hash;
             }
             // The object itself was left alone: with its holder back it is reached again.
-            if (c.slot > 8) {
+            if (c.slot() > 8) {
                 new Call(c, i -> Shape.FULL).on(api);
                 assertEquals(1, calls().size());
             }
