@@ -75,7 +75,9 @@ bool HasQuarantineMark(const std::string& path) {
 #endif
 }
 
-std::string StartScriptPath(const std::string& clientDirectory) { return clientDirectory + kScriptPathSuffix; }
+std::string StartScriptPath(const std::string& clientDirectory) {
+  return clientDirectory + kScriptPathSuffix;
+}
 
 ScriptVerdict CheckStartScript(const std::string& clientDirectory, const QuarantineProbe& quarantined) {
   if (clientDirectory.empty() || clientDirectory.front() != '/') {

@@ -355,9 +355,8 @@ ZAV_NATIVE void Java_qtokcom_qTokAPI_MD5HMAC(JNIEnv* env, jobject self, jint p1,
     Bytes a5 = loans.Borrow(p5);
     if (loans.failed()) return;
     const bool fits = DigestFits(env, p5);
-    if (Invoke<ITokenApi>(env, self, [&](ITokenApi* t) {
-          return fits ? t->MD5HMAC(p1, p2, a3, p4, a5) : kInvalidArg;
-        })) {
+    if (Invoke<ITokenApi>(
+            env, self, [&](ITokenApi* t) { return fits ? t->MD5HMAC(p1, p2, a3, p4, a5) : kInvalidArg; })) {
       CopyDigest(env, p5, a5);
     }
   });

@@ -23,7 +23,7 @@ struct RegistryEntry {
   std::int32_t boundsHeight = 0;
   std::uint64_t boundsSerial = 0;  // counts NoteBounds
 
-  std::timed_mutex change;  // the turn of the graph-changing calls
+  std::timed_mutex change;                 // the turn of the graph-changing calls
   std::atomic<std::thread::id> changer{};  // who holds it
 };
 

@@ -87,11 +87,12 @@ Choice ChooseCaptureFormat(JNIEnv* env, CaptureGraph& built, graph::Filter* sour
 
 }  // namespace
 
-int BuildGraph(JNIEnv* env, CaptureGraph& b, graph::Filter* source, graph::NativeWindow window, jobject format,
-               bool mirror, graph::HResult* hr) {
+int BuildGraph(JNIEnv* env, CaptureGraph& b, graph::Filter* source, graph::NativeWindow window,
+               jobject format, bool mirror, graph::HResult* hr) {
   if (graph::Failed(*hr = graph::CreateCaptureGraphBuilder(b.builder.receive()))) return site::kStartBuilder;
   if (graph::Failed(*hr = graph::CreateFilterGraph(b.filterGraph.receive()))) return site::kStartGraph;
-  if (graph::Failed(*hr = graph::AddFilter(b.filterGraph.get(), source, nullptr))) return site::kStartAddSource;
+  if (graph::Failed(*hr = graph::AddFilter(b.filterGraph.get(), source, nullptr)))
+    return site::kStartAddSource;
   if (graph::Failed(*hr = graph::SetFiltergraph(b.builder.get(), b.filterGraph.get()))) {
     return site::kStartSetFiltergraph;
   }

@@ -7,7 +7,6 @@
 
 #include <utility>
 
-
 namespace zav::win32 {
 
 template <typename Traits>

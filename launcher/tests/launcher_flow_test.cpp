@@ -127,9 +127,9 @@ TEST_F(LauncherRun, FallsBackToTheSecondCandidateWhenTheFirstScriptIsMissing) {
   ASSERT_EQ(system.opened.size(), 2u);
   EXPECT_EQ(system.opened[0].first, "D:/client\\bin\\clientStartUp.bat");
   EXPECT_EQ(system.opened[1].first, "D:/client\\bin\\clientStartUp.bat");
-  EXPECT_EQ(Messages(), (std::vector<std::string>{"nvzav://a$b$log", kMissing + "C:\\gone\\bin\\clientStartUp.bat",
-                                                  text::kExit, "nvzav://p$b",
-                                                  kMissing + "C:\\p%OS%q\\bin\\clientStartUp.bat"}));
+  EXPECT_EQ(Messages(), (std::vector<std::string>{
+                            "nvzav://a$b$log", kMissing + "C:\\gone\\bin\\clientStartUp.bat", text::kExit,
+                            "nvzav://p$b", kMissing + "C:\\p%OS%q\\bin\\clientStartUp.bat"}));
 }
 
 TEST_F(LauncherRun, PrefixRuleAppliesToFieldZeroOnly) {

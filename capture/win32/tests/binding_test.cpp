@@ -294,7 +294,8 @@ void TestBinding(HWND canvas) {
   CHECK(cam->Ref("description") != nullptr && cam->Ref("description")->text == U16(tc::kCameraDescription));
   CHECK(cam->Ref("path") != nullptr && cam->Ref("path")->text == U16(tc::kCameraPath));
   CHECK(camV2->Ref("description") == nullptr);
-  CHECK(cam->Int("pSrcFilter") != 0 && camAgain->Int("pSrcFilter") != 0 && cam->Int("pSrcFilter") != camAgain->Int("pSrcFilter"));
+  CHECK(cam->Int("pSrcFilter") != 0 && camAgain->Int("pSrcFilter") != 0 &&
+        cam->Int("pSrcFilter") != camAgain->Int("pSrcFilter"));
   CHECK(LiveCameraFilters() == liveBefore + static_cast<LONG>(first->items.size() + second->items.size()));
 
   win_checks::group = "canvas not displayable";
@@ -302,8 +303,8 @@ void TestBinding(HWND canvas) {
   CHECK(!g_lib.isRunning(env, J(cam)));
   CHECK(g_lib.queryFormats(env, J(cam)) == nullptr);
   g_lib.setBounds(env, J(cam), 1, 2, 30, 40);
-  CHECK(cam->Int("setBoundsCalls") == 1 && cam->Int("bounds0") == 1 && cam->Int("bounds1") == 2 && cam->Int("bounds2") == 30 &&
-        cam->Int("bounds3") == 40);
+  CHECK(cam->Int("setBoundsCalls") == 1 && cam->Int("bounds0") == 1 && cam->Int("bounds1") == 2 &&
+        cam->Int("bounds2") == 30 && cam->Int("bounds3") == 40);
   g_setWindow(canvas, JAWT_LOCK_ERROR);
   CHECK(g_lib.queryFormats(env, J(cam)) == nullptr);
   g_setWindow(canvas, 0);
@@ -320,12 +321,14 @@ void TestBinding(HWND canvas) {
     for (std::size_t i = 0; i < formats->items.size() && i < expected.size(); ++i) {
       Obj* f = formats->items[i];
       CHECK(f->Int("width") == expected[i]->width && f->Int("height") == expected[i]->height);
-      CHECK(f->Ref("subtype") != nullptr && f->Ref("subtype")->Ref("buf") != nullptr && f->Ref("subtype")->Ref("buf")->capacity == 16);
+      CHECK(f->Ref("subtype") != nullptr && f->Ref("subtype")->Ref("buf") != nullptr &&
+            f->Ref("subtype")->Ref("buf")->capacity == 16);
     }
     if (formats->items.size() >= 2) {
       CHECK(IsSubtype(formats->items[0]->Ref("subtype"), kRGB24));
       // Separate 16-byte blocks even for equal subtypes.
-      CHECK(formats->items[0]->Ref("subtype")->Ref("buf")->address != formats->items[1]->Ref("subtype")->Ref("buf")->address);
+      CHECK(formats->items[0]->Ref("subtype")->Ref("buf")->address !=
+            formats->items[1]->Ref("subtype")->Ref("buf")->address);
     }
   }
   CHECK(!g_lib.isRunning(env, J(cam)));

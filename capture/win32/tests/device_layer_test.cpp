@@ -382,15 +382,21 @@ int BuildRendererPart(core::DeviceRecord& r, graph::HResult* failed) {
   graph::HResult hr;
   if (FAILED(hr = graph::CreateCaptureGraphBuilder(r.graph.builder.receive()))) return *failed = hr, 324;
   if (FAILED(hr = graph::CreateFilterGraph(r.graph.filterGraph.receive()))) return *failed = hr, 332;
-  if (FAILED(hr = graph::AddFilter(r.graph.filterGraph.get(), r.sourceFilter, nullptr))) return *failed = hr, 340;
-  if (FAILED(hr = graph::SetFiltergraph(r.graph.builder.get(), r.graph.filterGraph.get()))) return *failed = hr, 348;
+  if (FAILED(hr = graph::AddFilter(r.graph.filterGraph.get(), r.sourceFilter, nullptr)))
+    return *failed = hr, 340;
+  if (FAILED(hr = graph::SetFiltergraph(r.graph.builder.get(), r.graph.filterGraph.get())))
+    return *failed = hr, 348;
   if (FAILED(hr = graph::CreateVideoRenderer(r.graph.renderer.receive()))) return *failed = hr, 358;
-  if (FAILED(hr = graph::AddFilter(r.graph.filterGraph.get(), r.graph.renderer.get(), nullptr))) return *failed = hr, 367;
-  if (FAILED(hr = graph::QueryRendererConfig(r.graph.renderer.get(), r.graph.rendererConfig.receive()))) return *failed = hr, 376;
+  if (FAILED(hr = graph::AddFilter(r.graph.filterGraph.get(), r.graph.renderer.get(), nullptr)))
+    return *failed = hr, 367;
+  if (FAILED(hr = graph::QueryRendererConfig(r.graph.renderer.get(), r.graph.rendererConfig.receive())))
+    return *failed = hr, 376;
   if (FAILED(hr = graph::SetRenderingMode(r.graph.rendererConfig.get(), graph::kVmrModeWindowless)))
     return *failed = hr, 384;
-  if (FAILED(hr = graph::QueryWindowlessControl(r.graph.renderer.get(), r.graph.windowlessControl.receive()))) return *failed = hr, 392;
-  if (FAILED(hr = graph::SetVideoClippingWindow(r.graph.windowlessControl.get(), r.window))) return *failed = hr, 400;
+  if (FAILED(hr = graph::QueryWindowlessControl(r.graph.renderer.get(), r.graph.windowlessControl.receive())))
+    return *failed = hr, 392;
+  if (FAILED(hr = graph::SetVideoClippingWindow(r.graph.windowlessControl.get(), r.window)))
+    return *failed = hr, 400;
   return 0;
 }
 
@@ -399,14 +405,15 @@ int BuildFilterPart(core::DeviceRecord& r, bool mirror, graph::Filter* sink, gra
                     graph::HResult* failed) {
   graph::HResult hr = graph::CreateVideoFilter(mirror, r.graph.frameFilter.receive());
   if (FAILED(hr)) return *failed = hr, 508;
-  if (FAILED(hr = graph::AddFilter(r.graph.filterGraph.get(), r.graph.frameFilter.get(), u"VideoFilter"))) return *failed = hr, 516;
+  if (FAILED(hr = graph::AddFilter(r.graph.filterGraph.get(), r.graph.frameFilter.get(), u"VideoFilter")))
+    return *failed = hr, 516;
   graph::Pin* capturePin = nullptr;
   graph::Pin* inputPin = nullptr;
   if (FAILED(hr = graph::FindPin(r.graph.builder.get(), r.sourceFilter, graph::PinDirection::kOutput,
                                  &graph::kPinCategoryCapture, nullptr, false, 0, &capturePin)))
     return *failed = hr, 525;
-  if (FAILED(hr = graph::FindPin(r.graph.builder.get(), r.graph.frameFilter.get(), graph::PinDirection::kInput, nullptr, nullptr,
-                                 false, 0, &inputPin))) {
+  if (FAILED(hr = graph::FindPin(r.graph.builder.get(), r.graph.frameFilter.get(),
+                                 graph::PinDirection::kInput, nullptr, nullptr, false, 0, &inputPin))) {
     graph::Release(capturePin);
     return *failed = hr, 533;
   }
@@ -414,10 +421,11 @@ int BuildFilterPart(core::DeviceRecord& r, bool mirror, graph::Filter* sink, gra
   graph::Release(capturePin);
   graph::Release(inputPin);
   if (FAILED(hr)) return *failed = hr, 542;
-  if (FAILED(hr = graph::RenderStream(r.graph.builder.get(), nullptr, &graph::kMediaTypeVideo, r.graph.frameFilter.get(),
-                                      intermediate, sink)))
+  if (FAILED(hr = graph::RenderStream(r.graph.builder.get(), nullptr, &graph::kMediaTypeVideo,
+                                      r.graph.frameFilter.get(), intermediate, sink)))
     return *failed = hr, 556;
-  if (FAILED(hr = graph::QueryMediaControl(r.graph.filterGraph.get(), r.graph.mediaControl.receive()))) return *failed = hr, 565;
+  if (FAILED(hr = graph::QueryMediaControl(r.graph.filterGraph.get(), r.graph.mediaControl.receive())))
+    return *failed = hr, 565;
   if (FAILED(hr = graph::Run(r.graph.mediaControl.get()))) return *failed = hr, 573;
   return 0;
 }
@@ -495,8 +503,8 @@ void TestRendererStart(HWND canvas) {
 // Chooses capability `index` through the stream configuration, as start does.
 graph::HResult ChooseFormat(core::DeviceRecord& r, int index) {
   graph::StreamConfig* config = nullptr;
-  graph::HResult hr = graph::FindStreamConfig(r.graph.builder.get(), &graph::kPinCategoryCapture, &graph::kMediaTypeVideo,
-                                              r.sourceFilter, &config);
+  graph::HResult hr = graph::FindStreamConfig(r.graph.builder.get(), &graph::kPinCategoryCapture,
+                                              &graph::kMediaTypeVideo, r.sourceFilter, &config);
   if (FAILED(hr)) return hr;
   graph::MediaType* type = nullptr;
   std::uint8_t caps[graph::kStreamCapsSize];

@@ -207,8 +207,8 @@ void TestRegistered() {
   read(env, J(api), 1, 2, static_cast<jbyteArray>(J(buffer)), 5, static_cast<jintArray>(J(length)));
   CHECK(Raised("ER: 0x8010000f"));
   CHECK(LastCallIs("token.37(1, 2, *[01 02 03 04], 5, *)"));
-  CHECK(static_cast<std::uint8_t>(buffer->bytes[0]) == 0xDE && static_cast<std::uint8_t>(buffer->bytes[3]) == 0xEF &&
-        buffer->bytes[4] == 5);
+  CHECK(static_cast<std::uint8_t>(buffer->bytes[0]) == 0xDE &&
+        static_cast<std::uint8_t>(buffer->bytes[3]) == 0xEF && buffer->bytes[4] == 5);
   CHECK(length->ints[0] == 4);
   CHECK(strict_jni::OutstandingElements() == 0);
 
