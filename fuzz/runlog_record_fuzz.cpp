@@ -1,6 +1,7 @@
 // Property: a record is the timestamp, the unit and line, the message cut to the
 // buffer with each of its line feeds written as CR LF, and CR CR LF; never longer
-// than its buffer.
+// than its buffer. Cut as code page 936 characters, the message loses at most one
+// byte more and never ends inside a double-byte character.
 #include <cstring>
 #include <string>
 
@@ -30,5 +31,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   for (char c : message.substr(0, runlog::kBufferSize - 1)) body += c == '\n' ? "\r\n" : std::string(1, c);
   std::string expected = head + "zavserviceInstaller2(:52):" + body + "\r\r\n";
   FUZZ_CHECK(text == expected);
+
+  char cut[runlog::kBufferSize];
+  const bool whole = runlog::CopyCut(cut, message.c_str(), &ansi::Gbk936CharNext);
+  const std::string kept(cut);
+  FUZZ_CHECK(message.compare(0, kept.size(), kept) == 0);
+  FUZZ_CHECK(whole == (kept == message));
+  FUZZ_CHECK(whole || kept.size() + 1 >= runlog::kBufferSize - 1);
+  // The cut falls where a character of the whole message begins (or at its end).
+  const char* p = message.c_str();
+  while (*p && p < message.c_str() + kept.size()) p = ansi::Step(&ansi::Gbk936CharNext, p);
+  FUZZ_CHECK(p == message.c_str() + kept.size());
+  // Where the message goes on past the cut, the next character did not fit whole.
+  if (!whole) {
+    const char* next = ansi::Step(&ansi::Gbk936CharNext, message.c_str() + kept.size());
+    FUZZ_CHECK(static_cast<std::size_t>(next - message.c_str()) > runlog::kBufferSize - 1);
+  }
   return 0;
 }

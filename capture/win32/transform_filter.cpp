@@ -29,17 +29,8 @@ TransInPlaceFilter::TransInPlaceFilter(const wchar_t* objectName, IUnknown* oute
 TransInPlaceFilter::~TransInPlaceFilter() = default;
 
 HRESULT TransInPlaceFilter::QueryInterface(REFIID iid, void** out) {
-  if (out == nullptr) return E_POINTER;
-  if (iid == IID_IUnknown || iid == IID_IPersist || iid == IID_IMediaFilter || iid == IID_IBaseFilter) {
-    *out = static_cast<IBaseFilter*>(this);
-  } else if (iid == IID_IAMovieSetup) {
-    *out = static_cast<IAMovieSetup*>(this);
-  } else {
-    *out = nullptr;
-    return E_NOINTERFACE;
-  }
-  AddRef();
-  return S_OK;
+  return zav::win32::QueryEither<IBaseFilter, IAMovieSetup>(
+      this, iid, out, {&IID_IPersist, &IID_IMediaFilter, &IID_IBaseFilter}, IID_IAMovieSetup);
 }
 
 HRESULT TransInPlaceFilter::Register() { return S_FALSE; }

@@ -79,7 +79,7 @@ TransInPlaceInputPin::~TransInPlaceInputPin() {
 }
 
 HRESULT TransInPlaceInputPin::QueryInterface(REFIID iid, void** out) {
-  return zav::win32::QueryEither<IPin, IMemInputPin>(this, iid, out, IID_IPin, IID_IMemInputPin);
+  return zav::win32::QueryEither<IPin, IMemInputPin>(this, iid, out, {&IID_IPin}, IID_IMemInputPin);
 }
 
 void TransInPlaceInputPin::OnDisconnect() {

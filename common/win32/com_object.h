@@ -8,6 +8,7 @@
 #include <unknwn.h>
 
 #include <atomic>
+#include <initializer_list>
 
 namespace zav::win32 {
 
@@ -42,13 +43,16 @@ class ComObject : public Interface {
   std::atomic<ULONG> refs_;
 };
 
-// QueryInterface of an object that holds two interfaces (the first also standing
-// for IUnknown) and counts its references itself, as a pin that shares its
-// filter's count does.
+// QueryInterface of an object that holds two interfaces and counts its references
+// itself (a filter, or a pin that shares its filter's count): the first stands for
+// IUnknown and for each IID of `firstIids` (it and those it derives from).
 template <typename First, typename Second, typename Object>
-HRESULT QueryEither(Object* self, REFIID iid, void** out, REFIID firstIid, REFIID secondIid) {
+HRESULT QueryEither(Object* self, REFIID iid, void** out, std::initializer_list<const IID*> firstIids,
+                    REFIID secondIid) {
   if (out == nullptr) return E_POINTER;
-  if (iid == IID_IUnknown || iid == firstIid) {
+  bool first = iid == IID_IUnknown;
+  for (const IID* known : firstIids) first = first || iid == *known;
+  if (first) {
     *out = static_cast<First*>(self);
   } else if (iid == secondIid) {
     *out = static_cast<Second*>(self);
