@@ -12,6 +12,7 @@
 #include <climits>
 #include <cstring>
 #include <mutex>
+#include <utility>
 #include <vector>
 
 #include "core/capabilities.h"
@@ -66,12 +67,12 @@ class HandedOut {
   HandedOut& operator=(const HandedOut&) = delete;
   ~HandedOut() {
     for (std::int32_t handle : handles_) {
-      if (graph::Filter* source = capture::core::UnregisterSourceFilter(handle)) graph::Release(source);
+      capture::core::UnregisterSourceFilter(handle);  // its reference goes with it
     }
   }
-  std::int32_t Register(graph::Filter* source) {
+  std::int32_t Register(graph::Ref<graph::Filter> source) {
     handles_.reserve(handles_.size() + 1);  // may throw: before the handle exists
-    const std::int32_t handle = capture::core::RegisterSourceFilter(source);
+    const std::int32_t handle = capture::core::RegisterSourceFilter(std::move(source));
     handles_.push_back(handle);
     return handle;
   }
@@ -128,8 +129,7 @@ ZAV_NATIVE jobject Java_lumotool_camgripper_CaptureDevice_enumDevices(JNIEnv* en
       javaFailed = javaFailed || env->ExceptionCheck();
       graph::Ref<graph::Filter> source;
       if (!javaFailed && graph::Succeeded(graph::BindToFilter(moniker.get(), source.receive())) && source) {
-        const std::int32_t handle = handed.Register(source.get());
-        source.detach();  // the handle holds it now
+        const std::int32_t handle = handed.Register(std::move(source));  // the handle holds it now
         LocalRef<jobject> device(
             env, env->NewObject(deviceClass.get(), deviceInit, name.get(), description.get(), path.get(),
                                 static_cast<jint>(handle)));
@@ -194,7 +194,7 @@ ZAV_NATIVE jboolean Java_lumotool_camgripper_CaptureDevice_destroy(JNIEnv* env, 
       DeviceTurn turn = device.LiveTurn();
       if (!turn) return JNI_FALSE;
       device.TakeGraph();
-      graph::Ref<graph::Filter> source = graph::Ref<graph::Filter>::Adopt(device.Erase());
+      device.Erase();  // the handle's source filter reference goes with it
     }
     auto deviceClass = zav::jni::FindClass(env, capture::core::kDeviceClass, zav::jni::OnMissing::kClear);
     if (!deviceClass) return JNI_TRUE;

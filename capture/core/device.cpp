@@ -37,8 +37,8 @@ std::mutex& TablesMutex() {
   return mutex;
 }
 
-std::map<std::int32_t, graph::Filter*>& HandleTable() {
-  static auto* table = new std::map<std::int32_t, graph::Filter*>();  // never destroyed
+std::map<std::int32_t, graph::Ref<graph::Filter>>& HandleTable() {
+  static auto* table = new std::map<std::int32_t, graph::Ref<graph::Filter>>();  // never destroyed
   return *table;
 }
 
@@ -52,15 +52,15 @@ std::int32_t g_nextHandle = 1;
 graph::Filter* SourceLocked(std::int32_t handle) {
   auto& table = HandleTable();
   auto it = table.find(handle);
-  return it == table.end() ? nullptr : it->second;
+  return it == table.end() ? nullptr : it->second.get();
 }
 
 // The handle's entry taken out of the table: the source filter reference it held.
-graph::Filter* TakeSourceLocked(std::int32_t handle) {
+graph::Ref<graph::Filter> TakeSourceLocked(std::int32_t handle) {
   auto& table = HandleTable();
   auto it = table.find(handle);
   if (it == table.end()) return nullptr;
-  graph::Filter* source = it->second;
+  graph::Ref<graph::Filter> source = std::move(it->second);
   table.erase(it);
   return source;
 }
@@ -83,13 +83,16 @@ std::int32_t HandleOf(JNIEnv* env, jobject canvas) {
 
 }  // namespace
 
-std::int32_t RegisterSourceFilter(graph::Filter* source) {
+std::int32_t RegisterSourceFilter(graph::Ref<graph::Filter> source) {
   std::lock_guard<std::mutex> lock(TablesMutex());
   auto& table = HandleTable();
   for (;;) {
     const std::int32_t handle = g_nextHandle;
     g_nextHandle = (g_nextHandle == INT32_MAX) ? 1 : g_nextHandle + 1;
-    if (table.emplace(handle, source).second) return handle;
+    if (table.count(handle) == 0) {
+      table.emplace(handle, std::move(source));
+      return handle;
+    }
   }
 }
 
@@ -98,7 +101,7 @@ graph::Filter* SourceFilterOf(std::int32_t handle) {
   return SourceLocked(handle);
 }
 
-graph::Filter* UnregisterSourceFilter(std::int32_t handle) {
+graph::Ref<graph::Filter> UnregisterSourceFilter(std::int32_t handle) {
   std::lock_guard<std::mutex> lock(TablesMutex());
   return TakeSourceLocked(handle);
 }
@@ -248,7 +251,7 @@ CaptureGraph Device::TakeGraph() {
   return taken;
 }
 
-graph::Filter* Device::Erase() {
+graph::Ref<graph::Filter> Device::Erase() {
   {
     std::lock_guard<std::mutex> lock(entry_->state);
     entry_->erased = true;

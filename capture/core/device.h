@@ -33,10 +33,11 @@ constexpr std::chrono::seconds kTurnBound{5};
 // process-wide table that holds the source filter reference, so a handle fits
 // the int on 64-bit processes too. Keys are not reused while the process lives
 // (until the 32-bit key space wraps).
-std::int32_t RegisterSourceFilter(graph::Filter* source);
+std::int32_t RegisterSourceFilter(graph::Ref<graph::Filter> source);
+// The filter behind a handle, borrowed (null if none).
 graph::Filter* SourceFilterOf(std::int32_t handle);
 // Drops the table entry and returns the reference it held (null if none).
-graph::Filter* UnregisterSourceFilter(std::int32_t handle);
+graph::Ref<graph::Filter> UnregisterSourceFilter(std::int32_t handle);
 
 struct RegistryEntry;
 
@@ -112,7 +113,7 @@ class Device {
   // During a turn: marks the device destroyed, removes its record and handle in
   // one step (so no call can make a record for it again) and returns the source
   // filter reference the handle held.
-  graph::Filter* Erase();
+  graph::Ref<graph::Filter> Erase();
 
  private:
   Device(std::shared_ptr<RegistryEntry> entry, std::int32_t handle);

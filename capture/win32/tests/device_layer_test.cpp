@@ -291,9 +291,9 @@ void TestListing() {
   }
   CHECK(LiveCameraFilters() == liveBefore + 2);
   // A handle that works: the key the device record is found by.
-  const std::int32_t handle = core::RegisterSourceFilter(cam->filter);
+  const std::int32_t handle = core::RegisterSourceFilter(graph::Ref<graph::Filter>::Share(cam->filter));
   CHECK(handle != 0 && core::SourceFilterOf(handle) == cam->filter);
-  CHECK(core::UnregisterSourceFilter(handle) == cam->filter);
+  CHECK(core::UnregisterSourceFilter(handle).get() == cam->filter);
   for (const Listed& d : first) {
     if (d.filter == cam->filter) {
       g_camera = d.filter;
