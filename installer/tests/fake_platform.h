@@ -6,7 +6,6 @@
 #include <strings.h>
 
 #include <cstring>
-#include <initializer_list>
 #include <map>
 #include <optional>
 #include <set>
@@ -162,13 +161,5 @@ class Platform : public zavinstaller::InstallerPlatform {
     if (it != effects.end()) takenPorts.insert(it->second.begin(), it->second.end());
   }
 };
-
-// What the tests compare logs with.
-using Logs = std::vector<std::string>;
-inline std::string Cat(std::initializer_list<std::string> parts) {
-  std::string s;
-  for (const auto& p : parts) s += p;
-  return s;
-}
 
 }  // namespace fake
