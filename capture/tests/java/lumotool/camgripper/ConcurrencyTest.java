@@ -82,21 +82,26 @@ class ConcurrencyTest extends CameraTestBase {
     /**
      * A client format whose getter waits for the canvas to repaint and move on AWT's
      * thread: start asks it while it builds the graph, and paint and setBounds must
-     * not wait for that build. The size set meanwhile is the one the video gets.
+     * not wait for that build. The size set meanwhile is the one the video gets. A
+     * getter that calls back into the device gets that call's failure: at once on
+     * start's own thread, after the turn's bound from AWT's; start goes on and runs.
      */
     @Test
     void aFormatGetterWaitingForTheCanvasDoesNotDeadlockStart() {
         CaptureDevice d = fixture.showFirst();
         AtomicInteger asked = new AtomicInteger();
         AtomicInteger repainted = new AtomicInteger();
+        AtomicReference<String> callbacks = new AtomicReference<>();
         VideoFormat waiting = new VideoFormat(32, 24, null) {
             @Override
             public int getWidth() {
-                asked.incrementAndGet();
+                final boolean first = asked.incrementAndGet() == 1;
+                AtomicBoolean stoppedFromAwt = new AtomicBoolean();
                 CountDownLatch done = new CountDownLatch(1);
                 EventQueue.invokeLater(() -> {
                     d.paint(null);
                     d.setBounds(0, 0, 90, 70);
+                    stoppedFromAwt.set(first && d.stop());
                     done.countDown();
                 });
                 try {
@@ -106,46 +111,18 @@ class ConcurrencyTest extends CameraTestBase {
                 } catch (InterruptedException e) {
                     Thread.currentThread().interrupt();
                 }
+                if (first) {
+                    callbacks.set(d.stop() + " " + d.queryFormats() + " " + stoppedFromAwt.get());
+                }
                 return super.getWidth();
             }
         };
         assertTrue(d.start(waiting, false));
         assertTrue(asked.get() > 0);
         assertEquals(asked.get(), repainted.get(), "the canvas repainted each time start asked");
-        assertArrayEquals(new int[] {0, 0, 32, 24, 0, 0, 90, 70}, SimPlatform.lastVideoPosition());
-        assertTrue(d.stop());
-        Fixture.assertReports();
-    }
-
-    /**
-     * A getter of the client's format that calls back into the device while start
-     * asks it: on start's own thread the call fails at once; from another thread it
-     * fails once it has waited its bound for start's turn. start goes on and runs.
-     */
-    @Test
-    void aFormatGetterCallingBackIntoTheDeviceFailsThatCall() {
-        CaptureDevice d = fixture.showFirst();
-        AtomicReference<String> inside = new AtomicReference<>("not asked");
-        VideoFormat calling = new VideoFormat(32, 24, null) {
-            @Override
-            public int getWidth() {
-                if (!inside.get().equals("not asked")) {
-                    return super.getWidth();
-                }
-                AtomicBoolean fromAwt = new AtomicBoolean(true);
-                try {
-                    EventQueue.invokeAndWait(() -> fromAwt.set(d.stop()));
-                } catch (Exception e) {
-                    throw new IllegalStateException(e);
-                }
-                inside.set("stop " + d.stop() + ", queryFormats " + d.queryFormats() + ", from AWT "
-                           + fromAwt.get());
-                return super.getWidth();
-            }
-        };
-        assertTrue(d.start(calling, false));
-        assertEquals("stop false, queryFormats null, from AWT false", inside.get());
+        assertEquals("false null false", callbacks.get(), "stop, queryFormats, stop from AWT");
         assertTrue(d.isRunning());
+        assertArrayEquals(new int[] {0, 0, 32, 24, 0, 0, 90, 70}, SimPlatform.lastVideoPosition());
         assertTrue(d.stop());
         Fixture.assertReports();
     }
