@@ -75,7 +75,6 @@ using zav::com::kInvalidArg;
 using zav::com::kOutOfMemory;
 using zav::com::kPointer;
 using zav::com::kUnexpected;
-
-inline bool Failed(HRESULT hr) { return hr < 0; }
+using zav::com::Failed;
 
 }  // namespace qtok

@@ -16,16 +16,14 @@ CaptureGraph::~CaptureGraph() {
   } catch (...) {
     // A graph that cannot be stopped is released all the same.
   }
-  try {
-    builder.reset();
-    filterGraph.reset();
-    mediaControl.reset();
-    renderer.reset();
-    windowlessControl.reset();
-    rendererConfig.reset();
-    frameFilter.reset();
-  } catch (...) {
-  }
+  // In the order the graph was built, its builder first.
+  builder.reset();
+  filterGraph.reset();
+  mediaControl.reset();
+  renderer.reset();
+  windowlessControl.reset();
+  rendererConfig.reset();
+  frameFilter.reset();
 }
 
 void CaptureGraph::Swap(CaptureGraph& other) noexcept {
