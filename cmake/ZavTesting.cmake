@@ -40,8 +40,11 @@ function(zav_add_gtest name)
 endfunction()
 
 # Wine runs a Windows build here only when this machine can execute its programs:
-# 64-bit builds need wine64; 32-bit ones need a kernel that runs 32-bit ELF (wine32).
-if(WIN32 AND NOT DEFINED ZAV_WINE_TESTS)
+# 64-bit builds need wine64; 32-bit ones need wine32, which is installed only where
+# the kernel runs 32-bit ELF and the mirror could serve it. Decided afresh at every
+# configure from what is installed now (ZAV_WINE_TESTS ON or OFF overrides it).
+set(ZAV_WINE_TESTS AUTO CACHE STRING "Run the Wine tests of this Windows build: ON, OFF or AUTO")
+if(WIN32 AND ZAV_WINE_TESTS STREQUAL "AUTO")
   if(CMAKE_SIZEOF_VOID_P EQUAL 8)
     set(zav_wine_probe /usr/lib/wine/wine64 --version)
   else()
@@ -49,11 +52,13 @@ if(WIN32 AND NOT DEFINED ZAV_WINE_TESTS)
   endif()
   execute_process(COMMAND ${zav_wine_probe} RESULT_VARIABLE zav_wine_rc OUTPUT_QUIET ERROR_QUIET)
   if(zav_wine_rc EQUAL 0)
-    set(ZAV_WINE_TESTS ON CACHE BOOL "Run the Wine tests of this Windows build")
+    set(zav_wine_runs ON)
   else()
-    set(ZAV_WINE_TESTS OFF CACHE BOOL "Run the Wine tests of this Windows build")
+    set(zav_wine_runs OFF)
     message(STATUS "Wine cannot run this build's programs here: its Wine tests are left out")
   endif()
+else()
+  set(zav_wine_runs ${ZAV_WINE_TESTS})
 endif()
 if(CMAKE_SIZEOF_VOID_P EQUAL 8)
   set(ZAV_WINE_ARCH win64)
@@ -62,7 +67,7 @@ else()
 endif()
 
 function(zav_add_wine_test name)
-  if(NOT WIN32 OR NOT ZAV_WINE_TESTS OR NOT ZAV_TESTS)
+  if(NOT WIN32 OR NOT zav_wine_runs OR NOT ZAV_TESTS)
     return()
   endif()
   cmake_parse_arguments(T "SERIAL" "SCRIPT;TIMEOUT" "ARGS" ${ARGN})
