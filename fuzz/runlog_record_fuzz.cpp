@@ -1,6 +1,6 @@
-// Property: a record is the timestamp, the unit and line, the message cut to the
-// buffer with each of its line feeds written as CR LF, and CR CR LF; never longer
-// than its buffer. Cut as code page 936 characters, the message loses at most one
+// Property: a record is one line: the timestamp, the unit and line, the message cut
+// to the buffer with each control byte written as a visible escape, and CR CR LF;
+// never longer than its buffer. Cut as code page 936 characters, the message loses at most one
 // byte more and never ends inside a double-byte character.
 #include <cstring>
 #include <string>
@@ -28,9 +28,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::string head = text.substr(0, 20);
   FUZZ_CHECK(head.size() == 20 && head[4] == '-' && head[7] == '-' && head[10] == ' ' && head[19] == ' ');
   std::string body;
-  for (char c : message.substr(0, runlog::kBufferSize - 1)) body += c == '\n' ? "\r\n" : std::string(1, c);
+  for (char c : message.substr(0, runlog::kBufferSize - 1)) {
+    const auto byte = static_cast<unsigned char>(c);
+    static const char kHex[] = "0123456789abcdef";
+    if (c == '\r')
+      body += "\\r";
+    else if (c == '\n')
+      body += "\\n";
+    else if (c == '\t')
+      body += "\\t";
+    else if (byte < 0x20)
+      body += std::string("\\x") + kHex[byte >> 4] + kHex[byte & 15];
+    else
+      body += c;
+  }
   std::string expected = head + "zavserviceInstaller2(:52):" + body + "\r\r\n";
   FUZZ_CHECK(text == expected);
+  FUZZ_CHECK(text.find_first_of("\r\n") == text.size() - 3);
 
   char cut[runlog::kBufferSize];
   const bool whole = runlog::CopyCut(cut, message.c_str(), &ansi::Gbk936CharNext);

@@ -22,6 +22,26 @@ bool AppendCut(char (&dst)[kBufferSize], const char* src, ansi::CharNextFn next)
   return !src || src[n] == '\0';
 }
 
+namespace {
+
+// One byte of a message as it is written: itself, or for a control byte its visible
+// escape.
+void EscapeControl(char c, char (&out)[5]) {
+  const auto byte = static_cast<unsigned char>(c);
+  if (byte >= 0x20) {
+    out[0] = c;
+    out[1] = '\0';
+  } else if (c == '\r' || c == '\n' || c == '\t') {
+    out[0] = '\\';
+    out[1] = c == '\r' ? 'r' : c == '\n' ? 'n' : 't';
+    out[2] = '\0';
+  } else {
+    std::snprintf(out, sizeof out, "\\x%02x", byte);
+  }
+}
+
+}  // namespace
+
 void MakeAppendLockName(const char* path, char (&name)[kAppendLockNameSize]) {
   // 64-bit FNV-1a over the path, letters folded.
   std::uint64_t hash = 0xcbf29ce484222325u;
@@ -67,13 +87,13 @@ std::size_t FormatRecord(char (&out)[kRecordCapacity], const std::tm& when, cons
   // Room for the line end CR CR LF and the terminator is kept behind everything.
   const std::size_t end = kRecordCapacity - 4;
   std::size_t n = static_cast<std::size_t>(head) < end ? static_cast<std::size_t>(head) : end;
-  // Text mode writes every line feed as CR LF, those inside the message too.
-  for (const char* p = cut; *p && n < end; ++p) {
-    if (*p == '\n') {
-      if (n + 2 > end) break;
-      out[n++] = '\r';
-    }
-    out[n++] = *p;
+  for (const char* p = cut; *p; ++p) {
+    char escaped[5];
+    EscapeControl(*p, escaped);
+    const std::size_t len = std::strlen(escaped);
+    if (n + len > end) break;
+    std::memcpy(out + n, escaped, len);
+    n += len;
   }
   std::memcpy(out + n, "\r\r\n", 4);
   return n + 3;

@@ -43,14 +43,17 @@ void LogMessage(const char* message, int force);
 // --- Pieces below are the portable decisions behind the calls above. ---
 
 // Largest record: timestamp, unit name, line, a message cut to kBufferSize - 1 bytes
-// whose every byte may be a line feed (written as two).
-constexpr std::size_t kRecordCapacity = 2 * kBufferSize + 100;
+// whose every byte may be a control byte (written as four).
+constexpr std::size_t kRecordCapacity = 4 * kBufferSize + 100;
 
-// Formats "<time> <unit>(:<line>):<message>" and the line end, as the Windows
-// runtime's text mode writes them: every line feed becomes CR LF, so "\r\n" at the
-// end is CR CR LF and a line feed inside the message CR LF. Returns the record's
-// length. The message is cut as CopyCut cuts. Only an absurd unit name makes the
-// record longer than the capacity; it is then cut, and still ends with its line end.
+// Formats "<time> <unit>(:<line>):<message>" and the line end CR CR LF (the Windows
+// runtime's text mode writes the "\r\n" of the record format so). A record is one
+// line whatever the message holds: its control bytes (below 0x20) are written
+// visibly, CR as \r, LF as \n, tab as \t and the others as \x and two hex digits,
+// so text from a link or the registry can never put a line of its own into the log.
+// Returns the record's length. The message is cut as CopyCut cuts. Only an absurd
+// unit name makes the record longer than the capacity; it is then cut, and still
+// ends with its line end.
 std::size_t FormatRecord(char (&out)[kRecordCapacity], const std::tm& when, const char* unitName, int line,
                          const char* message, ansi::CharNextFn next = &ansi::SystemCharNext);
 

@@ -83,16 +83,21 @@ TEST(RunLogRecord, MessageBytesPassUnchangedAndLongOnesAreCut) {
   EXPECT_EQ(std::string(buffer), zhong.substr(0, 498));
 }
 
-// The bytes a text-mode stream writes: every line feed of the message as CR LF (a CR
-// before it stays), even in a message of nothing but line feeds.
-TEST(RunLogRecord, LineFeedsInsideTheMessageAreWrittenAsCrLf) {
+// A record is one line: text from a link or the registry that holds CR, LF or other
+// control bytes cannot add a record of its own, even a message of nothing else.
+TEST(RunLogRecord, ControlBytesInsideTheMessageAreWrittenVisibly) {
   char out[runlog::kRecordCapacity];
-  std::size_t n = runlog::FormatRecord(out, At(2024, 1, 1, 0, 0, 0), "u", 1, "a\nb\r\nc\n");
-  EXPECT_EQ(std::string(out, n), "2024-01-01 00:00:00 u(:1):a\r\nb\r\r\nc\r\n\r\r\n");
-  std::string feeds(700, '\n');
-  n = runlog::FormatRecord(out, At(2024, 1, 1, 0, 0, 0), "zavserviceInstaller2", 52, feeds.c_str());
+  std::size_t n =
+      runlog::FormatRecord(out, At(2024, 1, 1, 0, 0, 0), "u", 1,
+                           "C:\\a\r\n2026-01-01 00:00:00 launcher(:227):FORGED\n\x1b[2J\t\x01\x7f");
+  EXPECT_EQ(
+      std::string(out, n),
+      "2024-01-01 00:00:00 u(:1):C:\\a\\r\\n2026-01-01 00:00:00 launcher(:227):FORGED\\n\\x1b[2J\\t\\x01\x7f"
+      "\r\r\n");
+  std::string controls(700, '\x1f');
+  n = runlog::FormatRecord(out, At(2024, 1, 1, 0, 0, 0), "zavserviceInstaller2", 52, controls.c_str());
   std::string expected = "2024-01-01 00:00:00 zavserviceInstaller2(:52):";
-  for (int i = 0; i < 499; ++i) expected += "\r\n";
+  for (int i = 0; i < 499; ++i) expected += "\\x1f";
   EXPECT_EQ(std::string(out, n), expected + "\r\r\n");
 }
 
