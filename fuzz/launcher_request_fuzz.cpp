@@ -15,9 +15,11 @@ class FuzzSystem : public launcher::LauncherSystem {
   int reads = 0;
   int starts = 0;
   std::string parameters;
-  ValueRead ReadPrefsValue(const char*, prefs::View, launcher::ValueData& data) override {
+  ValueRead ReadPrefsValue(const char*, prefs::View, launcher::ValueData& data,
+                           prefs::DataType& type) override {
     ++reads;
     std::memcpy(data, "C:\\client", 10);
+    type = prefs::DataType::kString;
     return ValueRead::kFound;
   }
   bool PathExists(const char*) override { return true; }
@@ -27,6 +29,7 @@ class FuzzSystem : public launcher::LauncherSystem {
     return 33;
   }
   ansi::CharNextFn CharStepper() override { return &ansi::Gbk936CharNext; }
+  bool ArgumentIsExact(const char*) override { return true; }
 };
 
 }  // namespace

@@ -16,13 +16,16 @@ void LogWith(const char* text, const char* detail, ansi::CharNextFn next) {
   runlog::LogMessage(message, 1);
 }
 
-// The value in the first view that has it; kNoNode only when no view has the node.
+// The value in the first view that has it as a directory; kNoNode only when no view
+// has the node.
 LauncherSystem::ValueRead ReadInEitherView(LauncherSystem& system, const char* name, ValueData& data) {
   auto outcome = LauncherSystem::ValueRead::kNoNode;
   for (prefs::View view : prefs::kViews) {
     std::memset(data, 0, sizeof data);
-    auto read = system.ReadPrefsValue(name, view, data);
-    if (read == LauncherSystem::ValueRead::kFound) return read;
+    prefs::DataType type = prefs::DataType::kOther;
+    auto read = system.ReadPrefsValue(name, view, data, type);
+    if (read == LauncherSystem::ValueRead::kFound && prefs::NamesDirectory(type, data)) return read;
+    if (read == LauncherSystem::ValueRead::kFound) read = LauncherSystem::ValueRead::kNoValue;
     if (read == LauncherSystem::ValueRead::kNoValue) outcome = read;
   }
   std::memset(data, 0, sizeof data);

@@ -20,9 +20,12 @@ int RunLauncher(int argc, const char* const* argv, LauncherSystem& system) {
   // The parameters are checked as cmd.exe will read them, from their own first byte:
   // the payload starts at byte 8 of the argument, which may be the second byte of a
   // double-byte character there and a lone | or ^ here.
+  // A link the code page could not hold names no installation: "nvzav://ก$x" would
+  // arrive as "nvzav://?$x" and start the installation named "?".
   const ansi::CharNextFn step = system.CharStepper();
-  if (HasRefusedByte(argument, step) || SplitRequest(argument, fields) != 0 ||
-      !ComposeParameters(argument, parameters) || HasRefusedByte(parameters, step)) {
+  if (!system.ArgumentIsExact(argument) || HasRefusedByte(argument, step) ||
+      SplitRequest(argument, fields) != 0 || !ComposeParameters(argument, parameters) ||
+      HasRefusedByte(parameters, step)) {
     char message[runlog::kBufferSize];
     runlog::CopyCut(message, text::kBadFormat, step);
     runlog::AppendCut(message, argument, step);

@@ -24,6 +24,8 @@ class FakeSystem : public LauncherSystem {
   // The 64-bit view: absent unless a test gives it.
   bool node64Exists = false;
   std::map<std::string, std::string> values64;
+  std::set<std::string> notStrings;  // names whose data is of another type, in both views
+  bool argumentExact = true;         // the code page held every character of the link
   std::set<std::string> files;
   std::intptr_t shellResult = 42;
 
@@ -31,7 +33,8 @@ class FakeSystem : public LauncherSystem {
   std::vector<std::string> reads64;
   std::vector<std::pair<std::string, std::string>> opened;
 
-  ValueRead ReadPrefsValue(const char* name, prefs::View view, ValueData& data) override {
+  ValueRead ReadPrefsValue(const char* name, prefs::View view, ValueData& data,
+                           prefs::DataType& type) override {
     bool in64 = view == prefs::View::k64;
     (in64 ? reads64 : reads).push_back(name);
     if (!(in64 ? node64Exists : nodeExists)) return ValueRead::kNoNode;
@@ -39,6 +42,7 @@ class FakeSystem : public LauncherSystem {
     auto it = node.find(name);
     if (it == node.end() || it->second.size() > kValueDataSize) return ValueRead::kNoValue;
     std::memcpy(data, it->second.data(), it->second.size());
+    type = notStrings.count(name) ? prefs::DataType::kOther : prefs::DataType::kString;
     return ValueRead::kFound;
   }
   bool PathExists(const char* path) override { return files.count(path) > 0; }
@@ -47,6 +51,7 @@ class FakeSystem : public LauncherSystem {
     return shellResult;
   }
   ansi::CharNextFn CharStepper() override { return &ansi::Gbk936CharNext; }
+  bool ArgumentIsExact(const char*) override { return argumentExact; }
 };
 
 class LauncherRun : public ::testing::Test {
@@ -141,10 +146,20 @@ TEST_F(LauncherRun, MissingNodeIsLoggedForEachCandidate) {
   EXPECT_EQ(Messages(), (std::vector<std::string>{"nvzav://a$b$log", node, node, text::kExit}));
 }
 
+// Data too long to read, empty text and data of another type (a DWORD 0x3a43 reads
+// "C:") name no directory: the value counts as missing, also where the script of
+// the current drive's root (or of C:) exists.
 TEST_F(LauncherRun, MissingValuesAreLoggedByName) {
-  system.values["b"] = std::string(501, 'x');  // too long to read: same as missing
+  system.values["b"] = std::string(501, 'x');
+  system.values["e"] = "";
+  system.values["d"] = "C:";
+  system.notStrings.insert("d");
+  system.files = {"\\bin\\clientStartUp.bat", "C:\\bin\\clientStartUp.bat"};
   EXPECT_EQ(Run({"nvzav://a$b"}), 0);
-  EXPECT_EQ(Messages(), (std::vector<std::string>{"nvzav://a$b", kNoEntry + "a", kNoEntry + "b"}));
+  EXPECT_EQ(Run({"nvzav://e$d"}), 0);
+  EXPECT_TRUE(system.opened.empty());
+  EXPECT_EQ(Messages(), (std::vector<std::string>{"nvzav://a$b", kNoEntry + "a", kNoEntry + "b",
+                                                  "nvzav://e$d", kNoEntry + "e", kNoEntry + "d"}));
 }
 
 TEST_F(LauncherRun, FailedStartIsLoggedWithoutTheEndRecord) {
@@ -162,12 +177,15 @@ TEST_F(LauncherRun, UnusableRequestsEndWithMinusOneAndStartNothing) {
   EXPECT_EQ(Run({"nvzav://a"}), -1);
   EXPECT_EQ(Run({""}), -1);
   EXPECT_EQ(Run({"nvzav://a$b&echo INJECTED>C:\\x.txt"}), -1);
+  system.argumentExact = false;  // "nvzav://ก$b" as code page 936 has it
+  EXPECT_EQ(Run({"nvzav://?$b"}), -1);
   EXPECT_TRUE(system.reads.empty());
   EXPECT_TRUE(system.opened.empty());
   EXPECT_EQ(Messages(),
             (std::vector<std::string>{"(null)", text::kNoArgument, "nvzav://a", kBadFormat + "nvzav://a", "",
                                       kBadFormat, "nvzav://a$b&echo INJECTED>C:\\x.txt",
-                                      kBadFormat + "nvzav://a$b&echo INJECTED>C:\\x.txt"}));
+                                      kBadFormat + "nvzav://a$b&echo INJECTED>C:\\x.txt", "nvzav://?$b",
+                                      kBadFormat + "nvzav://?$b"}));
 }
 
 // 區 is 0x85 0x5E in code page 936: its second byte is no caret, so it is looked up;

@@ -94,14 +94,38 @@ launch
 check "no argument: exit -1" [ "$status" = -1 ]
 check "log: (null) and the missing-argument record" [ "$(messages)" = $'(null)\n'"$gbk_no_arg" ]
 
-# 6. Value data of exactly 500 bytes with no terminator: read inside the buffer only.
+# 6. Data that names no directory: 500 bytes of binary data with no terminator, empty
+# text, a DWORD that reads "C:" as text. Each counts as missing, although the script
+# of the drive's root exists; text too long for the path is never cut into another.
 reset
+mkdir -p "$c/bin"
+cp "$c/apps/client/bin/clientStartUp.bat" "$c/bin/"
 wine_run reg add "$node" /v long /t REG_BINARY /d "$(printf '44%.0s' $(seq 500))" /f >/dev/null
-launch 'nvzav://long$none'
-check "500-byte data: exit 0" [ "$status" = 0 ]
+wine_run reg add "$node" /v empty /d '' /f >/dev/null
+wine_run reg add "$node" /v dword /t REG_DWORD /d 0x00003a43 /f >/dev/null
+wine_run reg add "$node" /v text499 /d "$(printf 'D%.0s' $(seq 499))" /f >/dev/null
+launch 'nvzav://long$empty'
+launch 'nvzav://dword$text499'
+check "no directory: exit 0" [ "$status" = 0 ]
+sleep 3
+check "no directory: nothing started" [ ! -e "$received" ]
 expected_cut="${gbk_missing}$(printf 'D%.0s' $(seq $((499 - ${#gbk_missing}))))"
-check "500-byte data: missing-file record cut at the buffer, no stray bytes" \
-  [ "$(messages | sed -n 2p)" = "$expected_cut" ]
+check "no directory: missing-value records, the long path cut at the buffer" \
+  [ "$(messages)" = $'nvzav://long$empty\n'"${gbk_no_entry}long"$'\n'"${gbk_no_entry}empty"$'\nnvzav://dword$text499\n'"${gbk_no_entry}dword"$'\n'"$expected_cut" ]
+rm -rf "$c/bin"
+
+# Registry data and a link holding CR LF or other control bytes: each record stays one
+# line, its control bytes written visibly.
+reset
+forged=$'\r\n2026-01-01 00:00:00 launcher(:227):FORGED'
+wine_run reg add "$node" /v f /d "C:\\x$forged" /f >/dev/null
+launch 'nvzav://f$g'
+launch $'nvzav://f\n2026-01-01 00:00:00 launcher(:227):FORGED\x1b$g'
+check "control bytes: one line per record" [ "$(messages | grep -c FORGED)" = 3 ]
+check "control bytes: written visibly" \
+  [ "$(messages | sed -n 2p)" = "${gbk_missing}"'C:\x\r\n2026-01-01 00:00:00 launcher(:227):FORGED\bin\clientStartUp.bat' ]
+check "control bytes: the link's line feed and escape too" \
+  [ "$(messages | sed -n 4p)" = 'nvzav://f\n2026-01-01 00:00:00 launcher(:227):FORGED\x1b$g' ]
 
 # 7. Oversized links. Windows gives a process at most 32767 characters of command line:
 # the longest link that can arrive is refused with records cut at the buffer; a 64 KiB
@@ -182,6 +206,18 @@ for name in $'\x85\x5e' $'\x81\x7c'; do
   check "GBK name $hex: parameters exact" [ "$(tr -d '\r' < "$received")" = "isPortal $name\$x" ]
   check "GBK name $hex: only the argument record" [ "$(messages)" = "nvzav://$name\$x" ]
 done
+
+# A link the code page cannot hold: ก (Thai) arrives in the ANSI text as "?", which
+# names another installation. (Passed from a UTF-8 locale, so Wine has the character.)
+reset
+wine_run reg add "$node" /v '?' /d 'C:\apps\client' /f >/dev/null
+(cd "$c/tools" && env LC_ALL=C.UTF-8 "$ZAV_WINE" 'C:\tools\launcher.exe' 'nvzav://ก$zz' >/dev/null 2>&1)
+status=$(wine_status_signed $?)
+check "character the code page lacks: exit -1" [ "$status" = -1 ]
+sleep 3
+check "character the code page lacks: nothing started" [ ! -e "$received" ]
+check "character the code page lacks: format error record" \
+  [ "$(messages)" = $'nvzav://?$zz\n'"${gbk_bad_format}"'nvzav://?$zz' ]
 
 # A lead byte at index 7 takes the payload's first byte as its second: the parameters
 # would begin with a lone | (舼 is 0xC5 0x7C), and cmd.exe would run what follows.
