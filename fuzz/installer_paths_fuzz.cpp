@@ -32,9 +32,10 @@ class FuzzPlatform : public fake::Platform {
     handedOver.emplace_back(params);
     return fake::Platform::ShellOpen(file, params);
   }
-  bool StartAndWait(const char* commandLine) override {
+  bool StartAndWait(const char* program, const char* commandLine) override {
+    handedOver.emplace_back(program);
     handedOver.emplace_back(commandLine);
-    return fake::Platform::StartAndWait(commandLine);
+    return fake::Platform::StartAndWait(program, commandLine);
   }
   bool CreateEmptyFile(const char* path) override {
     handedOver.emplace_back(path);

@@ -123,8 +123,8 @@ void BuildCandidates(const char* dir, Candidates& out, CharNextFn next) {
   out.fits[2] = Compose(out.paths[2], {dir, "\\bin\\zavservice.exe"}, next);
 }
 
-bool RunAndWait(InstallerPlatform& p, const char* commandLine) {
-  if (!p.StartAndWait(commandLine)) {
+bool RunAndWait(InstallerPlatform& p, const char* program, const char* commandLine) {
+  if (!p.StartAndWait(program, commandLine)) {
     LogParts(p, {text::kRunFailed, commandLine});
     return false;
   }
@@ -135,8 +135,9 @@ bool RunAndWait(InstallerPlatform& p, const char* commandLine) {
 namespace {
 
 // Walks the values of the preferences node, the 32-bit view first and then the
-// 64-bit one, each name once: logs and prints the name, reads the data (a value that
-// cannot be read is logged and passed over) and hands name and data to `visit`,
+// 64-bit one, each name once: logs and prints the name, takes the data (a value that
+// cannot be read or names no directory is logged and passed over) and hands name and
+// data to `visit`,
 // which either ends the walk with a result or lets it go on. Returns -1 when
 // neither view of the node can be opened, 0 when the walk ran to its end.
 template <typename Visit>
@@ -157,20 +158,23 @@ int WalkPrefsValues(InstallerPlatform& p, Visit visit) {
     opened = true;
     OpenNode node(p);
     for (std::uint32_t index = 0;; ++index) {
-      char name[kNameSize] = {};
-      if (!p.EnumValueName(index, name)) break;
-      name[kNameSize - 1] = '\0';
-      if (seen(name)) continue;
-      p.Log(name);
-      PrintLine(p, name);
+      PrefsValue value = {};
+      const ValueAt at = p.EnumValue(index, value);
+      if (at == ValueAt::kEnd) break;
+      value.name[kNameSize - 1] = '\0';
+      value.data[kBufferSize - 1] = '\0';
+      // A name the code page could not hold cannot be matched with another: it is
+      // walked in each view that has it.
+      if (value.nameExact && seen(value.name)) continue;
+      p.Log(value.name);
+      PrintLine(p, value.name);
 
-      Buffer data;
-      if (!p.ReadValue(name, data)) {
-        LogParts(p, {text::kNoSuchEntry, name});
+      if (at != ValueAt::kRead || !prefs::NamesDirectory(value.type, value.data)) {
+        LogParts(p, {text::kNoSuchEntry, value.name});
         continue;
       }
-      visited.emplace_back(name);
-      if (std::optional<int> result = visit(name, data)) return *result;
+      if (value.nameExact) visited.emplace_back(value.name);
+      if (std::optional<int> result = visit(value.name, value.data)) return *result;
     }
   }
   if (!opened) {
@@ -227,11 +231,16 @@ int InstallServiceFromClient(InstallerPlatform& p) {
     // try a shorter program name first (C:\Program.exe for C:\Program Files\...).
     Buffer command;
     if (Compose(command, {"\"", program, "\" /Service"}, next)) {
-      RunAndWait(p, command);
+      RunAndWait(p, program, command);
     } else {
       LogParts(p, {text::kRunFailed, command});
     }
-    RunAndWait(p, kNetStart);
+    Buffer net;
+    if (p.SystemProgramPath("net.exe", net)) {
+      RunAndWait(p, net, kNetStart);
+    } else {
+      LogParts(p, {text::kRunFailed, kNetStart});
+    }
     if (ServicePortTaken(p)) return 1;
     return std::nullopt;
   });

@@ -28,6 +28,18 @@ using Buffer = char[kBufferSize];
 
 using ansi::CharNextFn;
 
+// One value of the preferences node as the enumeration gives it.
+struct PrefsValue {
+  char name[kNameSize];
+  // The name is the value's own: the ANSI code page holds each of its characters.
+  // Otherwise it is the code page's rendering ("?" for what it lacks), which another
+  // value's name may share.
+  bool nameExact;
+  prefs::DataType type;
+  Buffer data;  // text, terminated
+};
+enum class ValueAt { kEnd, kRead, kUnreadable };
+
 class InstallerPlatform {
  public:
   virtual ~InstallerPlatform() = default;
@@ -49,11 +61,11 @@ class InstallerPlatform {
   // The client's preferences node in one registry view. Open returns false when it
   // cannot be opened; Close is called once for every successful Open.
   virtual bool OpenPrefsNode(prefs::View view) = 0;
-  // Name of the value at `index`; false at the end or for a name that does not fit.
-  virtual bool EnumValueName(std::uint32_t index, char (&name)[kNameSize]) = 0;
-  // Data of the named value as text, always terminated; false when it cannot be read
-  // or does not fit with its terminator.
-  virtual bool ReadValue(const char* name, Buffer& data) = 0;
+  // The value at `index`, its name and data together (a name is never looked up again:
+  // the code page's stand-in for a character it lacks may be another value's name).
+  // kEnd at the end and for a name that does not fit; kUnreadable (name given) when
+  // the data cannot be read or does not fit with its terminator.
+  virtual ValueAt EnumValue(std::uint32_t index, PrefsValue& value) = 0;
   virtual void ClosePrefsNode() = 0;
   // The two value names are one name to the registry (compared without case).
   virtual bool SameValueName(const char* a, const char* b) = 0;
@@ -63,9 +75,14 @@ class InstallerPlatform {
   // Opens `file` through the shell with `params`, minimized, not awaited. Returns the
   // shell's result: more than 32 means success.
   virtual std::intptr_t ShellOpen(const char* file, const char* params) = 0;
-  // Starts `commandLine` hidden with the installer's standard handles and waits for it
-  // without limit. False when the process could not be created.
-  virtual bool StartAndWait(const char* commandLine) = 0;
+  // Starts the program at the full path `program` with `commandLine` (which names it
+  // first) hidden, with the installer's standard handles, and waits for it without
+  // limit. False when the process could not be created.
+  virtual bool StartAndWait(const char* program, const char* commandLine) = 0;
+  // Full path of a program of the system's own folder; false when it cannot be had.
+  // System programs are never looked for along the search path, which begins with
+  // the installer's folder and the current one.
+  virtual bool SystemProgramPath(const char* fileName, Buffer& path) = 0;
 
   // The "userprofile" environment variable; false when it is not set.
   virtual bool UserProfile(std::string& value) = 0;
@@ -99,8 +116,9 @@ struct Candidates {
 };
 void BuildCandidates(const char* dir, Candidates& out, CharNextFn next);
 
-// Starts `commandLine`, waits for it and logs the outcome.
-bool RunAndWait(InstallerPlatform& p, const char* commandLine);
+// Starts `program` with `commandLine`, waits for it and logs the outcome under the
+// command line.
+bool RunAndWait(InstallerPlatform& p, const char* program, const char* commandLine);
 
 // The service install pass: 1 when the service port is taken after an attempt, 0 when
 // no value led there, -1 when the node cannot be opened.

@@ -23,15 +23,26 @@ constexpr ansi::CharNextFn DbcsNext = &ansi::Gbk936CharNext;
 
 inline const char* ByteNext(const char* p) { return *p ? p + 1 : p; }
 
+// One value of the node as the enumeration lists it.
+struct Value {
+  Value(std::string n, std::optional<std::string> d, prefs::DataType t = prefs::DataType::kString,
+        bool e = true)
+      : name(std::move(n)), data(std::move(d)), type(t), exact(e) {}
+  std::string name;                 // as the ANSI functions list it
+  std::optional<std::string> data;  // none: cannot be read
+  prefs::DataType type;
+  bool exact;  // false: the code page's stand-in for a name it cannot hold
+};
+
 class Platform : public zavinstaller::InstallerPlatform {
  public:
   // --- The machine ---
   bool nodeExists = true;
-  // Values in enumeration order; no data means the value cannot be read.
-  std::vector<std::pair<std::string, std::optional<std::string>>> values;
+  // Values in enumeration order.
+  std::vector<Value> values;
   // The node in the 64-bit registry view: absent unless a test gives it.
   bool node64Exists = false;
-  std::vector<std::pair<std::string, std::optional<std::string>>> values64;
+  std::vector<Value> values64;
   std::set<std::string> paths;
   std::set<std::uint16_t> takenPorts;
   // Ports taken once a command line is run, or a file opened through the shell.
@@ -46,7 +57,8 @@ class Platform : public zavinstaller::InstallerPlatform {
   std::vector<std::string> logs;
   std::string out;  // standard output
   std::vector<std::pair<std::string, std::string>> boxes;
-  std::vector<std::string> runs;  // command lines started
+  std::vector<std::string> runs;      // command lines started
+  std::vector<std::string> programs;  // the program of each, by its full path
   std::vector<std::pair<std::string, std::string>> shellOpens;
   std::vector<std::string> createdFiles;
   std::vector<std::string> existsAsked;
@@ -87,24 +99,19 @@ class Platform : public zavinstaller::InstallerPlatform {
     nodeOpen = true;
     return true;
   }
-  bool EnumValueName(std::uint32_t index, char (&name)[zavinstaller::kNameSize]) override {
+  zavinstaller::ValueAt EnumValue(std::uint32_t index, zavinstaller::PrefsValue& value) override {
     ++enumerations;
     const auto& node = open64 ? values64 : values;
-    if (!nodeOpen || index >= node.size()) return false;
-    const std::string& n = node[index].first;
-    if (n.size() >= zavinstaller::kNameSize) return false;
-    std::memcpy(name, n.c_str(), n.size() + 1);
-    return true;
-  }
-  bool ReadValue(const char* name, zavinstaller::Buffer& data) override {
-    std::memset(data, 0, zavinstaller::kBufferSize);
-    for (auto& v : open64 ? values64 : values) {
-      if (v.first != name) continue;
-      if (!v.second || v.second->size() >= zavinstaller::kBufferSize) return false;
-      std::memcpy(data, v.second->c_str(), v.second->size());
-      return true;
-    }
-    return false;
+    if (!nodeOpen || index >= node.size()) return zavinstaller::ValueAt::kEnd;
+    const Value& v = node[index];
+    if (v.name.size() >= zavinstaller::kNameSize) return zavinstaller::ValueAt::kEnd;
+    value = {};
+    std::memcpy(value.name, v.name.c_str(), v.name.size() + 1);
+    value.nameExact = v.exact;
+    value.type = v.type;
+    if (!v.data || v.data->size() >= zavinstaller::kBufferSize) return zavinstaller::ValueAt::kUnreadable;
+    std::memcpy(value.data, v.data->c_str(), v.data->size());
+    return zavinstaller::ValueAt::kRead;
   }
   bool SameValueName(const char* a, const char* b) override { return strcasecmp(a, b) == 0; }
   void ClosePrefsNode() override {
@@ -127,12 +134,16 @@ class Platform : public zavinstaller::InstallerPlatform {
     Take(file);
     return 33;
   }
-  bool StartAndWait(const char* commandLine) override {
+  bool StartAndWait(const char* program, const char* commandLine) override {
     events.push_back(std::string("run:") + commandLine);
     if (notCreatable.count(commandLine)) return false;
     runs.emplace_back(commandLine);
+    programs.emplace_back(program);
     Take(commandLine);
     return true;
+  }
+  bool SystemProgramPath(const char* fileName, zavinstaller::Buffer& path) override {
+    return zavinstaller::Compose(path, {"C:\\Windows\\system32\\", fileName}, stepper);
   }
   bool UserProfile(std::string& value) override {
     if (!userProfile) return false;

@@ -185,6 +185,8 @@ TEST_F(InstallPass, DirectInstallWithoutScript) {
                         Cat({t::kRunSucceeded, "net start zavservice"}),
                     }));
   EXPECT_EQ(m.runs, Logs({command, "net start zavservice"}));
+  // net is the system's, never one found along the search path.
+  EXPECT_EQ(m.programs, Logs({program, "C:\\Windows\\system32\\net.exe"}));
   EXPECT_TRUE(m.shellOpens.empty());
   EXPECT_EQ(m.out, "zav1\n");
   EXPECT_EQ(m.closes, 1);
@@ -294,22 +296,45 @@ TEST_F(InstallPass, CommandThatCannotStartIsLoggedAndThePassGoesOn) {
                         Cat({t::kRunFailed, "net start zavservice"})}));
 }
 
+// Unreadable data, empty text and data of another type (a DWORD 0x3a43 reads "C:")
+// name no directory; a missing directory, a client without a service program.
 TEST_F(InstallPass, BadValuesAreSkippedAndTheNextOneIsTried) {
   m.values.emplace_back("unreadable", std::nullopt);
+  m.values.emplace_back("empty", "");
+  m.values.emplace_back("dword", "C:", prefs::DataType::kOther);
+  m.paths.insert("C:");
+  m.paths.insert("");
   m.values.emplace_back("nowhere", "X:\\gone");
   Client("noservice", "D:\\empty\\client", "D:\\empty\\client");
   Client("good", "E:/zav/client", "E:\\zav\\client");
   m.paths.insert("E:\\zav\\clientjdk\\bin\\zavservice.exe");
   m.effects["net start zavservice"] = {kServicePort};
   EXPECT_EQ(InstallServiceFromClient(m), 1);
-  EXPECT_EQ(m.out, "unreadable\nnowhere\nnoservice\ngood\n");
-  Logs head(m.logs.begin(), m.logs.begin() + 8);
-  EXPECT_EQ(head, Logs({"unreadable", Cat({t::kNoSuchEntry, "unreadable"}), "nowhere",
+  EXPECT_EQ(m.out, "unreadable\nempty\ndword\nnowhere\nnoservice\ngood\n");
+  Logs head(m.logs.begin(), m.logs.begin() + 12);
+  EXPECT_EQ(head, Logs({"unreadable", Cat({t::kNoSuchEntry, "unreadable"}), "empty",
+                        Cat({t::kNoSuchEntry, "empty"}), "dword", Cat({t::kNoSuchEntry, "dword"}), "nowhere",
                         Cat({t::kFileMissing, "X:\\gone"}), "noservice",
                         Cat({t::kFileMissing, "D:\\empty\\clientjdk\\jre\\bin\\zavservice.exe"}),
                         Cat({t::kFileMissing, "D:\\empty\\clientjdk\\bin\\zavservice.exe"}),
                         Cat({t::kFileMissing, "D:\\empty\\client\\bin\\zavservice.exe"})}));
   EXPECT_EQ(m.runs, Logs({"\"E:\\zav\\clientjdk\\bin\\zavservice.exe\" /Service", "net start zavservice"}));
+}
+
+// Two names the ANSI functions both list as "?" (one of them holds a character the
+// code page lacks): each is walked with its own data, in each view.
+TEST_F(InstallPass, NamesTheCodePageCannotHoldAreWalkedWithTheirOwnData) {
+  m.values.emplace_back("?", "X:\\gone");
+  m.values.emplace_back("?", "Y:\\gone", prefs::DataType::kString, false);
+  m.node64Exists = true;
+  m.values64.emplace_back("?", "X:\\gone");
+  m.values64.emplace_back("?", "E:\\client", prefs::DataType::kString, false);
+  m.paths = {"E:\\client", "E:\\client\\bin\\zavservice.exe"};
+  m.effects["net start zavservice"] = {kServicePort};
+  EXPECT_EQ(InstallServiceFromClient(m), 1);
+  EXPECT_EQ(m.out, "?\n?\n?\n");
+  EXPECT_EQ(Logs(m.logs.begin(), m.logs.begin() + 5),
+            Logs({"?", Cat({t::kFileMissing, "X:\\gone"}), "?", Cat({t::kFileMissing, "Y:\\gone"}), "?"}));
 }
 
 TEST_F(InstallPass, EveryClientTriedWhenTheServiceNeverComesUp) {

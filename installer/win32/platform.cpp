@@ -35,21 +35,48 @@ bool Win32Platform::OpenPrefsNode(prefs::View view) {
   return prefs::OpenNode(view, KEY_ALL_ACCESS, node_) == ERROR_SUCCESS;
 }
 
-bool Win32Platform::EnumValueName(std::uint32_t index, char (&name)[kNameSize]) {
-  DWORD size = kNameSize;
-  return RegEnumValueA(node_.get(), index, name, &size, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
-}
+namespace {
 
-bool Win32Platform::ReadValue(const char* name, Buffer& data) {
-  std::memset(data, 0, kBufferSize);
-  DWORD type = REG_SZ;
-  DWORD size = kBufferSize;
-  if (RegQueryValueExA(node_.get(), name, nullptr, &type, reinterpret_cast<BYTE*>(data), &size) !=
-      ERROR_SUCCESS) {
+// The name at `index` read through the wide functions is the ANSI `name`: the code
+// page holds each of its characters, without a look-alike in place of one.
+bool NameIsExact(HKEY node, std::uint32_t index, const char* name) {
+  wchar_t wide[kNameSize];
+  DWORD size = kNameSize;
+  if (RegEnumValueW(node, index, wide, &size, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) {
     return false;
   }
+  char back[2 * kNameSize];
+  BOOL usedDefault = FALSE;
+  // UTF-8 as the ANSI code page holds everything, and takes neither flag.
+  const bool utf8 = GetACP() == CP_UTF8;
+  int n = WideCharToMultiByte(CP_ACP, utf8 ? 0 : WC_NO_BEST_FIT_CHARS, wide, -1, back, sizeof back, nullptr,
+                              utf8 ? nullptr : &usedDefault);
+  return n > 0 && !usedDefault && std::strcmp(back, name) == 0;
+}
+
+}  // namespace
+
+ValueAt Win32Platform::EnumValue(std::uint32_t index, PrefsValue& value) {
+  std::memset(&value, 0, sizeof value);
+  DWORD nameSize = kNameSize;
+  DWORD type = REG_NONE;
+  DWORD dataSize = kBufferSize;
+  LONG rc = RegEnumValueA(node_.get(), index, value.name, &nameSize, nullptr, &type,
+                          reinterpret_cast<BYTE*>(value.data), &dataSize);
+  ValueAt at = ValueAt::kRead;
+  if (rc == ERROR_MORE_DATA) {
+    // The name or the data did not fit: the name alone tells which.
+    std::memset(&value, 0, sizeof value);
+    nameSize = kNameSize;
+    rc = RegEnumValueA(node_.get(), index, value.name, &nameSize, nullptr, nullptr, nullptr, nullptr);
+    at = ValueAt::kUnreadable;
+  }
+  if (rc != ERROR_SUCCESS) return ValueAt::kEnd;
+  value.type = type == REG_SZ ? prefs::DataType::kString : prefs::DataType::kOther;
   // Data that fills the whole buffer without a terminator of its own does not fit.
-  return strnlen(data, kBufferSize) < kBufferSize;
+  if (strnlen(value.data, kBufferSize) >= kBufferSize) at = ValueAt::kUnreadable;
+  value.nameExact = NameIsExact(node_.get(), index, value.name);
+  return at;
 }
 
 void Win32Platform::ClosePrefsNode() { node_.reset(); }
@@ -62,7 +89,7 @@ std::intptr_t Win32Platform::ShellOpen(const char* file, const char* params) {
   return zav::win32::OpenMinimized(file, params);
 }
 
-bool Win32Platform::StartAndWait(const char* commandLine) {
+bool Win32Platform::StartAndWait(const char* program, const char* commandLine) {
   STARTUPINFOA startup;
   std::memset(&startup, 0, sizeof startup);
   startup.cb = sizeof startup;
@@ -77,7 +104,8 @@ bool Win32Platform::StartAndWait(const char* commandLine) {
   // CreateProcessA may write into the command line it is given.
   char command[kBufferSize];
   runlog::CopyCut(command, commandLine);
-  if (!CreateProcessA(nullptr, command, nullptr, nullptr, FALSE, NORMAL_PRIORITY_CLASS, nullptr, nullptr,
+  // The program is named by its full path: nothing is searched for.
+  if (!CreateProcessA(program, command, nullptr, nullptr, FALSE, NORMAL_PRIORITY_CLASS, nullptr, nullptr,
                       &startup, &info)) {
     return false;
   }
@@ -85,6 +113,12 @@ bool Win32Platform::StartAndWait(const char* commandLine) {
   zav::win32::ScopedKernelHandle thread(info.hThread);
   WaitForSingleObject(process.get(), INFINITE);
   return true;
+}
+
+bool Win32Platform::SystemProgramPath(const char* fileName, Buffer& path) {
+  UINT n = GetSystemDirectoryA(path, kBufferSize);
+  if (n == 0 || n >= kBufferSize) return false;
+  return runlog::AppendCut(path, "\\") && runlog::AppendCut(path, fileName);
 }
 
 bool Win32Platform::UserProfile(std::string& value) {

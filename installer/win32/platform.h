@@ -17,13 +17,13 @@ class Win32Platform final : public InstallerPlatform {
   void ShowMessage(const char* text, const char* caption) override;
   int IsPortFree(std::uint16_t port) override;
   bool OpenPrefsNode(prefs::View view) override;
-  bool EnumValueName(std::uint32_t index, char (&name)[kNameSize]) override;
-  bool ReadValue(const char* name, Buffer& data) override;
+  ValueAt EnumValue(std::uint32_t index, PrefsValue& value) override;
   void ClosePrefsNode() override;
   bool SameValueName(const char* a, const char* b) override;
   bool Exists(const char* path) override;
   std::intptr_t ShellOpen(const char* file, const char* params) override;
-  bool StartAndWait(const char* commandLine) override;
+  bool StartAndWait(const char* program, const char* commandLine) override;
+  bool SystemProgramPath(const char* fileName, Buffer& path) override;
   bool UserProfile(std::string& value) override;
   bool CreateEmptyFile(const char* path) override;
   void Sleep(unsigned milliseconds) override;

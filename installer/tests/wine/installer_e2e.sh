@@ -58,8 +58,9 @@ marker_win="$profile\\hasTryInstallZAVServiceByMakeshortcut"
 marker=$(wine_unix "$marker_win")
 [ -n "$marker" ] || fail "marker path not mapped"
 
-prefs_value() {
-  wine_run reg add "$NODE" /v "$1" /t REG_SZ /d "$2" /f >/dev/null 2>&1 || fail "reg add $1"
+prefs_value() {  # prefs_value NAME DATA [TYPE]; names and data in UTF-8
+  LC_ALL=C.UTF-8 wine_run reg add "$NODE" /v "$1" /t "${3:-REG_SZ}" /d "$2" /f >/dev/null 2>&1 ||
+    fail "reg add $1"
 }
 
 # put_service UNIX_DIR [PORTS]: a copy of the test service in UNIX_DIR.
@@ -77,8 +78,11 @@ put_script() {
   printf '%s\r\n' "@echo off" "$@" >"$path"
 }
 
+# The folder the installer is started from (its own unless a case says otherwise).
+RUN_DIR="$C/zavinst"
+
 run_installer() {
-  (cd "$C/zavinst" && wine_run 'C:\zavinst\zavserviceInstaller2.exe' "$@" >"$WORK/stdout" 2>"$WORK/stderr")
+  (cd "$RUN_DIR" && wine_run 'C:\zavinst\zavserviceInstaller2.exe' "$@" >"$WORK/stdout" 2>"$WORK/stderr")
   local rc=$?
   [ "$rc" -eq 0 ] || fail "exit code $rc"
   [ -f "$LOG" ] || fail "no run log"
@@ -160,10 +164,14 @@ print("ready", flush=True); time.sleep(3600)' >"$WORK/holder" &
 
 direct_install)
   # Client under a directory with a blank, service in the client's own Java runtime,
-  # a planted C:\Program.exe that must never run.
+  # a planted C:\Program.exe that must never run, and a planted net.exe beside the
+  # installer and in the folder it is started from: the system's net runs.
   put_service "$C/Program Files/ZAV/clientjdk/jre/bin" "11999 11997"
-  mkdir -p "$C/Program Files/ZAV/client/bin"
+  mkdir -p "$C/Program Files/ZAV/client/bin" "$C/cwd"
   cp "$service_exe" "$C/Program.exe"
+  cp "$service_exe" "$C/zavinst/net.exe"
+  cp "$service_exe" "$C/cwd/net.exe"
+  RUN_DIR="$C/cwd"
   prefs_value zav 'C:/Program Files/ZAV/client'
   program='C:\Program Files\ZAV\clientjdk\jre\bin\zavservice.exe'
   run_installer
@@ -179,6 +187,9 @@ direct_install)
   head -n 1 "$calls" | grep -q '/Service' || fail "first call is not the registration"
   grep -q '/Run' "$calls" || fail "service not started by the service manager"
   [ ! -e "$C/zavservice-calls.txt" ] || fail "C:\\Program.exe was run instead of the service program"
+  for planted in zavinst cwd; do
+    [ ! -e "$C/$planted/zavservice-calls.txt" ] || fail "C:\\$planted\\net.exe was run instead of the system's"
+  done
   port_listening 11999 || fail "nothing listens on 11999"
   [ ! -e "$marker" ] || fail "marker file written although the install succeeded"
   ;;
@@ -203,16 +214,17 @@ install_script)
   ;;
 
 second_value)
-  # The first value points nowhere, the second one works.
+  # The first value points nowhere, the second one works. Both are listed as "?": the
+  # second's name holds a character the code page lacks, and its data is its own.
   put_service "$C/zav/client/bin" "11999 11997"
-  prefs_value a_first 'C:\nowhere'
-  prefs_value b_second 'C:\zav\client'
+  prefs_value '?' 'C:\nowhere'
+  prefs_value 'ก' 'C:\zav\client'
   program='C:\zav\client\bin\zavservice.exe'
   run_installer
-  expect_log "$GREETING" "$FREE_TRY" a_first '文件不存在:C:\nowhere' b_second \
+  expect_log "$GREETING" "$FREE_TRY" '?' '文件不存在:C:\nowhere' '?' \
     "${ZAV_CLIENT_DIRECT_INSTALL[@]}" \
     "$OK_11997"
-  expect_stdout "$GREETING" "端口未占用." "a_first" "b_second" "端口已占用."
+  expect_stdout "$GREETING" "端口未占用." "?" "?" "端口已占用."
   port_listening 11999 || fail "nothing listens on 11999"
   ;;
 
@@ -257,14 +269,20 @@ hostile_registry)
   name255=$(printf 'a%.0s' $(seq 255))
   name256=$(printf 'c%.0s' $(seq 256))
   prefs_value "$name255" 'C:\nowhere255'
-  wine_run reg add "$NODE" /v b_data500 /t REG_BINARY /d "$(printf '44%.0s' $(seq 500))" /f \
-    >/dev/null 2>&1 || fail "reg add b_data500"
+  prefs_value b_data500 "$(printf '44%.0s' $(seq 500))" REG_BINARY
+  # Data that names no directory, although C:\ exists: empty text, a DWORD that
+  # reads "C:" as text.
+  prefs_value b_dword 0x00003a43 REG_DWORD
+  prefs_value b_empty ''
+  put_service "$C/bin" "11999 11997"
   prefs_value "$name256" 'C:\nowhere256'
   prefs_value zz_after 'C:\nowhere'
   run_installer
   log_has "$name255" || fail "the 255-byte name was not walked"
   log_has '文件不存在:C:\nowhere255' || fail "the 255-byte name's directory was not tested"
   log_has '注册表没有该项:b_data500' || fail "500 bytes without terminator were read as a path"
+  log_has '注册表没有该项:b_dword' || fail "a DWORD was read as a directory"
+  log_has '注册表没有该项:b_empty' || fail "empty text was read as a directory"
   log_messages | LC_ALL=C grep -q 'DDDD' && fail "unterminated data reached a record"
   log_messages | LC_ALL=C grep -q -e cccc -e zz_after && fail "the walk went on past a name that does not fit"
   no_calls_anywhere || fail "a service program was started"
