@@ -2,9 +2,9 @@
 
 #include <cstdlib>
 #include <cstring>
-#include <thread>
 
 #include "mirror.h"
+#include "mirror_kernels.h"
 
 namespace capture::frame {
 
@@ -60,39 +60,122 @@ std::int64_t MirrorLayoutSize(const Guid& subtype, std::int32_t width, std::int3
   return -1;
 }
 
-bool MirrorFrame(const Guid& subtype, std::int32_t width, std::int32_t height, std::uint8_t* data,
-                 std::int32_t size) {
+namespace {
+
+enum class RowOp { kBytes, kMacropixels, kPixels24, kPixels32 };
+
+// One block of rows a mirror works on: `rowCount` rows of `units` units from
+// `offset` bytes into the frame.
+struct RowBlock {
+  std::int64_t offset;
+  std::int32_t units;
+  std::int32_t rowCount;
+  RowOp op;
+  std::int64_t RowBytes() const {
+    const std::int64_t unitBytes = op == RowOp::kBytes         ? 1
+                                   : op == RowOp::kPixels24    ? 3
+                                   : op == RowOp::kMacropixels ? 2
+                                                               : 4;
+    return unitBytes * units;
+  }
+};
+
+// The row blocks of a frame's mirror, in the order they lie in the frame (they
+// never overlap); none when the frame is not mirrored: unknown subtypes, top-down
+// or empty layouts, layouts larger than the sample, one-pixel packed rows.
+std::size_t MirrorBlocks(const Guid& subtype, std::int32_t width, std::int32_t height,
+                         const std::uint8_t* data, std::int32_t size, RowBlock (&blocks)[3]) {
   const std::int64_t needed = MirrorLayoutSize(subtype, width, height);
-  // Unknown subtypes, top-down or empty layouts, and layouts larger than the
-  // sample pass unmirrored.
   if (needed < 0 || data == nullptr || needed > size) {
-    return false;
+    return 0;
   }
   switch (LayoutOf(subtype)) {
     case Layout::kPlanar: {
-      const std::int32_t luma = width * height;
-      mirror::ReverseRowBytes(data, width, height);
-      mirror::ReverseRowBytes(data + luma, width / 2, height / 2);
-      mirror::ReverseRowBytes(data + (static_cast<std::int64_t>(luma) * 5) / 4, width / 2, height / 2);
-      return true;
+      const std::int64_t luma = static_cast<std::int64_t>(width) * height;
+      blocks[0] = {0, width, height, RowOp::kBytes};
+      blocks[1] = {luma, width / 2, height / 2, RowOp::kBytes};
+      blocks[2] = {(luma * 5) / 4, width / 2, height / 2, RowOp::kBytes};
+      return 3;
     }
     case Layout::kPacked422:
       // A one-pixel row holds no whole macropixel to exchange.
       if (width < 2) {
-        return false;
+        return 0;
       }
-      mirror::ExchangeMacropixels(data, width, height);
-      return true;
+      blocks[0] = {0, width, height, RowOp::kMacropixels};
+      return 1;
     case Layout::kRgb24:
-      mirror::ReversePixels24(data, width, height);
-      return true;
+      blocks[0] = {0, width, height, RowOp::kPixels24};
+      return 1;
     case Layout::kRgb32:
-      mirror::ReversePixels32(data, width, height);
-      return true;
+      blocks[0] = {0, width, height, RowOp::kPixels32};
+      return 1;
     case Layout::kNone:
       break;
   }
-  return false;
+  return 0;
+}
+
+void MirrorRows(const mirror::KernelSet& k, const RowBlock& b, std::uint8_t* rows, std::int32_t rowCount) {
+  switch (b.op) {
+    case RowOp::kBytes:
+      mirror::ReverseRowBytesWith(k, rows, b.units, rowCount);
+      break;
+    case RowOp::kMacropixels:
+      mirror::ExchangeMacropixelsWith(k, rows, b.units, rowCount);
+      break;
+    case RowOp::kPixels24:
+      mirror::ReversePixels24With(k, rows, b.units, rowCount);
+      break;
+    case RowOp::kPixels32:
+      mirror::ReversePixels32With(k, rows, b.units, rowCount);
+      break;
+  }
+}
+
+// Rows copied and mirrored together: a stretch this size stays in the second-level
+// cache between its copy and its mirror (the copy's stores bypass the caches).
+constexpr std::int64_t kFusedStretchBytes = 64 * 1024;
+
+}  // namespace
+
+bool MirrorFrame(const Guid& subtype, std::int32_t width, std::int32_t height, std::uint8_t* data,
+                 std::int32_t size) {
+  RowBlock blocks[3];
+  const std::size_t n = MirrorBlocks(subtype, width, height, data, size, blocks);
+  for (std::size_t i = 0; i < n; ++i) {
+    MirrorRows(mirror::ActiveKernels(), blocks[i], data + blocks[i].offset, blocks[i].rowCount);
+  }
+  return n > 0;
+}
+
+bool CopyAndMirrorFrameWith(const mirror::KernelSet& kernels, const Guid& subtype, std::int32_t width,
+                            std::int32_t height, std::uint8_t* data, std::int32_t size, std::uint8_t* copy) {
+  if (data == nullptr || copy == nullptr || size <= 0) return false;
+  RowBlock blocks[3];
+  const std::size_t n = MirrorBlocks(subtype, width, height, data, size, blocks);
+  std::int64_t copied = 0;  // everything before this offset is in the copy
+  for (std::size_t i = 0; i < n; ++i) {
+    const RowBlock& b = blocks[i];
+    const std::int64_t rowBytes = b.RowBytes();
+    if (rowBytes <= 0 || b.rowCount <= 0) continue;
+    std::memcpy(copy + copied, data + copied, static_cast<std::size_t>(b.offset - copied));
+    const std::int64_t stretchRows = rowBytes >= kFusedStretchBytes ? 1 : kFusedStretchBytes / rowBytes;
+    for (std::int64_t row = 0; row < b.rowCount; row += stretchRows) {
+      const std::int64_t rows = b.rowCount - row < stretchRows ? b.rowCount - row : stretchRows;
+      const std::int64_t at = b.offset + row * rowBytes;
+      kernels.copyOut(copy + at, data + at, static_cast<std::size_t>(rows * rowBytes));
+      MirrorRows(kernels, b, data + at, static_cast<std::int32_t>(rows));
+    }
+    copied = b.offset + b.rowCount * rowBytes;
+  }
+  std::memcpy(copy + copied, data + copied, static_cast<std::size_t>(size - copied));
+  return n > 0;
+}
+
+bool CopyAndMirrorFrame(const Guid& subtype, std::int32_t width, std::int32_t height, std::uint8_t* data,
+                        std::int32_t size, std::uint8_t* copy) {
+  return CopyAndMirrorFrameWith(mirror::ActiveKernels(), subtype, width, height, data, size, copy);
 }
 
 FrameWork::FrameWork(bool mirror) : mirror_(mirror) {}
@@ -116,6 +199,7 @@ void FrameWork::Transform(std::uint8_t* data, std::int32_t size) {
   if (!grabRequested_.load(std::memory_order_acquire) && !mirror_) {
     return;
   }
+  bool mirrored = false;  // the mirror was done with the grab copy
   if (grabRequested_.load(std::memory_order_acquire)) {
     bool served = false;
     {
@@ -133,7 +217,13 @@ void FrameWork::Transform(std::uint8_t* data, std::int32_t size) {
           }
         }
         if (grabCapacity_ >= size && grabBuffer_ != nullptr) {
-          std::memcpy(grabBuffer_, data, static_cast<std::size_t>(size));
+          // One pass over the frame: each stretch is copied as it came, then mirrored.
+          if (mirror_) {
+            CopyAndMirrorFrame(subtype_, width_, height_, data, size, grabBuffer_);
+            mirrored = true;
+          } else {
+            std::memcpy(grabBuffer_, data, static_cast<std::size_t>(size));
+          }
           grabRequested_.store(false, std::memory_order_release);
           served = true;
         }
@@ -141,16 +231,11 @@ void FrameWork::Transform(std::uint8_t* data, std::int32_t size) {
     }
     if (served) {
       wake_.notify_all();
-      // The woken grab is often queued on this thread's processor, where it would
-      // wait for the mirror below to finish; give it the processor first. Only
-      // frames that serve a grab pay for this.
-      std::this_thread::yield();
     }
   }
-  if (!mirror_) {
-    return;
+  if (mirror_ && !mirrored) {
+    MirrorFrame(subtype_, width_, height_, data, size);
   }
-  MirrorFrame(subtype_, width_, height_, data, size);
 }
 
 FrameWork::GrabResult FrameWork::Grab(std::uint8_t* buffer, std::int32_t capacity,

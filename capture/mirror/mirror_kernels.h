@@ -11,12 +11,17 @@ enum class KernelLevel { Plain, Sse2, Ssse3, Avx2, Avx512 };
 
 // One kernel per layout. The arguments are already checked: the row length or
 // width and the row count are positive and the rows fit in the address space.
+// copyOut copies `n` bytes to a buffer that is not read again soon (the grab
+// copy made beside a mirror): with stores that bypass the caches where the set has
+// them, so the copy does not push the frame being mirrored out of them. The bytes
+// are visible to other threads once it returns and the caller publishes them.
 struct KernelSet {
     const char* name;
     void (*reverseRowBytes)(std::uint8_t* start, std::size_t rowLength, std::size_t rowCount);
     void (*exchangeMacropixels)(std::uint8_t* start, std::size_t width, std::size_t rowCount);
     void (*reversePixels24)(std::uint8_t* start, std::size_t width, std::size_t rowCount);
     void (*reversePixels32)(std::uint8_t* start, std::size_t width, std::size_t rowCount);
+    void (*copyOut)(std::uint8_t* dst, const std::uint8_t* src, std::size_t n);
 };
 
 // The set for `level`, or nullptr when this build or this processor lacks it.
@@ -52,6 +57,8 @@ extern const KernelSet kAvx2Kernels;
 // AVX2's kernels, but for RGB24 a kernel of AVX-512 F, BW and VBMI.
 extern const KernelSet kAvx512Kernels;
 void Avx512ReversePixels24(std::uint8_t* start, std::size_t width, std::size_t rowCount);
+// SSE2's streaming stores, which every x86 set has.
+void StreamingCopyOut(std::uint8_t* dst, const std::uint8_t* src, std::size_t n);
 #endif
 }  // namespace detail
 

@@ -1,5 +1,6 @@
 // The plain mirrors: byte-at-a-time loops that follow the definitions literally.
 // The fast kernels are tested against these.
+#include <cstring>
 #include <utility>
 
 #include "mirror_kernels.h"
@@ -51,11 +52,18 @@ void PlainReversePixels(std::uint8_t* start, std::size_t width, std::size_t rowC
     }
 }
 
+void PlainCopyOut(std::uint8_t* dst, const std::uint8_t* src, std::size_t n) { std::memcpy(dst, src, n); }
+
 }  // namespace
 
 namespace detail {
 const KernelSet kPlainKernels = {
-    "plain", PlainReverseRowBytes, PlainExchangeMacropixels, PlainReversePixels<3>, PlainReversePixels<4>,
+    "plain",
+    PlainReverseRowBytes,
+    PlainExchangeMacropixels,
+    PlainReversePixels<3>,
+    PlainReversePixels<4>,
+    PlainCopyOut,
 };
 }  // namespace detail
 

@@ -149,14 +149,52 @@ constexpr std::size_t kWalkBatch = 4;
 }  // namespace
 
 namespace detail {
-const KernelSet kSse2Kernels = {"sse2", sse2::ReverseRowBytes, sse2::ExchangeMacropixels,
-                                sse2::ReversePixels24, sse2::ReversePixels32};
-const KernelSet kSsse3Kernels = {"ssse3", ssse3::ReverseRowBytes, ssse3::ExchangeMacropixels,
-                                 ssse3::ReversePixels24, ssse3::ReversePixels32};
-const KernelSet kAvx2Kernels = {"avx2", avx2::ReverseRowBytes, avx2::ExchangeMacropixels,
-                                avx2::ReversePixels24, avx2::ReversePixels32};
-const KernelSet kAvx512Kernels = {"avx512", avx512::ReverseRowBytes, avx512::ExchangeMacropixels,
-                                  Avx512ReversePixels24, avx512::ReversePixels32};
+
+// Byte by byte up to a 16-byte boundary of dst, then 64 bytes a step with
+// streaming stores, the rest byte by byte; the fence orders the streaming stores
+// before whatever publishes the copy.
+__attribute__((target("sse2"))) void StreamingCopyOut(std::uint8_t* dst, const std::uint8_t* src,
+                                                      std::size_t n) {
+    std::size_t i = 0;
+    for (; i < n && (reinterpret_cast<std::uintptr_t>(dst + i) & 15) != 0; ++i) dst[i] = src[i];
+    for (; i + 64 <= n; i += 64) {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i + 16));
+        const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i + 32));
+        const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i + 48));
+        _mm_stream_si128(reinterpret_cast<__m128i*>(dst + i), a);
+        _mm_stream_si128(reinterpret_cast<__m128i*>(dst + i + 16), b);
+        _mm_stream_si128(reinterpret_cast<__m128i*>(dst + i + 32), c);
+        _mm_stream_si128(reinterpret_cast<__m128i*>(dst + i + 48), d);
+    }
+    for (; i < n; ++i) dst[i] = src[i];
+    _mm_sfence();
+}
+
+const KernelSet kSse2Kernels = {"sse2",
+                                sse2::ReverseRowBytes,
+                                sse2::ExchangeMacropixels,
+                                sse2::ReversePixels24,
+                                sse2::ReversePixels32,
+                                StreamingCopyOut};
+const KernelSet kSsse3Kernels = {"ssse3",
+                                 ssse3::ReverseRowBytes,
+                                 ssse3::ExchangeMacropixels,
+                                 ssse3::ReversePixels24,
+                                 ssse3::ReversePixels32,
+                                 StreamingCopyOut};
+const KernelSet kAvx2Kernels = {"avx2",
+                                avx2::ReverseRowBytes,
+                                avx2::ExchangeMacropixels,
+                                avx2::ReversePixels24,
+                                avx2::ReversePixels32,
+                                StreamingCopyOut};
+const KernelSet kAvx512Kernels = {"avx512",
+                                  avx512::ReverseRowBytes,
+                                  avx512::ExchangeMacropixels,
+                                  Avx512ReversePixels24,
+                                  avx512::ReversePixels32,
+                                  StreamingCopyOut};
 }  // namespace detail
 
 }  // namespace capture::mirror

@@ -15,9 +15,11 @@
 #include <vector>
 
 #include "mirror.h"
+#include "mirror_kernels.h"
 
 namespace {
 
+using capture::frame::CopyAndMirrorFrameWith;
 using capture::frame::FrameWork;
 using capture::frame::MirrorFrame;
 using capture::frame::MirrorLayoutSize;
@@ -201,6 +203,52 @@ TEST(MirrorFrame, NeverMirrorsPastTheSample) {
   std::vector<std::uint8_t> small(16);
   EXPECT_FALSE(MirrorFrame(graph::kSubtypeRGB32, 65536, 65536, small.data(), 16));
   EXPECT_FALSE(MirrorFrame(graph::kSubtypeI420, 0x40000000, 4, small.data(), 16));
+}
+
+// The grab copy and the mirror in one pass, with every kernel set the processor
+// has: the copy is the frame as it came, the frame mirrored as MirrorFrame
+// mirrors it, nothing written outside either (guard bytes on both sides), on
+// random frames of every layout, with bytes past the layout and frames too short.
+TEST(CopyAndMirrorFrame, CopiesAndMirrorsAsTheTwoPassesDoWithEveryKernelSet) {
+  namespace mirror = capture::mirror;
+  constexpr std::size_t kGuard = 64;
+  const graph::Guid subtypes[] = {graph::kSubtypeI420,  graph::kSubtypeYV12,  graph::kSubtypeYUY2,
+                                  graph::kSubtypeRGB24, graph::kSubtypeRGB32, graph::kSubtypeMJPG};
+  std::uint32_t seed = 7;
+  auto next = [&](std::uint32_t bound) {
+    seed = seed * 1664525u + 1013904223u;
+    return (seed >> 8) % bound;
+  };
+  for (mirror::KernelLevel level :
+       {mirror::KernelLevel::Plain, mirror::KernelLevel::Sse2, mirror::KernelLevel::Ssse3,
+        mirror::KernelLevel::Avx2, mirror::KernelLevel::Avx512}) {
+    const mirror::KernelSet* kernels = mirror::KernelsFor(level);
+    if (kernels == nullptr) continue;
+    for (int round = 0; round < 120; ++round) {
+      const graph::Guid& subtype = subtypes[round % 6];
+      const int w = 1 + static_cast<int>(next(round < 60 ? 40 : 2100));
+      const int h = 1 + static_cast<int>(next(round < 60 ? 9 : 40));
+      const std::int64_t layout = MirrorLayoutSize(subtype, w, h);
+      const std::int64_t base = layout > 0 ? layout : 4 * w * h;
+      const auto size = static_cast<std::int32_t>(round % 7 == 6 ? base - 1 : base + next(40));
+      const std::vector<std::uint8_t> original = Pseudorandom(size + 2 * kGuard, seed);
+      std::vector<std::uint8_t> frame = original;
+      // The copy starts at every offset from a 16-byte boundary.
+      const std::size_t at = kGuard + round % 16;
+      std::vector<std::uint8_t> copy = Pseudorandom(size + 2 * kGuard + 16, seed + 1);
+      const std::vector<std::uint8_t> copyBefore = copy;
+      std::vector<std::uint8_t> want = original;
+      const bool mirrors = MirrorFrame(subtype, w, h, want.data() + kGuard, size);
+      EXPECT_EQ(
+          CopyAndMirrorFrameWith(*kernels, subtype, w, h, frame.data() + kGuard, size, copy.data() + at),
+          mirrors);
+      EXPECT_EQ(frame, want) << kernels->name << " round " << round << " " << w << "x" << h;
+      EXPECT_TRUE(std::equal(copy.begin() + at, copy.begin() + at + size, original.begin() + kGuard))
+          << kernels->name << " round " << round;
+      EXPECT_TRUE(std::equal(copy.begin(), copy.begin() + at, copyBefore.begin()));
+      EXPECT_TRUE(std::equal(copy.begin() + at + size, copy.end(), copyBefore.begin() + at + size));
+    }
+  }
 }
 
 // ---------------------------------------------------------------- media type
