@@ -11,7 +11,6 @@
 // convert the result for Java.
 #include <climits>
 #include <cstring>
-#include <mutex>
 #include <utility>
 #include <vector>
 
@@ -89,13 +88,19 @@ void Drop(CaptureGraph& built) {
   gone.Swap(built);
 }
 
-std::once_flag g_comOnce;
+// COM on the calling thread, for the methods that create COM objects: Java calls
+// them from the event thread, pools and threads of their own. Each thread enters an
+// apartment once and keeps it for its life; one already in an apartment uses that.
+void EnterCom() {
+  thread_local bool entered = false;
+  if (!entered) entered = graph::EnterComApartment();
+}
 
 }  // namespace
 
 ZAV_NATIVE jobject Java_lumotool_camgripper_CaptureDevice_enumDevices(JNIEnv* env, jobject) {
   return Native([&]() -> jobject {
-    std::call_once(g_comOnce, [] { graph::InitializeCom(); });
+    EnterCom();
     capture::core::JavaList list;
     if (!list.LookUp(env)) return nullptr;
     auto deviceClass = zav::jni::FindClass(env, capture::core::kDeviceClass, zav::jni::OnMissing::kClear);
@@ -148,7 +153,11 @@ ZAV_NATIVE jboolean Java_lumotool_camgripper_CaptureDevice_start(JNIEnv* env, jo
     Device device = Device::Find(env, self);
     DeviceTurn turn = device ? device.LiveTurn() : DeviceTurn();
     if (!turn) return JNI_FALSE;
-    if (device.Running()) return JNI_TRUE;
+    EnterCom();
+    if (device.Running()) {
+      device.FollowWindow();
+      return JNI_TRUE;
+    }
     const graph::NativeWindow window = device.Window();
     CaptureGraph built;
     graph::HResult hr = graph::kOk;
@@ -172,10 +181,9 @@ ZAV_NATIVE jboolean Java_lumotool_camgripper_CaptureDevice_start(JNIEnv* env, jo
 ZAV_NATIVE jboolean Java_lumotool_camgripper_CaptureDevice_stop(JNIEnv* env, jobject self) {
   return Native([&]() -> jboolean {
     Device device = Device::Find(env, self);
-    DeviceTurn turn = device ? device.LiveTurn() : DeviceTurn();
-    if (!turn) return JNI_FALSE;
-    device.TakeGraph();  // stopped and released here
-    return JNI_TRUE;
+    if (!device) return JNI_FALSE;
+    // Done now, or by the call that holds the turn when that ends.
+    return device.TearDown(Device::Teardown::kStop) != Device::TeardownEnd::kRefused ? JNI_TRUE : JNI_FALSE;
   });
 }
 
@@ -188,13 +196,10 @@ ZAV_NATIVE jboolean Java_lumotool_camgripper_CaptureDevice_isRunning(JNIEnv* env
 
 ZAV_NATIVE jboolean Java_lumotool_camgripper_CaptureDevice_destroy(JNIEnv* env, jobject self) {
   return Native([&]() -> jboolean {
-    Device device = Device::Find(env, self);
-    if (!device) return JNI_FALSE;
-    {
-      DeviceTurn turn = device.LiveTurn();
-      if (!turn) return JNI_FALSE;
-      device.TakeGraph();
-      device.Erase();  // the handle's source filter reference goes with it
+    // A device listed and never shown is released too.
+    Device device = Device::FindListed(env, self);
+    if (!device || device.TearDown(Device::Teardown::kDestroy) == Device::TeardownEnd::kRefused) {
+      return JNI_FALSE;
     }
     auto deviceClass = zav::jni::FindClass(env, capture::core::kDeviceClass, zav::jni::OnMissing::kClear);
     if (!deviceClass) return JNI_TRUE;
@@ -211,6 +216,7 @@ ZAV_NATIVE void Java_lumotool_camgripper_CaptureDevice_setBounds(JNIEnv* env, jo
   Native([&] {
     if (Device device = Device::Find(env, self)) {
       device.NoteBounds(width, height);
+      device.FollowWindow();
       device.FitVideo();
     }
     if (env->ExceptionCheck()) return;
@@ -228,6 +234,7 @@ ZAV_NATIVE void Java_lumotool_camgripper_CaptureDevice_paint(JNIEnv* env, jobjec
   Native([&] {
     Device device = Device::Find(env, self);
     if (!device || device.Destroyed()) return;
+    device.FollowWindow();
     capture::core::paintCanvas(device.WindowlessControl().get(), device.Window());
   });
 }
@@ -261,6 +268,7 @@ ZAV_NATIVE jobject Java_lumotool_camgripper_CaptureDevice_queryFormats(JNIEnv* e
     {
       DeviceTurn turn = device.LiveTurn();
       if (!turn) return nullptr;
+      EnterCom();
       // A running device is asked through its own graph; an idle one through a
       // graph made for the question and dropped after it.
       CaptureGraph temporary;

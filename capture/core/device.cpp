@@ -1,9 +1,10 @@
 #include "core/device.h"
 
-#include <atomic>
 #include <climits>
+#include <condition_variable>
 #include <cstdio>
 #include <map>
+#include <mutex>
 #include <thread>
 #include <utility>
 
@@ -15,6 +16,9 @@ namespace capture::core {
 using zav::jni::OnMissing;
 
 struct RegistryEntry {
+  explicit RegistryEntry(std::int32_t h) : handle(h) {}
+  const std::int32_t handle;
+
   std::mutex state;  // the fields below; held only for reading or writing them
   DeviceRecord record;
   bool erased = false;  // destroyed: no call may use the record any more
@@ -23,8 +27,13 @@ struct RegistryEntry {
   std::int32_t boundsHeight = 0;
   std::uint64_t boundsSerial = 0;  // counts NoteBounds
 
-  std::timed_mutex change;                 // the turn of the graph-changing calls
-  std::atomic<std::thread::id> changer{};  // who holds it
+  // The turn of the graph-changing calls, and who holds it.
+  bool turnTaken = false;
+  std::thread::id turnHolder;
+  std::condition_variable turnFree;
+  // A stop or destroy left to the holder of the turn.
+  bool stopLeft = false;
+  bool destroyLeft = false;
 };
 
 namespace {
@@ -108,40 +117,69 @@ graph::Ref<graph::Filter> UnregisterSourceFilter(std::int32_t handle) {
 
 // ---------------------------------------------------------------- Device
 
+namespace {
+
+// The record's graph taken out, and with a destroy the record and the handle too,
+// in one step (so no call can make a record for the device again). Run during a
+// turn; the graph and the handle's source filter reference are dropped here, with
+// no lock held.
+void CarryOut(RegistryEntry& entry, Device::Teardown what) {
+  CaptureGraph taken;
+  {
+    std::lock_guard<std::mutex> lock(entry.state);
+    taken.Swap(entry.record.graph);
+    if (what == Device::Teardown::kDestroy) entry.erased = true;
+  }
+  if (what != Device::Teardown::kDestroy) return;
+  graph::Ref<graph::Filter> source;
+  std::lock_guard<std::mutex> lock(TablesMutex());
+  auto& registry = DeviceRegistry();
+  auto it = registry.find(static_cast<std::uint32_t>(entry.handle));
+  if (it != registry.end() && it->second.get() == &entry) registry.erase(it);
+  source = TakeSourceLocked(entry.handle);
+}
+
+}  // namespace
+
 Device::Device() = default;
 Device::~Device() = default;
 Device::Device(Device&&) noexcept = default;
 Device& Device::operator=(Device&&) noexcept = default;
-Device::Device(std::shared_ptr<RegistryEntry> entry, std::int32_t handle)
-    : entry_(std::move(entry)), handle_(handle) {}
+Device::Device(std::shared_ptr<RegistryEntry> entry, std::int32_t handle, graph::NativeWindow window)
+    : entry_(std::move(entry)), handle_(handle), window_(window) {}
 
-Device Device::Find(JNIEnv* env, jobject canvas) {
+Device Device::Find(JNIEnv* env, jobject canvas) { return FindWith(env, canvas, true); }
+
+Device Device::FindListed(JNIEnv* env, jobject canvas) { return FindWith(env, canvas, false); }
+
+Device Device::FindWith(JNIEnv* env, jobject canvas, bool shown) {
   const std::int32_t handle = HandleOf(env, canvas);
   if (handle == 0) return Device();
-  graph::Filter* source = nullptr;
   {
     std::lock_guard<std::mutex> lock(TablesMutex());
-    if (auto entry = EntryLocked(handle)) return Device(std::move(entry), handle);
-    source = SourceLocked(handle);
-    if (source == nullptr) return Device();  // not one of ours, or destroyed
+    if (SourceLocked(handle) == nullptr) return Device();  // not one of ours, or destroyed
   }
-  // The AWT lock is taken here: no lock of ours may be held.
-  const graph::NativeWindow window = getCanvasWindow(env, canvas);
-  if (window == 0) return Device();
-  auto fresh = std::make_shared<RegistryEntry>();
-  fresh->record.sourceFilter = source;
-  fresh->record.window = window;
+  // The AWT lock is taken here: no lock of ours may be held. The window is asked
+  // for on every call: the canvas gets a new one each time it is shown again.
+  const graph::NativeWindow window = shown ? getCanvasWindow(env, canvas) : 0;
+  if (shown && window == 0) return Device();
   std::lock_guard<std::mutex> lock(TablesMutex());
-  if (auto entry = EntryLocked(handle)) return Device(std::move(entry), handle);  // another call was first
-  if (SourceLocked(handle) != source) return Device();                            // destroyed meanwhile
+  if (auto entry = EntryLocked(handle)) return Device(std::move(entry), handle, window);
+  graph::Filter* source = SourceLocked(handle);
+  if (source == nullptr) return Device();  // destroyed meanwhile
+  auto fresh = std::make_shared<RegistryEntry>(handle);
+  fresh->record.sourceFilter = source;
   DeviceRegistry().emplace(static_cast<std::uint32_t>(handle), fresh);
-  return Device(std::move(fresh), handle);
+  return Device(std::move(fresh), handle, window);
 }
 
 DeviceTurn Device::Turn() {
-  if (entry_->changer.load() == std::this_thread::get_id()) return DeviceTurn();  // called back from within
-  if (!entry_->change.try_lock_for(kTurnBound)) return DeviceTurn();
-  entry_->changer.store(std::this_thread::get_id());
+  std::unique_lock<std::mutex> lock(entry_->state);
+  const std::thread::id self = std::this_thread::get_id();
+  if (entry_->turnTaken && entry_->turnHolder == self) return DeviceTurn();  // called back from within
+  if (!entry_->turnFree.wait_for(lock, kTurnBound, [&] { return !entry_->turnTaken; })) return DeviceTurn();
+  entry_->turnTaken = true;
+  entry_->turnHolder = self;
   return DeviceTurn(entry_.get());
 }
 
@@ -151,10 +189,42 @@ DeviceTurn Device::LiveTurn() {
   return turn;
 }
 
+Device::TeardownEnd Device::TearDown(Teardown what) {
+  {
+    std::unique_lock<std::mutex> lock(entry_->state);
+    const std::thread::id self = std::this_thread::get_id();
+    if (entry_->erased || (entry_->turnTaken && entry_->turnHolder == self)) return TeardownEnd::kRefused;
+    if (!entry_->turnFree.wait_for(lock, kTurnBound, [&] { return !entry_->turnTaken; })) {
+      // The holder sees this before it gives the turn up (it looks under this lock).
+      (what == Teardown::kDestroy ? entry_->destroyLeft : entry_->stopLeft) = true;
+      return TeardownEnd::kHandedOver;
+    }
+    if (entry_->erased) return TeardownEnd::kRefused;
+    entry_->turnTaken = true;
+    entry_->turnHolder = self;
+  }
+  DeviceTurn turn(entry_.get());
+  CarryOut(*entry_, what);
+  return TeardownEnd::kDone;
+}
+
 void DeviceTurn::unlock() {
   if (entry_ == nullptr) return;
-  entry_->changer.store(std::thread::id());
-  std::exchange(entry_, nullptr)->change.unlock();
+  RegistryEntry& entry = *std::exchange(entry_, nullptr);
+  for (;;) {
+    std::unique_lock<std::mutex> lock(entry.state);
+    const bool destroy = std::exchange(entry.destroyLeft, false);
+    const bool stop = std::exchange(entry.stopLeft, false);
+    if (!destroy && !stop) {
+      entry.turnTaken = false;
+      entry.turnHolder = std::thread::id();
+      lock.unlock();
+      entry.turnFree.notify_all();
+      return;
+    }
+    lock.unlock();
+    CarryOut(entry, destroy ? Device::Teardown::kDestroy : Device::Teardown::kStop);
+  }
 }
 
 bool Device::Destroyed() const {
@@ -165,11 +235,6 @@ bool Device::Destroyed() const {
 bool Device::Running() const {
   std::lock_guard<std::mutex> lock(entry_->state);
   return !entry_->erased && entry_->record.graph.Running();
-}
-
-graph::NativeWindow Device::Window() const {
-  std::lock_guard<std::mutex> lock(entry_->state);
-  return entry_->record.window;
 }
 
 graph::Filter* Device::SourceFilter() const {
@@ -200,6 +265,23 @@ void Device::NoteBounds(std::int32_t width, std::int32_t height) {
   entry_->boundsWidth = width;
   entry_->boundsHeight = height;
   ++entry_->boundsSerial;
+}
+
+void Device::FollowWindow() {
+  graph::Ref<graph::WindowlessControl> control;
+  {
+    std::lock_guard<std::mutex> lock(entry_->state);
+    if (entry_->erased || window_ == 0 || entry_->record.window == window_) return;
+    control = entry_->record.graph.windowlessControl;
+  }
+  if (!control || graph::Failed(graph::SetVideoClippingWindow(control.get(), window_))) return;
+  {
+    std::lock_guard<std::mutex> lock(entry_->state);
+    // Still the same graph: a stop and a start meanwhile built one for the new window.
+    if (entry_->record.graph.windowlessControl.get() != control.get()) return;
+    entry_->record.window = window_;
+  }
+  FitVideo();
 }
 
 void Device::FitVideo() {
@@ -241,26 +323,8 @@ bool Device::Publish(CaptureGraph& built) {
   // The record holds no graph here (a start publishes only on an idle device);
   // whatever it held goes back to the caller, to be dropped without the lock.
   entry_->record.graph.Swap(built);
+  entry_->record.window = window_;
   return true;
-}
-
-CaptureGraph Device::TakeGraph() {
-  CaptureGraph taken;
-  std::lock_guard<std::mutex> lock(entry_->state);
-  taken.Swap(entry_->record.graph);
-  return taken;
-}
-
-graph::Ref<graph::Filter> Device::Erase() {
-  {
-    std::lock_guard<std::mutex> lock(entry_->state);
-    entry_->erased = true;
-  }
-  std::lock_guard<std::mutex> lock(TablesMutex());
-  auto& registry = DeviceRegistry();
-  auto it = registry.find(static_cast<std::uint32_t>(handle_));
-  if (it != registry.end() && it->second == entry_) registry.erase(it);
-  return TakeSourceLocked(handle_);
 }
 
 }  // namespace capture::core

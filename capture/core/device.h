@@ -7,9 +7,8 @@
 
 #include <chrono>
 #include <cstdint>
-#include <utility>
 #include <memory>
-#include <mutex>
+#include <utility>
 
 #include "core/capture_graph.h"
 #include "graph/graph_api.h"
@@ -18,8 +17,10 @@
 namespace capture::core {
 
 // One per device handle: the source filter reference that the Java object
-// received at listing (borrowed here), the canvas's window, and the graph a start
-// built (empty while the device is idle).
+// received at listing (borrowed here), the graph a start built (empty while the
+// device is idle) and the window its renderer draws into. The canvas's own window
+// is not kept: AWT makes it anew whenever the canvas is shown again, so every call
+// asks the canvas for it.
 struct DeviceRecord {
   graph::Filter* sourceFilter = nullptr;
   graph::NativeWindow window = 0;
@@ -63,16 +64,21 @@ class DeviceTurn {
 // only for that, never across a call into the platform's graph, the AWT or the
 // client's Java code, so paint and setBounds (AWT's thread) never wait for a
 // graph build. Graph-changing calls on one device (start, stop, destroy,
-// queryFormats) take turns: Turn() waits for the one before, at most kTurnBound,
+// queryFormats) take turns: a call waits for the one before, at most kTurnBound,
 // and never for the calling thread itself (the client's code that a start asks for
 // the wanted format may call back into the device): such a call gets no turn and
-// fails at once. Nothing that AWT calls waits for a turn.
+// fails at once. A stop or destroy that waited the bound in vain is not lost: the
+// holder of the turn carries it out as its turn ends. Nothing that AWT calls waits
+// for a turn.
 class Device {
  public:
-  // The device of the Java object, its record made on first use. Empty when the
-  // object has no handle (or one this library did not hand out or has
-  // destroyed), or when its canvas has no native window yet.
+  // The device of the Java object, its record made on first use, and the canvas's
+  // native window as it is now. Empty when the object has no handle (or one this
+  // library did not hand out or has destroyed), or when its canvas has no native
+  // window (it is not shown).
   static Device Find(JNIEnv* env, jobject canvas);
+  // The same for a device that need not be shown (its window is then 0).
+  static Device FindListed(JNIEnv* env, jobject canvas);
 
   Device();
   ~Device();
@@ -80,15 +86,24 @@ class Device {
   Device& operator=(Device&&) noexcept;
   explicit operator bool() const { return entry_ != nullptr; }
   std::int32_t handle() const { return handle_; }
+  // The canvas's native window when the device was found.
+  graph::NativeWindow Window() const { return window_; }
 
   DeviceTurn Turn();
   // The turn, when it can be had for a device not destroyed; empty otherwise.
   DeviceTurn LiveTurn();
 
+  // Stop drops the graph, destroy also the record and the handle. kDone: done now.
+  // kHandedOver: another thread held the turn past the bound; it carries this out
+  // when its turn ends. kRefused: the device is destroyed, or the turn is the
+  // calling thread's own.
+  enum class Teardown { kStop, kDestroy };
+  enum class TeardownEnd { kDone, kHandedOver, kRefused };
+  TeardownEnd TearDown(Teardown what);
+
   // Under the state lock:
   bool Destroyed() const;
   bool Running() const;  // a graph was published
-  graph::NativeWindow Window() const;
   graph::Filter* SourceFilter() const;
   // The builder the graph was built with; read during a turn, when no other
   // call can change it.
@@ -97,6 +112,9 @@ class Device {
   // when there is none or the device is destroyed).
   graph::Ref<graph::WindowlessControl> WindowlessControl() const;
   graph::Ref<graph::Filter> FrameFilter() const;
+  // Moves a running renderer into the canvas's window when the canvas has a new one,
+  // and fits the video to it. Nothing is drawn into a window the canvas no longer has.
+  void FollowWindow();
   // Canvas sizes: NoteBounds remembers the latest (every size change of the canvas
   // comes through its setBounds).
   void NoteBounds(std::int32_t width, std::int32_t height);
@@ -105,20 +123,17 @@ class Device {
   // fits overlap, the last size set wins.
   void FitVideo();
 
-  // During a turn: hands a built graph to the record (false when the device was
-  // destroyed meanwhile: the graph stays with the caller).
+  // During a turn: hands a built graph, drawing into the window the device was
+  // found with, to the record (false when the device was destroyed meanwhile: the
+  // graph stays with the caller).
   bool Publish(CaptureGraph& built);
-  // During a turn: the record's graph, taken out to be dropped.
-  CaptureGraph TakeGraph();
-  // During a turn: marks the device destroyed, removes its record and handle in
-  // one step (so no call can make a record for it again) and returns the source
-  // filter reference the handle held.
-  graph::Ref<graph::Filter> Erase();
 
  private:
-  Device(std::shared_ptr<RegistryEntry> entry, std::int32_t handle);
+  static Device FindWith(JNIEnv* env, jobject canvas, bool shown);
+  Device(std::shared_ptr<RegistryEntry> entry, std::int32_t handle, graph::NativeWindow window);
   std::shared_ptr<RegistryEntry> entry_;
   std::int32_t handle_ = 0;
+  graph::NativeWindow window_ = 0;
 };
 
 }  // namespace capture::core

@@ -147,8 +147,10 @@ void Release(Moniker* moniker);
 void Release(PropertyBag* bag);
 
 // ---------------------------------------------------------------- device listing
-// CoInitialize(NULL) on the calling thread; the result is not examined.
-void InitializeCom();
+// CoInitializeEx(NULL, COINIT_APARTMENTTHREADED) on the calling thread. True when
+// the thread is in an apartment afterwards: a new one, or one it was already in
+// (of either kind).
+bool EnterComApartment();
 // CoCreateInstance(CLSID_SystemDeviceEnum, ..., IID_ICreateDevEnum).
 HResult CreateSystemDeviceEnum(DeviceEnum** out);
 // CreateClassEnumerator(CLSID_VideoInputDeviceCategory, out, 0). May return

@@ -5,7 +5,10 @@
 
 namespace capture::graph {
 
-void InitializeCom() { sim::EnterComApartment(); }
+bool EnterComApartment() {
+  sim::EnterComApartment();
+  return true;
+}
 
 HResult CreateSystemDeviceEnum(DeviceEnum** out) {
   *out = nullptr;

@@ -76,7 +76,10 @@ void Release(PropertyBag* bag) { ReleaseOf(bag); }
 
 // ---------------------------------------------------------------- device listing
 
-void InitializeCom() { CoInitialize(nullptr); }
+bool EnterComApartment() {
+  const HRESULT hr = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  return SUCCEEDED(hr) || hr == RPC_E_CHANGED_MODE;
+}
 
 HResult CreateSystemDeviceEnum(DeviceEnum** out) {
   *out = nullptr;

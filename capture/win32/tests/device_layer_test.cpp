@@ -760,7 +760,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: device_layer_test <test_camera.dll>\n");
     return 2;
   }
-  graph::InitializeCom();
+  graph::EnterComApartment();
   HMODULE camera = LoadLibraryA(argv[1]);
   if (camera == nullptr) {
     std::fprintf(stderr, "cannot load %s\n", argv[1]);

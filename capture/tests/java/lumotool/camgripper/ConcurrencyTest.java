@@ -83,8 +83,9 @@ class ConcurrencyTest extends CameraTestBase {
      * A client format whose getter waits for the canvas to repaint and move on AWT's
      * thread: start asks it while it builds the graph, and paint and setBounds must
      * not wait for that build. The size set meanwhile is the one the video gets. A
-     * getter that calls back into the device gets that call's failure: at once on
-     * start's own thread, after the turn's bound from AWT's; start goes on and runs.
+     * getter that calls back into the device gets that call's failure at once on
+     * start's own thread; a stop from AWT's waits the turn's bound and is left to
+     * start, which carries it out as it ends.
      */
     @Test
     void aFormatGetterWaitingForTheCanvasDoesNotDeadlockStart() {
@@ -120,11 +121,57 @@ class ConcurrencyTest extends CameraTestBase {
         assertTrue(d.start(waiting, false));
         assertTrue(asked.get() > 0);
         assertEquals(asked.get(), repainted.get(), "the canvas repainted each time start asked");
-        assertEquals("false null false", callbacks.get(), "stop, queryFormats, stop from AWT");
-        assertTrue(d.isRunning());
+        assertEquals("false null true", callbacks.get(), "stop, queryFormats, stop from AWT");
+        assertFalse(d.isRunning(), "the stop from AWT was carried out");
         assertArrayEquals(new int[] {0, 0, 32, 24, 0, 0, 90, 70}, SimPlatform.lastVideoPosition());
         assertTrue(d.stop());
         Fixture.assertReports();
+    }
+
+    /** Threads of a client's own list, start and ask for formats: each enters COM for itself. */
+    @Test
+    void graphCallsWorkFromAnyThread() throws Exception {
+        CaptureDevice d = fixture.showFirst();
+        AtomicReference<String> seen = new AtomicReference<>();
+        Thread other = new Thread(() -> {
+            java.util.List<CaptureDevice> listed = CaptureDevice.enumDevices();
+            seen.set(listed.size() + " " + d.queryFormats().size() + " " + d.start(null, false) + " "
+                    + listed.get(0).destroy());
+        });
+        other.start();
+        other.join();
+        assertEquals("1 2 true true", seen.get());
+        assertTrue(d.isRunning());
+        Fixture.assertReports();
+    }
+
+    /** A destroy that meets a start holding the turn past its bound is not lost. */
+    @Test
+    void aDestroyWhileAStartHoldsTheTurnIsCarriedOutWhenTheStartEnds() throws Exception {
+        CaptureDevice d = fixture.showFirst();
+        CountDownLatch asked = new CountDownLatch(1);
+        VideoFormat slow = new VideoFormat(32, 24, null) {
+            @Override
+            public int getWidth() {
+                asked.countDown();
+                try {
+                    Thread.sleep(6500);
+                } catch (InterruptedException e) {
+                    Thread.currentThread().interrupt();
+                }
+                return super.getWidth();
+            }
+        };
+        AtomicBoolean started = new AtomicBoolean();
+        Thread starter = new Thread(() -> started.set(d.start(slow, false)));
+        starter.start();
+        assertTrue(asked.await(5, TimeUnit.SECONDS));
+        assertTrue(d.destroy(), "handed to the start");
+        assertEquals(0, d.getHandle());
+        starter.join();
+        assertTrue(started.get());
+        assertFalse(d.isRunning());
+        assertEquals(0, SimPlatform.liveObjects(), "graph and source filter released");
     }
 
     /** setBounds racing the end of start: the video gets the size set last. */

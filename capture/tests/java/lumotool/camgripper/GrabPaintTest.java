@@ -236,6 +236,56 @@ class GrabPaintTest extends CameraTestBase {
         waitForFrames(3);
     }
 
+    /** The last frame painted again fills the canvas: neither white nor black. */
+    private void assertVideoShown(CaptureDevice d) throws Exception {
+        SimPlatform.pauseFrames(true);
+        Thread.sleep(50);
+        fillWhite(d);
+        d.paint(null);
+        BufferedImage shown = capture(d);
+        int white = countPixels(shown, 0xFFFFFF);
+        int black = countPixels(shown, 0x000000);
+        assertTrue(white + black < d.getWidth() * d.getHeight() / 4, "video shown (white " + white + ", black " + black + ")");
+        SimPlatform.pauseFrames(false);
+    }
+
+    /**
+     * AWT gives a canvas a new native window each time it is shown again: a frame
+     * disposed and shown, the canvas taken out and put back, or moved into another
+     * container. Video, paint and the black fill follow the window the canvas has.
+     */
+    @Test
+    void theVideoFollowsTheCanvasIntoEachNewWindow() throws Exception {
+        CaptureDevice d = fixture.showFirst();
+        assertTrue(d.start(null, false));
+        assertTrue(d.stop());
+        fixture.frame.dispose();
+        fixture.frame.pack();
+        fixture.frame.setVisible(true);
+        fixture.settle();
+        fillWhite(d);
+        d.paint(null);
+        assertEquals(d.getWidth() * d.getHeight(), countPixels(capture(d), 0x000000), "idle canvas painted black");
+        assertTrue(d.start(null, false));
+        waitForFrames(3);
+        assertVideoShown(d);
+
+        fixture.frame.remove(d);
+        fixture.frame.add(d);
+        fixture.frame.pack();
+        fixture.settle();
+        assertVideoShown(d);
+
+        java.awt.Panel other = new java.awt.Panel(new java.awt.FlowLayout(java.awt.FlowLayout.LEFT, 0, 0));
+        fixture.frame.remove(d);
+        other.add(d);
+        fixture.frame.add(other);
+        fixture.frame.pack();
+        fixture.settle();
+        assertVideoShown(d);
+        assertTrue(d.isRunning());
+    }
+
     @Test
     void startFitsTheVideoToTheCanvasAndSetBoundsRefitsIt() {
         CaptureDevice d = fixture.showFirst();

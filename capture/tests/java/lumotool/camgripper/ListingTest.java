@@ -46,11 +46,16 @@ class ListingTest extends CameraTestBase {
         assertNotEquals(0, listed.get(0).getHandle());
         assertNotEquals(0, listed.get(1).getHandle());
         assertNotEquals(listed.get(0).getHandle(), listed.get(1).getHandle());
-        // A device is released by destroy, which needs its canvas shown.
-        assertFalse(listed.get(0).destroy());
-        fixture.show(listed.get(0), listed.get(1));
-        assertTrue(listed.get(0).destroy());
-        assertTrue(listed.get(1).destroy());
+        // A device is released by destroy, shown or not: a client that lists the
+        // cameras again and again to fill a picker keeps nothing of them.
+        fixture.show(listed.get(1));
+        for (int round = 0; round < 10; round++) {
+            for (CaptureDevice d : round == 0 ? listed : fixture.list()) {
+                assertTrue(d.destroy());
+                assertEquals(0, d.getHandle());
+            }
+        }
+        assertEquals(0, SimPlatform.liveObjects(), "every listed source filter released");
     }
 
     @Test

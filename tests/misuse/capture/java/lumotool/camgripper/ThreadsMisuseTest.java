@@ -127,23 +127,26 @@ class ThreadsMisuseTest extends CameraTestBase {
     }
 
     /**
-     * Listings from threads that never entered COM find no camera and take nothing;
-     * the listings of the COM thread running meanwhile hand out distinct handles,
-     * which eight threads then destroy all at once.
+     * Listings from threads of their own (each enters COM for itself) beside the
+     * listings of this thread hand out distinct handles, which eight threads then
+     * destroy all at once, unshown.
      */
     @Test
     void concurrentListingsHandOutDistinctHandlesThatAreDestroyedConcurrently() throws Exception {
         final int listings = 5;
-        fixture.list();  // COM is entered on this thread, if no listing did so before
+        fixture.list();
         CyclicBarrier start = new CyclicBarrier(THREADS + 1);
         AtomicReference<Throwable> failure = new AtomicReference<>();
+        List<List<CaptureDevice>> perListing = java.util.Collections.synchronizedList(new ArrayList<>());
         List<Thread> threads = new ArrayList<>();
         for (int t = 0; t < THREADS; t++) {
             threads.add(new Thread(() -> {
                 try {
                     start.await();
                     for (int i = 0; i < listings; i++) {
-                        assertEquals(0, CaptureDevice.enumDevices().size(), "a thread without COM lists nothing");
+                        List<CaptureDevice> listed = CaptureDevice.enumDevices();
+                        assertEquals(THREADS, listed.size(), "a listing of a thread of its own");
+                        perListing.add(listed);
                     }
                 } catch (Throwable e) {
                     failure.compareAndSet(null, e);
@@ -152,7 +155,6 @@ class ThreadsMisuseTest extends CameraTestBase {
         }
         for (Thread t : threads) t.start();
         start.await();
-        List<List<CaptureDevice>> perListing = new ArrayList<>();
         for (int i = 0; i < THREADS; i++) {
             List<CaptureDevice> listed = CaptureDevice.enumDevices();
             assertEquals(THREADS, listed.size());
@@ -170,24 +172,20 @@ class ThreadsMisuseTest extends CameraTestBase {
         assertEquals(all.size(), all.stream().mapToInt(CaptureDevice::getHandle).distinct().count(),
                 "every listed device has a handle of its own");
         assertTrue(all.stream().allMatch(d -> d.getHandle() != 0));
-        for (CaptureDevice d : all) {
-            d.setPreferredSize(new java.awt.Dimension(4, 4));
-            fixture.frame.add(d);
-        }
-        fixture.frame.pack();
-        fixture.frame.setVisible(true);
-        fixture.settle();
 
-        // Each thread destroys the devices of one listing, all at once.
+        // Eight threads destroy the devices of every eighth listing, all at once.
         List<Thread> destroyers = new ArrayList<>();
         CyclicBarrier go = new CyclicBarrier(THREADS);
-        for (List<CaptureDevice> mine : perListing) {
+        for (int t = 0; t < THREADS; t++) {
+            final int first = t;
             destroyers.add(new Thread(() -> {
                 try {
                     go.await();
-                    for (CaptureDevice d : mine) {
+                    for (int i = first; i < perListing.size(); i += THREADS) {
+                      for (CaptureDevice d : perListing.get(i)) {
                         assertTrue(d.destroy());
                         assertEquals(0, d.getHandle());
+                      }
                     }
                 } catch (Throwable e) {
                     failure.compareAndSet(null, e);
