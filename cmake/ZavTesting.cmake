@@ -121,10 +121,12 @@ function(zav_add_junit_test name)
   endif()
 endfunction()
 
-# Copies a built deliverable into dist/ after each build. The programs ship as 32-bit
-# Windows programs only (they run on 64-bit Windows as they are); a 64-bit Windows
-# build contributes its JNI libraries, which a 64-bit JVM needs.
-#   zav_dist(<target> [DIR <folder>]): into ZAV_DIST_DIR, or the folder given.
+# A deliverable of this build for dist/, which script/dist lays out afresh from the
+# build trees (cmake --install of each into dist/, then stripped, signed and summed).
+# The programs ship as 32-bit Windows programs only (they run on 64-bit Windows as
+# they are); a 64-bit Windows build contributes its JNI libraries, which a 64-bit
+# JVM needs.
+#   zav_dist(<target> [DIR <folder>]): into dist/<ZAV_DIST_DIR>, or the folder given.
 function(zav_dist target)
   if(NOT ZAV_DIST)
     return()
@@ -137,8 +139,5 @@ function(zav_dist target)
   if(WIN32 AND CMAKE_SIZEOF_VOID_P EQUAL 8 AND type STREQUAL "EXECUTABLE")
     return()
   endif()
-  add_custom_command(TARGET ${target} POST_BUILD
-    COMMAND ${CMAKE_COMMAND} -E make_directory ${D_DIR}
-    COMMAND ${CMAKE_COMMAND} -E copy_if_different $<TARGET_FILE:${target}> ${D_DIR}/
-    VERBATIM)
+  install(PROGRAMS $<TARGET_FILE:${target}> DESTINATION ${D_DIR})
 endfunction()
