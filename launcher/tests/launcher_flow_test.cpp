@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <regex>
@@ -64,7 +65,8 @@ class LauncherRun : public ::testing::Test {
     runlog::logLevel = -1;
   }
   void TearDown() override {
-    std::system(("rm -rf '" + dir_ + "'").c_str());
+    std::error_code ignored;
+    std::filesystem::remove_all(dir_, ignored);
     runlog::logLevel = -1;
   }
 

@@ -6,6 +6,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <regex>
 #include <sstream>
@@ -26,7 +27,10 @@ class TempDir {
     char tmpl[] = "/tmp/runlog-test-XXXXXX";
     path_ = mkdtemp(tmpl);
   }
-  ~TempDir() { std::system(("rm -rf '" + path_ + "'").c_str()); }
+  ~TempDir() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+  }
   std::string File(const char* name) const { return path_ + "/" + name; }
   const std::string& path() const { return path_; }
 
