@@ -8,12 +8,11 @@
 // URLWithString: percent-encodes characters a URL may not hold instead of giving
 // no URL; where the stricter form exists it is told not to, so on every macOS text
 // that is no URL gives none.
-static NSURL *URLOfLinkText(NSString *text)
-{
+static NSURL* URLOfLinkText(NSString* text) {
   SEL strict = NSSelectorFromString(@"URLWithString:encodingInvalidCharacters:");
   if ([NSURL respondsToSelector:strict]) {
-    NSURL *(*make)(id, SEL, NSString *, BOOL) =
-        (NSURL * (*)(id, SEL, NSString *, BOOL))[NSURL methodForSelector:strict];
+    NSURL* (*make)(id, SEL, NSString*, BOOL) =
+        (NSURL * (*)(id, SEL, NSString*, BOOL))[NSURL methodForSelector:strict];
     return make([NSURL class], strict, text, NO);
   }
   return [NSURL URLWithString:text];
@@ -21,84 +20,80 @@ static NSURL *URLOfLinkText(NSString *text)
 
 // An NSString can hold a NUL, which every C string made of it would end at: such
 // a link is refused before any C string is made.
-static BOOL HoldsNul(NSString *text)
-{
+static BOOL HoldsNul(NSString* text) {
   unichar nul = 0;
   return [text rangeOfString:[NSString stringWithCharacters:&nul length:1]].location != NSNotFound;
 }
 
+// How long the app stays after a script has ended: a link that came while it ran
+// waits in the event queue and is handled first, and one that comes later starts
+// the app anew.
+static const NSTimeInterval kQuitDelay = 1.0;
+
+// A link was handled: the app quits by itself once the last script has ended.
+static BOOL linkHandled = NO;
+
 @implementation AppDelegate
 
-- (void)dealloc
-{
+- (void)dealloc {
   [super dealloc];
 }
 
-- (void)applicationWillFinishLaunching:(NSNotification *)notification
-{
+- (void)applicationWillFinishLaunching:(NSNotification*)notification {
   (void)notification;
   // Registered before launching ends, so the link that started us is the
   // first event the handler gets.
-  [[NSAppleEventManager sharedAppleEventManager]
-      setEventHandler:self
-          andSelector:@selector(handleGetURLEvent:withReplyEvent:)
-        forEventClass:kInternetEventClass
-           andEventID:kAEGetURL];
+  [[NSAppleEventManager sharedAppleEventManager] setEventHandler:self
+                                                     andSelector:@selector(handleGetURLEvent:withReplyEvent:)
+                                                   forEventClass:kInternetEventClass
+                                                      andEventID:kAEGetURL];
 }
 
-// A link that starts the app arrives while it launches, and its handler ends the
-// process; an app still here once launching has finished was opened without one
-// (from Finder, or with open -a) and has nothing to do: it quits.
-- (void)applicationDidFinishLaunching:(NSNotification *)notification
-{
+// A link that starts the app arrives while it launches; an app that has handled
+// none once launching has finished was opened without one (from Finder, or with
+// open -a) and has nothing to do: it quits.
+- (void)applicationDidFinishLaunching:(NSNotification*)notification {
   (void)notification;
-  [NSApp terminate:self];
+  if (!linkHandled) {
+    [NSApp terminate:self];
+  }
 }
 
-// Link form: nvzav://<client directory>#<anything>$<more fields>. The script
-// gets the whole link, as written, after its own path. Never returns.
-- (void)handleGetURLEvent:(NSAppleEventDescriptor *)event
-           withReplyEvent:(NSAppleEventDescriptor *)replyEvent
-{
-  (void)replyEvent;
-  NSString *text = [[event paramDescriptorForKeyword:keyDirectObject] stringValue];
-  NSURL *url = (text != nil && !HoldsNul(text)) ? URLOfLinkText(text) : nil;
-  NSString *link = [url absoluteString];
-  NSString *payload = [link stringByReplacingOccurrencesOfString:@"nvzav://" withString:@""];
-  NSArray *pieces = [payload componentsSeparatedByString:@"$"];
-  if ([pieces count] != 0) {
-    NSString *first = [pieces objectAtIndex:0];
-    if ([first rangeOfString:@"#"].location != NSNotFound) {
-      NSString *clientDirectory = [[first componentsSeparatedByString:@"#"] objectAtIndex:0];
-      NSString *scriptPath =
-          [NSString stringWithFormat:@"%@/bin/clientStartup.sh", clientDirectory];
-      // The link picks the directory; run only a script an installation put there.
-      // The path checked is the path run.
-      if (zav_start_script_path_allowed([scriptPath UTF8String])) {
-        @try {
-          NSTask *task = [NSTask
-              launchedTaskWithLaunchPath:@"/bin/sh"
-                               arguments:[NSArray arrayWithObjects:scriptPath,
-                                                                   [url absoluteString], nil]];
-          [task waitUntilExit];
-        }
-        @catch (NSException *exception) {
-          // Nothing to report to: the status stays 0 as for every other link.
-          (void)exception;
-        }
-      }
-    }
-  }
+- (void)quitAfterLastLink {
   exit(0);
 }
 
-- (NSWindow *)window
-{
+// Link form: nvzav://<client directory>#<anything>$<more fields>. The script
+// gets the whole link, as written, after its own path. Links are handled one at a
+// time, each script waited for; the app ends with 0 once no further link has
+// come for kQuitDelay after the last one.
+- (void)handleGetURLEvent:(NSAppleEventDescriptor*)event withReplyEvent:(NSAppleEventDescriptor*)replyEvent {
+  (void)replyEvent;
+  linkHandled = YES;
+  [NSObject cancelPreviousPerformRequestsWithTarget:self selector:@selector(quitAfterLastLink) object:nil];
+  NSString* text = [[event paramDescriptorForKeyword:keyDirectObject] stringValue];
+  NSURL* url = (text != nil && !HoldsNul(text)) ? URLOfLinkText(text) : nil;
+  NSString* link = [url absoluteString];
+  NSString* payload = [link stringByReplacingOccurrencesOfString:@"nvzav://" withString:@""];
+  NSArray* pieces = [payload componentsSeparatedByString:@"$"];
+  if ([pieces count] != 0) {
+    NSString* first = [pieces objectAtIndex:0];
+    if ([first rangeOfString:@"#"].location != NSNotFound) {
+      NSString* clientDirectory = [[first componentsSeparatedByString:@"#"] objectAtIndex:0];
+      NSString* scriptPath = [NSString stringWithFormat:@"%@/bin/clientStartup.sh", clientDirectory];
+      // The link picks the directory; only a script an installation put there
+      // runs, and /bin/sh reads the very file checked. Its status is not passed on.
+      zav_run_start_script([scriptPath UTF8String], [[url absoluteString] UTF8String]);
+    }
+  }
+  [self performSelector:@selector(quitAfterLastLink) withObject:nil afterDelay:kQuitDelay];
+}
+
+- (NSWindow*)window {
   return _window;
 }
 
-- (void)setWindow:(NSWindow *)window
-{
+- (void)setWindow:(NSWindow*)window {
   _window = window;
 }
 

@@ -10,6 +10,10 @@ extern "C" {
    may be run. */
 int zav_start_script_path_allowed(const char* scriptPath);
 
+/* Runs that script, when it may be run, with the link (UTF-8) as its argument and
+   waits for it: /bin/sh reads the very file checked. Nonzero when it ran. */
+int zav_run_start_script(const char* scriptPath, const char* link);
+
 #ifdef __cplusplus
 }
 #endif

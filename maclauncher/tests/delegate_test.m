@@ -17,19 +17,50 @@
 #endif
 
 #ifdef GNUSTEP
-// macOS 14's NSURL, which GNUstep lacks: told to encode invalid characters, it
-// makes a URL of text that is none (here of blanks and bars); told not to, it
-// answers as URLWithString: does. The delegate must use it, and say no.
+// macOS 14's NSURL, which GNUstep lacks. Told to encode invalid characters, it
+// makes a URL of text that is none (here of blanks and bars). Told not to, it
+// refuses what macOS refuses, which GNUstep's URLWithString: takes: a second "#"
+// (RFC 3986 allows none in a fragment; CFURL before macOS 14 allows one "#" in the
+// whole text), and "[" or "]" anywhere but around an IP-literal host.
 @interface NSURL (EncodingStandIn)
-+ (id)URLWithString:(NSString *)text encodingInvalidCharacters:(BOOL)encode;
++ (id)URLWithString:(NSString*)text encodingInvalidCharacters:(BOOL)encode;
 @end
 
+static BOOL RefusedByMacOS(NSString* text) {
+  if ([[text componentsSeparatedByString:@"#"] count] > 2) {
+    return YES;
+  }
+  // Brackets only around a host right after "scheme://" (stricter than macOS for a
+  // bracketed host after user information, never more lenient).
+  NSCharacterSet* brackets = [NSCharacterSet characterSetWithCharactersInString:@"[]"];
+  NSRange scheme = [text rangeOfString:@"://"];
+  NSString* rest = text;
+  if (scheme.location != NSNotFound) {
+    if ([[text substringToIndex:scheme.location] rangeOfCharacterFromSet:brackets].location != NSNotFound) {
+      return YES;
+    }
+    rest = [text substringFromIndex:NSMaxRange(scheme)];
+    if ([rest hasPrefix:@"["]) {
+      NSRange close = [rest rangeOfString:@"]"];
+      if (close.location == NSNotFound ||
+          [[rest substringWithRange:NSMakeRange(1, close.location - 1)] rangeOfString:@"["].location !=
+              NSNotFound) {
+        return YES;
+      }
+      rest = [rest substringFromIndex:NSMaxRange(close)];
+    }
+  }
+  return [rest rangeOfCharacterFromSet:brackets].location != NSNotFound;
+}
+
 @implementation NSURL (EncodingStandIn)
-+ (id)URLWithString:(NSString *)text encodingInvalidCharacters:(BOOL)encode
-{
++ (id)URLWithString:(NSString*)text encodingInvalidCharacters:(BOOL)encode {
   if (encode) {
-    text = [[text stringByReplacingOccurrencesOfString:@" " withString:@"%20"]
-        stringByReplacingOccurrencesOfString:@"|" withString:@"%7C"];
+    text = [[text stringByReplacingOccurrencesOfString:@" "
+                                            withString:@"%20"] stringByReplacingOccurrencesOfString:@"|"
+                                                                                         withString:@"%7C"];
+  } else if (RefusedByMacOS(text)) {
+    return nil;
   }
   return [self URLWithString:text];
 }
@@ -40,8 +71,7 @@ static char root[64];
 static char recordPath[128];  // written by the sample script
 static char donePath[160];    // written by it once it has lingered
 
-static int Fail(const char *format, ...)
-{
+static int Fail(const char* format, ...) {
   va_list args;
   va_start(args, format);
   fputs("FAIL: ", stderr);
@@ -52,11 +82,10 @@ static int Fail(const char *format, ...)
 }
 
 // A path or link under the case's root; the buffers are reused in turn.
-static const char *Format(const char *format, ...)
-{
+static const char* Format(const char* format, ...) {
   static char buffers[8][1024];
   static int next;
-  char *buffer = buffers[next++ % 8];
+  char* buffer = buffers[next++ % 8];
   va_list args;
   va_start(args, format);
   vsnprintf(buffer, sizeof buffers[0], format, args);
@@ -64,9 +93,8 @@ static const char *Format(const char *format, ...)
   return buffer;
 }
 
-static char *ReadWholeFile(const char *path)
-{
-  FILE *file = fopen(path, "rb");
+static char* ReadWholeFile(const char* path) {
+  FILE* file = fopen(path, "rb");
   if (file == NULL) {
     return NULL;
   }
@@ -77,24 +105,21 @@ static char *ReadWholeFile(const char *path)
   return text;
 }
 
-static int MakeDirectory(const char *path, mode_t mode)
-{
+static int MakeDirectory(const char* path, mode_t mode) {
   return (mkdir(path, mode) == 0 && chmod(path, mode) == 0) ? 0 : Fail("cannot make %s", path);
 }
 
 // <root>/<name>/bin/clientStartup.sh from the sample: directories 0755,
 // script 0644. Returns the client directory (kept for the whole run), NULL on
 // failure.
-static const char *InstallClient(const char *name)
-{
-  const char *dir = strdup(Format("%s/%s", root, name));
-  char *sample = ReadWholeFile(MACLAUNCHER_SAMPLE_SCRIPT);
-  if (sample == NULL || MakeDirectory(dir, 0755) != 0 ||
-      MakeDirectory(Format("%s/bin", dir), 0755) != 0) {
+static const char* InstallClient(const char* name) {
+  const char* dir = strdup(Format("%s/%s", root, name));
+  char* sample = ReadWholeFile(MACLAUNCHER_SAMPLE_SCRIPT);
+  if (sample == NULL || MakeDirectory(dir, 0755) != 0 || MakeDirectory(Format("%s/bin", dir), 0755) != 0) {
     return NULL;
   }
-  const char *script = Format("%s/bin/clientStartup.sh", dir);
-  FILE *file = fopen(script, "wb");
+  const char* script = Format("%s/bin/clientStartup.sh", dir);
+  FILE* file = fopen(script, "wb");
   if (file == NULL || fputs(sample, file) < 0 || fclose(file) != 0 || chmod(script, 0644) != 0) {
     Fail("cannot install %s", script);
     return NULL;
@@ -102,10 +127,11 @@ static const char *InstallClient(const char *name)
   return dir;
 }
 
-// Lets a child process launch a delegate and delivers one 'GURL' event whose
-// direct object is `link` (none when NULL). Returns the child's wait status.
-static int RunHandler(const char *link, const char *workingDirectory)
-{
+// Lets a child process launch a delegate and delivers 'GURL' events whose direct
+// objects are `link` (none when NULL) and, when given, `second` once the first is
+// handled (as a link that came while the first script ran waits in the queue);
+// then the run loop runs until the app ends itself. Returns the child's wait status.
+static int RunHandlers(const char* link, const char* second, const char* workingDirectory) {
   unlink(recordPath);
   unlink(donePath);
   fflush(NULL);
@@ -116,7 +142,7 @@ static int RunHandler(const char *link, const char *workingDirectory)
     }
     [[NSAutoreleasePool alloc] init];
     [[[AppDelegate alloc] init] applicationWillFinishLaunching:nil];
-    NSString *text = nil;
+    NSString* text = nil;
     if (link != NULL) {
       // "<NUL>" in a link stands for a NUL character, which an NSString can hold.
       unichar nul = 0;
@@ -127,7 +153,11 @@ static int RunHandler(const char *link, const char *workingDirectory)
     if (!DeliverGetURLEvent(MakeGetURLEvent(text))) {
       _exit(3);  // nothing registered for 'GURL'/'GURL'
     }
-    _exit(2);  // the handler came back instead of ending the process
+    if (second != NULL && !DeliverGetURLEvent(MakeGetURLEvent([NSString stringWithUTF8String:second]))) {
+      _exit(3);
+    }
+    [[NSRunLoop currentRunLoop] runUntilDate:[NSDate dateWithTimeIntervalSinceNow:20]];
+    _exit(2);  // the app did not end by itself
   }
   int status = -1;
   while (child > 0 && waitpid(child, &status, 0) < 0) {
@@ -135,8 +165,11 @@ static int RunHandler(const char *link, const char *workingDirectory)
   return status;
 }
 
-static int ExpectStatusZero(int status, const char *link)
-{
+static int RunHandler(const char* link, const char* workingDirectory) {
+  return RunHandlers(link, NULL, workingDirectory);
+}
+
+static int ExpectStatusZero(int status, const char* link) {
   if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
     return Fail("link %s: wait status 0x%x, not an exit with 0", link ? link : "(none)", status);
   }
@@ -145,16 +178,15 @@ static int ExpectStatusZero(int status, const char *link)
 
 // The run ended with 0 after the script had run to its end with `script` as
 // its path and `link` as its only argument.
-static int ExpectScriptRan(const char *link, const char *client)
-{
+static int ExpectScriptRan(const char* link, const char* client) {
   if (client == NULL || ExpectStatusZero(RunHandler(link, NULL), link) != 0) {
     return 1;
   }
-  const char *recorded = ReadWholeFile(recordPath);
+  const char* recorded = ReadWholeFile(recordPath);
   if (recorded == NULL) {
     return Fail("link %s: the start script did not run", link);
   }
-  const char *expected = Format("%s/bin/clientStartup.sh\n1\n%s\n", client, link);
+  const char* expected = Format("%s/bin/clientStartup.sh\n1\n%s\n", client, link);
   int failed = 0;
   if (strcmp(recorded, expected) != 0) {
     failed = Fail("link %s: script got\n%s--- instead of\n%s---", link, recorded, expected);
@@ -165,21 +197,18 @@ static int ExpectScriptRan(const char *link, const char *client)
   return failed;
 }
 
-static int ExpectNothingRan(const char *link, const char *workingDirectory)
-{
+static int ExpectNothingRan(const char* link, const char* workingDirectory) {
   if (ExpectStatusZero(RunHandler(link, workingDirectory), link) != 0) {
     return 1;
   }
-  return access(recordPath, F_OK) == 0 ? Fail("link %s: a script ran", link ? link : "(none)")
-                                       : 0;
+  return access(recordPath, F_OK) == 0 ? Fail("link %s: a script ran", link ? link : "(none)") : 0;
 }
 
 // --- cases -----------------------------------------------------------------
 
-static int RegistersAtLaunchOnly(void)
-{
-  NSAutoreleasePool *pool = [[NSAutoreleasePool alloc] init];
-  AppDelegate *delegate = [[AppDelegate alloc] init];
+static int RegistersAtLaunchOnly(void) {
+  NSAutoreleasePool* pool = [[NSAutoreleasePool alloc] init];
+  AppDelegate* delegate = [[AppDelegate alloc] init];
   int failed = 0;
   // Where the manager tells its handlers (the stand-in's): none before launching,
   // one after. The real one is seen at work in the other cases.
@@ -193,10 +222,10 @@ static int RegistersAtLaunchOnly(void)
   }
 
   // The window outlet is a plain assignment: no retain, no copy.
-  NSObject *window = [[NSObject alloc] init];
+  NSObject* window = [[NSObject alloc] init];
   NSUInteger count = [window retainCount];
-  [delegate setWindow:(NSWindow *)window];
-  if ([delegate window] != (NSWindow *)window || [window retainCount] != count) {
+  [delegate setWindow:(NSWindow*)window];
+  if ([delegate window] != (NSWindow*)window || [window retainCount] != count) {
     failed = Fail("window is not assigned as is");
   }
   [window release];
@@ -205,43 +234,42 @@ static int RegistersAtLaunchOnly(void)
   return failed;
 }
 
-static int RunsScriptOfFirstPieceWithTheWholeLink(void)
-{
-  const char *client = InstallClient("client");
-  const char *escaped = InstallClient("my%20client");
-  const char *sub = InstallClient("sub");
+static int RunsScriptOfFirstPieceWithTheWholeLink(void) {
+  const char* client = InstallClient("client");
+  const char* escaped = InstallClient("my%20client");
+  const char* sub = InstallClient("sub");
   // Only the text before the first "$", and there before the first "#".
   return ExpectScriptRan(Format("nvzav://%s#p1$x", client), client) |
-         ExpectScriptRan(Format("nvzav://%s#a#b$%s/other#c$$d", client, root), client) |
+         ExpectScriptRan(Format("nvzav://%s#a/b?c$%s/other$$d", client, root), client) |
          // Percent escapes stay as written: "my client" is not the directory.
-         (InstallClient("my client") == NULL) |
-         ExpectScriptRan(Format("nvzav://%s#x", escaped), escaped) |
+         (InstallClient("my client") == NULL) | ExpectScriptRan(Format("nvzav://%s#x", escaped), escaped) |
          // Every "nvzav://" goes before reading; the script gets them all.
          ExpectScriptRan(Format("nvzav://%s/nvzav://sub#nvzav://x$nvzav://y", root), sub);
 }
 
-static int UnusableLinkStartsNothing(void)
-{
-  const char *client = InstallClient("client");
+static int UnusableLinkStartsNothing(void) {
+  const char* client = InstallClient("client");
   if (client == NULL || InstallClient("a b") == NULL || InstallClient("a|b") == NULL ||
       InstallClient("a%zz") == NULL) {
     return 1;
   }
-  return ExpectNothingRan(Format("nvzav://%s$b#x", client), NULL) |  // no "#" in the first piece
+  return ExpectNothingRan(Format("nvzav://%s$b#x", client),
+                          NULL) |  // no "#" in the first piece
+                                   // macOS refuses a second "#", and brackets outside a host.
+         ExpectNothingRan(Format("nvzav://%s#a#b$%s/other#c$$d", client, root), NULL) |
+         ExpectNothingRan(Format("nvzav://%s#a[1]", client), NULL) |
          ExpectNothingRan(Format("nvzav://$%s#x", client), NULL) |
          ExpectNothingRan(Format("nvzav://%s/a b#x", root), NULL) |  // no URL
          ExpectNothingRan(Format("nvzav://%s/a|b#x", root), NULL) |
          ExpectNothingRan(Format("nvzav://%s/a%%zz#x", root), NULL) |
-         ExpectNothingRan(NULL, NULL) |  // no direct object
-         ExpectNothingRan("", NULL) |
-         ExpectNothingRan("nvzav://#x", NULL);  // empty directory
+         ExpectNothingRan(NULL, NULL) |                                      // no direct object
+         ExpectNothingRan("", NULL) | ExpectNothingRan("nvzav://#x", NULL);  // empty directory
 }
 
 // Text that is no URL gives no URL on every macOS, also where NSURL could encode
 // it into one; a NUL anywhere refuses the link.
-static int TextThatIsNoUrlIsNotEncodedIntoOne(void)
-{
-  const char *client = InstallClient("client");
+static int TextThatIsNoUrlIsNotEncodedIntoOne(void) {
+  const char* client = InstallClient("client");
   if (client == NULL || InstallClient("a%20b") == NULL || InstallClient("a%7Cb") == NULL) {
     return 1;
   }
@@ -252,16 +280,15 @@ static int TextThatIsNoUrlIsNotEncodedIntoOne(void)
          ExpectScriptRan(Format("nvzav://%s/a%%20b#x", root), Format("%s/a%%20b", root));
 }
 
-static int UnsafeInstallationIsRefused(void)
-{
-  const char *client = InstallClient("client");
-  const char *real = InstallClient("real");
+static int UnsafeInstallationIsRefused(void) {
+  const char* client = InstallClient("client");
+  const char* real = InstallClient("real");
   if (client == NULL || real == NULL || MakeDirectory(Format("%s/other", root), 0755) != 0) {
     return 1;
   }
-  const char *script = Format("%s/bin/clientStartup.sh", client);
-  const char *bin = Format("%s/bin", client);
-  const char *link = Format("nvzav://%s#x", client);
+  const char* script = Format("%s/bin/clientStartup.sh", client);
+  const char* bin = Format("%s/bin", client);
+  const char* link = Format("nvzav://%s#x", client);
   int failed = ExpectNothingRan("nvzav://client#x", root) |  // relative
                ExpectNothingRan(Format("nvzav://%s/other/../client#x", root), NULL);
 
@@ -295,8 +322,33 @@ static int UnsafeInstallationIsRefused(void)
   return failed | ExpectNothingRan(link, NULL);
 }
 
+// A link that comes while a script runs is handled after it; the app then ends.
+static int SecondLinkIsHandledAfterTheFirst(void) {
+  const char* first = InstallClient("first");
+  if (first == NULL || MakeDirectory(Format("%s/sub", root), 0755) != 0) {
+    return 1;
+  }
+  const char* second = InstallClient("sub/second");
+  const char* firstLink = Format("nvzav://%s#1", first);
+  const char* secondLink = Format("nvzav://%s#2", second);
+  const char* secondRecord = Format("%s/sub/record", root);
+  unlink(secondRecord);
+  if (second == NULL || ExpectStatusZero(RunHandlers(firstLink, secondLink, NULL), firstLink) != 0) {
+    return 1;
+  }
+  const char* recorded = ReadWholeFile(recordPath);
+  int failed = recorded == NULL || strstr(recorded, firstLink) == NULL
+                   ? Fail("the first link's script did not run")
+                   : 0;
+  recorded = ReadWholeFile(secondRecord);
+  if (recorded == NULL || strstr(recorded, secondLink) == NULL) {
+    failed = Fail("the second link's script did not run");
+  }
+  return failed;
+}
+
 struct Case {
-  const char *name;
+  const char* name;
   int (*run)(void);
 };
 
@@ -306,11 +358,11 @@ static const struct Case cases[] = {
     {"unusable_link_starts_nothing", UnusableLinkStartsNothing},
     {"text_that_is_no_url_is_not_encoded_into_one", TextThatIsNoUrlIsNotEncodedIntoOne},
     {"unsafe_installation_is_refused", UnsafeInstallationIsRefused},
+    {"second_link_is_handled_after_the_first", SecondLinkIsHandledAfterTheFirst},
 };
 
-int main(int argc, char *argv[])
-{
-  const struct Case *chosen = NULL;
+int main(int argc, char* argv[]) {
+  const struct Case* chosen = NULL;
   for (size_t i = 0; argc == 2 && i < sizeof cases / sizeof cases[0]; ++i) {
     if (strcmp(argv[1], cases[i].name) == 0) {
       chosen = &cases[i];

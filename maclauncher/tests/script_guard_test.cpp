@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -151,14 +152,66 @@ TEST_F(MaclauncherScriptGuardTest, DirectoryWritableByGroupOrOthersIsRefused) {
   }
   EXPECT_EQ(zav_start_script_path_allowed(script_.c_str()), 0);
 
-  // The script's directory is what counts, also when reached through a link.
+  // bin is the installation's own directory, never a link to one elsewhere.
   ASSERT_EQ(chmod(bin_.c_str(), 0755), 0);
   MakeDirectory(root_ + "/shared");
   WriteScript(root_ + "/shared/clientStartup.sh");
-  ASSERT_EQ(chmod((root_ + "/shared").c_str(), 0777), 0);
   MakeDirectory(root_ + "/linked");
   ASSERT_EQ(symlink((root_ + "/shared").c_str(), (root_ + "/linked/bin").c_str()), 0);
-  EXPECT_EQ(Check(root_ + "/linked"), ScriptVerdict::kDirectoryWritableByOthers);
+  EXPECT_EQ(Check(root_ + "/linked"), ScriptVerdict::kNotRegularFile);
+}
+
+// Every directory from "/" down counts: a client directory that is a link in a
+// folder anyone may write, or a real one there (it can be renamed away and
+// replaced), is refused; a sticky folder of root's, as /tmp, is not such a folder.
+// The file checked is the file read, whatever is swapped in after the check.
+TEST_F(MaclauncherScriptGuardTest, EveryDirectoryOnTheWayCountsAndTheCheckedFileIsTheOneRun) {
+  const std::string open = root_ + "/open";
+  MakeDirectory(open);
+  ASSERT_EQ(chmod(open.c_str(), 0777), 0);
+  ASSERT_EQ(symlink(client_.c_str(), (open + "/link").c_str()), 0);
+  EXPECT_EQ(Check(open + "/link"), ScriptVerdict::kDirectoryWritableByOthers);
+  MakeDirectory(open + "/real");
+  MakeDirectory(open + "/real/bin");
+  WriteScript(open + "/real/bin/clientStartup.sh");
+  EXPECT_EQ(Check(open + "/real"), ScriptVerdict::kDirectoryWritableByOthers);
+  if (geteuid() == 0) {  // a sticky folder of root's
+    ASSERT_EQ(chmod(open.c_str(), 01777), 0);
+    EXPECT_EQ(Check(open + "/real"), ScriptVerdict::kAllowed);
+    EXPECT_EQ(Check(open + "/link"), ScriptVerdict::kAllowed);
+    ASSERT_EQ(chown(root_.c_str(), 4242, static_cast<gid_t>(-1)), 0);
+    EXPECT_EQ(Check(client_), ScriptVerdict::kForeignOwner);
+    ASSERT_EQ(chown(root_.c_str(), 0, static_cast<gid_t>(-1)), 0);
+  }
+
+  // Through a link of our own: the link re-pointed and the script replaced after
+  // the check change nothing of what was opened.
+  const std::string via = root_ + "/via";
+  ASSERT_EQ(symlink(client_.c_str(), via.c_str()), 0);
+  int fd = -1;
+  ASSERT_EQ(OpenStartScript(via + kScriptPathSuffix, &fd, [](const std::string&) { return false; }),
+            ScriptVerdict::kAllowed);
+  ASSERT_EQ(unlink(via.c_str()), 0);
+  ASSERT_EQ(symlink((open + "/real").c_str(), via.c_str()), 0);
+  std::ofstream(bin_ + "/evil") << "echo swapped\n";
+  ASSERT_EQ(rename((bin_ + "/evil").c_str(), script_.c_str()), 0);
+  char text[16] = {};
+  EXPECT_EQ(read(fd, text, sizeof text - 1), 7);
+  EXPECT_STREQ(text, "exit 0\n");
+  close(fd);
+}
+
+// /bin/sh reads the open file checked, with "$0" the script's path and "$1" the link.
+TEST_F(MaclauncherScriptGuardTest, RunStartScriptRunsTheCheckedFileWithItsPathAndTheLink) {
+  std::ofstream(script_) << "printf '%s|%s|%s' \"$0\" \"$#\" \"$1\" >\"$(dirname \"$0\")/ran\"\nexit 3\n";
+  const int status = RunStartScript(script_, "nvzav://" + client_ + "#x$y");
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 3);
+  std::string ran;
+  std::getline(std::ifstream(bin_ + "/ran"), ran);
+  EXPECT_EQ(ran, script_ + "|1|nvzav://" + client_ + "#x$y");
+  ASSERT_EQ(chmod(script_.c_str(), 0666), 0);
+  EXPECT_EQ(RunStartScript(script_, "x"), -1);
 }
 
 TEST_F(MaclauncherScriptGuardTest, QuarantinedScriptIsRefusedAndTheProbeSeesTheScript) {
