@@ -22,8 +22,8 @@ class FuzzSystem : public launcher::LauncherSystem {
     type = prefs::DataType::kString;
     return ValueRead::kFound;
   }
-  bool PathExists(const char*) override { return true; }
-  std::intptr_t OpenScript(const char*, const char* params) override {
+  bool Exists(const char*) override { return true; }
+  std::intptr_t ShellOpen(const char*, const char* params) override {
     ++starts;
     parameters = params;
     return 33;
@@ -39,8 +39,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   argument = argument.c_str();  // a command-line argument ends at its first zero byte
 
   runlog::identity = launcher::kLogIdentity;
-  runlog::CopyCut(runlog::logPath, "/dev/null");
-  runlog::logLevel = -1;
+  ansi::CopyCut(runlog::logPath, "/dev/null");
+  runlog::logLevel = runlog::Level::kQuiet;
 
   FuzzSystem system;
   const char* argv[] = {"launcher.exe", argument.c_str()};
@@ -55,7 +55,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::string payload = argument.size() > 8 ? argument.substr(8) : "";
   if (!payload.empty() && payload.back() == '/') payload.pop_back();
   FUZZ_CHECK(system.parameters == "isPortal " + payload);
-  FUZZ_CHECK(system.parameters.size() < runlog::kBufferSize);
+  FUZZ_CHECK(system.parameters.size() < ansi::kBufferSize);
   FUZZ_CHECK(!launcher::HasRefusedByte(system.parameters.c_str(), &ansi::Gbk936CharNext));
   // Read as code page 936 characters, the parameters hold no single-byte character
   // cmd.exe interprets: no & | < > ^ " %, no control byte.

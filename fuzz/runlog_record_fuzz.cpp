@@ -28,7 +28,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::string head = text.substr(0, 20);
   FUZZ_CHECK(head.size() == 20 && head[4] == '-' && head[7] == '-' && head[10] == ' ' && head[19] == ' ');
   std::string body;
-  for (char c : message.substr(0, runlog::kBufferSize - 1)) {
+  for (char c : message.substr(0, ansi::kBufferSize - 1)) {
     const auto byte = static_cast<unsigned char>(c);
     static const char kHex[] = "0123456789abcdef";
     if (c == '\r')
@@ -46,12 +46,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   FUZZ_CHECK(text == expected);
   FUZZ_CHECK(text.find_first_of("\r\n") == text.size() - 3);
 
-  char cut[runlog::kBufferSize];
-  const bool whole = runlog::CopyCut(cut, message.c_str(), &ansi::Gbk936CharNext);
+  char cut[ansi::kBufferSize];
+  const bool whole = ansi::CopyCut(cut, message.c_str(), &ansi::Gbk936CharNext);
   const std::string kept(cut);
   FUZZ_CHECK(message.compare(0, kept.size(), kept) == 0);
   FUZZ_CHECK(whole == (kept == message));
-  FUZZ_CHECK(whole || kept.size() + 1 >= runlog::kBufferSize - 1);
+  FUZZ_CHECK(whole || kept.size() + 1 >= ansi::kBufferSize - 1);
   // The cut falls where a character of the whole message begins (or at its end).
   const char* p = message.c_str();
   while (*p && p < message.c_str() + kept.size()) p = ansi::Step(&ansi::Gbk936CharNext, p);
@@ -59,7 +59,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // Where the message goes on past the cut, the next character did not fit whole.
   if (!whole) {
     const char* next = ansi::Step(&ansi::Gbk936CharNext, message.c_str() + kept.size());
-    FUZZ_CHECK(static_cast<std::size_t>(next - message.c_str()) > runlog::kBufferSize - 1);
+    FUZZ_CHECK(static_cast<std::size_t>(next - message.c_str()) > ansi::kBufferSize - 1);
   }
   return 0;
 }

@@ -10,6 +10,6 @@ void PrepareRunLog() {
   runlog::TrimOversizedLog(runlog::logPath);
 }
 
-void LogLine(const char* message) { runlog::LogMessage(message, 1); }
+void LogLine(const char* message) { runlog::LogMessage(message, runlog::Force::kAlways); }
 
 }  // namespace zavinstaller

@@ -13,35 +13,33 @@ namespace {
 using ansi::IsSingle;
 using ansi::Step;
 
-void LogParts(InstallerPlatform& p, std::initializer_list<const char*> pieces) {
-  Buffer message;
-  Compose(message, pieces, p.CharStepper());
-  p.Log(message);
+void LogParts(InstallerSystem& p, std::initializer_list<const char*> pieces) {
+  p.Log(runlog::ComposeMessage(pieces, p.CharStepper()).text);
 }
 
-// One step of the main flow: its line on standard output and its record.
-void Tell(InstallerPlatform& p, const char* out, const char* record) {
-  p.Print(out);
-  p.Log(record);
-}
-
-void PrintLine(InstallerPlatform& p, const char* text) {
+void PrintLine(InstallerSystem& p, const char* text) {
   p.Print(text);
   p.Print("\n");
 }
 
-bool ServicePortTaken(InstallerPlatform& p) { return p.IsPortFree(kServicePort) == 0; }
+// One step of the main flow: its line on standard output and its record.
+void Tell(InstallerSystem& p, const char* line, const char* record) {
+  PrintLine(p, line);
+  p.Log(record);
+}
+
+bool ServicePortTaken(InstallerSystem& p) { return !p.IsPortFree(kServicePort); }
 
 // Closes the preferences node on every way out once it is open.
 class OpenNode {
  public:
-  explicit OpenNode(InstallerPlatform& p) : p_(p) {}
+  explicit OpenNode(InstallerSystem& p) : p_(p) {}
   OpenNode(const OpenNode&) = delete;
   OpenNode& operator=(const OpenNode&) = delete;
   ~OpenNode() { p_.ClosePrefsNode(); }
 
  private:
-  InstallerPlatform& p_;
+  InstallerSystem& p_;
 };
 
 constexpr char kInstallScript[] = "\\bin\\zavserviceinstall.bat  ";  // two blanks belong to it
@@ -69,15 +67,6 @@ bool ScanShowMsg(const char* commandLine, CharNextFn next) {
     if (std::strncmp(candidate, "showMsg", 7) == 0) return true;
     p = candidate;
   }
-}
-
-bool Compose(Buffer& out, std::initializer_list<const char*> pieces, CharNextFn next) {
-  out[0] = '\0';
-  for (const char* piece : pieces) {
-    // Nothing follows a cut piece, so no later piece reads as if it came right after it.
-    if (!runlog::AppendCut(out, piece, next)) return false;
-  }
-  return true;
 }
 
 void ClientDirectoryFromData(const char* data, Buffer& dir, CharNextFn next) {
@@ -123,7 +112,7 @@ void BuildCandidates(const char* dir, Candidates& out, CharNextFn next) {
   out.fits[2] = Compose(out.paths[2], {dir, "\\bin\\zavservice.exe"}, next);
 }
 
-bool RunAndWait(InstallerPlatform& p, const char* program, const char* commandLine) {
+bool RunAndWait(InstallerSystem& p, const char* program, const char* commandLine) {
   if (!p.StartAndWait(program, commandLine)) {
     LogParts(p, {text::kRunFailed, commandLine});
     return false;
@@ -137,11 +126,11 @@ namespace {
 // Walks the values of the preferences node, the 32-bit view first and then the
 // 64-bit one, each name once: logs and prints the name, takes the data (a value that
 // cannot be read or names no directory is logged and passed over) and hands name and
-// data to `visit`,
-// which either ends the walk with a result or lets it go on. Returns -1 when
-// neither view of the node can be opened, 0 when the walk ran to its end.
-template <typename Visit>
-int WalkPrefsValues(InstallerPlatform& p, Visit visit) {
+// data to `visit`, which either ends the walk with a result or lets it go on.
+// Returns that result, `noNode` when neither view of the node can be opened, or
+// `ranToTheEnd`.
+template <typename Result, typename Visit>
+Result WalkPrefsValues(InstallerSystem& p, Result noNode, Result ranToTheEnd, Visit visit) {
   bool opened = false;
   // Names whose data was read, as the registry compares names: a name read in the
   // 32-bit view is passed over in the 64-bit one, in whatever case it is spelled
@@ -170,106 +159,109 @@ int WalkPrefsValues(InstallerPlatform& p, Visit visit) {
       PrintLine(p, value.name);
 
       if (at != ValueAt::kRead || !prefs::NamesDirectory(value.type, value.data)) {
-        LogParts(p, {text::kNoSuchEntry, value.name});
+        LogParts(p, {text::kNoRegistryEntry, value.name});
         continue;
       }
       if (value.nameExact) visited.emplace_back(value.name);
-      if (std::optional<int> result = visit(value.name, value.data)) return *result;
+      if (std::optional<Result> result = visit(value.name, value.data)) return *result;
     }
   }
   if (!opened) {
     p.Log(text::kRegistryOpenFailed);
-    return -1;
+    return noNode;
   }
-  return 0;
+  return ranToTheEnd;
 }
 
 }  // namespace
 
-int InstallServiceFromClient(InstallerPlatform& p) {
+InstallPass InstallServiceFromClient(InstallerSystem& p) {
   CharNextFn next = p.CharStepper();
-  return WalkPrefsValues(p, [&](const char*, const Buffer& data) -> std::optional<int> {
-    Buffer dir;
-    ClientDirectoryFromData(data, dir, next);
-    // The shell and cmd.exe would put environment values in place of a %NAME%: the
-    // path tested would not be the path run.
-    if (ansi::HasSingleOf(dir, "%", next) || !p.Exists(dir)) {
-      LogParts(p, {text::kFileMissing, dir});
-      return std::nullopt;
-    }
+  return WalkPrefsValues(
+      p, InstallPass::kNoNode, InstallPass::kNotStarted,
+      [&](const char*, const Buffer& data) -> std::optional<InstallPass> {
+        Buffer dir;
+        ClientDirectoryFromData(data, dir, next);
+        // The shell and cmd.exe would put environment values in place of a %NAME%: the
+        // path tested would not be the path run.
+        if (ansi::HasSingleOf(dir, "%", next) || !p.Exists(dir)) {
+          LogParts(p, {text::kFileMissing, dir});
+          return std::nullopt;
+        }
 
-    Candidates candidates;
-    BuildCandidates(dir, candidates, next);
-    const char* program = nullptr;
-    for (int i = 0; i < 3 && !program; ++i) {
-      if (!candidates.present[i]) continue;
-      // A path that would not fit is never cut into another one: it counts as missing.
-      if (candidates.fits[i] && p.Exists(candidates.paths[i])) {
-        program = candidates.paths[i];
-      } else {
-        LogParts(p, {text::kFileMissing, candidates.paths[i]});
-      }
-    }
-    if (!program) return std::nullopt;
-    LogParts(p, {text::kInstallFromClientOpen, program, text::kInstallFromClientClose});
+        Candidates candidates;
+        BuildCandidates(dir, candidates, next);
+        const char* program = nullptr;
+        for (int i = 0; i < 3 && !program; ++i) {
+          if (!candidates.present[i]) continue;
+          // A path that would not fit is never cut into another one: it counts as missing.
+          if (candidates.fits[i] && p.Exists(candidates.paths[i])) {
+            program = candidates.paths[i];
+          } else {
+            LogParts(p, {text::kFileMissing, candidates.paths[i]});
+          }
+        }
+        if (!program) return std::nullopt;
+        LogParts(p, {text::kInstallFromClientOpen, program, text::kInstallFromClientClose});
 
-    Buffer script;
-    if (ansi::HasSingleOf(program, kCommandChars, next)) {
-      // cmd.exe would read the install script's unquoted parameter as command text.
-      LogParts(p, {text::kCommandCharsDirectOpen, program, text::kCommandCharsDirectClose});
-    } else if (Compose(script, {dir, kInstallScript}, next) && p.Exists(script)) {
-      if (p.ShellOpen(script, program) <= 32) {
-        LogParts(p, {text::kShellFailed, program});
-      } else if (ServicePortTaken(p)) {
-        return 1;
-      }
-    } else {
-      LogParts(p, {text::kScriptMissingOpen, script, text::kScriptMissingClose, program});
-    }
+        Buffer script;
+        if (ansi::HasSingleOf(program, kCommandChars, next)) {
+          // cmd.exe would read the install script's unquoted parameter as command text.
+          LogParts(p, {text::kCommandCharsDirectOpen, program, text::kCommandCharsDirectClose});
+        } else if (Compose(script, {dir, kInstallScript}, next) && p.Exists(script)) {
+          if (p.ShellOpen(script, program) <= 32) {
+            LogParts(p, {text::kStartFailed, program});
+          } else if (ServicePortTaken(p)) {
+            return InstallPass::kServiceRuns;
+          }
+        } else {
+          LogParts(p, {text::kScriptMissingOpen, script, text::kScriptMissingClose, program});
+        }
 
-    // The program path goes in quotes: unquoted, a path with a blank would let Windows
-    // try a shorter program name first (C:\Program.exe for C:\Program Files\...).
-    Buffer command;
-    if (Compose(command, {"\"", program, "\" /Service"}, next)) {
-      RunAndWait(p, program, command);
-    } else {
-      LogParts(p, {text::kRunFailed, command});
-    }
-    Buffer net;
-    if (p.SystemProgramPath("net.exe", net)) {
-      RunAndWait(p, net, kNetStart);
-    } else {
-      LogParts(p, {text::kRunFailed, kNetStart});
-    }
-    if (ServicePortTaken(p)) return 1;
-    return std::nullopt;
-  });
+        // The program path goes in quotes: unquoted, a path with a blank would let Windows
+        // try a shorter program name first (C:\Program.exe for C:\Program Files\...).
+        Buffer command;
+        if (Compose(command, {"\"", program, "\" /Service"}, next)) {
+          RunAndWait(p, program, command);
+        } else {
+          LogParts(p, {text::kRunFailed, command});
+        }
+        Buffer net;
+        if (p.SystemProgramPath("net.exe", net)) {
+          RunAndWait(p, net, kNetStart);
+        } else {
+          LogParts(p, {text::kRunFailed, kNetStart});
+        }
+        if (ServicePortTaken(p)) return InstallPass::kServiceRuns;
+        return std::nullopt;
+      });
 }
 
-int InstallStartupShortcut(InstallerPlatform& p) {
+ShortcutPass InstallStartupShortcut(InstallerSystem& p) {
   CharNextFn next = p.CharStepper();
-  return WalkPrefsValues(p, [&](const char*, const Buffer& data) -> std::optional<int> {
-    // The data is used as it is here, separators included.
-    Buffer shortcut;
-    if (!Compose(shortcut, {data, kShortcutScript}, next) || ansi::HasSingleOf(shortcut, "%", next) ||
-        !p.Exists(shortcut)) {
-      LogParts(p, {text::kFileMissing, shortcut});
-      return std::nullopt;
-    }
-    if (p.ShellOpen(shortcut, "") <= 32) {
-      LogParts(p, {text::kShellFailed, shortcut});
-      return 0;
-    }
-    Buffer start;
-    if (!Compose(start, {data, kStartScript}, next) || p.ShellOpen(start, "") <= 32) {
-      LogParts(p, {text::kShellFailed, start});
-      return 0;
-    }
-    return 1;
-  });
+  return WalkPrefsValues(p, ShortcutPass::kNoNode, ShortcutPass::kNotOpened,
+                         [&](const char*, const Buffer& data) -> std::optional<ShortcutPass> {
+                           // The data is used as it is here, separators included.
+                           Buffer shortcut;
+                           if (!Compose(shortcut, {data, kShortcutScript}, next) ||
+                               ansi::HasSingleOf(shortcut, "%", next) || !p.Exists(shortcut)) {
+                             LogParts(p, {text::kFileMissing, shortcut});
+                             return std::nullopt;
+                           }
+                           if (p.ShellOpen(shortcut, "") <= 32) {
+                             LogParts(p, {text::kStartFailed, shortcut});
+                             return ShortcutPass::kNotOpened;
+                           }
+                           Buffer start;
+                           if (!Compose(start, {data, kStartScript}, next) || p.ShellOpen(start, "") <= 32) {
+                             LogParts(p, {text::kStartFailed, start});
+                             return ShortcutPass::kNotOpened;
+                           }
+                           return ShortcutPass::kScriptsOpened;
+                         });
 }
 
-void RunFallback(InstallerPlatform& p, bool showMsg) {
+void RunFallback(InstallerSystem& p, bool showMsg) {
   std::string profile;
   if (!p.UserProfile(profile) || profile.empty()) {
     // Without a profile the marker has no sound place: it is left out.
@@ -284,7 +276,7 @@ void RunFallback(InstallerPlatform& p, bool showMsg) {
     }
   }
 
-  if (InstallStartupShortcut(p) != 1) {
+  if (InstallStartupShortcut(p) != ShortcutPass::kScriptsOpened) {
     p.Log(text::kShortcutFailed);
     return;
   }
@@ -298,26 +290,26 @@ void RunFallback(InstallerPlatform& p, bool showMsg) {
   if (showMsg) p.ShowMessage(text::kInstallSucceededBox, text::kCaptionInstall);
 }
 
-int RunInstaller(InstallerPlatform& p, const char* commandLine) {
+int RunInstaller(InstallerSystem& p, const char* commandLine) {
   bool showMsg = ScanShowMsg(commandLine, p.CharStepper());
   p.PrepareLog();
-  Tell(p, text::kGreetingOut, text::kGreeting);
+  Tell(p, text::kGreeting, text::kGreeting);
 
   if (ServicePortTaken(p)) {
-    Tell(p, text::kPortTakenOut, text::kPortTaken);
+    Tell(p, text::kPortTaken, text::kPortTaken);
     if (showMsg) p.ShowMessage(text::kAlreadyRunningBox, text::kCaptionInstall);
     return 0;
   }
-  Tell(p, text::kPortFreeOut, text::kPortFreeTryInstall);
+  Tell(p, text::kPortFree, text::kPortFreeTryInstall);
 
   InstallServiceFromClient(p);
 
-  if (p.IsPortFree(kAfterInstallPort) == 0) {
-    Tell(p, text::kPortTakenOut, text::kInstalledAndStarted);
+  if (!p.IsPortFree(kAfterInstallPort)) {
+    Tell(p, text::kPortTaken, text::kInstalledAndStarted);
     if (showMsg) p.ShowMessage(text::kInstallSucceededBox, text::kCaptionDialog);
     return 0;
   }
-  Tell(p, text::kPortFreeOut, text::kInstallFailedTryShortcut);
+  Tell(p, text::kPortFree, text::kInstallFailedTryShortcut);
   RunFallback(p, showMsg);
   return 0;
 }

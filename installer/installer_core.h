@@ -1,6 +1,6 @@
 // The service installer's decisions: command-line scan, path building, the service
 // install pass, the startup-shortcut fallback and the main flow. Everything that
-// touches the system goes through InstallerPlatform, so the flow runs the same over
+// touches the system goes through InstallerSystem, so the flow runs the same over
 // the Win32 calls and over test doubles.
 #pragma once
 
@@ -11,20 +11,22 @@
 
 #include "ansi_chars.h"
 #include "prefs_node.h"
+#include "program_system.h"
 #include "runlog.h"
+#include "text_cut.h"
 
 namespace zavinstaller {
 
-// Paths, command lines and log messages are composed in the run log's buffer size.
-using runlog::kBufferSize;
+// Paths, command lines and log messages are composed in buffers of ansi's size.
+using ansi::Buffer;
+using ansi::Compose;
+using ansi::kBufferSize;
 // Value names: up to 255 bytes and the terminator.
 constexpr std::size_t kNameSize = 256;
 
 constexpr std::uint16_t kServicePort = 11999;
 constexpr std::uint16_t kAfterInstallPort = 11997;
 constexpr unsigned kFallbackWaitMs = 2000;
-
-using Buffer = char[kBufferSize];
 
 using ansi::CharNextFn;
 
@@ -40,13 +42,10 @@ struct PrefsValue {
 };
 enum class ValueAt { kEnd, kRead, kUnreadable };
 
-class InstallerPlatform {
+// What the installer needs of the system beside the shared operations (Exists,
+// ShellOpen for the scripts, CharStepper).
+class InstallerSystem : public zav::ProgramSystem {
  public:
-  virtual ~InstallerPlatform() = default;
-
-  // Character stepping of the ANSI code page.
-  virtual CharNextFn CharStepper() = 0;
-
   // Run log: fixes the log path and drops an oversized log; then one forced record.
   virtual void PrepareLog() = 0;
   virtual void Log(const char* message) = 0;
@@ -55,8 +54,8 @@ class InstallerPlatform {
   // Modal box without owner, OK button; returns when it is closed.
   virtual void ShowMessage(const char* text, const char* caption) = 0;
 
-  // 1 when a TCP socket could be bound to `port` on all addresses, else 0.
-  virtual int IsPortFree(std::uint16_t port) = 0;
+  // True when a TCP socket could be bound to `port` on all addresses.
+  virtual bool IsPortFree(std::uint16_t port) = 0;
 
   // The client's preferences node in one registry view. Open returns false when it
   // cannot be opened; Close is called once for every successful Open.
@@ -70,11 +69,6 @@ class InstallerPlatform {
   // The two value names are one name to the registry (compared without case).
   virtual bool SameValueName(const char* a, const char* b) = 0;
 
-  // A file or directory of that name exists.
-  virtual bool Exists(const char* path) = 0;
-  // Opens `file` through the shell with `params`, minimized, not awaited. Returns the
-  // shell's result: more than 32 means success.
-  virtual std::intptr_t ShellOpen(const char* file, const char* params) = 0;
   // Starts the program at the full path `program` with `commandLine` (which names it
   // first) hidden, with the installer's standard handles, and waits for it without
   // limit. False when the process could not be created.
@@ -93,11 +87,6 @@ class InstallerPlatform {
 
 // Sets showMsg: true when a "-" or a blank is directly followed by "showMsg".
 bool ScanShowMsg(const char* commandLine, CharNextFn next);
-
-// Writes the pieces one after another into `out`, cutting what does not fit between
-// two characters and leaving out every piece after a cut one; `out` is always
-// terminated. Returns true when everything fit.
-bool Compose(Buffer& out, std::initializer_list<const char*> pieces, CharNextFn next);
 
 // Client directory from value data: every "/" becomes "\\".
 void ClientDirectoryFromData(const char* data, Buffer& dir, CharNextFn next);
@@ -118,20 +107,22 @@ void BuildCandidates(const char* dir, Candidates& out, CharNextFn next);
 
 // Starts `program` with `commandLine`, waits for it and logs the outcome under the
 // command line.
-bool RunAndWait(InstallerPlatform& p, const char* program, const char* commandLine);
+bool RunAndWait(InstallerSystem& p, const char* program, const char* commandLine);
 
-// The service install pass: 1 when the service port is taken after an attempt, 0 when
-// no value led there, -1 when the node cannot be opened.
-int InstallServiceFromClient(InstallerPlatform& p);
+// How the service install pass ended: the service port is taken after an attempt,
+// no value led there, or the node cannot be opened.
+enum class InstallPass { kServiceRuns, kNotStarted, kNoNode };
+InstallPass InstallServiceFromClient(InstallerSystem& p);
 
-// The shortcut pass: 1 when both scripts were handed to the shell, 0 when not, -1
-// when the node cannot be opened.
-int InstallStartupShortcut(InstallerPlatform& p);
+// How the shortcut pass ended: both scripts were handed to the shell, or not, or the
+// node cannot be opened.
+enum class ShortcutPass { kScriptsOpened, kNotOpened, kNoNode };
+ShortcutPass InstallStartupShortcut(InstallerSystem& p);
 
 // Marker file, shortcut pass, wait and closing port test.
-void RunFallback(InstallerPlatform& p, bool showMsg);
+void RunFallback(InstallerSystem& p, bool showMsg);
 
 // The whole run; returns the exit code (always 0).
-int RunInstaller(InstallerPlatform& p, const char* commandLine);
+int RunInstaller(InstallerSystem& p, const char* commandLine);
 
 }  // namespace zavinstaller

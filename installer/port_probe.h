@@ -6,9 +6,9 @@
 
 namespace zavinstaller {
 
-// 1 when a TCP socket could be bound to `port` (host byte order) on all local
-// addresses, 0 otherwise, any failure on the way included. No socket option is set,
+// True when a TCP socket could be bound to `port` (host byte order) on all local
+// addresses, false otherwise, any failure on the way included. No socket option is set,
 // and the probe's socket is closed before it returns.
-int IsPortFree(std::uint16_t port);
+bool IsPortFree(std::uint16_t port);
 
 }  // namespace zavinstaller

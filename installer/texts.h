@@ -3,17 +3,21 @@
 // an escape.
 #pragma once
 
+#include "record_texts.h"
+
 namespace zavinstaller::text {
 
+// Shared with the launcher.
+using runlog::text::kFileMissing;
+using runlog::text::kNoRegistryEntry;
+using runlog::text::kStartFailed;
+
 inline constexpr char kGreeting[] = "Hello, ZAV service installer start!";
-inline constexpr char kGreetingOut[] = "Hello, ZAV service installer start!\n";
 
 // 端口已占用.
 inline constexpr char kPortTaken[] = "\xb6\xcb\xbf\xda\xd2\xd1\xd5\xbc\xd3\xc3.";
-// 端口已占用.\n
-inline constexpr char kPortTakenOut[] = "\xb6\xcb\xbf\xda\xd2\xd1\xd5\xbc\xd3\xc3.\n";
-// 端口未占用.\n
-inline constexpr char kPortFreeOut[] = "\xb6\xcb\xbf\xda\xce\xb4\xd5\xbc\xd3\xc3.\n";
+// 端口未占用.
+inline constexpr char kPortFree[] = "\xb6\xcb\xbf\xda\xce\xb4\xd5\xbc\xd3\xc3.";
 // 端口未占用,尝试注册服务并启动服务
 inline constexpr char kPortFreeTryInstall[] =
     "\xb6\xcb\xbf\xda\xce\xb4\xd5\xbc\xd3\xc3,\xb3\xa2\xca\xd4\xd7\xa2\xb2\xe1\xb7\xfe\xce\xf1"
@@ -37,12 +41,6 @@ inline constexpr char kCaptionDialog[] = " Dialog ";
 
 // 读取注册表失败
 inline constexpr char kRegistryOpenFailed[] = "\xb6\xc1\xc8\xa1\xd7\xa2\xb2\xe1\xb1\xed\xca\xa7\xb0\xdc";
-// 注册表没有该项:
-inline constexpr char kNoSuchEntry[] = "\xd7\xa2\xb2\xe1\xb1\xed\xc3\xbb\xd3\xd0\xb8\xc3\xcf\xee:";
-// 文件不存在:
-inline constexpr char kFileMissing[] = "\xce\xc4\xbc\xfe\xb2\xbb\xb4\xe6\xd4\xda:";
-// 执行命令失败
-inline constexpr char kShellFailed[] = "\xd6\xb4\xd0\xd0\xc3\xfc\xc1\xee\xca\xa7\xb0\xdc";
 // 执行命令成功:
 inline constexpr char kRunSucceeded[] = "\xd6\xb4\xd0\xd0\xc3\xfc\xc1\xee\xb3\xc9\xb9\xa6:";
 // 执行命令失败:

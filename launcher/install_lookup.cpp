@@ -10,10 +10,7 @@ namespace launcher {
 namespace {
 
 void LogWith(const char* text, const char* detail, ansi::CharNextFn next) {
-  char message[runlog::kBufferSize];
-  runlog::CopyCut(message, text, next);
-  runlog::AppendCut(message, detail, next);
-  runlog::LogMessage(message, 1);
+  runlog::LogMessage(runlog::ComposeMessage({text, detail}, next).text, runlog::Force::kAlways);
 }
 
 // The value in the first view that has it as a directory; kNoNode only when no view
@@ -40,11 +37,12 @@ std::string CandidateName(const std::vector<std::string>& fields, std::size_t in
 
 }  // namespace
 
-int FindStartScript(const std::vector<std::string>& fields, std::string& scriptPath, LauncherSystem& system) {
+Lookup FindStartScript(const std::vector<std::string>& fields, std::string& scriptPath,
+                       LauncherSystem& system) {
   const ansi::CharNextFn next = system.CharStepper();
   for (std::size_t index = 0; index < 2 && index < fields.size(); ++index) {
-    char name[runlog::kBufferSize];
-    runlog::CopyCut(name, CandidateName(fields, index).c_str(), next);
+    char name[ansi::kBufferSize];
+    ansi::CopyCut(name, CandidateName(fields, index).c_str(), next);
 
     ValueData data = {};
     switch (ReadInEitherView(system, name, data)) {
@@ -64,13 +62,13 @@ int FindStartScript(const std::vector<std::string>& fields, std::string& scriptP
     // would put environment values in place of a %NAME%: the script tested would not
     // be the script run.
     if (path.size() < kValueDataSize && !ansi::HasSingleOf(path.c_str(), "%", next) &&
-        system.PathExists(path.c_str())) {
+        system.Exists(path.c_str())) {
       scriptPath = path;
-      return 1;
+      return Lookup::kFound;
     }
     LogWith(text::kFileMissing, path.c_str(), next);
   }
-  return -1;
+  return Lookup::kNotFound;
 }
 
 }  // namespace launcher

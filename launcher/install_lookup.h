@@ -8,45 +8,44 @@
 
 #include "ansi_chars.h"
 #include "prefs_node.h"
+#include "program_system.h"
 #include "runlog.h"
+#include "text_cut.h"
 
 namespace launcher {
 
 // Value data is read into a zeroed buffer of 500 bytes; one more zero byte behind it
 // terminates data that comes without a terminator of its own.
-constexpr std::size_t kValueDataSize = runlog::kBufferSize;
+constexpr std::size_t kValueDataSize = ansi::kBufferSize;
 using ValueData = char[kValueDataSize + 1];
 
-// What the lookup needs of the system; the Windows one is the registry, the file
-// system and the shell.
-class LauncherSystem {
+// What the launcher needs of the system beside the shared operations (Exists for
+// the start script, ShellOpen to start it); the Windows one is the registry, the
+// file system and the shell.
+class LauncherSystem : public zav::ProgramSystem {
  public:
   enum class ValueRead { kNoNode, kNoValue, kFound };
-  virtual ~LauncherSystem() = default;
   // Opens the preferences node in `view`, reads the value `name` as a string of at
   // most kValueDataSize bytes into the zeroed `data` with the type the registry
   // reports for it, closes the node.
   virtual ValueRead ReadPrefsValue(const char* name, prefs::View view, ValueData& data,
                                    prefs::DataType& type) = 0;
-  // Existence only: file or directory.
-  virtual bool PathExists(const char* path) = 0;
-  // Opens `script` minimized with `parameters`; the shell's result (above 32: started).
-  virtual std::intptr_t OpenScript(const char* script, const char* parameters) = 0;
-  // Character stepping of the ANSI code page the link arrives in.
-  virtual ansi::CharNextFn CharStepper() = 0;
   // The argument as the program got it in the ANSI code page is the text the desktop
   // passed: no character was replaced by the code page's stand-in ("?") or by a
   // look-alike in the conversion.
   virtual bool ArgumentIsExact(const char* argument) = 0;
 };
 
+enum class Lookup { kFound, kNotFound };
+
 // Tries field 0 (less its first 8 bytes when longer than 8) and then field 1 as value
 // names, each in the 32-bit view of the node and then in the 64-bit one (a value of
-// the 32-bit view wins). Returns 1 with `scriptPath` set when one leads to an
-// existing start script, -1 otherwise with `scriptPath` unchanged. Every failed
+// the 32-bit view wins). kFound with `scriptPath` set when one leads to an
+// existing start script; kNotFound otherwise, `scriptPath` unchanged. Every failed
 // candidate is logged once, forced: the node missing (in both views), the value
 // missing (in every view that has the node; data that names no directory counts as
 // missing), or its start script missing.
-int FindStartScript(const std::vector<std::string>& fields, std::string& scriptPath, LauncherSystem& system);
+Lookup FindStartScript(const std::vector<std::string>& fields, std::string& scriptPath,
+                       LauncherSystem& system);
 
 }  // namespace launcher

@@ -5,9 +5,9 @@
 
 namespace launcher {
 
-int SplitRequest(const char* argument, std::vector<std::string>& fields) {
-  std::size_t len = strnlen(argument, runlog::kBufferSize);
-  if (len >= runlog::kBufferSize) return -1;  // would not fit the working copy
+Request SplitRequest(const char* argument, std::vector<std::string>& fields) {
+  std::size_t len = strnlen(argument, ansi::kBufferSize);
+  if (len >= ansi::kBufferSize) return Request::kUnusable;  // would not fit the working copy
   if (len > 0 && argument[len - 1] == '/') --len;
 
   std::size_t found = 0;
@@ -21,19 +21,19 @@ int SplitRequest(const char* argument, std::vector<std::string>& fields) {
       ++found;
     }
   }
-  return found >= 2 ? 0 : -1;
+  return found >= 2 ? Request::kUsable : Request::kUnusable;
 }
 
 bool HasRefusedByte(const char* argument, ansi::CharNextFn next) {
   return ansi::HasSingleOf(argument, kRefusedChars, next);
 }
 
-bool ComposeParameters(const char* argument, char (&parameters)[runlog::kBufferSize]) {
+bool ComposeParameters(const char* argument, char (&parameters)[ansi::kBufferSize]) {
   std::size_t len = std::strlen(argument);
   const char* payload = len > kPrefixLength ? argument + kPrefixLength : "";
   std::size_t payloadLen = len > kPrefixLength ? len - kPrefixLength : 0;
   if (payloadLen > 0 && payload[payloadLen - 1] == '/') --payloadLen;
-  if (payloadLen > runlog::kBufferSize - 1 - 9) return false;
+  if (payloadLen > ansi::kBufferSize - 1 - 9) return false;
   int n =
       std::snprintf(parameters, sizeof parameters, "isPortal %.*s", static_cast<int>(payloadLen), payload);
   return n > 0 && static_cast<std::size_t>(n) < sizeof parameters;

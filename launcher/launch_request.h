@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "ansi_chars.h"
+#include "text_cut.h"
 #include "runlog.h"
 
 namespace launcher {
@@ -16,10 +17,12 @@ inline constexpr char kRefusedChars[] =
     "&|<>^\"%\x01\x02\x03\x04\x05\x06\x07\x08\x09\x0a\x0b\x0c\x0d\x0e\x0f"
     "\x10\x11\x12\x13\x14\x15\x16\x17\x18\x19\x1a\x1b\x1c\x1d\x1e\x1f";
 
+enum class Request { kUsable, kUnusable };
+
 // Appends the fields of `argument` (less one trailing "/") to `fields`: the maximal
-// runs of bytes other than "$". Returns 0 when there are at least two, -1 otherwise,
-// and also -1 when the argument does not fit the 500-byte working copy.
-int SplitRequest(const char* argument, std::vector<std::string>& fields);
+// runs of bytes other than "$". kUsable when there are at least two; kUnusable
+// otherwise, and also when the argument does not fit the 500-byte working copy.
+Request SplitRequest(const char* argument, std::vector<std::string>& fields);
 
 // True when the argument holds a character that cmd.exe gives a meaning on a command
 // line: & | < > ^ " (a link would run commands of its own through the start script),
@@ -32,7 +35,7 @@ bool HasRefusedByte(const char* argument, ansi::CharNextFn next);
 
 // The start script's parameters: "isPortal " and the payload (the argument less its
 // first 8 bytes and one trailing "/"). False when they would not fit the buffer.
-bool ComposeParameters(const char* argument, char (&parameters)[runlog::kBufferSize]);
+bool ComposeParameters(const char* argument, char (&parameters)[ansi::kBufferSize]);
 
 // Field 2 is exactly "log".
 bool VerboseRequested(const std::vector<std::string>& fields);

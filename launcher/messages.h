@@ -1,16 +1,15 @@
-// The launcher's log texts, as the GBK (code page 936) bytes they are written in.
+// The launcher's own log texts, as the GBK (code page 936) bytes they are written
+// in; those it shares with the installer are runlog::text's.
 #pragma once
+
+#include "record_texts.h"
 
 namespace launcher::text {
 
-// "注册表没有该项:" — the registry has no such entry
-inline constexpr char kNoRegistryEntry[] =
-    "\xd7\xa2\xb2\xe1\xb1\xed\xc3\xbb\xd3\xd0\xb8\xc3\xcf\xee"
-    ":";
-// "文件不存在:" — the file does not exist
-inline constexpr char kFileMissing[] =
-    "\xce\xc4\xbc\xfe\xb2\xbb\xb4\xe6\xd4\xda"
-    ":";
+using runlog::text::kFileMissing;
+using runlog::text::kNoRegistryEntry;
+using runlog::text::kStartFailed;
+
 // "参数错误[没有传入参数]" — parameter error, no parameter passed
 inline constexpr char kNoArgument[] =
     "\xb2\xce\xca\xfd\xb4\xed\xce\xf3"
@@ -23,8 +22,6 @@ inline constexpr char kBadFormat[] =
     "["
     "\xb2\xce\xca\xfd\xb8\xf1\xca\xbd\xb4\xed\xce\xf3"
     "],param=";
-// "执行命令失败" — running the command failed; the script path follows
-inline constexpr char kStartFailed[] = "\xd6\xb4\xd0\xd0\xc3\xfc\xc1\xee\xca\xa7\xb0\xdc";
 // "Launcher退出" — launcher exits
 inline constexpr char kExit[] =
     "Launcher"

@@ -5,22 +5,9 @@
 
 namespace runlog {
 
-int logLevel = -1;
-char logPath[kBufferSize] = {};
+Level logLevel = Level::kQuiet;
+char logPath[ansi::kBufferSize] = {};
 Identity identity = {"", 0};
-
-bool CopyCut(char (&dst)[kBufferSize], const char* src, ansi::CharNextFn next) {
-  dst[0] = '\0';
-  return AppendCut(dst, src, next);
-}
-
-bool AppendCut(char (&dst)[kBufferSize], const char* src, ansi::CharNextFn next) {
-  std::size_t used = strnlen(dst, kBufferSize - 1);
-  std::size_t n = src ? ansi::FitLength(src, kBufferSize - 1 - used, next) : 0;
-  if (n) std::memcpy(dst + used, src, n);
-  dst[used + n] = '\0';
-  return !src || src[n] == '\0';
-}
 
 namespace {
 
@@ -54,24 +41,25 @@ void MakeAppendLockName(const char* path, char (&name)[kAppendLockNameSize]) {
                 static_cast<unsigned long>(hash & 0xffffffffu));
 }
 
-bool ComposeLogPath(const char* exePath, char separator, const char* fileName, char (&path)[kBufferSize]) {
+bool ComposeLogPath(const char* exePath, char separator, const char* fileName,
+                    char (&path)[ansi::kBufferSize]) {
   const char* last = std::strrchr(exePath, separator);
   if (!last) return false;
   std::size_t dirLen = static_cast<std::size_t>(last - exePath);
   std::size_t nameLen = std::strlen(fileName);
-  if (dirLen + 1 + nameLen >= kBufferSize) return false;
+  if (dirLen + 1 + nameLen >= ansi::kBufferSize) return false;
   std::memcpy(path, exePath, dirLen);
   path[dirLen] = separator;
   std::memcpy(path + dirLen + 1, fileName, nameLen + 1);
   return true;
 }
 
-void MakeLogPath(char (&path)[kBufferSize], const char* fileName) {
-  char exe[kBufferSize];
+void MakeLogPath(char (&path)[ansi::kBufferSize], const char* fileName) {
+  char exe[ansi::kBufferSize];
   if (platform::ExecutablePath(exe) && ComposeLogPath(exe, platform::PathSeparator(), fileName, path)) {
     return;
   }
-  CopyCut(path, fileName);
+  ansi::CopyCut(path, fileName);
 }
 
 void TrimOversizedLog(const char* path) { platform::DeleteIfLargerThan(path, kSizeCap); }
@@ -80,8 +68,8 @@ std::size_t FormatRecord(char (&out)[kRecordCapacity], const std::tm& when, cons
                          const char* message, ansi::CharNextFn next) {
   char stamp[100];
   if (std::strftime(stamp, sizeof stamp, "%Y-%m-%d %H:%M:%S", &when) == 0) stamp[0] = '\0';
-  char cut[kBufferSize];
-  CopyCut(cut, message, next);
+  char cut[ansi::kBufferSize];
+  ansi::CopyCut(cut, message, next);
   int head = std::snprintf(out, kRecordCapacity, "%s %s(:%d):", stamp, unitName, line);
   if (head < 0) return 0;
   // Room for the line end CR CR LF and the terminator is kept behind everything.
@@ -107,8 +95,14 @@ void WriteLogLine(const char* path, const char* message, const char* unitName, i
   if (len) platform::AppendBytes(path, record, len);
 }
 
-void LogMessage(const char* message, int force) {
-  if (logLevel == 1 || force == 1) {
+Message ComposeMessage(std::initializer_list<const char*> pieces, ansi::CharNextFn next) {
+  Message message;
+  ansi::Compose(message.text, pieces, next);
+  return message;
+}
+
+void LogMessage(const char* message, Force force) {
+  if (logLevel == Level::kVerbose || force == Force::kAlways) {
     WriteLogLine(logPath, message, identity.unitName, identity.line);
   }
 }

@@ -5,20 +5,25 @@
 #include <cstddef>
 #include <cstdint>
 #include <ctime>
+#include <initializer_list>
 
 #include "ansi_chars.h"
+#include "text_cut.h"
 
 namespace runlog {
 
-// Paths and messages are composed in buffers of this size; longer text is cut.
-constexpr std::size_t kBufferSize = 500;
 // A log larger than this is discarded by TrimOversizedLog (one of exactly this size stays).
 constexpr std::int32_t kSizeCap = 0x500000;
 
-// Verbose switch: 1 writes every record, -1 (the start value) only forced ones.
-extern int logLevel;
+// Verbose switch: kVerbose writes every record, kQuiet (the start value) only
+// forced ones.
+enum class Level { kQuiet = -1, kVerbose = 1 };
+extern Level logLevel;
+
+// Whether a record is written whatever the switch says.
+enum class Force { kIfVerbose = 0, kAlways = 1 };
 // Set once at start by MakeLogPath, read by every record write.
-extern char logPath[kBufferSize];
+extern char logPath[ansi::kBufferSize];
 
 // Who writes: every record of a program carries the same unit name and line.
 struct Identity {
@@ -29,7 +34,7 @@ extern Identity identity;
 
 // Fills `path` with the directory of the running executable and `fileName`;
 // the bare file name when the executable path cannot be had or would not fit.
-void MakeLogPath(char (&path)[kBufferSize], const char* fileName);
+void MakeLogPath(char (&path)[ansi::kBufferSize], const char* fileName);
 
 // Deletes an existing log at `path` that is larger than kSizeCap.
 void TrimOversizedLog(const char* path);
@@ -37,14 +42,23 @@ void TrimOversizedLog(const char* path);
 // Appends one record, in one write, to `path`. A record that cannot be written is dropped.
 void WriteLogLine(const char* path, const char* message, const char* unitName, int line);
 
-// Writes `message` when `force` is 1 or the verbose switch is on.
-void LogMessage(const char* message, int force);
+// Writes `message` when it is forced or the verbose switch is on.
+void LogMessage(const char* message, Force force);
+
+// A record's message made of pieces, one after another, cut between characters
+// at the buffer, nothing after a cut piece: the one way both programs compose
+// their records.
+struct Message {
+  ansi::Buffer text;
+};
+Message ComposeMessage(std::initializer_list<const char*> pieces,
+                       ansi::CharNextFn next = &ansi::SystemCharNext);
 
 // --- Pieces below are the portable decisions behind the calls above. ---
 
-// Largest record: timestamp, unit name, line, a message cut to kBufferSize - 1 bytes
+// Largest record: timestamp, unit name, line, a message cut to ansi::kBufferSize - 1 bytes
 // whose every byte may be a control byte (written as four).
-constexpr std::size_t kRecordCapacity = 4 * kBufferSize + 100;
+constexpr std::size_t kRecordCapacity = 4 * ansi::kBufferSize + 100;
 
 // Formats "<time> <unit>(:<line>):<message>" and the line end CR CR LF (the Windows
 // runtime's text mode writes the "\r\n" of the record format so). A record is one
@@ -60,7 +74,8 @@ std::size_t FormatRecord(char (&out)[kRecordCapacity], const std::tm& when, cons
 // Log path from the executable path: everything up to the last `separator`, then
 // `separator` and `fileName`. Returns false (and leaves `path` alone) when the result
 // would not fit or the executable path has no separator.
-bool ComposeLogPath(const char* exePath, char separator, const char* fileName, char (&path)[kBufferSize]);
+bool ComposeLogPath(const char* exePath, char separator, const char* fileName,
+                    char (&path)[ansi::kBufferSize]);
 
 // Name of the lock that writers of the log at `path` hold while appending:
 // "zavlog-" and 16 hex digits of a hash of the path with ASCII letters folded to
@@ -68,19 +83,10 @@ bool ComposeLogPath(const char* exePath, char separator, const char* fileName, c
 constexpr std::size_t kAppendLockNameSize = 24;
 void MakeAppendLockName(const char* path, char (&name)[kAppendLockNameSize]);
 
-// Copies at most kBufferSize - 1 bytes of `src`, cut between two characters of the
-// code page `next` steps (the system's by default); always terminates. True when
-// all of `src` fit.
-bool CopyCut(char (&dst)[kBufferSize], const char* src, ansi::CharNextFn next = &ansi::SystemCharNext);
-
-// Appends `src` to the string in `dst`, cutting what does not fit between two
-// characters; always terminates. True when all of `src` fit.
-bool AppendCut(char (&dst)[kBufferSize], const char* src, ansi::CharNextFn next = &ansi::SystemCharNext);
-
 // Platform layer.
 namespace platform {
 // Full path of the running executable; false when it cannot be had or is too long.
-bool ExecutablePath(char (&path)[kBufferSize]);
+bool ExecutablePath(char (&path)[ansi::kBufferSize]);
 char PathSeparator();
 // Deletes the file at `path` when its size, read as a signed 32-bit number, exceeds
 // `cap`; leaves it alone when it cannot be opened or its size cannot be read.

@@ -34,7 +34,7 @@ struct Value {
   bool exact;  // false: the code page's stand-in for a name it cannot hold
 };
 
-class Platform : public zavinstaller::InstallerPlatform {
+class Platform : public zavinstaller::InstallerSystem {
  public:
   // --- The machine ---
   bool nodeExists = true;
@@ -80,9 +80,9 @@ class Platform : public zavinstaller::InstallerPlatform {
     boxes.emplace_back(text, caption);
     events.push_back(std::string("box:") + text);
   }
-  int IsPortFree(std::uint16_t port) override {
+  bool IsPortFree(std::uint16_t port) override {
     events.push_back("port:" + std::to_string(port));
-    return takenPorts.count(port) ? 0 : 1;
+    return takenPorts.count(port) == 0;
   }
   bool OpenPrefsNode(prefs::View view) override {
     if (view == prefs::View::k64) {

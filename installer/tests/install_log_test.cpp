@@ -15,7 +15,7 @@
 namespace {
 
 std::string LogBesideExecutable() {
-  char exe[runlog::kBufferSize];
+  char exe[ansi::kBufferSize];
   if (!runlog::platform::ExecutablePath(exe)) return "";
   std::string path(exe);
   return path.substr(0, path.rfind('/')) + "/zavServiceInstall.log";

@@ -70,24 +70,6 @@ TEST(CommandLineScan, StepsOverDoubleByteCharactersWhole) {
 
 // ---------------------------------------------------------------- paths
 
-TEST(Compose, CutsAtTheBufferAndTellsWhetherEverythingFit) {
-  Buffer out;
-  std::string a(300, 'a'), b(199, 'b');
-  EXPECT_TRUE(Compose(out, {a.c_str(), b.c_str()}, fake::DbcsNext));
-  EXPECT_EQ(std::strlen(out), 499u);
-  EXPECT_FALSE(Compose(out, {a.c_str(), b.c_str(), "c"}, fake::DbcsNext));
-  EXPECT_EQ(std::strlen(out), 499u);
-  EXPECT_EQ(std::string(out), a + b);
-  std::string big(800, 'x');
-  EXPECT_FALSE(Compose(out, {big.c_str(), "y"}, fake::DbcsNext));
-  EXPECT_EQ(std::string(out), std::string(499, 'x'));
-  // A double-byte character that does not fit whole is left out, and so is all after it.
-  std::string zhong;
-  for (int i = 0; i < 249; ++i) zhong += "\xd6\xd0";
-  EXPECT_FALSE(Compose(out, {"CC", zhong.c_str(), "]"}, fake::DbcsNext));
-  EXPECT_EQ(std::string(out), "CC" + zhong.substr(0, 496));
-}
-
 struct PathCase {
   const char* data;
   const char* dir;
@@ -152,14 +134,14 @@ class InstallPass : public ::testing::Test {
 
 TEST_F(InstallPass, NodeThatCannotBeOpened) {
   m.nodeExists = false;
-  EXPECT_EQ(InstallServiceFromClient(m), -1);
+  EXPECT_EQ(InstallServiceFromClient(m), zavinstaller::InstallPass::kNoNode);
   EXPECT_EQ(m.logs, Logs({t::kRegistryOpenFailed}));
   EXPECT_EQ(m.closes, 0);
   EXPECT_TRUE(m.runs.empty());
 }
 
 TEST_F(InstallPass, EmptyNodeWritesNothing) {
-  EXPECT_EQ(InstallServiceFromClient(m), 0);
+  EXPECT_EQ(InstallServiceFromClient(m), zavinstaller::InstallPass::kNotStarted);
   EXPECT_TRUE(m.logs.empty());
   EXPECT_EQ(m.out, "");
   EXPECT_EQ(m.opens, 1);
@@ -170,7 +152,7 @@ TEST_F(InstallPass, DirectInstallWithoutScript) {
   Client("zav1", "D:/apps/client", "D:\\apps\\client");
   m.paths.insert("D:\\apps\\client\\bin\\zavservice.exe");
   m.effects["net start zavservice"] = {kServicePort};
-  EXPECT_EQ(InstallServiceFromClient(m), 1);
+  EXPECT_EQ(InstallServiceFromClient(m), zavinstaller::InstallPass::kServiceRuns);
 
   const std::string program = "D:\\apps\\client\\bin\\zavservice.exe";
   const std::string script = "D:\\apps\\client\\bin\\zavserviceinstall.bat  ";
@@ -241,7 +223,7 @@ TEST_F(InstallPass, InstallScriptThatBringsTheServiceUpEndsThePass) {
   m.paths.insert("D:\\apps\\client\\bin\\zavserviceinstall.bat");
   m.effects["D:\\apps\\client\\bin\\zavserviceinstall.bat  "] = {kServicePort};
   m.values.emplace_back("other", "E:\\zav");
-  EXPECT_EQ(InstallServiceFromClient(m), 1);
+  EXPECT_EQ(InstallServiceFromClient(m), zavinstaller::InstallPass::kServiceRuns);
   ASSERT_EQ(m.shellOpens.size(), 1u);
   EXPECT_EQ(m.shellOpens[0].first, "D:\\apps\\client\\bin\\zavserviceinstall.bat  ");
   // The script gets the program path as it is, without quotes.
@@ -255,7 +237,7 @@ TEST_F(InstallPass, InstallScriptWithoutEffectIsFollowedByTheDirectInstall) {
   Client("zav", "D:\\apps\\client", "D:\\apps\\client");
   m.paths.insert("D:\\apps\\client\\bin\\zavservice.exe");
   m.paths.insert("D:\\apps\\client\\bin\\zavserviceinstall.bat");
-  EXPECT_EQ(InstallServiceFromClient(m), 0);
+  EXPECT_EQ(InstallServiceFromClient(m), zavinstaller::InstallPass::kNotStarted);
   int shell = m.IndexOf(
       "shell:D:\\apps\\client\\bin\\zavserviceinstall.bat  |"
       "D:\\apps\\client\\bin\\zavservice.exe");
@@ -273,9 +255,9 @@ TEST_F(InstallPass, ShellFailureOnTheScriptIsLoggedAndTheDirectInstallRuns) {
   m.paths.insert("D:\\apps\\client\\bin\\zavserviceinstall.bat");
   m.shellFails.insert("D:\\apps\\client\\bin\\zavserviceinstall.bat  ");
   m.effects["\"D:\\apps\\client\\bin\\zavservice.exe\" /Service"] = {kServicePort};
-  EXPECT_EQ(InstallServiceFromClient(m), 1);
+  EXPECT_EQ(InstallServiceFromClient(m), zavinstaller::InstallPass::kServiceRuns);
   EXPECT_NE(std::find(m.logs.begin(), m.logs.end(),
-                      Cat({t::kShellFailed, "D:\\apps\\client\\bin\\zavservice.exe"})),
+                      Cat({t::kStartFailed, "D:\\apps\\client\\bin\\zavservice.exe"})),
             m.logs.end());
   // No port test between the failed shell call and the direct install.
   int shell = m.IndexOf(
@@ -290,7 +272,7 @@ TEST_F(InstallPass, CommandThatCannotStartIsLoggedAndThePassGoesOn) {
   m.paths.insert("D:\\apps\\client\\bin\\zavservice.exe");
   m.notCreatable.insert("\"D:\\apps\\client\\bin\\zavservice.exe\" /Service");
   m.notCreatable.insert("net start zavservice");
-  EXPECT_EQ(InstallServiceFromClient(m), 0);
+  EXPECT_EQ(InstallServiceFromClient(m), zavinstaller::InstallPass::kNotStarted);
   Logs tail(m.logs.end() - 2, m.logs.end());
   EXPECT_EQ(tail, Logs({Cat({t::kRunFailed, "\"D:\\apps\\client\\bin\\zavservice.exe\" /Service"}),
                         Cat({t::kRunFailed, "net start zavservice"})}));
@@ -309,12 +291,12 @@ TEST_F(InstallPass, BadValuesAreSkippedAndTheNextOneIsTried) {
   Client("good", "E:/zav/client", "E:\\zav\\client");
   m.paths.insert("E:\\zav\\clientjdk\\bin\\zavservice.exe");
   m.effects["net start zavservice"] = {kServicePort};
-  EXPECT_EQ(InstallServiceFromClient(m), 1);
+  EXPECT_EQ(InstallServiceFromClient(m), zavinstaller::InstallPass::kServiceRuns);
   EXPECT_EQ(m.out, "unreadable\nempty\ndword\nnowhere\nnoservice\ngood\n");
   Logs head(m.logs.begin(), m.logs.begin() + 12);
-  EXPECT_EQ(head, Logs({"unreadable", Cat({t::kNoSuchEntry, "unreadable"}), "empty",
-                        Cat({t::kNoSuchEntry, "empty"}), "dword", Cat({t::kNoSuchEntry, "dword"}), "nowhere",
-                        Cat({t::kFileMissing, "X:\\gone"}), "noservice",
+  EXPECT_EQ(head, Logs({"unreadable", Cat({t::kNoRegistryEntry, "unreadable"}), "empty",
+                        Cat({t::kNoRegistryEntry, "empty"}), "dword", Cat({t::kNoRegistryEntry, "dword"}),
+                        "nowhere", Cat({t::kFileMissing, "X:\\gone"}), "noservice",
                         Cat({t::kFileMissing, "D:\\empty\\clientjdk\\jre\\bin\\zavservice.exe"}),
                         Cat({t::kFileMissing, "D:\\empty\\clientjdk\\bin\\zavservice.exe"}),
                         Cat({t::kFileMissing, "D:\\empty\\client\\bin\\zavservice.exe"})}));
@@ -331,7 +313,7 @@ TEST_F(InstallPass, NamesTheCodePageCannotHoldAreWalkedWithTheirOwnData) {
   m.values64.emplace_back("?", "E:\\client", prefs::DataType::kString, false);
   m.paths = {"E:\\client", "E:\\client\\bin\\zavservice.exe"};
   m.effects["net start zavservice"] = {kServicePort};
-  EXPECT_EQ(InstallServiceFromClient(m), 1);
+  EXPECT_EQ(InstallServiceFromClient(m), zavinstaller::InstallPass::kServiceRuns);
   EXPECT_EQ(m.out, "?\n?\n?\n");
   EXPECT_EQ(Logs(m.logs.begin(), m.logs.begin() + 5),
             Logs({"?", Cat({t::kFileMissing, "X:\\gone"}), "?", Cat({t::kFileMissing, "Y:\\gone"}), "?"}));
@@ -342,7 +324,7 @@ TEST_F(InstallPass, EveryClientTriedWhenTheServiceNeverComesUp) {
   m.paths.insert("C:\\a\\client\\bin\\zavservice.exe");
   Client("b", "C:\\b\\client", "C:\\b\\client");
   m.paths.insert("C:\\b\\client\\bin\\zavservice.exe");
-  EXPECT_EQ(InstallServiceFromClient(m), 0);
+  EXPECT_EQ(InstallServiceFromClient(m), zavinstaller::InstallPass::kNotStarted);
   EXPECT_EQ(m.runs.size(), 4u);
   EXPECT_EQ(m.closes, 1);
   EXPECT_FALSE(m.nodeOpen);
@@ -358,7 +340,7 @@ TEST_F(InstallPass, OverlongDirectoryIsNeverCutIntoAnotherPath) {
     m.paths.insert((root + s).substr(0, 499));
   }
   m.paths.insert((dir + "\\bin\\zavservice.exe").substr(0, 499));
-  EXPECT_EQ(InstallServiceFromClient(m), 0);
+  EXPECT_EQ(InstallServiceFromClient(m), zavinstaller::InstallPass::kNotStarted);
   EXPECT_TRUE(m.runs.empty());
   EXPECT_TRUE(m.shellOpens.empty());
   EXPECT_EQ(m.logs.size(), 4u);  // the name and three missing candidates
@@ -388,7 +370,7 @@ class ShortcutPass : public ::testing::Test {
 
 TEST_F(ShortcutPass, NodeThatCannotBeOpened) {
   m.nodeExists = false;
-  EXPECT_EQ(InstallStartupShortcut(m), -1);
+  EXPECT_EQ(InstallStartupShortcut(m), zavinstaller::ShortcutPass::kNoNode);
   EXPECT_EQ(m.logs, Logs({t::kRegistryOpenFailed}));
   EXPECT_EQ(m.closes, 0);
 }
@@ -400,8 +382,8 @@ TEST_F(ShortcutPass, FirstClientWithTheShortcutScriptIsUsedAsWritten) {
   m.values.emplace_back("later", "E:\\later");
   m.paths.insert("D:/apps/client\\bin\\makeshortcut.bat");
   m.paths.insert("E:\\later\\bin\\makeshortcut.bat");
-  EXPECT_EQ(InstallStartupShortcut(m), 1);
-  EXPECT_EQ(m.logs, Logs({"unreadable", Cat({t::kNoSuchEntry, "unreadable"}), "old",
+  EXPECT_EQ(InstallStartupShortcut(m), zavinstaller::ShortcutPass::kScriptsOpened);
+  EXPECT_EQ(m.logs, Logs({"unreadable", Cat({t::kNoRegistryEntry, "unreadable"}), "old",
                           Cat({t::kFileMissing, "C:\\old\\bin\\makeshortcut.bat"}), "zav"}));
   ASSERT_EQ(m.shellOpens.size(), 2u);
   EXPECT_EQ(m.shellOpens[0],
@@ -418,8 +400,8 @@ TEST_F(ShortcutPass, ShellFailuresEndThePass) {
     p.values = {{"a", std::string("C:\\a")}, {"b", std::string("C:\\b")}};
     p.paths = {"C:\\a\\bin\\makeshortcut.bat", "C:\\b\\bin\\makeshortcut.bat"};
     p.shellFails.insert("C:\\a\\bin\\makeshortcut.bat");
-    EXPECT_EQ(InstallStartupShortcut(p), 0);
-    EXPECT_EQ(p.logs.back(), Cat({t::kShellFailed, "C:\\a\\bin\\makeshortcut.bat"}));
+    EXPECT_EQ(InstallStartupShortcut(p), zavinstaller::ShortcutPass::kNotOpened);
+    EXPECT_EQ(p.logs.back(), Cat({t::kStartFailed, "C:\\a\\bin\\makeshortcut.bat"}));
     EXPECT_EQ(p.shellOpens.size(), 1u);  // "b" is not tried
     EXPECT_EQ(p.closes, 1);
   }
@@ -428,8 +410,8 @@ TEST_F(ShortcutPass, ShellFailuresEndThePass) {
     p.values = {{"a", std::string("C:\\a")}};
     p.paths = {"C:\\a\\bin\\makeshortcut.bat"};
     p.shellFails.insert("C:\\a\\bin\\startzavservice.bat");
-    EXPECT_EQ(InstallStartupShortcut(p), 0);
-    EXPECT_EQ(p.logs.back(), Cat({t::kShellFailed, "C:\\a\\bin\\startzavservice.bat"}));
+    EXPECT_EQ(InstallStartupShortcut(p), zavinstaller::ShortcutPass::kNotOpened);
+    EXPECT_EQ(p.logs.back(), Cat({t::kStartFailed, "C:\\a\\bin\\startzavservice.bat"}));
     EXPECT_EQ(p.closes, 1);
   }
 }
@@ -443,8 +425,8 @@ TEST_F(ShortcutPass, BothRegistryViewsAreWalkedEachNameOnce) {
   m.values64 = {
       {"OLD", std::string("D:\\new")}, {"both", std::string("E:\\x")}, {"new", std::string("D:\\new")}};
   m.paths = {"E:\\x\\bin\\makeshortcut.bat", "D:\\new\\bin\\makeshortcut.bat"};
-  EXPECT_EQ(InstallStartupShortcut(m), 1);
-  EXPECT_EQ(m.logs, Logs({"both", Cat({t::kNoSuchEntry, "both"}), "old",
+  EXPECT_EQ(InstallStartupShortcut(m), zavinstaller::ShortcutPass::kScriptsOpened);
+  EXPECT_EQ(m.logs, Logs({"both", Cat({t::kNoRegistryEntry, "both"}), "old",
                           Cat({t::kFileMissing, "C:\\old\\bin\\makeshortcut.bat"}), "both"}));
   EXPECT_EQ(m.shellOpens[0].first, "E:\\x\\bin\\makeshortcut.bat");
   EXPECT_EQ(m.out, "both\nold\nboth\n");
@@ -454,10 +436,10 @@ TEST_F(ShortcutPass, BothRegistryViewsAreWalkedEachNameOnce) {
   fake::Platform only64;
   only64.nodeExists = false;
   only64.node64Exists = true;
-  EXPECT_EQ(InstallServiceFromClient(only64), 0);
+  EXPECT_EQ(InstallServiceFromClient(only64), zavinstaller::InstallPass::kNotStarted);
   EXPECT_TRUE(only64.logs.empty());
   only64.node64Exists = false;
-  EXPECT_EQ(InstallServiceFromClient(only64), -1);
+  EXPECT_EQ(InstallServiceFromClient(only64), zavinstaller::InstallPass::kNoNode);
   EXPECT_EQ(only64.logs, Logs({t::kRegistryOpenFailed}));
 }
 
@@ -520,7 +502,7 @@ TEST_F(Fallback, MissingStartScriptIsAFailedShortcutPass) {
   m.shellFails.insert("C:\\zav\\bin\\startzavservice.bat");
   RunFallback(m, true);
   Logs tail(m.logs.end() - 2, m.logs.end());
-  EXPECT_EQ(tail, Logs({Cat({t::kShellFailed, "C:\\zav\\bin\\startzavservice.bat"}), t::kShortcutFailed}));
+  EXPECT_EQ(tail, Logs({Cat({t::kStartFailed, "C:\\zav\\bin\\startzavservice.bat"}), t::kShortcutFailed}));
   EXPECT_FALSE(m.Saw("sleep:2000"));
 }
 
@@ -564,7 +546,7 @@ TEST_F(MainFlow, ServiceAlreadyRunning) {
             Logs({"prepare", std::string("log:") + t::kGreeting, "port:11999",
                   std::string("log:") + t::kPortTaken, std::string("box:") + t::kAlreadyRunningBox}));
   EXPECT_EQ(m.boxes[0].second, t::kCaptionInstall);
-  EXPECT_EQ(m.out, Cat({t::kGreetingOut, t::kPortTakenOut}));
+  EXPECT_EQ(m.out, Cat({t::kGreeting, "\n", t::kPortTaken, "\n"}));
   EXPECT_EQ(m.enumerations, 0);
 
   fake::Platform quiet;
@@ -585,7 +567,7 @@ TEST_F(MainFlow, InstallThatTakesTheCheckedPort) {
   EXPECT_EQ(m.boxes[0], std::make_pair(std::string(t::kInstallSucceededBox), std::string(t::kCaptionDialog)));
   EXPECT_TRUE(m.createdFiles.empty());
   EXPECT_EQ(m.opens, 1);  // no fallback
-  EXPECT_EQ(m.out, Cat({t::kGreetingOut, t::kPortFreeOut, "zav\n", t::kPortTakenOut}));
+  EXPECT_EQ(m.out, Cat({t::kGreeting, "\n", t::kPortFree, "\n", "zav\n", t::kPortTaken, "\n"}));
 }
 
 TEST_F(MainFlow, ServiceOnItsPortButNotOnTheCheckedOneStillFallsBack) {
@@ -599,7 +581,8 @@ TEST_F(MainFlow, ServiceOnItsPortButNotOnTheCheckedOneStillFallsBack) {
   // No shortcut script in this client: the fallback fails and shows nothing.
   EXPECT_EQ(m.logs.back(), t::kShortcutFailed);
   EXPECT_TRUE(m.boxes.empty());
-  EXPECT_EQ(m.out, Cat({t::kGreetingOut, t::kPortFreeOut, "zav\n", t::kPortFreeOut, marker, "\n", "zav\n"}));
+  EXPECT_EQ(m.out, Cat({t::kGreeting, "\n", t::kPortFree, "\n", "zav\n", t::kPortFree, "\n", marker, "\n",
+                        "zav\n"}));
 }
 
 TEST_F(MainFlow, FallbackClosingTestSeesTheServiceFromTheInstallPass) {

@@ -1,5 +1,5 @@
-// The installer's Chinese texts are GBK bytes written as escapes: each must be the
-// GBK form of the text it stands for.
+// The installer's Chinese texts, and those both programs share, are GBK bytes
+// written as escapes: each must be the GBK form of the text it stands for.
 #include "texts.h"
 
 #include <gtest/gtest.h>
@@ -32,8 +32,7 @@ TEST(InstallerTexts, AreTheGbkFormsOfTheirTexts) {
     const char* utf8;
   } cases[] = {
       {t::kPortTaken, "端口已占用."},
-      {t::kPortTakenOut, "端口已占用.\n"},
-      {t::kPortFreeOut, "端口未占用.\n"},
+      {t::kPortFree, "端口未占用."},
       {t::kPortFreeTryInstall, "端口未占用,尝试注册服务并启动服务"},
       {t::kInstalledAndStarted, "成功注册服务并启动."},
       {t::kInstallFailedTryShortcut, "注册服务失败，尝试注册随机启动快捷方式"},
@@ -42,9 +41,9 @@ TEST(InstallerTexts, AreTheGbkFormsOfTheirTexts) {
       {t::kCaptionInstall, " zavservice安装 "},
       {t::kCaptionDialog, " Dialog "},
       {t::kRegistryOpenFailed, "读取注册表失败"},
-      {t::kNoSuchEntry, "注册表没有该项:"},
+      {t::kNoRegistryEntry, "注册表没有该项:"},
       {t::kFileMissing, "文件不存在:"},
-      {t::kShellFailed, "执行命令失败"},
+      {t::kStartFailed, "执行命令失败"},
       {t::kRunSucceeded, "执行命令成功:"},
       {t::kRunFailed, "执行命令失败:"},
       {t::kInstallFromClientOpen, "从ZAV客户端["},
@@ -60,7 +59,6 @@ TEST(InstallerTexts, AreTheGbkFormsOfTheirTexts) {
       {t::kNoUserProfile, "未找到用户目录,不创建标记文件"},
       {t::kMarkerPathTooLong, "标记文件路径过长:"},
       {t::kGreeting, "Hello, ZAV service installer start!"},
-      {t::kGreetingOut, "Hello, ZAV service installer start!\n"},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(std::string(c.bytes), ToGbk(c.utf8)) << c.utf8;

@@ -4,9 +4,9 @@
 #include <windows.h>
 
 #include "installer_core.h"
-#include "win32/platform.h"
+#include "win32/installer_system.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-  zavinstaller::Win32Platform platform;
+  zavinstaller::Win32InstallerSystem platform;
   return zavinstaller::RunInstaller(platform, GetCommandLineA());
 }

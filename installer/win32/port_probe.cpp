@@ -7,7 +7,7 @@
 
 namespace zavinstaller {
 
-int IsPortFree(std::uint16_t port) {
+bool IsPortFree(std::uint16_t port) {
   WSADATA wsa;
   WSAStartup(MAKEWORD(2, 0), &wsa);
   SOCKET s = socket(AF_INET, SOCK_STREAM, 0);
@@ -22,7 +22,7 @@ int IsPortFree(std::uint16_t port) {
   closesocket(s);
   s = INVALID_SOCKET;
   WSACleanup();
-  return result == SOCKET_ERROR ? 0 : 1;
+  return result != SOCKET_ERROR;
 }
 
 }  // namespace zavinstaller

@@ -10,39 +10,40 @@ namespace {
 
 using Fields = std::vector<std::string>;
 
-Fields Split(const std::string& argument, int expected) {
+Fields Split(const std::string& argument, Request expected) {
   Fields fields;
   EXPECT_EQ(SplitRequest(argument.c_str(), fields), expected) << argument;
   return fields;
 }
 
 TEST(SplitRequest, FieldsAreRunsBetweenDollarsAndEmptyOnesDoNotCount) {
-  EXPECT_EQ(Split("nvzav://a$b", 0), (Fields{"nvzav://a", "b"}));
-  EXPECT_EQ(Split("nvzav://a$$b$", 0), (Fields{"nvzav://a", "b"}));
-  EXPECT_EQ(Split("$$nvzav://srv-a$srv-b$log$x$", 0), (Fields{"nvzav://srv-a", "srv-b", "log", "x"}));
-  EXPECT_EQ(Split("x$srv", 0), (Fields{"x", "srv"}));
+  EXPECT_EQ(Split("nvzav://a$b", Request::kUsable), (Fields{"nvzav://a", "b"}));
+  EXPECT_EQ(Split("nvzav://a$$b$", Request::kUsable), (Fields{"nvzav://a", "b"}));
+  EXPECT_EQ(Split("$$nvzav://srv-a$srv-b$log$x$", Request::kUsable),
+            (Fields{"nvzav://srv-a", "srv-b", "log", "x"}));
+  EXPECT_EQ(Split("x$srv", Request::kUsable), (Fields{"x", "srv"}));
 }
 
 TEST(SplitRequest, OneTrailingSlashIsDroppedBeforeSplitting) {
-  EXPECT_EQ(Split("nvzav://srv-a$srv-b$log/", 0), (Fields{"nvzav://srv-a", "srv-b", "log"}));
-  EXPECT_EQ(Split("nvzav://a$b//", 0), (Fields{"nvzav://a", "b/"}));
+  EXPECT_EQ(Split("nvzav://srv-a$srv-b$log/", Request::kUsable), (Fields{"nvzav://srv-a", "srv-b", "log"}));
+  EXPECT_EQ(Split("nvzav://a$b//", Request::kUsable), (Fields{"nvzav://a", "b/"}));
   // The slash goes before the split, so "$/" leaves nothing behind it.
-  EXPECT_EQ(Split("nvzav://a$b$/", 0), (Fields{"nvzav://a", "b"}));
+  EXPECT_EQ(Split("nvzav://a$b$/", Request::kUsable), (Fields{"nvzav://a", "b"}));
 }
 
 TEST(SplitRequest, FewerThanTwoFieldsIsUnusable) {
-  EXPECT_EQ(Split("nvzav://a", -1), (Fields{"nvzav://a"}));
-  EXPECT_TRUE(Split("$$$", -1).empty());
-  EXPECT_TRUE(Split("", -1).empty());
-  EXPECT_TRUE(Split("/", -1).empty());
+  EXPECT_EQ(Split("nvzav://a", Request::kUnusable), (Fields{"nvzav://a"}));
+  EXPECT_TRUE(Split("$$$", Request::kUnusable).empty());
+  EXPECT_TRUE(Split("", Request::kUnusable).empty());
+  EXPECT_TRUE(Split("/", Request::kUnusable).empty());
 }
 
 TEST(SplitRequest, ArgumentsThatDoNotFitTheWorkingCopyAreRefusedNotCut) {
   std::string fits = "nvzav://a$" + std::string(499 - 10, 'b');
-  EXPECT_EQ(Split(fits, 0).size(), 2u);
+  EXPECT_EQ(Split(fits, Request::kUsable).size(), 2u);
   std::string tooLong = fits + "c";
   Fields fields;
-  EXPECT_EQ(SplitRequest(tooLong.c_str(), fields), -1);
+  EXPECT_EQ(SplitRequest(tooLong.c_str(), fields), Request::kUnusable);
 }
 
 bool Refused(const char* argument) { return HasRefusedByte(argument, &ansi::Gbk936CharNext); }
@@ -79,7 +80,7 @@ TEST(RefusedBytes, SecondBytesOfDoubleByteCharactersAreNotRefused) {
 }
 
 TEST(ComposeParameters, PayloadIsTakenFromTheArgumentAsWritten) {
-  char params[runlog::kBufferSize];
+  char params[ansi::kBufferSize];
   ASSERT_TRUE(ComposeParameters("nvzav://a$b", params));
   EXPECT_STREQ(params, "isPortal a$b");
   ASSERT_TRUE(ComposeParameters("nvzav://srv-a$srv-b$log/", params));
@@ -94,7 +95,7 @@ TEST(ComposeParameters, PayloadIsTakenFromTheArgumentAsWritten) {
 }
 
 TEST(ComposeParameters, ShortArgumentsGiveAnEmptyPayload) {
-  char params[runlog::kBufferSize];
+  char params[ansi::kBufferSize];
   ASSERT_TRUE(ComposeParameters("x$srv", params));
   EXPECT_STREQ(params, "isPortal ");
   ASSERT_TRUE(ComposeParameters("nvzav:/$", params));
@@ -102,7 +103,7 @@ TEST(ComposeParameters, ShortArgumentsGiveAnEmptyPayload) {
 }
 
 TEST(ComposeParameters, RefusesWhatWouldNotFitTheBuffer) {
-  char params[runlog::kBufferSize];
+  char params[ansi::kBufferSize];
   std::string payload(499 - 9, 'p');
   ASSERT_TRUE(ComposeParameters(("nvzav://" + payload).c_str(), params));
   EXPECT_EQ(std::string(params), "isPortal " + payload);

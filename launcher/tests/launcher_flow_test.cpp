@@ -46,8 +46,8 @@ class FakeSystem : public LauncherSystem {
     type = notStrings.count(name) ? prefs::DataType::kOther : prefs::DataType::kString;
     return ValueRead::kFound;
   }
-  bool PathExists(const char* path) override { return files.count(path) > 0; }
-  std::intptr_t OpenScript(const char* script, const char* parameters) override {
+  bool Exists(const char* path) override { return files.count(path) > 0; }
+  std::intptr_t ShellOpen(const char* script, const char* parameters) override {
     opened.emplace_back(script, parameters);
     return shellResult;
   }
@@ -60,14 +60,14 @@ class LauncherRun : public ::testing::Test {
   void SetUp() override {
     char tmpl[] = "/tmp/launcher-test-XXXXXX";
     dir_ = mkdtemp(tmpl);
-    runlog::CopyCut(runlog::logPath, (dir_ + "/launcher.log").c_str());
+    ansi::CopyCut(runlog::logPath, (dir_ + "/launcher.log").c_str());
     runlog::identity = kLogIdentity;
-    runlog::logLevel = -1;
+    runlog::logLevel = runlog::Level::kQuiet;
   }
   void TearDown() override {
     std::error_code ignored;
     std::filesystem::remove_all(dir_, ignored);
-    runlog::logLevel = -1;
+    runlog::logLevel = runlog::Level::kQuiet;
   }
 
   int Run(std::vector<const char*> args) {

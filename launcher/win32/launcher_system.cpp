@@ -7,7 +7,6 @@
 #include <memory>
 #include <vector>
 
-#include "shell_open.h"
 #include "win32/prefs_node_open.h"
 
 namespace launcher {
@@ -22,12 +21,6 @@ LauncherSystem::ValueRead Win32LauncherSystem::ReadPrefsValue(const char* name, 
   data[kValueDataSize] = '\0';
   type = registryType == REG_SZ ? prefs::DataType::kString : prefs::DataType::kOther;
   return rc == ERROR_SUCCESS ? ValueRead::kFound : ValueRead::kNoValue;
-}
-
-bool Win32LauncherSystem::PathExists(const char* path) { return zav::win32::PathExists(path); }
-
-std::intptr_t Win32LauncherSystem::OpenScript(const char* script, const char* parameters) {
-  return zav::win32::OpenMinimized(script, parameters);
 }
 
 namespace {

@@ -2,16 +2,14 @@
 #pragma once
 
 #include "install_lookup.h"
+#include "shell_and_files.h"
 
 namespace launcher {
 
-class Win32LauncherSystem final : public LauncherSystem {
+class Win32LauncherSystem final : public zav::win32::ProgramSystem<LauncherSystem> {
  public:
   ValueRead ReadPrefsValue(const char* name, prefs::View view, ValueData& data,
                            prefs::DataType& type) override;
-  bool PathExists(const char* path) override;
-  std::intptr_t OpenScript(const char* script, const char* parameters) override;
-  ansi::CharNextFn CharStepper() override { return &ansi::SystemCharNext; }
   bool ArgumentIsExact(const char* argument) override;
 };
 

@@ -14,14 +14,14 @@
 
 namespace runlog::platform {
 
-bool ExecutablePath(char (&path)[kBufferSize]) {
+bool ExecutablePath(char (&path)[ansi::kBufferSize]) {
 #ifdef __APPLE__
-  std::uint32_t size = kBufferSize;
+  std::uint32_t size = ansi::kBufferSize;
   // Fails (and says how much it needs) for a path that does not fit.
   return _NSGetExecutablePath(path, &size) == 0 && path[0] != '\0';
 #else
-  ssize_t n = readlink("/proc/self/exe", path, kBufferSize);
-  if (n <= 0 || static_cast<std::size_t>(n) >= kBufferSize) return false;
+  ssize_t n = readlink("/proc/self/exe", path, ansi::kBufferSize);
+  if (n <= 0 || static_cast<std::size_t>(n) >= ansi::kBufferSize) return false;
   path[n] = '\0';
   return true;
 #endif

@@ -77,14 +77,6 @@ TEST(RunLogRecord, MessageBytesPassUnchangedAndLongOnesAreCut) {
   for (int i = 0; i < 300; ++i) zhong += "\xd6\xd0";
   n = runlog::FormatRecord(out, At(2024, 1, 1, 0, 0, 0), "u", 1, zhong.c_str(), &ansi::Gbk936CharNext);
   EXPECT_EQ(std::string(out, n), "2024-01-01 00:00:00 u(:1):" + zhong.substr(0, 498) + "\r\r\n");
-  char buffer[runlog::kBufferSize];
-  EXPECT_FALSE(runlog::CopyCut(buffer, zhong.c_str() + 2, &ansi::Gbk936CharNext));
-  EXPECT_EQ(std::string(buffer), zhong.substr(2, 498));
-  EXPECT_FALSE(runlog::AppendCut(buffer, "xy"));
-  EXPECT_EQ(std::string(buffer), zhong.substr(2, 498) + "x");
-  EXPECT_TRUE(runlog::CopyCut(buffer, "CC"));
-  EXPECT_FALSE(runlog::AppendCut(buffer, zhong.c_str() + 2, &ansi::Gbk936CharNext));
-  EXPECT_EQ(std::string(buffer), zhong.substr(0, 498));
 }
 
 // A record is one line: text from a link or the registry that holds CR, LF or other
@@ -106,7 +98,7 @@ TEST(RunLogRecord, ControlBytesInsideTheMessageAreWrittenVisibly) {
 }
 
 TEST(RunLogPath, BesideTheExecutable) {
-  char path[runlog::kBufferSize];
+  char path[ansi::kBufferSize];
   ASSERT_TRUE(runlog::ComposeLogPath("C:\\tools\\launcher.exe", '\\', "launcher.log", path));
   EXPECT_STREQ(path, "C:\\tools\\launcher.log");
   ASSERT_TRUE(runlog::ComposeLogPath("C:\\launcher.exe", '\\', "launcher.log", path));
@@ -114,7 +106,7 @@ TEST(RunLogPath, BesideTheExecutable) {
 }
 
 TEST(RunLogPath, RefusesWhatWouldNotFit) {
-  char path[runlog::kBufferSize] = "unchanged";
+  char path[ansi::kBufferSize] = "unchanged";
   std::string exe = "C:\\" + std::string(480, 'd') + "\\launcher.exe";
   EXPECT_FALSE(runlog::ComposeLogPath(exe.c_str(), '\\', "zavServiceInstall.log", path));
   EXPECT_STREQ(path, "unchanged");
@@ -126,9 +118,9 @@ TEST(RunLogPath, RefusesWhatWouldNotFit) {
 }
 
 TEST(RunLogPath, MakeLogPathUsesThisExecutablesDirectory) {
-  char path[runlog::kBufferSize];
+  char path[ansi::kBufferSize];
   runlog::MakeLogPath(path, "launcher.log");
-  char exe[runlog::kBufferSize];
+  char exe[ansi::kBufferSize];
   ASSERT_TRUE(runlog::platform::ExecutablePath(exe));
   struct stat program;
   ASSERT_EQ(stat(exe, &program), 0) << exe;  // this very test program
@@ -154,43 +146,31 @@ TEST(RunLogAppendLock, NameFoldsCaseOnlyAndIsAlwaysAShortPlainName) {
   EXPECT_NE(a, nameOf("D:\\Program Files\\Zav\\launcher.log"));
   // Bytes above 0x7F (double-byte characters) are not folded.
   EXPECT_NE(nameOf("C:\\\xc4\xe3\\a.log"), nameOf("C:\\\xe4\xe3\\a.log"));
-  std::string longPath(runlog::kBufferSize - 1, 'p');
+  std::string longPath(ansi::kBufferSize - 1, 'p');
   EXPECT_TRUE(std::regex_match(nameOf(longPath.c_str()), std::regex("zavlog-[0-9a-f]{16}")));
   EXPECT_TRUE(std::regex_match(nameOf(nullptr), std::regex("zavlog-[0-9a-f]{16}")));
-}
-
-TEST(RunLogBuffers, CopyAndAppendCutAtTheBuffer) {
-  char buf[runlog::kBufferSize];
-  std::string big(700, 'a');
-  runlog::CopyCut(buf, big.c_str());
-  EXPECT_EQ(std::strlen(buf), 499u);
-  runlog::CopyCut(buf, "abc");
-  runlog::AppendCut(buf, big.c_str());
-  EXPECT_EQ(std::string(buf), "abc" + std::string(496, 'a'));
-  runlog::AppendCut(buf, "more");
-  EXPECT_EQ(std::strlen(buf), 499u);
 }
 
 class RunLogFile : public ::testing::Test {
  protected:
   void SetUp() override {
-    runlog::CopyCut(runlog::logPath, dir.File("t.log").c_str());
+    ansi::CopyCut(runlog::logPath, dir.File("t.log").c_str());
     runlog::identity = {"launcher", 227};
-    runlog::logLevel = -1;
+    runlog::logLevel = runlog::Level::kQuiet;
   }
-  void TearDown() override { runlog::logLevel = -1; }
+  void TearDown() override { runlog::logLevel = runlog::Level::kQuiet; }
   std::string Log() { return ReadAll(dir.File("t.log")); }
   TempDir dir;
 };
 
 TEST_F(RunLogFile, ForceAndVerboseSwitchDecideWhatIsWritten) {
-  runlog::LogMessage("quiet", 0);
+  runlog::LogMessage("quiet", runlog::Force::kIfVerbose);
   EXPECT_EQ(Log(), "");
-  runlog::LogMessage("forced", 1);
-  runlog::logLevel = 1;
-  runlog::LogMessage("verbose", 0);
-  runlog::logLevel = -1;
-  runlog::LogMessage("quiet again", 0);
+  runlog::LogMessage("forced", runlog::Force::kAlways);
+  runlog::logLevel = runlog::Level::kVerbose;
+  runlog::LogMessage("verbose", runlog::Force::kIfVerbose);
+  runlog::logLevel = runlog::Level::kQuiet;
+  runlog::LogMessage("quiet again", runlog::Force::kIfVerbose);
 
   std::regex record(R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d launcher\(:227\):(.*)\r\r\n)");
   std::string log = Log();
@@ -215,8 +195,8 @@ TEST_F(RunLogFile, RecordsAreAppendedInOrder) {
 }
 
 TEST_F(RunLogFile, UnwritableLogIsDroppedSilently) {
-  runlog::CopyCut(runlog::logPath, dir.File("missing-dir/t.log").c_str());
-  runlog::LogMessage("lost", 1);  // must neither crash nor create anything
+  ansi::CopyCut(runlog::logPath, dir.File("missing-dir/t.log").c_str());
+  runlog::LogMessage("lost", runlog::Force::kAlways);  // must neither crash nor create anything
   struct stat st;
   EXPECT_NE(stat(dir.File("missing-dir").c_str(), &st), 0);
 }
@@ -236,7 +216,7 @@ TEST_F(RunLogFile, TrimDeletesOnlyLogsAboveTheCap) {
   makeFile(runlog::kSizeCap + 1L);
   runlog::TrimOversizedLog(path.c_str());
   EXPECT_NE(stat(path.c_str(), &st), 0);
-  runlog::LogMessage("fresh", 1);
+  runlog::LogMessage("fresh", runlog::Force::kAlways);
   EXPECT_NE(Log().find("fresh"), std::string::npos);
   EXPECT_LT(Log().size(), 100u);
 

@@ -6,10 +6,10 @@
 
 namespace runlog::platform {
 
-bool ExecutablePath(char (&path)[kBufferSize]) {
-  DWORD n = GetModuleFileNameA(nullptr, path, kBufferSize);
+bool ExecutablePath(char (&path)[ansi::kBufferSize]) {
+  DWORD n = GetModuleFileNameA(nullptr, path, ansi::kBufferSize);
   // A full buffer means the path was cut: treat it as not known.
-  return n != 0 && n < kBufferSize;
+  return n != 0 && n < ansi::kBufferSize;
 }
 
 char PathSeparator() { return '\\'; }

@@ -1,6 +1,4 @@
-#include "win32/platform.h"
-
-#include "shell_open.h"
+#include "win32/installer_system.h"
 
 #include <cstring>
 
@@ -10,13 +8,11 @@
 
 namespace zavinstaller {
 
-CharNextFn Win32Platform::CharStepper() { return &ansi::SystemCharNext; }
+void Win32InstallerSystem::PrepareLog() { PrepareRunLog(); }
 
-void Win32Platform::PrepareLog() { PrepareRunLog(); }
+void Win32InstallerSystem::Log(const char* message) { LogLine(message); }
 
-void Win32Platform::Log(const char* message) { LogLine(message); }
-
-void Win32Platform::Print(const char* text) {
+void Win32InstallerSystem::Print(const char* text) {
   // A GUI program has no console; the bytes only go somewhere when the output is
   // redirected.
   HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
@@ -25,13 +21,13 @@ void Win32Platform::Print(const char* text) {
   WriteFile(out, text, static_cast<DWORD>(std::strlen(text)), &written, nullptr);
 }
 
-void Win32Platform::ShowMessage(const char* text, const char* caption) {
+void Win32InstallerSystem::ShowMessage(const char* text, const char* caption) {
   MessageBoxA(nullptr, text, caption, MB_OK);
 }
 
-int Win32Platform::IsPortFree(std::uint16_t port) { return zavinstaller::IsPortFree(port); }
+bool Win32InstallerSystem::IsPortFree(std::uint16_t port) { return zavinstaller::IsPortFree(port); }
 
-bool Win32Platform::OpenPrefsNode(prefs::View view) {
+bool Win32InstallerSystem::OpenPrefsNode(prefs::View view) {
   return prefs::OpenNode(view, KEY_ALL_ACCESS, node_) == ERROR_SUCCESS;
 }
 
@@ -56,7 +52,7 @@ bool NameIsExact(HKEY node, std::uint32_t index, const char* name) {
 
 }  // namespace
 
-ValueAt Win32Platform::EnumValue(std::uint32_t index, PrefsValue& value) {
+ValueAt Win32InstallerSystem::EnumValue(std::uint32_t index, PrefsValue& value) {
   std::memset(&value, 0, sizeof value);
   DWORD nameSize = kNameSize;
   DWORD type = REG_NONE;
@@ -79,17 +75,11 @@ ValueAt Win32Platform::EnumValue(std::uint32_t index, PrefsValue& value) {
   return at;
 }
 
-void Win32Platform::ClosePrefsNode() { node_.reset(); }
+void Win32InstallerSystem::ClosePrefsNode() { node_.reset(); }
 
-bool Win32Platform::SameValueName(const char* a, const char* b) { return lstrcmpiA(a, b) == 0; }
+bool Win32InstallerSystem::SameValueName(const char* a, const char* b) { return lstrcmpiA(a, b) == 0; }
 
-bool Win32Platform::Exists(const char* path) { return zav::win32::PathExists(path); }
-
-std::intptr_t Win32Platform::ShellOpen(const char* file, const char* params) {
-  return zav::win32::OpenMinimized(file, params);
-}
-
-bool Win32Platform::StartAndWait(const char* program, const char* commandLine) {
+bool Win32InstallerSystem::StartAndWait(const char* program, const char* commandLine) {
   STARTUPINFOA startup;
   std::memset(&startup, 0, sizeof startup);
   startup.cb = sizeof startup;
@@ -103,7 +93,7 @@ bool Win32Platform::StartAndWait(const char* program, const char* commandLine) {
 
   // CreateProcessA may write into the command line it is given.
   char command[kBufferSize];
-  runlog::CopyCut(command, commandLine);
+  ansi::CopyCut(command, commandLine);
   // The program is named by its full path: nothing is searched for.
   if (!CreateProcessA(program, command, nullptr, nullptr, FALSE, NORMAL_PRIORITY_CLASS, nullptr, nullptr,
                       &startup, &info)) {
@@ -115,13 +105,13 @@ bool Win32Platform::StartAndWait(const char* program, const char* commandLine) {
   return true;
 }
 
-bool Win32Platform::SystemProgramPath(const char* fileName, Buffer& path) {
+bool Win32InstallerSystem::SystemProgramPath(const char* fileName, Buffer& path) {
   UINT n = GetSystemDirectoryA(path, kBufferSize);
   if (n == 0 || n >= kBufferSize) return false;
-  return runlog::AppendCut(path, "\\") && runlog::AppendCut(path, fileName);
+  return ansi::AppendCut(path, "\\") && ansi::AppendCut(path, fileName);
 }
 
-bool Win32Platform::UserProfile(std::string& value) {
+bool Win32InstallerSystem::UserProfile(std::string& value) {
   DWORD needed = GetEnvironmentVariableA("userprofile", nullptr, 0);
   if (needed == 0) return false;
   std::string buffer(needed + 1, '\0');
@@ -132,12 +122,12 @@ bool Win32Platform::UserProfile(std::string& value) {
   return true;
 }
 
-bool Win32Platform::CreateEmptyFile(const char* path) {
+bool Win32InstallerSystem::CreateEmptyFile(const char* path) {
   zav::win32::ScopedKernelHandle file(CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                                                   CREATE_ALWAYS, FILE_ATTRIBUTE_ARCHIVE, nullptr));
   return static_cast<bool>(file);
 }
 
-void Win32Platform::Sleep(unsigned milliseconds) { ::Sleep(milliseconds); }
+void Win32InstallerSystem::Sleep(unsigned milliseconds) { ::Sleep(milliseconds); }
 
 }  // namespace zavinstaller

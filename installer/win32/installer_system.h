@@ -4,24 +4,22 @@
 #include <windows.h>
 
 #include "installer_core.h"
+#include "shell_and_files.h"
 #include "scoped_handles.h"
 
 namespace zavinstaller {
 
-class Win32Platform final : public InstallerPlatform {
+class Win32InstallerSystem final : public zav::win32::ProgramSystem<InstallerSystem> {
  public:
-  CharNextFn CharStepper() override;
   void PrepareLog() override;
   void Log(const char* message) override;
   void Print(const char* text) override;
   void ShowMessage(const char* text, const char* caption) override;
-  int IsPortFree(std::uint16_t port) override;
+  bool IsPortFree(std::uint16_t port) override;
   bool OpenPrefsNode(prefs::View view) override;
   ValueAt EnumValue(std::uint32_t index, PrefsValue& value) override;
   void ClosePrefsNode() override;
   bool SameValueName(const char* a, const char* b) override;
-  bool Exists(const char* path) override;
-  std::intptr_t ShellOpen(const char* file, const char* params) override;
   bool StartAndWait(const char* program, const char* commandLine) override;
   bool SystemProgramPath(const char* fileName, Buffer& path) override;
   bool UserProfile(std::string& value) override;

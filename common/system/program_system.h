@@ -1,0 +1,25 @@
+// What both Windows programs ask of the system, under one set of names: each
+// program's own system interface derives from this one and adds its own
+// operations, and on Windows zav::win32::ProgramSystem (shell_and_files.h)
+// implements these once.
+#pragma once
+
+#include <cstdint>
+
+#include "ansi_chars.h"
+
+namespace zav {
+
+class ProgramSystem {
+ public:
+  virtual ~ProgramSystem() = default;
+  // Character stepping of the ANSI code page.
+  virtual ansi::CharNextFn CharStepper() = 0;
+  // A file or directory of that name exists (no access test).
+  virtual bool Exists(const char* path) = 0;
+  // Opens `file` through the shell with `params`, minimized, in the current
+  // directory, not awaited. The shell's result: more than 32 means opened.
+  virtual std::intptr_t ShellOpen(const char* file, const char* params) = 0;
+};
+
+}  // namespace zav

@@ -1,0 +1,25 @@
+// The operations both Windows programs share (zav::ProgramSystem) over the Win32
+// API, once: a program's system derives from ProgramSystem<ItsInterface>.
+#pragma once
+
+#include <windows.h>
+#include <shellapi.h>
+
+#include <cstdint>
+
+#include "program_system.h"
+
+namespace zav::win32 {
+
+template <typename Interface>
+class ProgramSystem : public Interface {
+ public:
+  ansi::CharNextFn CharStepper() override { return &ansi::SystemCharNext; }
+  bool Exists(const char* path) override { return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES; }
+  std::intptr_t ShellOpen(const char* file, const char* params) override {
+    HINSTANCE result = ShellExecuteA(nullptr, "open", file, params, "", SW_SHOWMINIMIZED);
+    return reinterpret_cast<std::intptr_t>(result);
+  }
+};
+
+}  // namespace zav::win32
