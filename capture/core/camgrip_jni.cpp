@@ -160,12 +160,12 @@ ZAV_NATIVE jboolean Java_lumotool_camgripper_CaptureDevice_start(JNIEnv* env, jo
     }
     const graph::NativeWindow window = device.Window();
     CaptureGraph built;
-    graph::HResult hr = graph::kOk;
-    const int failed =
-        capture::core::BuildGraph(env, built, device.SourceFilter(), window, format, mirror == 1, &hr);
-    if (failed != 0) {
+    if (auto failure =
+            capture::core::BuildGraph(env, built, device.SourceFilter(), window, format, mirror == 1)) {
       Drop(built);
-      if (failed > 0) ReportAfterTurn(turn, hr, window, failed);
+      if (failure->site != capture::core::GraphFailure::kNotReported) {
+        ReportAfterTurn(turn, failure->hr, window, failure->site);
+      }
       return JNI_FALSE;
     }
     if (!device.Publish(built)) return JNI_FALSE;
@@ -281,17 +281,10 @@ ZAV_NATIVE jobject Java_lumotool_camgripper_CaptureDevice_queryFormats(JNIEnv* e
         return nullptr;
       };
       if (builder == nullptr) {
-        CaptureGraph& t = temporary;
-        graph::HResult hr = graph::kOk;
-        if (graph::Failed(hr = graph::CreateCaptureGraphBuilder(t.builder.receive())))
-          return fail(hr, site::kQueryBuilder);
-        if (graph::Failed(hr = graph::CreateFilterGraph(t.filterGraph.receive())))
-          return fail(hr, site::kQueryGraph);
-        if (graph::Failed(hr = graph::AddFilter(t.filterGraph.get(), source, nullptr)))
-          return fail(hr, site::kQueryAddSource);
-        if (graph::Failed(hr = graph::SetFiltergraph(t.builder.get(), t.filterGraph.get())))
-          return fail(hr, site::kQuerySetFiltergraph);
-        builder = t.builder.get();
+        if (auto failure = capture::core::BuildSourceGraph(temporary, source, site::kQuerySourceGraph)) {
+          return fail(failure->hr, failure->site);
+        }
+        builder = temporary.builder.get();
       }
       const WalkEnd end = capture::core::WalkCapabilities(
           builder, source,

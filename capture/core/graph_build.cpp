@@ -87,68 +87,78 @@ Choice ChooseCaptureFormat(JNIEnv* env, CaptureGraph& built, graph::Filter* sour
 
 }  // namespace
 
-int BuildGraph(JNIEnv* env, CaptureGraph& b, graph::Filter* source, graph::NativeWindow window,
-               jobject format, bool mirror, graph::HResult* hr) {
-  if (graph::Failed(*hr = graph::CreateCaptureGraphBuilder(b.builder.receive()))) return site::kStartBuilder;
-  if (graph::Failed(*hr = graph::CreateFilterGraph(b.filterGraph.receive()))) return site::kStartGraph;
-  if (graph::Failed(*hr = graph::AddFilter(b.filterGraph.get(), source, nullptr)))
-    return site::kStartAddSource;
-  if (graph::Failed(*hr = graph::SetFiltergraph(b.builder.get(), b.filterGraph.get()))) {
-    return site::kStartSetFiltergraph;
+std::optional<GraphFailure> BuildSourceGraph(CaptureGraph& b, graph::Filter* source,
+                                             const site::SourceGraphSites& sites) {
+  graph::HResult hr = graph::kOk;
+  if (graph::Failed(hr = graph::CreateCaptureGraphBuilder(b.builder.receive()))) {
+    return GraphFailure{sites.builder, hr};
   }
+  if (graph::Failed(hr = graph::CreateFilterGraph(b.filterGraph.receive())))
+    return GraphFailure{sites.graph, hr};
+  if (graph::Failed(hr = graph::AddFilter(b.filterGraph.get(), source, nullptr))) {
+    return GraphFailure{sites.addSource, hr};
+  }
+  if (graph::Failed(hr = graph::SetFiltergraph(b.builder.get(), b.filterGraph.get()))) {
+    return GraphFailure{sites.setFiltergraph, hr};
+  }
+  return std::nullopt;
+}
+
+std::optional<GraphFailure> BuildGraph(JNIEnv* env, CaptureGraph& b, graph::Filter* source,
+                                       graph::NativeWindow window, jobject format, bool mirror) {
+  if (auto failure = BuildSourceGraph(b, source, site::kStartSourceGraph)) return failure;
+  graph::HResult hr = graph::kOk;
+  // The step at `siteNumber` failed unless `hr` is a success.
+  auto step = [&](int siteNumber) -> std::optional<GraphFailure> {
+    if (graph::Failed(hr)) return GraphFailure{siteNumber, hr};
+    return std::nullopt;
+  };
   graph::Ref<graph::Filter>& renderer = b.renderer;
-  if (graph::Failed(*hr = graph::CreateVideoRenderer(renderer.receive()))) return site::kStartRenderer;
-  if (graph::Failed(*hr = graph::AddFilter(b.filterGraph.get(), renderer.get(), nullptr))) {
-    return site::kStartAddRenderer;
-  }
-  if (graph::Failed(*hr = graph::QueryRendererConfig(renderer.get(), b.rendererConfig.receive()))) {
-    return site::kStartRendererConfig;
-  }
-  if (graph::Failed(*hr = graph::SetRenderingMode(b.rendererConfig.get(), graph::kVmrModeWindowless))) {
-    return site::kStartRenderingMode;
-  }
-  if (graph::Failed(*hr = graph::QueryWindowlessControl(renderer.get(), b.windowlessControl.receive()))) {
-    return site::kStartWindowlessControl;
-  }
-  if (graph::Failed(*hr = graph::SetVideoClippingWindow(b.windowlessControl.get(), window))) {
-    return site::kStartClippingWindow;
-  }
+  hr = graph::CreateVideoRenderer(renderer.receive());
+  if (auto failure = step(site::kStartRenderer)) return failure;
+  hr = graph::AddFilter(b.filterGraph.get(), renderer.get(), nullptr);
+  if (auto failure = step(site::kStartAddRenderer)) return failure;
+  hr = graph::QueryRendererConfig(renderer.get(), b.rendererConfig.receive());
+  if (auto failure = step(site::kStartRendererConfig)) return failure;
+  hr = graph::SetRenderingMode(b.rendererConfig.get(), graph::kVmrModeWindowless);
+  if (auto failure = step(site::kStartRenderingMode)) return failure;
+  hr = graph::QueryWindowlessControl(renderer.get(), b.windowlessControl.receive());
+  if (auto failure = step(site::kStartWindowlessControl)) return failure;
+  hr = graph::SetVideoClippingWindow(b.windowlessControl.get(), window);
+  if (auto failure = step(site::kStartClippingWindow)) return failure;
   if (format != nullptr) {
     int failedSite = 0;
-    switch (ChooseCaptureFormat(env, b, source, format, &failedSite, hr)) {
+    switch (ChooseCaptureFormat(env, b, source, format, &failedSite, &hr)) {
       case Choice::kChosen:
         break;
       case Choice::kFailedSite:
-        return failedSite;
+        return GraphFailure{failedSite, hr};
       case Choice::kNoMatch:
       case Choice::kJavaException:
-        return -1;
+        return GraphFailure{GraphFailure::kNotReported, hr};
     }
   }
-  if (graph::Failed(*hr = graph::CreateVideoFilter(mirror, b.frameFilter.receive()))) {
-    return site::kStartVideoFilter;
-  }
-  if (graph::Failed(*hr = graph::AddFilter(b.filterGraph.get(), b.frameFilter.get(), u"VideoFilter"))) {
-    return site::kStartAddVideoFilter;
-  }
+  hr = graph::CreateVideoFilter(mirror, b.frameFilter.receive());
+  if (auto failure = step(site::kStartVideoFilter)) return failure;
+  hr = graph::AddFilter(b.filterGraph.get(), b.frameFilter.get(), u"VideoFilter");
+  if (auto failure = step(site::kStartAddVideoFilter)) return failure;
   graph::Ref<graph::Pin> capturePin;
-  *hr = graph::FindPin(b.builder.get(), source, graph::PinDirection::kOutput, &graph::kPinCategoryCapture,
-                       nullptr, false, 0, capturePin.receive());
-  if (graph::Failed(*hr)) return site::kStartCapturePin;
+  hr = graph::FindPin(b.builder.get(), source, graph::PinDirection::kOutput, &graph::kPinCategoryCapture,
+                      nullptr, false, 0, capturePin.receive());
+  if (auto failure = step(site::kStartCapturePin)) return failure;
   graph::Ref<graph::Pin> inputPin;
-  *hr = graph::FindPin(b.builder.get(), b.frameFilter.get(), graph::PinDirection::kInput, nullptr, nullptr,
-                       false, 0, inputPin.receive());
-  if (graph::Failed(*hr)) return site::kStartFilterInputPin;
-  *hr = graph::ConnectDirect(b.filterGraph.get(), capturePin.get(), inputPin.get(), nullptr);
-  if (graph::Failed(*hr)) return site::kStartConnect;
-  *hr = graph::RenderStream(b.builder.get(), nullptr, &graph::kMediaTypeVideo, b.frameFilter.get(), nullptr,
-                            renderer.get());
-  if (graph::Failed(*hr)) return site::kStartRenderStream;
-  if (graph::Failed(*hr = graph::QueryMediaControl(b.filterGraph.get(), b.mediaControl.receive()))) {
-    return site::kStartMediaControl;
-  }
-  if (graph::Failed(*hr = graph::Run(b.mediaControl.get()))) return site::kStartRun;
-  return 0;
+  hr = graph::FindPin(b.builder.get(), b.frameFilter.get(), graph::PinDirection::kInput, nullptr, nullptr,
+                      false, 0, inputPin.receive());
+  if (auto failure = step(site::kStartFilterInputPin)) return failure;
+  hr = graph::ConnectDirect(b.filterGraph.get(), capturePin.get(), inputPin.get(), nullptr);
+  if (auto failure = step(site::kStartConnect)) return failure;
+  hr = graph::RenderStream(b.builder.get(), nullptr, &graph::kMediaTypeVideo, b.frameFilter.get(), nullptr,
+                           renderer.get());
+  if (auto failure = step(site::kStartRenderStream)) return failure;
+  hr = graph::QueryMediaControl(b.filterGraph.get(), b.mediaControl.receive());
+  if (auto failure = step(site::kStartMediaControl)) return failure;
+  hr = graph::Run(b.mediaControl.get());
+  return step(site::kStartRun);
 }
 
 }  // namespace capture::core

@@ -4,17 +4,34 @@
 
 #include <jni.h>
 
+#include <optional>
+
 #include "core/capture_graph.h"
+#include "core/sites.h"
 #include "graph/graph_api.h"
 
 namespace capture::core {
 
+// A graph step that failed: the site the user is shown it at and its result, or
+// kNotReported for a failure no box reports.
+struct GraphFailure {
+  static constexpr int kNotReported = 0;
+  int site;
+  graph::HResult hr;
+};
+
+// The builder and the filter graph with `source` in it, into the empty `built`:
+// the first steps of start's graph and of queryFormats' temporary one, reported
+// at `sites`.
+std::optional<GraphFailure> BuildSourceGraph(CaptureGraph& built, graph::Filter* source,
+                                             const site::SourceGraphSites& sites);
+
 // Builds the graph of `source`, drawing into `window`, into the empty `built` and
-// runs it. 0 when it runs; otherwise the site of the failing step with *hr, or -1
-// for a format that could not be chosen (no capability matches, or a method of the
+// runs it. Nothing when it runs; otherwise the failing step, or kNotReported for a
+// format that could not be chosen (no capability matches, or a method of the
 // client's format threw: its exception is pending). What was built stays in
 // `built` for the caller to drop.
-int BuildGraph(JNIEnv* env, CaptureGraph& built, graph::Filter* source, graph::NativeWindow window,
-               jobject format, bool mirror, graph::HResult* hr);
+std::optional<GraphFailure> BuildGraph(JNIEnv* env, CaptureGraph& built, graph::Filter* source,
+                                       graph::NativeWindow window, jobject format, bool mirror);
 
 }  // namespace capture::core

@@ -4,11 +4,22 @@
 
 namespace capture::core::site {
 
+// The sites of a graph's first four steps: the builder, the filter graph, the
+// source added to it, the builder given the graph.
+struct SourceGraphSites {
+  int builder;
+  int graph;
+  int addSource;
+  int setFiltergraph;
+};
+
 // start: the graph, the renderer
 inline constexpr int kStartBuilder = 324;
 inline constexpr int kStartGraph = 332;
 inline constexpr int kStartAddSource = 340;
 inline constexpr int kStartSetFiltergraph = 348;
+inline constexpr SourceGraphSites kStartSourceGraph = {kStartBuilder, kStartGraph, kStartAddSource,
+                                                       kStartSetFiltergraph};
 inline constexpr int kStartRenderer = 358;
 inline constexpr int kStartAddRenderer = 367;
 inline constexpr int kStartRendererConfig = 376;
@@ -33,6 +44,8 @@ inline constexpr int kQueryBuilder = 675;
 inline constexpr int kQueryGraph = 683;
 inline constexpr int kQueryAddSource = 691;
 inline constexpr int kQuerySetFiltergraph = 699;
+inline constexpr SourceGraphSites kQuerySourceGraph = {kQueryBuilder, kQueryGraph, kQueryAddSource,
+                                                       kQuerySetFiltergraph};
 inline constexpr int kQueryStreamConfig = 712;
 inline constexpr int kQueryCapsSize = 725;
 
