@@ -1,7 +1,7 @@
 // The two platform pieces of reading a Java canvas's native window through the
 // Java AWT native interface. The drawing-surface walk itself is portable (core).
 //
-// Shared with the Windows backend: keep it stable; note any change here.
+// Shared with the Windows backend: keep it stable.
 #pragma once
 
 #include <jawt.h>

@@ -16,10 +16,7 @@
 //     VIDEOINFOHEADER; Guid that of GUID.
 //   - A "null" category / media type argument means "any", as in DirectShow.
 //
-// This header is shared with the Windows backend: keep it stable. Any change to
-// it must be noted here, at the top, with the date.
-// 2026-12-09: result codes and Guid are common/com's (com_types.h), one set for
-// both JNI libraries.
+// This header is shared with the Windows backend: keep it stable.
 #pragma once
 
 #include <cstddef>
@@ -35,9 +32,21 @@ class FrameWork;
 namespace capture::graph {
 
 // ---------------------------------------------------------------- result codes
-// HResult, the common codes (kOk, kFalse, kPointer, kFail, kOutOfMemory, ...),
-// Succeeded and Failed, and Guid.
-using namespace zav::com;
+// HResult, the common codes, Succeeded and Failed, and Guid: common/com's.
+using zav::com::Failed;
+using zav::com::Guid;
+using zav::com::HResult;
+using zav::com::kClassNotRegistered;
+using zav::com::kFail;
+using zav::com::kFalse;
+using zav::com::kInvalidArg;
+using zav::com::kNoInterface;
+using zav::com::kNotImplemented;
+using zav::com::kOk;
+using zav::com::kOutOfMemory;
+using zav::com::kPointer;
+using zav::com::kUnexpected;
+using zav::com::Succeeded;
 
 // A few DirectShow codes the simulated platform also produces.
 constexpr HResult kVfwNotConnected = static_cast<HResult>(0x80040209);       // VFW_E_NOT_CONNECTED
@@ -118,33 +127,32 @@ enum class PinDirection : std::int32_t { kInput = 0, kOutput = 1 };  // PIN_DIRE
 using NativeWindow = std::uintptr_t;
 
 // ---------------------------------------------------------------- handles
-struct Filter;             // IBaseFilter
-struct Builder;            // ICaptureGraphBuilder2
-struct Graph;              // IGraphBuilder
-struct MediaControl;       // IMediaControl
-struct RendererConfig;     // IVMRFilterConfig
-struct WindowlessControl;  // IVMRWindowlessControl
-struct StreamConfig;       // IAMStreamConfig
-struct Pin;                // IPin
-struct DeviceEnum;         // ICreateDevEnum
-struct MonikerEnum;        // IEnumMoniker
-struct Moniker;            // IMoniker
-struct PropertyBag;        // IPropertyBag
+// Every handle type, with the platform interface it stands for: X(Handle, Interface).
+// The one list the declarations here, the counted references (graph_ref.h) and
+// each platform's Release functions are made from.
+#define CAPTURE_GRAPH_HANDLES(X)              \
+  X(Filter, IBaseFilter)                      \
+  X(Builder, ICaptureGraphBuilder2)           \
+  X(Graph, IGraphBuilder)                     \
+  X(MediaControl, IMediaControl)              \
+  X(RendererConfig, IVMRFilterConfig)         \
+  X(WindowlessControl, IVMRWindowlessControl) \
+  X(StreamConfig, IAMStreamConfig)            \
+  X(Pin, IPin)                                \
+  X(DeviceEnum, ICreateDevEnum)               \
+  X(MonikerEnum, IEnumMoniker)                \
+  X(Moniker, IMoniker)                        \
+  X(PropertyBag, IPropertyBag)
 
+#define CAPTURE_GRAPH_DECLARE_HANDLE(Handle, Interface) \
+  struct Handle;                                        \
+  void Release(Handle* handle);
+CAPTURE_GRAPH_HANDLES(CAPTURE_GRAPH_DECLARE_HANDLE)
+#undef CAPTURE_GRAPH_DECLARE_HANDLE
+
+// The two handles the binding also takes references of its own to.
 void AddRef(Filter* filter);
 void AddRef(WindowlessControl* control);
-void Release(Filter* filter);
-void Release(Builder* builder);
-void Release(Graph* graph);
-void Release(MediaControl* control);
-void Release(RendererConfig* config);
-void Release(WindowlessControl* control);
-void Release(StreamConfig* config);
-void Release(Pin* pin);
-void Release(DeviceEnum* devEnum);
-void Release(MonikerEnum* monikers);
-void Release(Moniker* moniker);
-void Release(PropertyBag* bag);
 
 // ---------------------------------------------------------------- device listing
 // CoInitializeEx(NULL, COINIT_APARTMENTTHREADED) on the calling thread. True when

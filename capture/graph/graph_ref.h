@@ -9,18 +9,10 @@ namespace capture::graph {
 
 inline void ComAddRef(Filter* p) { AddRef(p); }
 inline void ComAddRef(WindowlessControl* p) { AddRef(p); }
-inline void ComRelease(Filter* p) { Release(p); }
-inline void ComRelease(Builder* p) { Release(p); }
-inline void ComRelease(Graph* p) { Release(p); }
-inline void ComRelease(MediaControl* p) { Release(p); }
-inline void ComRelease(RendererConfig* p) { Release(p); }
-inline void ComRelease(WindowlessControl* p) { Release(p); }
-inline void ComRelease(StreamConfig* p) { Release(p); }
-inline void ComRelease(Pin* p) { Release(p); }
-inline void ComRelease(DeviceEnum* p) { Release(p); }
-inline void ComRelease(MonikerEnum* p) { Release(p); }
-inline void ComRelease(Moniker* p) { Release(p); }
-inline void ComRelease(PropertyBag* p) { Release(p); }
+#define CAPTURE_GRAPH_COM_RELEASE(Handle, Interface) \
+  inline void ComRelease(Handle* p) { Release(p); }
+CAPTURE_GRAPH_HANDLES(CAPTURE_GRAPH_COM_RELEASE)
+#undef CAPTURE_GRAPH_COM_RELEASE
 
 template <typename T>
 using Ref = zav::ComRef<T>;

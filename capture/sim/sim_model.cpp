@@ -208,18 +208,10 @@ void Graph::Stream(Filter* source) {
 
 void AddRef(Filter* filter) { filter->AddRef(); }
 void AddRef(WindowlessControl* control) { control->AddRef(); }
-void Release(Filter* filter) { filter->Release(); }
-void Release(Builder* builder) { builder->Release(); }
-void Release(Graph* graph) { graph->Release(); }
-void Release(MediaControl* control) { control->Release(); }
-void Release(RendererConfig* config) { config->Release(); }
-void Release(WindowlessControl* control) { control->Release(); }
-void Release(StreamConfig* config) { config->Release(); }
-void Release(Pin* pin) { pin->Release(); }
-void Release(DeviceEnum* devEnum) { devEnum->Release(); }
-void Release(MonikerEnum* monikers) { monikers->Release(); }
-void Release(Moniker* moniker) { moniker->Release(); }
-void Release(PropertyBag* bag) { bag->Release(); }
+#define CAPTURE_GRAPH_RELEASE(Handle, Interface) \
+  void Release(Handle* handle) { handle->Release(); }
+CAPTURE_GRAPH_HANDLES(CAPTURE_GRAPH_RELEASE)
+#undef CAPTURE_GRAPH_RELEASE
 
 }  // namespace capture::graph
 

@@ -38,11 +38,6 @@ const GUID* Id(const Guid* g) { return reinterpret_cast<const GUID*>(g); }
 AM_MEDIA_TYPE* Mt(const MediaType* t) { return reinterpret_cast<AM_MEDIA_TYPE*>(const_cast<MediaType*>(t)); }
 HWND Wnd(NativeWindow w) { return reinterpret_cast<HWND>(w); }
 
-template <typename T>
-void ReleaseOf(T* handle) {
-  if (handle != nullptr) reinterpret_cast<IUnknown*>(handle)->Release();
-}
-
 template <typename Out>
 HResult Create(REFCLSID clsid, DWORD context, REFIID iid, Out** out) {
   return CoCreateInstance(clsid, nullptr, context, iid, reinterpret_cast<void**>(out));
@@ -61,18 +56,13 @@ void AddRef(Filter* filter) {
 void AddRef(WindowlessControl* control) {
   if (control != nullptr) reinterpret_cast<IUnknown*>(control)->AddRef();
 }
-void Release(Filter* filter) { ReleaseOf(filter); }
-void Release(Builder* builder) { ReleaseOf(builder); }
-void Release(Graph* graph) { ReleaseOf(graph); }
-void Release(MediaControl* control) { ReleaseOf(control); }
-void Release(RendererConfig* config) { ReleaseOf(config); }
-void Release(WindowlessControl* control) { ReleaseOf(control); }
-void Release(StreamConfig* config) { ReleaseOf(config); }
-void Release(Pin* pin) { ReleaseOf(pin); }
-void Release(DeviceEnum* devEnum) { ReleaseOf(devEnum); }
-void Release(MonikerEnum* monikers) { ReleaseOf(monikers); }
-void Release(Moniker* moniker) { ReleaseOf(moniker); }
-void Release(PropertyBag* bag) { ReleaseOf(bag); }
+// Each handle is its interface, released as the COM object it is.
+#define CAPTURE_GRAPH_RELEASE(Handle, Interface)                            \
+  void Release(Handle* handle) {                                            \
+    if (handle != nullptr) reinterpret_cast<Interface*>(handle)->Release(); \
+  }
+CAPTURE_GRAPH_HANDLES(CAPTURE_GRAPH_RELEASE)
+#undef CAPTURE_GRAPH_RELEASE
 
 // ---------------------------------------------------------------- device listing
 
