@@ -6,63 +6,25 @@ namespace qtok {
 
 namespace {
 
-#define QTOK_FIELD(record, name, type) \
-  { #name, type, offsetof(record, name) }
+// A field table from a record's description (token_component.h), QTOK_RECORD the
+// record being described.
+#define QTOK_FIELD(type, name) {#name, #type[0], offsetof(QTOK_RECORD, name)},
 
-constexpr RecordField kFileInfoFields[] = {
-    QTOK_FIELD(FileInfo, lId, 'I'),
-    QTOK_FIELD(FileInfo, lFlags, 'I'),
-    QTOK_FIELD(FileInfo, lFileSize, 'I'),
-    QTOK_FIELD(FileInfo, chFileType, 'B'),
-    QTOK_FIELD(FileInfo, chReadAccess, 'B'),
-    QTOK_FIELD(FileInfo, chWriteAccess, 'B'),
-    QTOK_FIELD(FileInfo, chCryptAccess, 'B'),
-    QTOK_FIELD(FileInfo, lReserved1, 'I'),
-    QTOK_FIELD(FileInfo, lReserved2, 'I'),
-    QTOK_FIELD(FileInfo, lReserved3, 'I'),
-    QTOK_FIELD(FileInfo, chGrantedAccess, 'B'),
-    QTOK_FIELD(FileInfo, chReserved1, 'B'),
-    QTOK_FIELD(FileInfo, chReserved2, 'B'),
-    QTOK_FIELD(FileInfo, chReserved3, 'B'),
-    QTOK_FIELD(FileInfo, lReserved4, 'I'),
-    QTOK_FIELD(FileInfo, lReserved5, 'I'),
-    QTOK_FIELD(FileInfo, lReserved6, 'I'),
-};
-
-constexpr RecordField kDirInfoFields[] = {
-    QTOK_FIELD(DirInfo, lId, 'I'),        QTOK_FIELD(DirInfo, lFlags, 'I'),
-    QTOK_FIELD(DirInfo, lMaxSize, 'I'),   QTOK_FIELD(DirInfo, lMaxEntries, 'I'),
-    QTOK_FIELD(DirInfo, lReserved1, 'I'), QTOK_FIELD(DirInfo, lReserved2, 'I'),
-    QTOK_FIELD(DirInfo, lReserved3, 'I'), QTOK_FIELD(DirInfo, lReserved4, 'I'),
-    QTOK_FIELD(DirInfo, lReserved5, 'I'), QTOK_FIELD(DirInfo, lReserved6, 'I'),
-    QTOK_FIELD(DirInfo, lReserved7, 'I'), QTOK_FIELD(DirInfo, lReserved8, 'I'),
-};
-
-constexpr RecordField kAccessInfoFields[] = {
-    QTOK_FIELD(AccessInfo, chMaxPinRetries, 'B'), QTOK_FIELD(AccessInfo, chCurPinCounter, 'B'),
-    QTOK_FIELD(AccessInfo, chFlags, 'B'),         QTOK_FIELD(AccessInfo, chReserved2, 'B'),
-    QTOK_FIELD(AccessInfo, chCreateAccess, 'B'),  QTOK_FIELD(AccessInfo, chDeleteAccess, 'B'),
-    QTOK_FIELD(AccessInfo, chReserved3, 'B'),     QTOK_FIELD(AccessInfo, chReserved4, 'B'),
-    QTOK_FIELD(AccessInfo, chReserved5, 'B'),     QTOK_FIELD(AccessInfo, chReserved6, 'B'),
-    QTOK_FIELD(AccessInfo, chReserved7, 'B'),     QTOK_FIELD(AccessInfo, chReserved8, 'B'),
-    QTOK_FIELD(AccessInfo, chReserved9, 'B'),     QTOK_FIELD(AccessInfo, chReserved10, 'B'),
-    QTOK_FIELD(AccessInfo, chReserved11, 'B'),    QTOK_FIELD(AccessInfo, chReserved12, 'B'),
-};
-
-constexpr RecordField kSysInfoFields[] = {
-    QTOK_FIELD(SysInfo, lFlags, 'I'),        QTOK_FIELD(SysInfo, lFreeSpace, 'I'),
-    QTOK_FIELD(SysInfo, lReserved1, 'I'),    QTOK_FIELD(SysInfo, lReserved2, 'I'),
-    QTOK_FIELD(SysInfo, chFileSysType, 'B'), QTOK_FIELD(SysInfo, chMaxDirLevels, 'B'),
-    QTOK_FIELD(SysInfo, chReserved1, 'B'),   QTOK_FIELD(SysInfo, chReserved2, 'B'),
-    QTOK_FIELD(SysInfo, lReserved3, 'I'),    QTOK_FIELD(SysInfo, lReserved4, 'I'),
-    QTOK_FIELD(SysInfo, lReserved5, 'I'),
-};
-
-constexpr RecordField kVersionInfoFields[] = {
-    QTOK_FIELD(VersionInfo, lDriverVersion, 'I'),   QTOK_FIELD(VersionInfo, chFwVersionMajor, 'B'),
-    QTOK_FIELD(VersionInfo, chFwVersionMinor, 'B'), QTOK_FIELD(VersionInfo, chProductCode, 'B'),
-    QTOK_FIELD(VersionInfo, chConfiguration, 'B'),
-};
+#define QTOK_RECORD FileInfo
+constexpr RecordField kFileInfoFields[] = {QTOK_FILE_INFO(QTOK_FIELD)};
+#undef QTOK_RECORD
+#define QTOK_RECORD DirInfo
+constexpr RecordField kDirInfoFields[] = {QTOK_DIR_INFO(QTOK_FIELD)};
+#undef QTOK_RECORD
+#define QTOK_RECORD AccessInfo
+constexpr RecordField kAccessInfoFields[] = {QTOK_ACCESS_INFO(QTOK_FIELD)};
+#undef QTOK_RECORD
+#define QTOK_RECORD SysInfo
+constexpr RecordField kSysInfoFields[] = {QTOK_SYS_INFO(QTOK_FIELD)};
+#undef QTOK_RECORD
+#define QTOK_RECORD VersionInfo
+constexpr RecordField kVersionInfoFields[] = {QTOK_VERSION_INFO(QTOK_FIELD)};
+#undef QTOK_RECORD
 
 #undef QTOK_FIELD
 

@@ -27,37 +27,103 @@ inline constexpr GUID kHashClassId = {
 inline constexpr GUID kHashInterfaceId = {
     0x3D5A26E4, 0xFAC1, 0x11D3, {0x8D, 0x1E, 0x00, 0xA0, 0xC9, 0x9F, 0xF6, 0x2A}};
 
-// Records exchanged with the token object: packed, integers little-endian.
+// Records exchanged with the token object: packed, integers little-endian. Each
+// is described once, field by field in order, as X(I, name) for a 32-bit integer
+// or X(B, name) for a byte; the structs here and the field tables that copy them
+// to and from the Java objects (records.cpp) are made from these lists.
+// clang-format off
+#define QTOK_FILE_INFO(X) \
+  X(I, lId)               \
+  X(I, lFlags)            \
+  X(I, lFileSize)         \
+  X(B, chFileType)        \
+  X(B, chReadAccess)      \
+  X(B, chWriteAccess)     \
+  X(B, chCryptAccess)     \
+  X(I, lReserved1)        \
+  X(I, lReserved2)        \
+  X(I, lReserved3)        \
+  X(B, chGrantedAccess)   \
+  X(B, chReserved1)       \
+  X(B, chReserved2)       \
+  X(B, chReserved3)       \
+  X(I, lReserved4)        \
+  X(I, lReserved5)        \
+  X(I, lReserved6)
+#define QTOK_DIR_INFO(X) \
+  X(I, lId)              \
+  X(I, lFlags)           \
+  X(I, lMaxSize)         \
+  X(I, lMaxEntries)      \
+  X(I, lReserved1)       \
+  X(I, lReserved2)       \
+  X(I, lReserved3)       \
+  X(I, lReserved4)       \
+  X(I, lReserved5)       \
+  X(I, lReserved6)       \
+  X(I, lReserved7)       \
+  X(I, lReserved8)
+// There is no chReserved1: offset 3 is chReserved2.
+#define QTOK_ACCESS_INFO(X) \
+  X(B, chMaxPinRetries)     \
+  X(B, chCurPinCounter)     \
+  X(B, chFlags)             \
+  X(B, chReserved2)         \
+  X(B, chCreateAccess)      \
+  X(B, chDeleteAccess)      \
+  X(B, chReserved3)         \
+  X(B, chReserved4)         \
+  X(B, chReserved5)         \
+  X(B, chReserved6)         \
+  X(B, chReserved7)         \
+  X(B, chReserved8)         \
+  X(B, chReserved9)         \
+  X(B, chReserved10)        \
+  X(B, chReserved11)        \
+  X(B, chReserved12)
+#define QTOK_SYS_INFO(X) \
+  X(I, lFlags)           \
+  X(I, lFreeSpace)       \
+  X(I, lReserved1)       \
+  X(I, lReserved2)       \
+  X(B, chFileSysType)    \
+  X(B, chMaxDirLevels)   \
+  X(B, chReserved1)      \
+  X(B, chReserved2)      \
+  X(I, lReserved3)       \
+  X(I, lReserved4)       \
+  X(I, lReserved5)
+#define QTOK_VERSION_INFO(X) \
+  X(I, lDriverVersion)       \
+  X(B, chFwVersionMajor)     \
+  X(B, chFwVersionMinor)     \
+  X(B, chProductCode)        \
+  X(B, chConfiguration)
+// clang-format on
+
+#define QTOK_FIELD_TYPE_I std::int32_t
+#define QTOK_FIELD_TYPE_B std::uint8_t
+#define QTOK_MEMBER(type, name) QTOK_FIELD_TYPE_##type name;
 #pragma pack(push, 1)
 struct FileInfo {
-  std::int32_t lId, lFlags, lFileSize;
-  std::uint8_t chFileType, chReadAccess, chWriteAccess, chCryptAccess;
-  std::int32_t lReserved1, lReserved2, lReserved3;
-  std::uint8_t chGrantedAccess, chReserved1, chReserved2, chReserved3;
-  std::int32_t lReserved4, lReserved5, lReserved6;
+  QTOK_FILE_INFO(QTOK_MEMBER)
 };
 struct DirInfo {
-  std::int32_t lId, lFlags, lMaxSize, lMaxEntries;
-  std::int32_t lReserved1, lReserved2, lReserved3, lReserved4;
-  std::int32_t lReserved5, lReserved6, lReserved7, lReserved8;
+  QTOK_DIR_INFO(QTOK_MEMBER)
 };
 struct AccessInfo {
-  // There is no chReserved1: offset 3 is chReserved2.
-  std::uint8_t chMaxPinRetries, chCurPinCounter, chFlags, chReserved2;
-  std::uint8_t chCreateAccess, chDeleteAccess, chReserved3, chReserved4;
-  std::uint8_t chReserved5, chReserved6, chReserved7, chReserved8;
-  std::uint8_t chReserved9, chReserved10, chReserved11, chReserved12;
+  QTOK_ACCESS_INFO(QTOK_MEMBER)
 };
 struct SysInfo {
-  std::int32_t lFlags, lFreeSpace, lReserved1, lReserved2;
-  std::uint8_t chFileSysType, chMaxDirLevels, chReserved1, chReserved2;
-  std::int32_t lReserved3, lReserved4, lReserved5;
+  QTOK_SYS_INFO(QTOK_MEMBER)
 };
 struct VersionInfo {
-  std::int32_t lDriverVersion;
-  std::uint8_t chFwVersionMajor, chFwVersionMinor, chProductCode, chConfiguration;
+  QTOK_VERSION_INFO(QTOK_MEMBER)
 };
 #pragma pack(pop)
+#undef QTOK_MEMBER
+#undef QTOK_FIELD_TYPE_I
+#undef QTOK_FIELD_TYPE_B
 
 static_assert(sizeof(FileInfo) == 44 && offsetof(FileInfo, chGrantedAccess) == 28);
 static_assert(sizeof(DirInfo) == 48);
