@@ -10,6 +10,7 @@
 #include <new>
 
 #include "graph/graph_api.h"
+#include "scoped_variant.h"
 #include "win32/dshow_util.h"
 #include "win32/video_filter.h"
 
@@ -97,25 +98,21 @@ HResult ReadStringProperty(PropertyBag* bag, const char16_t* name, char16_t** va
   static_assert(sizeof(wchar_t) == sizeof(char16_t), "UTF-16 wchar_t");
   *value = nullptr;
   *length = 0;
-  VARIANT variant;
-  VariantInit(&variant);
+  zav::win32::ScopedVariant variant;
   HRESULT hr =
-      reinterpret_cast<IPropertyBag*>(bag)->Read(reinterpret_cast<LPCOLESTR>(name), &variant, nullptr);
+      reinterpret_cast<IPropertyBag*>(bag)->Read(reinterpret_cast<LPCOLESTR>(name), variant.get(), nullptr);
   if (FAILED(hr)) {
     return hr;
   }
-  if (variant.vt != VT_BSTR || variant.bstrVal == nullptr) {
-    VariantClear(&variant);
+  if (variant->vt != VT_BSTR || variant->bstrVal == nullptr) {
     return DISP_E_TYPEMISMATCH;
   }
-  const std::size_t n = std::wcslen(variant.bstrVal);
+  const std::size_t n = std::wcslen(variant->bstrVal);
   auto* copy = new (std::nothrow) char16_t[n + 1];
   if (copy == nullptr) {
-    VariantClear(&variant);
     return E_OUTOFMEMORY;
   }
-  std::memcpy(copy, variant.bstrVal, (n + 1) * sizeof(char16_t));
-  VariantClear(&variant);
+  std::memcpy(copy, variant->bstrVal, (n + 1) * sizeof(char16_t));
   *value = copy;
   *length = n;
   return hr;

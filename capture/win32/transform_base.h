@@ -17,6 +17,7 @@
 #include <mutex>
 #include <string>
 
+#include "com_object.h"
 #include "com_ref.h"
 
 namespace capture::win32 {
@@ -125,7 +126,8 @@ class TransInPlaceOutputPin final : public BasePin {
   zav::ComRef<IMemAllocator> allocator_;
 };
 
-class TransInPlaceFilter : public IBaseFilter, public IAMovieSetup {
+class TransInPlaceFilter : public zav::win32::DualComObject<IBaseFilter, IAMovieSetup, IID_IAMovieSetup,
+                                                            IID_IPersist, IID_IMediaFilter, IID_IBaseFilter> {
  public:
   // `hr` receives the construction result (left alone on success, as the
   // caller initialises it). The object starts with no reference: a derived
@@ -136,10 +138,6 @@ class TransInPlaceFilter : public IBaseFilter, public IAMovieSetup {
   TransInPlaceFilter(const TransInPlaceFilter&) = delete;
   TransInPlaceFilter& operator=(const TransInPlaceFilter&) = delete;
 
-  // IUnknown
-  STDMETHODIMP QueryInterface(REFIID iid, void** out) override;
-  STDMETHODIMP_(ULONG) AddRef() override;
-  STDMETHODIMP_(ULONG) Release() override;
   // IPersist
   STDMETHODIMP GetClassID(CLSID* classId) override;
   // IMediaFilter
@@ -177,7 +175,6 @@ class TransInPlaceFilter : public IBaseFilter, public IAMovieSetup {
   HRESULT ReceiveSample(IMediaSample* sample);
 
  private:
-  std::atomic<ULONG> refs_{0};
   const std::wstring objectName_;
   const CLSID classId_;
   const bool modifiesData_;

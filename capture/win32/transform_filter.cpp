@@ -28,21 +28,8 @@ TransInPlaceFilter::TransInPlaceFilter(const wchar_t* objectName, IUnknown* oute
 
 TransInPlaceFilter::~TransInPlaceFilter() = default;
 
-HRESULT TransInPlaceFilter::QueryInterface(REFIID iid, void** out) {
-  return zav::win32::QueryEither<IBaseFilter, IAMovieSetup>(
-      this, iid, out, {&IID_IPersist, &IID_IMediaFilter, &IID_IBaseFilter}, IID_IAMovieSetup);
-}
-
 HRESULT TransInPlaceFilter::Register() { return S_FALSE; }
 HRESULT TransInPlaceFilter::Unregister() { return S_FALSE; }
-
-ULONG TransInPlaceFilter::AddRef() { return ++refs_; }
-
-ULONG TransInPlaceFilter::Release() {
-  const ULONG left = --refs_;
-  if (left == 0) delete this;
-  return left;
-}
 
 HRESULT TransInPlaceFilter::GetClassID(CLSID* classId) {
   if (classId == nullptr) return E_POINTER;

@@ -1,7 +1,8 @@
 // The IUnknown part of a COM class of our own with one interface: QueryInterface
 // for IUnknown and the interface's IIDs (the interface and those it derives from),
-// AddRef, and Release that deletes the object with its last reference; and the
-// QueryInterface of an object with two interfaces.
+// AddRef, and Release that deletes the object with its last reference; the
+// QueryInterface of an object with two interfaces, and the IUnknown part of one
+// that counts for both.
 #pragma once
 
 #include <windows.h>
@@ -63,5 +64,31 @@ HRESULT QueryEither(Object* self, REFIID iid, void** out, std::initializer_list<
   static_cast<First*>(self)->AddRef();
   return S_OK;
 }
+
+// A COM class of our own with two interfaces that counts its references itself
+// (a filter, whose pins share its count): QueryInterface by QueryEither (the first
+// interface for IUnknown and `FirstIids`, the second for `SecondIid`), AddRef, and
+// Release that deletes the object with its last reference. Made with no reference:
+// its maker takes the first through QueryInterface or AddRef.
+template <typename First, typename Second, const IID& SecondIid, const IID&... FirstIids>
+class DualComObject : public First, public Second {
+ public:
+  STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
+    return QueryEither<First, Second>(this, iid, out, {&FirstIids...}, SecondIid);
+  }
+  STDMETHODIMP_(ULONG) AddRef() override { return ++refs_; }
+  STDMETHODIMP_(ULONG) Release() override {
+    const ULONG left = --refs_;
+    if (left == 0) delete this;
+    return left;
+  }
+
+ protected:
+  DualComObject() = default;
+  virtual ~DualComObject() = default;
+
+ private:
+  std::atomic<ULONG> refs_{0};
+};
 
 }  // namespace zav::win32

@@ -1,5 +1,5 @@
-// Owners that close what they hold exactly once: registry keys and kernel handles;
-// COM interface pointers through ComRef.
+// Owners that close what they hold exactly once: registry keys, kernel handles,
+// service manager handles, windows; COM interface pointers through ComRef.
 #pragma once
 
 #include <windows.h>
@@ -54,9 +54,25 @@ struct KernelHandleTraits {
   static void Close(Handle h) { CloseHandle(h); }
 };
 
+struct ServiceHandleTraits {
+  using Handle = SC_HANDLE;
+  static Handle Invalid() { return nullptr; }
+  static bool IsValid(Handle h) { return h != nullptr; }
+  static void Close(Handle h) { CloseServiceHandle(h); }
+};
+
+struct WindowTraits {
+  using Handle = HWND;
+  static Handle Invalid() { return nullptr; }
+  static bool IsValid(Handle h) { return h != nullptr; }
+  static void Close(Handle h) { DestroyWindow(h); }
+};
+
 // CreateFile reports failure as INVALID_HANDLE_VALUE, most other calls as null;
 // both count as "nothing held".
 using ScopedHKey = ScopedHandle<HKeyTraits>;
 using ScopedKernelHandle = ScopedHandle<KernelHandleTraits>;
+using ScopedServiceHandle = ScopedHandle<ServiceHandleTraits>;
+using ScopedWindow = ScopedHandle<WindowTraits>;
 
 }  // namespace zav::win32

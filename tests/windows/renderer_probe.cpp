@@ -8,30 +8,30 @@
 
 #include <cstdio>
 
+#include "com_ref.h"
+#include "scoped_handles.h"
+
 int main() {
-  IDirect3D9* d3d = Direct3DCreate9(D3D_SDK_VERSION);
+  auto d3d = zav::ComRef<IDirect3D9>::Adopt(Direct3DCreate9(D3D_SDK_VERSION));
   if (!d3d) {
     std::fprintf(stderr, "renderer probe: Direct3DCreate9 failed\n");
     return 1;
   }
-  HWND window = CreateWindowExA(0, "STATIC", "renderer probe", WS_OVERLAPPEDWINDOW, 0, 0, 64, 64, nullptr,
-                                nullptr, GetModuleHandleA(nullptr), nullptr);
+  zav::win32::ScopedWindow window(CreateWindowExA(0, "STATIC", "renderer probe", WS_OVERLAPPEDWINDOW, 0, 0,
+                                                  64, 64, nullptr, nullptr, GetModuleHandleA(nullptr),
+                                                  nullptr));
   if (!window) {
     std::fprintf(stderr, "renderer probe: no window (error %lu)\n", GetLastError());
-    d3d->Release();
     return 1;
   }
   D3DPRESENT_PARAMETERS params = {};
   params.Windowed = TRUE;
   params.SwapEffect = D3DSWAPEFFECT_COPY;
   params.BackBufferFormat = D3DFMT_UNKNOWN;
-  params.hDeviceWindow = window;
-  IDirect3DDevice9* device = nullptr;
-  HRESULT hr = d3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, window,
-                                 D3DCREATE_SOFTWARE_VERTEXPROCESSING, &params, &device);
-  if (device) device->Release();
-  DestroyWindow(window);
-  d3d->Release();
+  params.hDeviceWindow = window.get();
+  zav::ComRef<IDirect3DDevice9> device;
+  HRESULT hr = d3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, window.get(),
+                                 D3DCREATE_SOFTWARE_VERTEXPROCESSING, &params, device.receive());
   if (FAILED(hr)) {
     std::fprintf(stderr, "renderer probe: no Direct3D device (0x%08lx)\n", static_cast<unsigned long>(hr));
     return 1;
