@@ -2,8 +2,7 @@
 
 @implementation LauncherApplication
 
-- (id)init
-{
+- (id)init {
   self = [super init];
   if (self != nil) {
     // The application does not retain its delegate; this object does.
@@ -13,8 +12,7 @@
   return self;
 }
 
-- (void)dealloc
-{
+- (void)dealloc {
   [self setDelegate:nil];
   [_launcherDelegate release];
   [super dealloc];

@@ -4,7 +4,4 @@
 #import <Cocoa/Cocoa.h>
 #endif
 
-int main(int argc, const char *argv[])
-{
-  return NSApplicationMain(argc, argv);
-}
+int main(int argc, const char* argv[]) { return NSApplicationMain(argc, argv); }

@@ -70,11 +70,11 @@ inline constexpr DWORD kInprocServer = 1;  // CLSCTX_INPROC_SERVER
 inline constexpr HRESULT kNoObject = static_cast<HRESULT>(0x80105001u);
 inline constexpr HRESULT kModuleNotFound = static_cast<HRESULT>(0x8007007Eu);  // ERROR_MOD_NOT_FOUND
 inline constexpr HRESULT kErrorInDll = static_cast<HRESULT>(0x800401F9u);      // CO_E_ERRORINDLL
+using zav::com::Failed;
 using zav::com::kClassNotRegistered;
 using zav::com::kInvalidArg;
 using zav::com::kOutOfMemory;
 using zav::com::kPointer;
 using zav::com::kUnexpected;
-using zav::com::Failed;
 
 }  // namespace qtok

@@ -14,104 +14,103 @@ namespace {
 // block: both counts positive and the total size representable. A size that cannot
 // be addressed cannot describe a real frame and is left alone.
 bool RowsUsable(std::int32_t units, std::size_t unitBytes, std::int32_t rowCount) {
-    if (units <= 0 || rowCount <= 0) {
-        return false;
-    }
-    const std::size_t limit = static_cast<std::size_t>(PTRDIFF_MAX);
-    const std::size_t rowBytes = static_cast<std::size_t>(units);  // times unitBytes below
-    return rowBytes <= limit / unitBytes / static_cast<std::size_t>(rowCount);
+  if (units <= 0 || rowCount <= 0) {
+    return false;
+  }
+  const std::size_t limit = static_cast<std::size_t>(PTRDIFF_MAX);
+  const std::size_t rowBytes = static_cast<std::size_t>(units);  // times unitBytes below
+  return rowBytes <= limit / unitBytes / static_cast<std::size_t>(rowCount);
 }
 
 }  // namespace
 
 void ReverseRowBytesWith(const KernelSet& kernels, std::uint8_t* start, std::int32_t rowLength,
                          std::int32_t rowCount) {
-    if (start == nullptr || !RowsUsable(rowLength, 1, rowCount)) {
-        return;
-    }
-    kernels.reverseRowBytes(start, static_cast<std::size_t>(rowLength), static_cast<std::size_t>(rowCount));
+  if (start == nullptr || !RowsUsable(rowLength, 1, rowCount)) {
+    return;
+  }
+  kernels.reverseRowBytes(start, static_cast<std::size_t>(rowLength), static_cast<std::size_t>(rowCount));
 }
 
 void ExchangeMacropixelsWith(const KernelSet& kernels, std::uint8_t* start, std::int32_t width,
                              std::int32_t rowCount) {
-    if (start == nullptr || !RowsUsable(width, 2, rowCount)) {
-        return;
-    }
-    kernels.exchangeMacropixels(start, static_cast<std::size_t>(width), static_cast<std::size_t>(rowCount));
+  if (start == nullptr || !RowsUsable(width, 2, rowCount)) {
+    return;
+  }
+  kernels.exchangeMacropixels(start, static_cast<std::size_t>(width), static_cast<std::size_t>(rowCount));
 }
 
 void ReversePixels24With(const KernelSet& kernels, std::uint8_t* start, std::int32_t width,
                          std::int32_t rowCount) {
-    if (start == nullptr || !RowsUsable(width, 3, rowCount)) {
-        return;
-    }
-    kernels.reversePixels24(start, static_cast<std::size_t>(width), static_cast<std::size_t>(rowCount));
+  if (start == nullptr || !RowsUsable(width, 3, rowCount)) {
+    return;
+  }
+  kernels.reversePixels24(start, static_cast<std::size_t>(width), static_cast<std::size_t>(rowCount));
 }
 
 void ReversePixels32With(const KernelSet& kernels, std::uint8_t* start, std::int32_t width,
                          std::int32_t rowCount) {
-    if (start == nullptr || !RowsUsable(width, 4, rowCount)) {
-        return;
-    }
-    kernels.reversePixels32(start, static_cast<std::size_t>(width), static_cast<std::size_t>(rowCount));
+  if (start == nullptr || !RowsUsable(width, 4, rowCount)) {
+    return;
+  }
+  kernels.reversePixels32(start, static_cast<std::size_t>(width), static_cast<std::size_t>(rowCount));
 }
 
 const KernelSet* KernelsFor(KernelLevel level) {
-    switch (level) {
-        case KernelLevel::Plain:
-            return &detail::kPlainKernels;
+  switch (level) {
+    case KernelLevel::Plain:
+      return &detail::kPlainKernels;
 #if defined(CAPTURE_MIRROR_X86)
-        case KernelLevel::Sse2:
-            __builtin_cpu_init();
-            return __builtin_cpu_supports("sse2") ? &detail::kSse2Kernels : nullptr;
-        case KernelLevel::Ssse3:
-            __builtin_cpu_init();
-            return __builtin_cpu_supports("ssse3") ? &detail::kSsse3Kernels : nullptr;
-        case KernelLevel::Avx2:
-            // The compiler's check also requires the system to save the AVX state.
-            __builtin_cpu_init();
-            return __builtin_cpu_supports("avx2") ? &detail::kAvx2Kernels : nullptr;
-        case KernelLevel::Avx512:
-            // As for AVX2, the checks include the system's saving of the 512-bit state.
-            __builtin_cpu_init();
-            return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("avx512f") &&
-                           __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vbmi")
-                       ? &detail::kAvx512Kernels
-                       : nullptr;
+    case KernelLevel::Sse2:
+      __builtin_cpu_init();
+      return __builtin_cpu_supports("sse2") ? &detail::kSse2Kernels : nullptr;
+    case KernelLevel::Ssse3:
+      __builtin_cpu_init();
+      return __builtin_cpu_supports("ssse3") ? &detail::kSsse3Kernels : nullptr;
+    case KernelLevel::Avx2:
+      // The compiler's check also requires the system to save the AVX state.
+      __builtin_cpu_init();
+      return __builtin_cpu_supports("avx2") ? &detail::kAvx2Kernels : nullptr;
+    case KernelLevel::Avx512:
+      // As for AVX2, the checks include the system's saving of the 512-bit state.
+      __builtin_cpu_init();
+      return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("avx512f") &&
+                     __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vbmi")
+                 ? &detail::kAvx512Kernels
+                 : nullptr;
 #endif
-        default:
-            return nullptr;
-    }
+    default:
+      return nullptr;
+  }
 }
 
 namespace {
 const KernelSet& ChooseKernels() {
-    for (KernelLevel level :
-         {KernelLevel::Avx512, KernelLevel::Avx2, KernelLevel::Ssse3, KernelLevel::Sse2}) {
-        if (const KernelSet* kernels = KernelsFor(level)) {
-            return *kernels;
-        }
+  for (KernelLevel level : {KernelLevel::Avx512, KernelLevel::Avx2, KernelLevel::Ssse3, KernelLevel::Sse2}) {
+    if (const KernelSet* kernels = KernelsFor(level)) {
+      return *kernels;
     }
-    return detail::kPlainKernels;
+  }
+  return detail::kPlainKernels;
 }
 }  // namespace
 
 const KernelSet& ActiveKernels() {
-    static const KernelSet& chosen = ChooseKernels();
-    return chosen;
+  static const KernelSet& chosen = ChooseKernels();
+  return chosen;
 }
 
 void ReverseRowBytes(std::uint8_t* start, std::int32_t rowLength, std::int32_t rowCount) {
-    ReverseRowBytesWith(ActiveKernels(), start, rowLength, rowCount);
+  ReverseRowBytesWith(ActiveKernels(), start, rowLength, rowCount);
 }
 void ExchangeMacropixels(std::uint8_t* start, std::int32_t width, std::int32_t rowCount) {
-    ExchangeMacropixelsWith(ActiveKernels(), start, width, rowCount);
+  ExchangeMacropixelsWith(ActiveKernels(), start, width, rowCount);
 }
 void ReversePixels24(std::uint8_t* start, std::int32_t width, std::int32_t rowCount) {
-    ReversePixels24With(ActiveKernels(), start, width, rowCount);
+  ReversePixels24With(ActiveKernels(), start, width, rowCount);
 }
 void ReversePixels32(std::uint8_t* start, std::int32_t width, std::int32_t rowCount) {
-    ReversePixels32With(ActiveKernels(), start, width, rowCount);
+  ReversePixels32With(ActiveKernels(), start, width, rowCount);
 }
 
 }  // namespace capture::mirror

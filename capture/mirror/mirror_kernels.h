@@ -16,12 +16,12 @@ enum class KernelLevel { Plain, Sse2, Ssse3, Avx2, Avx512 };
 // them, so the copy does not push the frame being mirrored out of them. The bytes
 // are visible to other threads once it returns and the caller publishes them.
 struct KernelSet {
-    const char* name;
-    void (*reverseRowBytes)(std::uint8_t* start, std::size_t rowLength, std::size_t rowCount);
-    void (*exchangeMacropixels)(std::uint8_t* start, std::size_t width, std::size_t rowCount);
-    void (*reversePixels24)(std::uint8_t* start, std::size_t width, std::size_t rowCount);
-    void (*reversePixels32)(std::uint8_t* start, std::size_t width, std::size_t rowCount);
-    void (*copyOut)(std::uint8_t* dst, const std::uint8_t* src, std::size_t n);
+  const char* name;
+  void (*reverseRowBytes)(std::uint8_t* start, std::size_t rowLength, std::size_t rowCount);
+  void (*exchangeMacropixels)(std::uint8_t* start, std::size_t width, std::size_t rowCount);
+  void (*reversePixels24)(std::uint8_t* start, std::size_t width, std::size_t rowCount);
+  void (*reversePixels32)(std::uint8_t* start, std::size_t width, std::size_t rowCount);
+  void (*copyOut)(std::uint8_t* dst, const std::uint8_t* src, std::size_t n);
 };
 
 // The set for `level`, or nullptr when this build or this processor lacks it.

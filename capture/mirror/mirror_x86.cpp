@@ -22,22 +22,22 @@ constexpr std::size_t UnitBytes(Layout l) { return l == Layout::Bytes ? 1 : l ==
 // One unit from src to dst, as the mirror places it.
 template <Layout L>
 inline void MirrorUnit(std::uint8_t* dst, const std::uint8_t* src) {
-    if constexpr (L == Layout::Macropixels) {
-        dst[0] = src[2];
-        dst[1] = src[1];
-        dst[2] = src[0];
-        dst[3] = src[3];
-    } else {
-        std::memcpy(dst, src, UnitBytes(L));
-    }
+  if constexpr (L == Layout::Macropixels) {
+    dst[0] = src[2];
+    dst[1] = src[1];
+    dst[2] = src[0];
+    dst[3] = src[3];
+  } else {
+    std::memcpy(dst, src, UnitBytes(L));
+  }
 }
 
 // One macropixel exchange, swap by swap, for when front and back may overlap.
 inline void ExchangeInOrder(std::uint8_t* front, std::uint8_t* back) {
-    std::swap(front[0], back[2]);
-    std::swap(front[1], back[1]);
-    std::swap(front[2], back[0]);
-    std::swap(front[3], back[3]);
+  std::swap(front[0], back[2]);
+  std::swap(front[1], back[1]);
+  std::swap(front[2], back[0]);
+  std::swap(front[3], back[3]);
 }
 
 // ---------------------------------------------------------------- SSE2
@@ -49,29 +49,29 @@ using Vec = __m128i;
 constexpr std::size_t kVecBytes = 16;
 
 MIRROR_TARGET inline Vec Load(const std::uint8_t* p) {
-    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+  return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
 }
 MIRROR_TARGET inline void Store(std::uint8_t* p, Vec v) {
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v);
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v);
 }
 
 // Bytes, macropixels and RGB32 pixels; RGB24 rows are staged in this set.
 template <Layout L>
 MIRROR_TARGET inline Vec MirrorVec(Vec v) {
-    static_assert(L != Layout::Pixels24, "no 16-byte RGB24 shuffle without SSSE3");
-    v = _mm_shuffle_epi32(v, 0x1B);  // dwords 3 2 1 0
-    if constexpr (L == Layout::Bytes) {
-        v = _mm_shufflelo_epi16(v, 0xB1);  // words within each dword
-        v = _mm_shufflehi_epi16(v, 0xB1);
-        v = _mm_or_si128(_mm_slli_epi16(v, 8), _mm_srli_epi16(v, 8));  // bytes within words
-    } else if constexpr (L == Layout::Macropixels) {
-        const Vec low = _mm_set1_epi32(0xFF);
-        const Vec keep = _mm_andnot_si128(_mm_or_si128(low, _mm_slli_epi32(low, 16)), v);
-        const Vec b0to2 = _mm_slli_epi32(_mm_and_si128(v, low), 16);
-        const Vec b2to0 = _mm_and_si128(_mm_srli_epi32(v, 16), low);
-        v = _mm_or_si128(keep, _mm_or_si128(b0to2, b2to0));
-    }
-    return v;
+  static_assert(L != Layout::Pixels24, "no 16-byte RGB24 shuffle without SSSE3");
+  v = _mm_shuffle_epi32(v, 0x1B);  // dwords 3 2 1 0
+  if constexpr (L == Layout::Bytes) {
+    v = _mm_shufflelo_epi16(v, 0xB1);  // words within each dword
+    v = _mm_shufflehi_epi16(v, 0xB1);
+    v = _mm_or_si128(_mm_slli_epi16(v, 8), _mm_srli_epi16(v, 8));  // bytes within words
+  } else if constexpr (L == Layout::Macropixels) {
+    const Vec low = _mm_set1_epi32(0xFF);
+    const Vec keep = _mm_andnot_si128(_mm_or_si128(low, _mm_slli_epi32(low, 16)), v);
+    const Vec b0to2 = _mm_slli_epi32(_mm_and_si128(v, low), 16);
+    const Vec b2to0 = _mm_and_si128(_mm_srli_epi32(v, 16), low);
+    v = _mm_or_si128(keep, _mm_or_si128(b0to2, b2to0));
+  }
+  return v;
 }
 
 #include "mirror_x86_rows.inc"
@@ -88,21 +88,21 @@ using Vec = __m128i;
 constexpr std::size_t kVecBytes = 16;
 
 MIRROR_TARGET inline Vec Load(const std::uint8_t* p) {
-    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+  return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
 }
 MIRROR_TARGET inline void Store(std::uint8_t* p, Vec v) {
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v);
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v);
 }
 
 template <Layout L>
 MIRROR_TARGET inline Vec MirrorVec(Vec v) {
-    if constexpr (L == Layout::Bytes) {
-        return _mm_shuffle_epi8(v, _mm_setr_epi8(15, 14, 13, 12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1, 0));
-    } else if constexpr (L == Layout::Macropixels) {
-        return _mm_shuffle_epi8(v, _mm_setr_epi8(14, 13, 12, 15, 10, 9, 8, 11, 6, 5, 4, 7, 2, 1, 0, 3));
-    } else {
-        return _mm_shuffle_epi32(v, 0x1B);
-    }
+  if constexpr (L == Layout::Bytes) {
+    return _mm_shuffle_epi8(v, _mm_setr_epi8(15, 14, 13, 12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1, 0));
+  } else if constexpr (L == Layout::Macropixels) {
+    return _mm_shuffle_epi8(v, _mm_setr_epi8(14, 13, 12, 15, 10, 9, 8, 11, 6, 5, 4, 7, 2, 1, 0, 3));
+  } else {
+    return _mm_shuffle_epi32(v, 0x1B);
+  }
 }
 
 #include "mirror_x86_rows.inc"
@@ -155,20 +155,20 @@ namespace detail {
 // before whatever publishes the copy.
 __attribute__((target("sse2"))) void StreamingCopyOut(std::uint8_t* dst, const std::uint8_t* src,
                                                       std::size_t n) {
-    std::size_t i = 0;
-    for (; i < n && (reinterpret_cast<std::uintptr_t>(dst + i) & 15) != 0; ++i) dst[i] = src[i];
-    for (; i + 64 <= n; i += 64) {
-        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i));
-        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i + 16));
-        const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i + 32));
-        const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i + 48));
-        _mm_stream_si128(reinterpret_cast<__m128i*>(dst + i), a);
-        _mm_stream_si128(reinterpret_cast<__m128i*>(dst + i + 16), b);
-        _mm_stream_si128(reinterpret_cast<__m128i*>(dst + i + 32), c);
-        _mm_stream_si128(reinterpret_cast<__m128i*>(dst + i + 48), d);
-    }
-    for (; i < n; ++i) dst[i] = src[i];
-    _mm_sfence();
+  std::size_t i = 0;
+  for (; i < n && (reinterpret_cast<std::uintptr_t>(dst + i) & 15) != 0; ++i) dst[i] = src[i];
+  for (; i + 64 <= n; i += 64) {
+    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i));
+    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i + 16));
+    const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i + 32));
+    const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i + 48));
+    _mm_stream_si128(reinterpret_cast<__m128i*>(dst + i), a);
+    _mm_stream_si128(reinterpret_cast<__m128i*>(dst + i + 16), b);
+    _mm_stream_si128(reinterpret_cast<__m128i*>(dst + i + 32), c);
+    _mm_stream_si128(reinterpret_cast<__m128i*>(dst + i + 48), d);
+  }
+  for (; i < n; ++i) dst[i] = src[i];
+  _mm_sfence();
 }
 
 const KernelSet kSse2Kernels = {"sse2",

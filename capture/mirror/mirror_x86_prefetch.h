@@ -11,7 +11,7 @@ namespace capture::mirror {
 // A read hint for the byte `ahead` bytes after p. Prefetches never fault, so it may
 // lie past the frame; the address is formed as an integer for that reason.
 inline void Prefetch(const std::uint8_t* p, std::size_t ahead) {
-    __builtin_prefetch(reinterpret_cast<const void*>(reinterpret_cast<std::uintptr_t>(p) + ahead), 0, 3);
+  __builtin_prefetch(reinterpret_cast<const void*>(reinterpret_cast<std::uintptr_t>(p) + ahead), 0, 3);
 }
 
 // How far ahead of the row being worked the prefetches go: a row, at least four

@@ -3,8 +3,8 @@
 #import "AppDelegate.h"
 
 // The 'GURL' event of `text`; without a direct object when `text` is nil.
-NSAppleEventDescriptor *MakeGetURLEvent(NSString *text);
+NSAppleEventDescriptor* MakeGetURLEvent(NSString* text);
 // Hands the event to the handler registered for 'GURL'; NO when none is.
-BOOL DeliverGetURLEvent(NSAppleEventDescriptor *event);
+BOOL DeliverGetURLEvent(NSAppleEventDescriptor* event);
 // How many handlers are registered; -1 where the manager does not tell.
 long RegisteredHandlerCount(void);

@@ -2,14 +2,12 @@
 
 @implementation NSAppleEventDescriptor (ZavGNUstep)
 
-- (NSAppleEventDescriptor *)paramDescriptorForKeyword:(AEKeyword)keyword
-{
+- (NSAppleEventDescriptor*)paramDescriptorForKeyword:(AEKeyword)keyword {
   (void)keyword;
   return nil;
 }
 
-- (NSString *)stringValue
-{
+- (NSString*)stringValue {
   return nil;
 }
 
@@ -17,59 +15,51 @@
 
 @implementation StandInDescriptor
 
-+ (StandInDescriptor *)descriptorWithText:(NSString *)text
-{
-  StandInDescriptor *descriptor = [[[self alloc] init] autorelease];
++ (StandInDescriptor*)descriptorWithText:(NSString*)text {
+  StandInDescriptor* descriptor = [[[self alloc] init] autorelease];
   descriptor->_text = [text copy];
   return descriptor;
 }
 
-+ (StandInDescriptor *)eventWithClass:(AEEventClass)eventClass eventID:(AEEventID)eventID
-{
++ (StandInDescriptor*)eventWithClass:(AEEventClass)eventClass eventID:(AEEventID)eventID {
   (void)eventClass;
   (void)eventID;
-  StandInDescriptor *descriptor = [[[self alloc] init] autorelease];
+  StandInDescriptor* descriptor = [[[self alloc] init] autorelease];
   descriptor->_parameters = [[NSMutableDictionary alloc] init];
   return descriptor;
 }
 
-- (void)dealloc
-{
+- (void)dealloc {
   [_text release];
   [_parameters release];
   [super dealloc];
 }
 
-- (void)setParam:(NSAppleEventDescriptor *)descriptor forKeyword:(AEKeyword)keyword
-{
+- (void)setParam:(NSAppleEventDescriptor*)descriptor forKeyword:(AEKeyword)keyword {
   [_parameters setObject:descriptor forKey:[NSNumber numberWithUnsignedInt:keyword]];
 }
 
-- (NSAppleEventDescriptor *)paramDescriptorForKeyword:(AEKeyword)keyword
-{
+- (NSAppleEventDescriptor*)paramDescriptorForKeyword:(AEKeyword)keyword {
   return [_parameters objectForKey:[NSNumber numberWithUnsignedInt:keyword]];
 }
 
-- (NSString *)stringValue
-{
+- (NSString*)stringValue {
   return _text;
 }
 
 @end
 
 // Handlers by event class and ID: "class/id" -> [handler, selector name].
-static NSMutableDictionary *handlers;
+static NSMutableDictionary* handlers;
 
-static NSString *HandlerKey(AEEventClass eventClass, AEEventID eventID)
-{
+static NSString* HandlerKey(AEEventClass eventClass, AEEventID eventID) {
   return [NSString stringWithFormat:@"%08x/%08x", (unsigned)eventClass, (unsigned)eventID];
 }
 
 @implementation NSAppleEventManager (ZavGNUstep)
 
-+ (NSAppleEventManager *)sharedAppleEventManager
-{
-  static NSAppleEventManager *shared;
++ (NSAppleEventManager*)sharedAppleEventManager {
+  static NSAppleEventManager* shared;
   if (shared == nil) {
     shared = [[NSAppleEventManager alloc] init];
     handlers = [[NSMutableDictionary alloc] init];
@@ -80,8 +70,7 @@ static NSString *HandlerKey(AEEventClass eventClass, AEEventID eventID)
 - (void)setEventHandler:(id)handler
             andSelector:(SEL)handleEventSelector
           forEventClass:(AEEventClass)eventClass
-             andEventID:(AEEventID)eventID
-{
+             andEventID:(AEEventID)eventID {
   // Like the real manager, the handler is not retained.
   [handlers setObject:[NSArray arrayWithObjects:[NSValue valueWithNonretainedObject:handler],
                                                 NSStringFromSelector(handleEventSelector), nil]
@@ -92,11 +81,10 @@ static NSString *HandlerKey(AEEventClass eventClass, AEEventID eventID)
 
 @implementation NSAppleEventManager (StandInDelivery)
 
-- (BOOL)deliverEvent:(NSAppleEventDescriptor *)event
+- (BOOL)deliverEvent:(NSAppleEventDescriptor*)event
             forClass:(AEEventClass)eventClass
-             eventID:(AEEventID)eventID
-{
-  NSArray *entry = [handlers objectForKey:HandlerKey(eventClass, eventID)];
+             eventID:(AEEventID)eventID {
+  NSArray* entry = [handlers objectForKey:HandlerKey(eventClass, eventID)];
   if (entry == nil) {
     return NO;
   }
@@ -105,13 +93,12 @@ static NSString *HandlerKey(AEEventClass eventClass, AEEventID eventID)
   if (![handler respondsToSelector:selector]) {
     return NO;
   }
-  StandInDescriptor *reply = [StandInDescriptor eventWithClass:0 eventID:0];
+  StandInDescriptor* reply = [StandInDescriptor eventWithClass:0 eventID:0];
   [handler performSelector:selector withObject:event withObject:reply];
   return YES;
 }
 
-- (NSUInteger)handlerCount
-{
+- (NSUInteger)handlerCount {
   return [handlers count];
 }
 
@@ -121,18 +108,18 @@ static NSString *HandlerKey(AEEventClass eventClass, AEEventID eventID)
 
 enum { kGURL = 0x4755524C, kDirectObject = 0x2D2D2D2D };
 
-NSAppleEventDescriptor *MakeGetURLEvent(NSString *text)
-{
-  StandInDescriptor *event = [StandInDescriptor eventWithClass:kGURL eventID:kGURL];
+NSAppleEventDescriptor* MakeGetURLEvent(NSString* text) {
+  StandInDescriptor* event = [StandInDescriptor eventWithClass:kGURL eventID:kGURL];
   if (text != nil) {
     [event setParam:[StandInDescriptor descriptorWithText:text] forKeyword:kDirectObject];
   }
   return event;
 }
 
-BOOL DeliverGetURLEvent(NSAppleEventDescriptor *event)
-{
+BOOL DeliverGetURLEvent(NSAppleEventDescriptor* event) {
   return [[NSAppleEventManager sharedAppleEventManager] deliverEvent:event forClass:kGURL eventID:kGURL];
 }
 
-long RegisteredHandlerCount(void) { return (long)[[NSAppleEventManager sharedAppleEventManager] handlerCount]; }
+long RegisteredHandlerCount(void) {
+  return (long)[[NSAppleEventManager sharedAppleEventManager] handlerCount];
+}

@@ -1,9 +1,8 @@
 // Real Apple events, dispatched by the real manager to the registered handler.
 #import "apple_events.h"
 
-NSAppleEventDescriptor *MakeGetURLEvent(NSString *text)
-{
-  NSAppleEventDescriptor *event =
+NSAppleEventDescriptor* MakeGetURLEvent(NSString* text) {
+  NSAppleEventDescriptor* event =
       [NSAppleEventDescriptor appleEventWithEventClass:kInternetEventClass
                                                eventID:kAEGetURL
                                       targetDescriptor:[NSAppleEventDescriptor currentProcessDescriptor]
@@ -15,12 +14,11 @@ NSAppleEventDescriptor *MakeGetURLEvent(NSString *text)
   return event;
 }
 
-BOOL DeliverGetURLEvent(NSAppleEventDescriptor *event)
-{
+BOOL DeliverGetURLEvent(NSAppleEventDescriptor* event) {
   AppleEvent reply = {typeNull, NULL};
   const OSErr error = [[NSAppleEventManager sharedAppleEventManager] dispatchRawAppleEvent:[event aeDesc]
-                                                                             withRawReply:&reply
-                                                                            handlerRefCon:0];
+                                                                              withRawReply:&reply
+                                                                             handlerRefCon:0];
   return error == noErr;
 }
 
