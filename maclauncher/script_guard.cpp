@@ -9,6 +9,7 @@
 
 #include <cerrno>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #ifdef __APPLE__
@@ -98,29 +99,32 @@ std::vector<std::string> Components(std::string_view path) {
   return out;
 }
 
-// Closes the descriptors of a walk on every way out.
+// One open descriptor, closed when it goes.
+struct Fd {
+  explicit Fd(int f) : fd(f) {}
+  Fd(Fd&& o) noexcept : fd(std::exchange(o.fd, -1)) {}
+  Fd& operator=(Fd&& o) noexcept {
+    std::swap(fd, o.fd);
+    return *this;
+  }
+  ~Fd() {
+    if (fd >= 0) close(fd);
+  }
+  int fd;
+};
+
+// The directories of a walk, from "/" to the one it is in, held open.
 class Descriptors {
  public:
-  Descriptors() = default;
-  Descriptors(const Descriptors&) = delete;
-  Descriptors& operator=(const Descriptors&) = delete;
-  ~Descriptors() {
-    for (int fd : fds_) close(fd);
-  }
-  void Push(int fd) { fds_.push_back(fd); }
-  int Top() const { return fds_.back(); }
+  void Push(int fd) { fds_.emplace_back(fd); }
+  int Top() const { return fds_.back().fd; }
   size_t Depth() const { return fds_.size(); }
-  void Pop() {
-    close(fds_.back());
-    fds_.pop_back();
-  }
+  void Pop() { fds_.pop_back(); }
   // Back to the first one (the root).
-  void Unwind() {
-    while (fds_.size() > 1) Pop();
-  }
+  void Unwind() { fds_.erase(fds_.begin() + 1, fds_.end()); }
 
  private:
-  std::vector<int> fds_;
+  std::vector<Fd> fds_;
 };
 
 constexpr int kMaxLinks = 32;
@@ -128,27 +132,20 @@ constexpr int kMaxLinks = 32;
 }  // namespace
 
 const char* VerdictName(ScriptVerdict verdict) {
-  switch (verdict) {
-    case ScriptVerdict::kAllowed:
-      return "allowed";
-    case ScriptVerdict::kNotAbsolute:
-      return "not absolute";
-    case ScriptVerdict::kParentComponent:
-      return "parent component";
-    case ScriptVerdict::kNotRegularFile:
-      return "not a regular file";
-    case ScriptVerdict::kScriptWritableByOthers:
-      return "script writable by others";
-    case ScriptVerdict::kDirectoryWritableByOthers:
-      return "directory writable by others";
-    case ScriptVerdict::kQuarantined:
-      return "quarantined";
-    case ScriptVerdict::kForeignOwner:
-      return "owned by another user";
-    case ScriptVerdict::kUntrustedVolume:
-      return "on a volume that is not local or ignores ownership";
-  }
-  return "?";
+  // In the order of ScriptVerdict.
+  static const char* const kNames[] = {
+      "allowed",
+      "not absolute",
+      "parent component",
+      "not a regular file",
+      "script writable by others",
+      "directory writable by others",
+      "quarantined",
+      "owned by another user",
+      "on a volume that is not local or ignores ownership",
+  };
+  const auto index = static_cast<std::size_t>(verdict);
+  return index < sizeof kNames / sizeof kNames[0] ? kNames[index] : "?";
 }
 
 bool HasQuarantineMark(const std::string& path) {

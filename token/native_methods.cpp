@@ -4,6 +4,9 @@
 // are here, a few lines each, so that their one shape can be read at a glance.
 #include <jni.h>
 
+#include <cstdint>
+#include <tuple>
+
 #include "com_ref.h"
 #include "token_frame.h"
 #include "records.h"
@@ -26,37 +29,52 @@ void CopyDigest(JNIEnv* env, jbyteArray digest, const Bytes elements) {
   env->SetByteArrayRegion(digest, 0, kDigestBytes, reinterpret_cast<const jbyte*>(elements));
 }
 
-// A method whose only work is one operation on the token object.
-template <typename Operation>
-void OnToken(JNIEnv* env, jobject self, Operation&& operation) {
-  Guarded(env, [&] { Invoke<ITokenApi>(env, self, operation); });
+// An argument as the component takes it: an array's elements, borrowed for the
+// call and copied back after it; a number as it is.
+Bytes Lend(ArrayLoans& loans, jbyteArray array) { return loans.Borrow(array); }
+Ints Lend(ArrayLoans& loans, jintArray array) { return loans.Borrow(array); }
+std::int32_t Lend(ArrayLoans&, jint value) { return value; }
+
+// A method whose work is one call of `method` on the object of `Api` the Java
+// object holds, with the method's arguments, its arrays borrowed in parameter order.
+template <typename Api, typename Method, typename... Args>
+void Call(JNIEnv* env, jobject self, Method method, Args... args) {
+  Guarded(env, [&] {
+    ArrayLoans loans(env);
+    // A braced list lends left to right.
+    std::tuple<decltype(Lend(loans, args))...> lent{Lend(loans, args)...};
+    if (loans.failed()) return;
+    Invoke<Api>(env, self,
+                [&](Api* api) { return std::apply([&](auto... a) { return (api->*method)(a...); }, lent); });
+  });
 }
 
-// A record filled by the component: zero-filled buffer, written back on success.
+// A record exchanged with the component: filled by it (a zero-filled buffer, written
+// back on success) or handed to it (read from the Java object before the call).
+enum class RecordWay { kFilled, kHanded };
 template <typename Record, typename Operation>
-void FillRecord(JNIEnv* env, jobject self, jobject record, const RecordLayout& layout,
+void WithRecord(RecordWay way, JNIEnv* env, jobject self, jobject record, const RecordLayout& layout,
                 Operation&& operation) {
   Guarded(env, [&] {
     RecordBinding binding;
     if (!binding.Bind(env, record, layout)) return;
     Record buffer{};
-    if (Invoke<ITokenApi>(env, self, [&](ITokenApi* t) { return operation(t, &buffer); })) {
+    if (way == RecordWay::kHanded) binding.Read(env, &buffer);
+    if (Invoke<ITokenApi>(env, self, [&](ITokenApi* t) { return operation(t, &buffer); }) &&
+        way == RecordWay::kFilled) {
       binding.Write(env, &buffer);
     }
   });
 }
-
-// A record handed to the component: read from the Java object before the call.
+template <typename Record, typename Operation>
+void FillRecord(JNIEnv* env, jobject self, jobject record, const RecordLayout& layout,
+                Operation&& operation) {
+  WithRecord<Record>(RecordWay::kFilled, env, self, record, layout, operation);
+}
 template <typename Record, typename Operation>
 void SendRecord(JNIEnv* env, jobject self, jobject record, const RecordLayout& layout,
                 Operation&& operation) {
-  Guarded(env, [&] {
-    RecordBinding binding;
-    if (!binding.Bind(env, record, layout)) return;
-    Record buffer{};
-    binding.Read(env, &buffer);
-    Invoke<ITokenApi>(env, self, [&](ITokenApi* t) { return operation(t, &buffer); });
-  });
+  WithRecord<Record>(RecordWay::kHanded, env, self, record, layout, operation);
 }
 
 // The two version queries: one integer filled by the component. When an exception
@@ -131,74 +149,46 @@ ZAV_NATIVE jint Java_qtokcom_qTokAPI_GetDriverVersion(JNIEnv* env, jobject self)
 // ---- Contexts, device and security ----
 
 ZAV_NATIVE void Java_qtokcom_qTokAPI_CreateContext(JNIEnv* env, jobject self, jint p1, jint p2) {
-  OnToken(env, self, [&](ITokenApi* t) { return t->CreateContext(p1, p2); });
+  Call<ITokenApi>(env, self, &ITokenApi::CreateContext, p1, p2);
 }
 
 ZAV_NATIVE void Java_qtokcom_qTokAPI_DeleteContext(JNIEnv* env, jobject self) {
-  OnToken(env, self, [&](ITokenApi* t) { return t->DeleteContext(); });
+  Call<ITokenApi>(env, self, &ITokenApi::DeleteContext);
 }
 
 ZAV_NATIVE void Java_qtokcom_qTokAPI_OpenDevice(JNIEnv* env, jobject self, jint p1, jbyteArray p2) {
-  Guarded(env, [&] {
-    ArrayLoans loans(env);
-    Bytes a2 = loans.Borrow(p2);
-    if (loans.failed()) return;
-    Invoke<ITokenApi>(env, self, [&](ITokenApi* t) { return t->OpenDevice(p1, a2); });
-  });
+  Call<ITokenApi>(env, self, &ITokenApi::OpenDevice, p1, p2);
 }
 
 ZAV_NATIVE void Java_qtokcom_qTokAPI_CloseDevice(JNIEnv* env, jobject self) {
-  OnToken(env, self, [&](ITokenApi* t) { return t->CloseDevice(); });
+  Call<ITokenApi>(env, self, &ITokenApi::CloseDevice);
 }
 
 ZAV_NATIVE void Java_qtokcom_qTokAPI_Verify(JNIEnv* env, jobject self, jint p1, jbyteArray p2, jint p3) {
-  Guarded(env, [&] {
-    ArrayLoans loans(env);
-    Bytes a2 = loans.Borrow(p2);
-    if (loans.failed()) return;
-    Invoke<ITokenApi>(env, self, [&](ITokenApi* t) { return t->Verify(p1, a2, p3); });
-  });
+  Call<ITokenApi>(env, self, &ITokenApi::Verify, p1, p2, p3);
 }
 
 ZAV_NATIVE void Java_qtokcom_qTokAPI_ChangeCode(JNIEnv* env, jobject self, jint p1, jbyteArray p2, jint p3,
                                                 jbyteArray p4, jint p5) {
-  Guarded(env, [&] {
-    ArrayLoans loans(env);
-    Bytes a2 = loans.Borrow(p2);
-    Bytes a4 = loans.Borrow(p4);
-    if (loans.failed()) return;
-    Invoke<ITokenApi>(env, self, [&](ITokenApi* t) { return t->ChangeCode(p1, a2, p3, a4, p5); });
-  });
+  Call<ITokenApi>(env, self, &ITokenApi::ChangeCode, p1, p2, p3, p4, p5);
 }
 
 ZAV_NATIVE void Java_qtokcom_qTokAPI_ResetSecurityState(JNIEnv* env, jobject self, jint p1) {
-  OnToken(env, self, [&](ITokenApi* t) { return t->ResetSecurityState(p1); });
+  Call<ITokenApi>(env, self, &ITokenApi::ResetSecurityState, p1);
 }
 
 ZAV_NATIVE void Java_qtokcom_qTokAPI_Cleanup(JNIEnv* env, jobject self, jint p1) {
-  OnToken(env, self, [&](ITokenApi* t) { return t->Cleanup(p1); });
+  Call<ITokenApi>(env, self, &ITokenApi::Cleanup, p1);
 }
 
 ZAV_NATIVE void Java_qtokcom_qTokAPI_GetProperty(JNIEnv* env, jobject self, jint p1, jbyteArray p2,
                                                  jbyteArray p3, jint p4) {
-  Guarded(env, [&] {
-    ArrayLoans loans(env);
-    Bytes a2 = loans.Borrow(p2);
-    Bytes a3 = loans.Borrow(p3);
-    if (loans.failed()) return;
-    Invoke<ITokenApi>(env, self, [&](ITokenApi* t) { return t->GetProperty(p1, a2, a3, p4); });
-  });
+  Call<ITokenApi>(env, self, &ITokenApi::GetProperty, p1, p2, p3, p4);
 }
 
 ZAV_NATIVE void Java_qtokcom_qTokAPI_SetProperty(JNIEnv* env, jobject self, jint p1, jbyteArray p2,
                                                  jbyteArray p3, jint p4) {
-  Guarded(env, [&] {
-    ArrayLoans loans(env);
-    Bytes a2 = loans.Borrow(p2);
-    Bytes a3 = loans.Borrow(p3);
-    if (loans.failed()) return;
-    Invoke<ITokenApi>(env, self, [&](ITokenApi* t) { return t->SetProperty(p1, a2, a3, p4); });
-  });
+  Call<ITokenApi>(env, self, &ITokenApi::SetProperty, p1, p2, p3, p4);
 }
 
 ZAV_NATIVE void Java_qtokcom_qTokAPI_GetSysInfo(JNIEnv* env, jobject self, jobject p1) {
@@ -231,32 +221,16 @@ ZAV_NATIVE void Java_qtokcom_qTokAPI_CreateDir(JNIEnv* env, jobject self, jint p
 }
 
 ZAV_NATIVE void Java_qtokcom_qTokAPI_DeleteDir(JNIEnv* env, jobject self, jint p1, jint p2, jbyteArray p3) {
-  Guarded(env, [&] {
-    ArrayLoans loans(env);
-    Bytes a3 = loans.Borrow(p3);
-    if (loans.failed()) return;
-    Invoke<ITokenApi>(env, self, [&](ITokenApi* t) { return t->DeleteDir(p1, p2, a3); });
-  });
+  Call<ITokenApi>(env, self, &ITokenApi::DeleteDir, p1, p2, p3);
 }
 
 ZAV_NATIVE void Java_qtokcom_qTokAPI_ChangeDir(JNIEnv* env, jobject self, jint p1, jint p2, jbyteArray p3) {
-  Guarded(env, [&] {
-    ArrayLoans loans(env);
-    Bytes a3 = loans.Borrow(p3);
-    if (loans.failed()) return;
-    Invoke<ITokenApi>(env, self, [&](ITokenApi* t) { return t->ChangeDir(p1, p2, a3); });
-  });
+  Call<ITokenApi>(env, self, &ITokenApi::ChangeDir, p1, p2, p3);
 }
 
 ZAV_NATIVE void Java_qtokcom_qTokAPI_GetCurrentDir(JNIEnv* env, jobject self, jint p1, jintArray p2, jint p3,
                                                    jintArray p4) {
-  Guarded(env, [&] {
-    ArrayLoans loans(env);
-    Ints a2 = loans.Borrow(p2);
-    Ints a4 = loans.Borrow(p4);
-    if (loans.failed()) return;
-    Invoke<ITokenApi>(env, self, [&](ITokenApi* t) { return t->GetCurrentDir(p1, a2, p3, a4); });
-  });
+  Call<ITokenApi>(env, self, &ITokenApi::GetCurrentDir, p1, p2, p3, p4);
 }
 
 ZAV_NATIVE void Java_qtokcom_qTokAPI_Directory(JNIEnv* env, jobject self, jint p1, jint p2, jobject p3) {
@@ -270,7 +244,7 @@ ZAV_NATIVE void Java_qtokcom_qTokAPI_CreateFile(JNIEnv* env, jobject self, jint 
 }
 
 ZAV_NATIVE void Java_qtokcom_qTokAPI_DeleteFile(JNIEnv* env, jobject self, jint p1, jint p2) {
-  OnToken(env, self, [&](ITokenApi* t) { return t->DeleteFile(p1, p2); });
+  Call<ITokenApi>(env, self, &ITokenApi::DeleteFile, p1, p2);
 }
 
 ZAV_NATIVE void Java_qtokcom_qTokAPI_OpenFile(JNIEnv* env, jobject self, jint p1, jint p2, jobject p3) {
@@ -279,33 +253,21 @@ ZAV_NATIVE void Java_qtokcom_qTokAPI_OpenFile(JNIEnv* env, jobject self, jint p1
 }
 
 ZAV_NATIVE void Java_qtokcom_qTokAPI_CloseFile(JNIEnv* env, jobject self) {
-  OnToken(env, self, [&](ITokenApi* t) { return t->CloseFile(); });
+  Call<ITokenApi>(env, self, &ITokenApi::CloseFile);
 }
 
 ZAV_NATIVE void Java_qtokcom_qTokAPI_Read(JNIEnv* env, jobject self, jint p1, jint p2, jbyteArray p3, jint p4,
                                           jintArray p5) {
-  Guarded(env, [&] {
-    ArrayLoans loans(env);
-    Bytes a3 = loans.Borrow(p3);
-    Ints a5 = loans.Borrow(p5);
-    if (loans.failed()) return;
-    Invoke<ITokenApi>(env, self, [&](ITokenApi* t) { return t->Read(p1, p2, a3, p4, a5); });
-  });
+  Call<ITokenApi>(env, self, &ITokenApi::Read, p1, p2, p3, p4, p5);
 }
 
 ZAV_NATIVE void Java_qtokcom_qTokAPI_Write(JNIEnv* env, jobject self, jint p1, jint p2, jbyteArray p3,
                                            jint p4, jintArray p5) {
-  Guarded(env, [&] {
-    ArrayLoans loans(env);
-    Bytes a3 = loans.Borrow(p3);
-    Ints a5 = loans.Borrow(p5);
-    if (loans.failed()) return;
-    Invoke<ITokenApi>(env, self, [&](ITokenApi* t) { return t->Write(p1, p2, a3, p4, a5); });
-  });
+  Call<ITokenApi>(env, self, &ITokenApi::Write, p1, p2, p3, p4, p5);
 }
 
 ZAV_NATIVE void Java_qtokcom_qTokAPI_Decrement(JNIEnv* env, jobject self, jint p1, jint p2) {
-  OnToken(env, self, [&](ITokenApi* t) { return t->Decrement(p1, p2); });
+  Call<ITokenApi>(env, self, &ITokenApi::Decrement, p1, p2);
 }
 
 ZAV_NATIVE void Java_qtokcom_qTokAPI_GetFileInfo(JNIEnv* env, jobject self, jint p1, jint p2, jbyteArray p3,
@@ -337,14 +299,7 @@ ZAV_NATIVE void Java_qtokcom_qTokAPI_SetAccessInfo(JNIEnv* env, jobject self, ji
 
 ZAV_NATIVE void Java_qtokcom_qTokAPI_HashToken(JNIEnv* env, jobject self, jint p1, jint p2, jbyteArray p3,
                                                jint p4, jbyteArray p5, jint p6, jintArray p7) {
-  Guarded(env, [&] {
-    ArrayLoans loans(env);
-    Bytes a3 = loans.Borrow(p3);
-    Bytes a5 = loans.Borrow(p5);
-    Ints a7 = loans.Borrow(p7);
-    if (loans.failed()) return;
-    Invoke<ITokenApi>(env, self, [&](ITokenApi* t) { return t->HashToken(p1, p2, a3, p4, a5, p6, a7); });
-  });
+  Call<ITokenApi>(env, self, &ITokenApi::HashToken, p1, p2, p3, p4, p5, p6, p7);
 }
 
 ZAV_NATIVE void Java_qtokcom_qTokAPI_MD5HMAC(JNIEnv* env, jobject self, jint p1, jint p2, jbyteArray p3,
@@ -364,35 +319,17 @@ ZAV_NATIVE void Java_qtokcom_qTokAPI_MD5HMAC(JNIEnv* env, jobject self, jint p1,
 
 ZAV_NATIVE void Java_qtokcom_qTokAPI_MD5CHAP(JNIEnv* env, jobject self, jint p1, jint p2, jbyteArray p3,
                                              jint p4, jbyteArray p5) {
-  Guarded(env, [&] {
-    ArrayLoans loans(env);
-    Bytes a3 = loans.Borrow(p3);
-    Bytes a5 = loans.Borrow(p5);
-    if (loans.failed()) return;
-    Invoke<ITokenApi>(env, self, [&](ITokenApi* t) { return t->MD5CHAP(p1, p2, a3, p4, a5); });
-  });
+  Call<ITokenApi>(env, self, &ITokenApi::MD5CHAP, p1, p2, p3, p4, p5);
 }
 
 ZAV_NATIVE void Java_qtokcom_qTokAPI_GenRandom(JNIEnv* env, jobject self, jint p1, jbyteArray p2,
                                                jbyteArray p3, jint p4) {
-  Guarded(env, [&] {
-    ArrayLoans loans(env);
-    Bytes a2 = loans.Borrow(p2);
-    Bytes a3 = loans.Borrow(p3);
-    if (loans.failed()) return;
-    Invoke<ITokenApi>(env, self, [&](ITokenApi* t) { return t->GenRandom(p1, a2, a3, p4); });
-  });
+  Call<ITokenApi>(env, self, &ITokenApi::GenRandom, p1, p2, p3, p4);
 }
 
 ZAV_NATIVE void Java_qtokcom_qTokAPI_SMD5Hash(JNIEnv* env, jobject self, jbyteArray p1, jint p2,
                                               jbyteArray p3) {
-  Guarded(env, [&] {
-    ArrayLoans loans(env);
-    Bytes a1 = loans.Borrow(p1);
-    Bytes a3 = loans.Borrow(p3);
-    if (loans.failed()) return;
-    Invoke<IHashApi>(env, self, [&](IHashApi* h) { return h->SMD5Hash(a1, p2, a3); });
-  });
+  Call<IHashApi>(env, self, &IHashApi::SMD5Hash, p1, p2, p3);
 }
 
 ZAV_NATIVE void Java_qtokcom_qTokAPI_SMD5HMAC(JNIEnv* env, jobject self, jbyteArray p1, jint p2,
@@ -417,24 +354,10 @@ ZAV_NATIVE void Java_qtokcom_qTokAPI_SMD5HMAC(JNIEnv* env, jobject self, jbyteAr
 
 ZAV_NATIVE void Java_qtokcom_qTokAPI_SMD5CHAP(JNIEnv* env, jobject self, jint p1, jbyteArray p2, jint p3,
                                               jbyteArray p4, jint p5, jbyteArray p6) {
-  Guarded(env, [&] {
-    ArrayLoans loans(env);
-    Bytes a2 = loans.Borrow(p2);
-    Bytes a4 = loans.Borrow(p4);
-    Bytes a6 = loans.Borrow(p6);
-    if (loans.failed()) return;
-    Invoke<IHashApi>(env, self, [&](IHashApi* h) { return h->SMD5CHAP(p1, a2, p3, a4, p5, a6); });
-  });
+  Call<IHashApi>(env, self, &IHashApi::SMD5CHAP, p1, p2, p3, p4, p5, p6);
 }
 
 ZAV_NATIVE void Java_qtokcom_qTokAPI_SMD5XOR(JNIEnv* env, jobject self, jbyteArray p1, jint p2, jbyteArray p3,
                                              jint p4, jbyteArray p5) {
-  Guarded(env, [&] {
-    ArrayLoans loans(env);
-    Bytes a1 = loans.Borrow(p1);
-    Bytes a3 = loans.Borrow(p3);
-    Bytes a5 = loans.Borrow(p5);
-    if (loans.failed()) return;
-    Invoke<IHashApi>(env, self, [&](IHashApi* h) { return h->SMD5XOR(a1, p2, a3, p4, a5); });
-  });
+  Call<IHashApi>(env, self, &IHashApi::SMD5XOR, p1, p2, p3, p4, p5);
 }

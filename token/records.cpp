@@ -6,26 +6,13 @@ namespace qtok {
 
 namespace {
 
-// A field table from a record's description (token_component.h), QTOK_RECORD the
-// record being described.
-#define QTOK_FIELD(type, name) {#name, #type[0], offsetof(QTOK_RECORD, name)},
-
-#define QTOK_RECORD FileInfo
-constexpr RecordField kFileInfoFields[] = {QTOK_FILE_INFO(QTOK_FIELD)};
-#undef QTOK_RECORD
-#define QTOK_RECORD DirInfo
-constexpr RecordField kDirInfoFields[] = {QTOK_DIR_INFO(QTOK_FIELD)};
-#undef QTOK_RECORD
-#define QTOK_RECORD AccessInfo
-constexpr RecordField kAccessInfoFields[] = {QTOK_ACCESS_INFO(QTOK_FIELD)};
-#undef QTOK_RECORD
-#define QTOK_RECORD SysInfo
-constexpr RecordField kSysInfoFields[] = {QTOK_SYS_INFO(QTOK_FIELD)};
-#undef QTOK_RECORD
-#define QTOK_RECORD VersionInfo
-constexpr RecordField kVersionInfoFields[] = {QTOK_VERSION_INFO(QTOK_FIELD)};
-#undef QTOK_RECORD
-
+// A record's field table from its description (token_component.h).
+#define QTOK_FIELD(record, type, name) {#name, #type[0], offsetof(record, name)},
+constexpr RecordField kFileInfoFields[] = {QTOK_FILE_INFO(QTOK_FIELD, FileInfo)};
+constexpr RecordField kDirInfoFields[] = {QTOK_DIR_INFO(QTOK_FIELD, DirInfo)};
+constexpr RecordField kAccessInfoFields[] = {QTOK_ACCESS_INFO(QTOK_FIELD, AccessInfo)};
+constexpr RecordField kSysInfoFields[] = {QTOK_SYS_INFO(QTOK_FIELD, SysInfo)};
+constexpr RecordField kVersionInfoFields[] = {QTOK_VERSION_INFO(QTOK_FIELD, VersionInfo)};
 #undef QTOK_FIELD
 
 template <std::size_t N>

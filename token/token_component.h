@@ -28,97 +28,54 @@ inline constexpr GUID kHashInterfaceId = {
     0x3D5A26E4, 0xFAC1, 0x11D3, {0x8D, 0x1E, 0x00, 0xA0, 0xC9, 0x9F, 0xF6, 0x2A}};
 
 // Records exchanged with the token object: packed, integers little-endian. Each
-// is described once, field by field in order, as X(I, name) for a 32-bit integer
-// or X(B, name) for a byte; the structs here and the field tables that copy them
-// to and from the Java objects (records.cpp) are made from these lists.
+// is described once, field by field in order, as X(R, I, name) for a 32-bit
+// integer or X(R, B, name) for a byte (R: the record the list is expanded for);
+// the structs here and the field tables that copy them to and from the Java
+// objects (records.cpp) are made from these lists.
 // clang-format off
-#define QTOK_FILE_INFO(X) \
-  X(I, lId)               \
-  X(I, lFlags)            \
-  X(I, lFileSize)         \
-  X(B, chFileType)        \
-  X(B, chReadAccess)      \
-  X(B, chWriteAccess)     \
-  X(B, chCryptAccess)     \
-  X(I, lReserved1)        \
-  X(I, lReserved2)        \
-  X(I, lReserved3)        \
-  X(B, chGrantedAccess)   \
-  X(B, chReserved1)       \
-  X(B, chReserved2)       \
-  X(B, chReserved3)       \
-  X(I, lReserved4)        \
-  X(I, lReserved5)        \
-  X(I, lReserved6)
-#define QTOK_DIR_INFO(X) \
-  X(I, lId)              \
-  X(I, lFlags)           \
-  X(I, lMaxSize)         \
-  X(I, lMaxEntries)      \
-  X(I, lReserved1)       \
-  X(I, lReserved2)       \
-  X(I, lReserved3)       \
-  X(I, lReserved4)       \
-  X(I, lReserved5)       \
-  X(I, lReserved6)       \
-  X(I, lReserved7)       \
-  X(I, lReserved8)
+#define QTOK_FILE_INFO(X, R)                                                              \
+  X(R, I, lId) X(R, I, lFlags) X(R, I, lFileSize) X(R, B, chFileType)                     \
+  X(R, B, chReadAccess) X(R, B, chWriteAccess) X(R, B, chCryptAccess) X(R, I, lReserved1) \
+  X(R, I, lReserved2) X(R, I, lReserved3) X(R, B, chGrantedAccess) X(R, B, chReserved1)   \
+  X(R, B, chReserved2) X(R, B, chReserved3) X(R, I, lReserved4) X(R, I, lReserved5)       \
+  X(R, I, lReserved6)
+#define QTOK_DIR_INFO(X, R)                                                       \
+  X(R, I, lId) X(R, I, lFlags) X(R, I, lMaxSize) X(R, I, lMaxEntries)             \
+  X(R, I, lReserved1) X(R, I, lReserved2) X(R, I, lReserved3) X(R, I, lReserved4) \
+  X(R, I, lReserved5) X(R, I, lReserved6) X(R, I, lReserved7) X(R, I, lReserved8)
 // There is no chReserved1: offset 3 is chReserved2.
-#define QTOK_ACCESS_INFO(X) \
-  X(B, chMaxPinRetries)     \
-  X(B, chCurPinCounter)     \
-  X(B, chFlags)             \
-  X(B, chReserved2)         \
-  X(B, chCreateAccess)      \
-  X(B, chDeleteAccess)      \
-  X(B, chReserved3)         \
-  X(B, chReserved4)         \
-  X(B, chReserved5)         \
-  X(B, chReserved6)         \
-  X(B, chReserved7)         \
-  X(B, chReserved8)         \
-  X(B, chReserved9)         \
-  X(B, chReserved10)        \
-  X(B, chReserved11)        \
-  X(B, chReserved12)
-#define QTOK_SYS_INFO(X) \
-  X(I, lFlags)           \
-  X(I, lFreeSpace)       \
-  X(I, lReserved1)       \
-  X(I, lReserved2)       \
-  X(B, chFileSysType)    \
-  X(B, chMaxDirLevels)   \
-  X(B, chReserved1)      \
-  X(B, chReserved2)      \
-  X(I, lReserved3)       \
-  X(I, lReserved4)       \
-  X(I, lReserved5)
-#define QTOK_VERSION_INFO(X) \
-  X(I, lDriverVersion)       \
-  X(B, chFwVersionMajor)     \
-  X(B, chFwVersionMinor)     \
-  X(B, chProductCode)        \
-  X(B, chConfiguration)
+#define QTOK_ACCESS_INFO(X, R)                                                              \
+  X(R, B, chMaxPinRetries) X(R, B, chCurPinCounter) X(R, B, chFlags) X(R, B, chReserved2)   \
+  X(R, B, chCreateAccess) X(R, B, chDeleteAccess) X(R, B, chReserved3) X(R, B, chReserved4) \
+  X(R, B, chReserved5) X(R, B, chReserved6) X(R, B, chReserved7) X(R, B, chReserved8)       \
+  X(R, B, chReserved9) X(R, B, chReserved10) X(R, B, chReserved11) X(R, B, chReserved12)
+#define QTOK_SYS_INFO(X, R)                                                                \
+  X(R, I, lFlags) X(R, I, lFreeSpace) X(R, I, lReserved1) X(R, I, lReserved2)              \
+  X(R, B, chFileSysType) X(R, B, chMaxDirLevels) X(R, B, chReserved1) X(R, B, chReserved2) \
+  X(R, I, lReserved3) X(R, I, lReserved4) X(R, I, lReserved5)
+#define QTOK_VERSION_INFO(X, R)                                                                      \
+  X(R, I, lDriverVersion) X(R, B, chFwVersionMajor) X(R, B, chFwVersionMinor) X(R, B, chProductCode) \
+  X(R, B, chConfiguration)
 // clang-format on
 
 #define QTOK_FIELD_TYPE_I std::int32_t
 #define QTOK_FIELD_TYPE_B std::uint8_t
-#define QTOK_MEMBER(type, name) QTOK_FIELD_TYPE_##type name;
+#define QTOK_MEMBER(record, type, name) QTOK_FIELD_TYPE_##type name;
 #pragma pack(push, 1)
 struct FileInfo {
-  QTOK_FILE_INFO(QTOK_MEMBER)
+  QTOK_FILE_INFO(QTOK_MEMBER, FileInfo)
 };
 struct DirInfo {
-  QTOK_DIR_INFO(QTOK_MEMBER)
+  QTOK_DIR_INFO(QTOK_MEMBER, DirInfo)
 };
 struct AccessInfo {
-  QTOK_ACCESS_INFO(QTOK_MEMBER)
+  QTOK_ACCESS_INFO(QTOK_MEMBER, AccessInfo)
 };
 struct SysInfo {
-  QTOK_SYS_INFO(QTOK_MEMBER)
+  QTOK_SYS_INFO(QTOK_MEMBER, SysInfo)
 };
 struct VersionInfo {
-  QTOK_VERSION_INFO(QTOK_MEMBER)
+  QTOK_VERSION_INFO(QTOK_MEMBER, VersionInfo)
 };
 #pragma pack(pop)
 #undef QTOK_MEMBER

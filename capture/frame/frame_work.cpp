@@ -62,7 +62,17 @@ std::int64_t MirrorLayoutSize(const Guid& subtype, std::int32_t width, std::int3
 
 namespace {
 
-enum class RowOp { kBytes, kMacropixels, kPixels24, kPixels32 };
+// How the rows of a layout are mirrored: the entry point with a chosen kernel set,
+// and the bytes of one unit (byte, macropixel half, pixel).
+struct RowOp {
+  void (*mirror)(const mirror::KernelSet& kernels, std::uint8_t* start, std::int32_t units,
+                 std::int32_t rowCount);
+  std::int64_t unitBytes;
+};
+constexpr RowOp kPlanarRows = {&mirror::ReverseRowBytesWith, 1};
+constexpr RowOp kPackedRows = {&mirror::ExchangeMacropixelsWith, 2};
+constexpr RowOp kRgb24Rows = {&mirror::ReversePixels24With, 3};
+constexpr RowOp kRgb32Rows = {&mirror::ReversePixels32With, 4};
 
 // One block of rows a mirror works on: `rowCount` rows of `units` units from
 // `offset` bytes into the frame.
@@ -71,66 +81,36 @@ struct RowBlock {
   std::int32_t units;
   std::int32_t rowCount;
   RowOp op;
-  std::int64_t RowBytes() const {
-    const std::int64_t unitBytes = op == RowOp::kBytes         ? 1
-                                   : op == RowOp::kPixels24    ? 3
-                                   : op == RowOp::kMacropixels ? 2
-                                                               : 4;
-    return unitBytes * units;
+  std::int64_t RowBytes() const { return op.unitBytes * units; }
+  void Mirror(const mirror::KernelSet& k, std::uint8_t* frame, std::int64_t firstRow,
+              std::int32_t rows) const {
+    op.mirror(k, frame + offset + firstRow * RowBytes(), units, rows);
   }
 };
 
 // The row blocks of a frame's mirror, in the order they lie in the frame (they
 // never overlap); none when the frame is not mirrored: unknown subtypes, top-down
-// or empty layouts, layouts larger than the sample, one-pixel packed rows.
+// or empty layouts, layouts larger than the sample, one-pixel packed rows (no
+// whole macropixel to exchange).
 std::size_t MirrorBlocks(const Guid& subtype, std::int32_t width, std::int32_t height,
                          const std::uint8_t* data, std::int32_t size, RowBlock (&blocks)[3]) {
   const std::int64_t needed = MirrorLayoutSize(subtype, width, height);
-  if (needed < 0 || data == nullptr || needed > size) {
+  const Layout layout = LayoutOf(subtype);
+  if (needed < 0 || data == nullptr || needed > size || (layout == Layout::kPacked422 && width < 2)) {
     return 0;
   }
-  switch (LayoutOf(subtype)) {
-    case Layout::kPlanar: {
-      const std::int64_t luma = static_cast<std::int64_t>(width) * height;
-      blocks[0] = {0, width, height, RowOp::kBytes};
-      blocks[1] = {luma, width / 2, height / 2, RowOp::kBytes};
-      blocks[2] = {(luma * 5) / 4, width / 2, height / 2, RowOp::kBytes};
-      return 3;
-    }
-    case Layout::kPacked422:
-      // A one-pixel row holds no whole macropixel to exchange.
-      if (width < 2) {
-        return 0;
-      }
-      blocks[0] = {0, width, height, RowOp::kMacropixels};
-      return 1;
-    case Layout::kRgb24:
-      blocks[0] = {0, width, height, RowOp::kPixels24};
-      return 1;
-    case Layout::kRgb32:
-      blocks[0] = {0, width, height, RowOp::kPixels32};
-      return 1;
-    case Layout::kNone:
-      break;
+  if (layout == Layout::kPlanar) {
+    const std::int64_t luma = static_cast<std::int64_t>(width) * height;
+    blocks[0] = {0, width, height, kPlanarRows};
+    blocks[1] = {luma, width / 2, height / 2, kPlanarRows};
+    blocks[2] = {(luma * 5) / 4, width / 2, height / 2, kPlanarRows};
+    return 3;
   }
-  return 0;
-}
-
-void MirrorRows(const mirror::KernelSet& k, const RowBlock& b, std::uint8_t* rows, std::int32_t rowCount) {
-  switch (b.op) {
-    case RowOp::kBytes:
-      mirror::ReverseRowBytesWith(k, rows, b.units, rowCount);
-      break;
-    case RowOp::kMacropixels:
-      mirror::ExchangeMacropixelsWith(k, rows, b.units, rowCount);
-      break;
-    case RowOp::kPixels24:
-      mirror::ReversePixels24With(k, rows, b.units, rowCount);
-      break;
-    case RowOp::kPixels32:
-      mirror::ReversePixels32With(k, rows, b.units, rowCount);
-      break;
-  }
+  blocks[0] = {0, width, height,
+               layout == Layout::kPacked422 ? kPackedRows
+               : layout == Layout::kRgb24   ? kRgb24Rows
+                                            : kRgb32Rows};
+  return 1;
 }
 
 // Rows copied and mirrored together: a stretch this size stays in the second-level
@@ -144,7 +124,7 @@ bool MirrorFrame(const Guid& subtype, std::int32_t width, std::int32_t height, s
   RowBlock blocks[3];
   const std::size_t n = MirrorBlocks(subtype, width, height, data, size, blocks);
   for (std::size_t i = 0; i < n; ++i) {
-    MirrorRows(mirror::ActiveKernels(), blocks[i], data + blocks[i].offset, blocks[i].rowCount);
+    blocks[i].Mirror(mirror::ActiveKernels(), data, 0, blocks[i].rowCount);
   }
   return n > 0;
 }
@@ -165,7 +145,7 @@ bool CopyAndMirrorFrameWith(const mirror::KernelSet& kernels, const Guid& subtyp
       const std::int64_t rows = b.rowCount - row < stretchRows ? b.rowCount - row : stretchRows;
       const std::int64_t at = b.offset + row * rowBytes;
       kernels.copyOut(copy + at, data + at, static_cast<std::size_t>(rows * rowBytes));
-      MirrorRows(kernels, b, data + at, static_cast<std::int32_t>(rows));
+      b.Mirror(kernels, data, row, static_cast<std::int32_t>(rows));
     }
     copied = b.offset + b.rowCount * rowBytes;
   }

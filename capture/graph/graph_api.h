@@ -33,20 +33,9 @@ namespace capture::graph {
 
 // ---------------------------------------------------------------- result codes
 // HResult, the common codes, Succeeded and Failed, and Guid: common/com's.
-using zav::com::Failed;
-using zav::com::Guid;
-using zav::com::HResult;
-using zav::com::kClassNotRegistered;
-using zav::com::kFail;
-using zav::com::kFalse;
-using zav::com::kInvalidArg;
-using zav::com::kNoInterface;
-using zav::com::kNotImplemented;
-using zav::com::kOk;
-using zav::com::kOutOfMemory;
-using zav::com::kPointer;
-using zav::com::kUnexpected;
-using zav::com::Succeeded;
+using zav::com::Failed, zav::com::Guid, zav::com::HResult, zav::com::kClassNotRegistered, zav::com::kFail,
+    zav::com::kFalse, zav::com::kInvalidArg, zav::com::kNoInterface, zav::com::kNotImplemented, zav::com::kOk,
+    zav::com::kOutOfMemory, zav::com::kPointer, zav::com::kUnexpected, zav::com::Succeeded;
 
 // A few DirectShow codes the simulated platform also produces.
 constexpr HResult kVfwNotConnected = static_cast<HResult>(0x80040209);       // VFW_E_NOT_CONNECTED

@@ -24,37 +24,27 @@ bool RowsUsable(std::int32_t units, std::size_t unitBytes, std::int32_t rowCount
 
 }  // namespace
 
-void ReverseRowBytesWith(const KernelSet& kernels, std::uint8_t* start, std::int32_t rowLength,
-                         std::int32_t rowCount) {
-  if (start == nullptr || !RowsUsable(rowLength, 1, rowCount)) {
+namespace {
+
+// The checks, then the kernel of `kernels` at `kernel`, for rows of `units` units of
+// UnitBytes bytes.
+using RowKernel = void (*KernelSet::*)(std::uint8_t*, std::size_t, std::size_t);
+template <RowKernel kernel, std::size_t UnitBytes>
+void RunChecked(const KernelSet& kernels, std::uint8_t* start, std::int32_t units, std::int32_t rowCount) {
+  if (start == nullptr || !RowsUsable(units, UnitBytes, rowCount)) {
     return;
   }
-  kernels.reverseRowBytes(start, static_cast<std::size_t>(rowLength), static_cast<std::size_t>(rowCount));
+  (kernels.*kernel)(start, static_cast<std::size_t>(units), static_cast<std::size_t>(rowCount));
 }
 
-void ExchangeMacropixelsWith(const KernelSet& kernels, std::uint8_t* start, std::int32_t width,
-                             std::int32_t rowCount) {
-  if (start == nullptr || !RowsUsable(width, 2, rowCount)) {
-    return;
-  }
-  kernels.exchangeMacropixels(start, static_cast<std::size_t>(width), static_cast<std::size_t>(rowCount));
-}
+}  // namespace
 
-void ReversePixels24With(const KernelSet& kernels, std::uint8_t* start, std::int32_t width,
-                         std::int32_t rowCount) {
-  if (start == nullptr || !RowsUsable(width, 3, rowCount)) {
-    return;
-  }
-  kernels.reversePixels24(start, static_cast<std::size_t>(width), static_cast<std::size_t>(rowCount));
-}
-
-void ReversePixels32With(const KernelSet& kernels, std::uint8_t* start, std::int32_t width,
-                         std::int32_t rowCount) {
-  if (start == nullptr || !RowsUsable(width, 4, rowCount)) {
-    return;
-  }
-  kernels.reversePixels32(start, static_cast<std::size_t>(width), static_cast<std::size_t>(rowCount));
-}
+// clang-format off
+void ReverseRowBytesWith(const KernelSet& k, std::uint8_t* s, std::int32_t n, std::int32_t rows) { RunChecked<&KernelSet::reverseRowBytes, 1>(k, s, n, rows); }
+void ExchangeMacropixelsWith(const KernelSet& k, std::uint8_t* s, std::int32_t n, std::int32_t rows) { RunChecked<&KernelSet::exchangeMacropixels, 2>(k, s, n, rows); }
+void ReversePixels24With(const KernelSet& k, std::uint8_t* s, std::int32_t n, std::int32_t rows) { RunChecked<&KernelSet::reversePixels24, 3>(k, s, n, rows); }
+void ReversePixels32With(const KernelSet& k, std::uint8_t* s, std::int32_t n, std::int32_t rows) { RunChecked<&KernelSet::reversePixels32, 4>(k, s, n, rows); }
+// clang-format on
 
 const KernelSet* KernelsFor(KernelLevel level) {
   switch (level) {

@@ -44,16 +44,7 @@ inline void ExchangeInOrder(std::uint8_t* front, std::uint8_t* back) {
 namespace sse2 {
 #define MIRROR_TARGET __attribute__((target("sse2")))
 #define MIRROR_PSHUFB 0
-constexpr std::size_t kWalkBatch = 4;
-using Vec = __m128i;
-constexpr std::size_t kVecBytes = 16;
-
-MIRROR_TARGET inline Vec Load(const std::uint8_t* p) {
-  return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-}
-MIRROR_TARGET inline void Store(std::uint8_t* p, Vec v) {
-  _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v);
-}
+#include "mirror_x86_vec128.inc"
 
 // Bytes, macropixels and RGB32 pixels; RGB24 rows are staged in this set.
 template <Layout L>
@@ -75,24 +66,13 @@ MIRROR_TARGET inline Vec MirrorVec(Vec v) {
 }
 
 #include "mirror_x86_rows.inc"
-#undef MIRROR_TARGET
-#undef MIRROR_PSHUFB
 }  // namespace sse2
 
 // ---------------------------------------------------------------- SSSE3
 namespace ssse3 {
 #define MIRROR_TARGET __attribute__((target("ssse3")))
 #define MIRROR_PSHUFB 1
-constexpr std::size_t kWalkBatch = 4;
-using Vec = __m128i;
-constexpr std::size_t kVecBytes = 16;
-
-MIRROR_TARGET inline Vec Load(const std::uint8_t* p) {
-  return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-}
-MIRROR_TARGET inline void Store(std::uint8_t* p, Vec v) {
-  _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v);
-}
+#include "mirror_x86_vec128.inc"
 
 template <Layout L>
 MIRROR_TARGET inline Vec MirrorVec(Vec v) {
@@ -106,8 +86,6 @@ MIRROR_TARGET inline Vec MirrorVec(Vec v) {
 }
 
 #include "mirror_x86_rows.inc"
-#undef MIRROR_TARGET
-#undef MIRROR_PSHUFB
 }  // namespace ssse3
 
 // ---------------------------------------------------------------- AVX2
@@ -119,8 +97,6 @@ constexpr std::size_t kWalkBatch = 4;
 #include "mirror_x86_vec256.inc"
 #include "mirror_x86_rgb24_avx2.inc"
 #include "mirror_x86_rows.inc"
-#undef MIRROR_TARGET
-#undef MIRROR_PSHUFB
 #undef MIRROR_WIDE_RGB24
 }  // namespace avx2
 
@@ -141,8 +117,6 @@ constexpr std::size_t kWalkBatch = 4;
 #endif
 #include "mirror_x86_vec256.inc"
 #include "mirror_x86_rows.inc"
-#undef MIRROR_TARGET
-#undef MIRROR_PSHUFB
 #undef MIRROR_OWN_RGB24
 }  // namespace avx512
 

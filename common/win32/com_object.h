@@ -13,6 +13,23 @@
 
 namespace zav::win32 {
 
+// A reference count whose last reference runs `destroy` (the object's delete).
+class ReferenceCount {
+ public:
+  explicit ReferenceCount(ULONG initial) : refs_(initial) {}
+  ULONG Add() { return ++refs_; }
+  template <typename Destroy>
+  ULONG Drop(Destroy&& destroy) {
+    const ULONG left = --refs_;
+    if (left == 0) destroy();
+    return left;
+  }
+  ULONG Value() const { return refs_; }
+
+ private:
+  std::atomic<ULONG> refs_;
+};
+
 template <typename Interface, const IID&... Iids>
 class ComObject : public Interface {
  public:
@@ -26,11 +43,9 @@ class ComObject : public Interface {
     *out = nullptr;
     return E_NOINTERFACE;
   }
-  STDMETHODIMP_(ULONG) AddRef() override { return ++refs_; }
+  STDMETHODIMP_(ULONG) AddRef() override { return refs_.Add(); }
   STDMETHODIMP_(ULONG) Release() override {
-    const ULONG left = --refs_;
-    if (left == 0) delete this;
-    return left;
+    return refs_.Drop([this] { delete this; });
   }
 
  protected:
@@ -38,10 +53,10 @@ class ComObject : public Interface {
   // first reference comes through QueryInterface.
   explicit ComObject(ULONG initialReferences = 1) : refs_(initialReferences) {}
   virtual ~ComObject() = default;
-  ULONG References() const { return refs_; }
+  ULONG References() const { return refs_.Value(); }
 
  private:
-  std::atomic<ULONG> refs_;
+  ReferenceCount refs_;
 };
 
 // QueryInterface of an object that holds two interfaces and counts its references
@@ -76,11 +91,9 @@ class DualComObject : public First, public Second {
   STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
     return QueryEither<First, Second>(this, iid, out, {&FirstIids...}, SecondIid);
   }
-  STDMETHODIMP_(ULONG) AddRef() override { return ++refs_; }
+  STDMETHODIMP_(ULONG) AddRef() override { return refs_.Add(); }
   STDMETHODIMP_(ULONG) Release() override {
-    const ULONG left = --refs_;
-    if (left == 0) delete this;
-    return left;
+    return refs_.Drop([this] { delete this; });
   }
 
  protected:
@@ -88,7 +101,7 @@ class DualComObject : public First, public Second {
   virtual ~DualComObject() = default;
 
  private:
-  std::atomic<ULONG> refs_{0};
+  ReferenceCount refs_{0};
 };
 
 }  // namespace zav::win32

@@ -40,39 +40,24 @@ class ScopedHandle {
   Handle h_ = Traits::Invalid();
 };
 
-struct HKeyTraits {
-  using Handle = HKEY;
+// Traits of a handle that is null when there is none, closed by `close`.
+template <typename H, auto close>
+struct NullIsNone {
+  using Handle = H;
   static Handle Invalid() { return nullptr; }
   static bool IsValid(Handle h) { return h != nullptr; }
-  static void Close(Handle h) { RegCloseKey(h); }
-};
-
-struct KernelHandleTraits {
-  using Handle = HANDLE;
-  static Handle Invalid() { return nullptr; }
-  static bool IsValid(Handle h) { return h != nullptr && h != INVALID_HANDLE_VALUE; }
-  static void Close(Handle h) { CloseHandle(h); }
-};
-
-struct ServiceHandleTraits {
-  using Handle = SC_HANDLE;
-  static Handle Invalid() { return nullptr; }
-  static bool IsValid(Handle h) { return h != nullptr; }
-  static void Close(Handle h) { CloseServiceHandle(h); }
-};
-
-struct WindowTraits {
-  using Handle = HWND;
-  static Handle Invalid() { return nullptr; }
-  static bool IsValid(Handle h) { return h != nullptr; }
-  static void Close(Handle h) { DestroyWindow(h); }
+  static void Close(Handle h) { close(h); }
 };
 
 // CreateFile reports failure as INVALID_HANDLE_VALUE, most other calls as null;
 // both count as "nothing held".
-using ScopedHKey = ScopedHandle<HKeyTraits>;
+struct KernelHandleTraits : NullIsNone<HANDLE, &CloseHandle> {
+  static bool IsValid(Handle h) { return h != nullptr && h != INVALID_HANDLE_VALUE; }
+};
+
+using ScopedHKey = ScopedHandle<NullIsNone<HKEY, &RegCloseKey>>;
 using ScopedKernelHandle = ScopedHandle<KernelHandleTraits>;
-using ScopedServiceHandle = ScopedHandle<ServiceHandleTraits>;
-using ScopedWindow = ScopedHandle<WindowTraits>;
+using ScopedServiceHandle = ScopedHandle<NullIsNone<SC_HANDLE, &CloseServiceHandle>>;
+using ScopedWindow = ScopedHandle<NullIsNone<HWND, &DestroyWindow>>;
 
 }  // namespace zav::win32

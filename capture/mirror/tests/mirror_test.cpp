@@ -15,51 +15,22 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-enum class Op { RowBytes, Macropixels, Pixels24, Pixels32 };
+// A layout's mirror: its name, the bytes of one unit, its entry point for a set.
+struct Op {
+  const char* name;
+  std::size_t unitBytes;
+  void (*mirror)(const KernelSet& k, std::uint8_t* start, std::int32_t width, std::int32_t rows);
+};
+const Op kRowBytes = {"row bytes", 1, &ReverseRowBytesWith};
+const Op kMacropixels = {"macropixels", 2, &ExchangeMacropixelsWith};
+const Op kPixels24 = {"rgb24", 3, &ReversePixels24With};
+const Op kPixels32 = {"rgb32", 4, &ReversePixels32With};
+const Op kEveryOp[] = {kRowBytes, kMacropixels, kPixels24, kPixels32};
 
-std::size_t RowBytesOf(Op op, std::size_t width) {
-  switch (op) {
-    case Op::RowBytes:
-      return width;
-    case Op::Macropixels:
-      return 2 * width;
-    case Op::Pixels24:
-      return 3 * width;
-    case Op::Pixels32:
-      return 4 * width;
-  }
-  return 0;
-}
+std::size_t RowBytesOf(const Op& op, std::size_t width) { return op.unitBytes * width; }
 
-const char* NameOf(Op op) {
-  switch (op) {
-    case Op::RowBytes:
-      return "row bytes";
-    case Op::Macropixels:
-      return "macropixels";
-    case Op::Pixels24:
-      return "rgb24";
-    case Op::Pixels32:
-      return "rgb32";
-  }
-  return "?";
-}
-
-void Mirror(const KernelSet& k, Op op, std::uint8_t* p, std::int32_t width, std::int32_t rows) {
-  switch (op) {
-    case Op::RowBytes:
-      ReverseRowBytesWith(k, p, width, rows);
-      break;
-    case Op::Macropixels:
-      ExchangeMacropixelsWith(k, p, width, rows);
-      break;
-    case Op::Pixels24:
-      ReversePixels24With(k, p, width, rows);
-      break;
-    case Op::Pixels32:
-      ReversePixels32With(k, p, width, rows);
-      break;
-  }
+void Mirror(const KernelSet& k, const Op& op, std::uint8_t* p, std::int32_t width, std::int32_t rows) {
+  op.mirror(k, p, width, rows);
 }
 
 // Guard bytes on both sides of every frame catch writes outside the rows.
@@ -80,7 +51,7 @@ std::vector<KernelLevel> AllLevels() {
 // The plain mirrors of whole units, against a reversal built a different way.
 TEST(PlainMirror, ReversesUnitsOfEveryRowAndNothingElse) {
   std::mt19937 rng(7);
-  for (Op op : {Op::RowBytes, Op::Pixels24, Op::Pixels32}) {
+  for (const Op& op : {kRowBytes, kPixels24, kPixels32}) {
     const std::size_t unit = RowBytesOf(op, 1);
     for (std::int32_t width : {1, 2, 3, 4, 5, 16, 17, 33}) {
       const std::int32_t rows = 3;
@@ -97,7 +68,7 @@ TEST(PlainMirror, ReversesUnitsOfEveryRowAndNothingElse) {
           }
         }
       }
-      EXPECT_EQ(after, expected) << NameOf(op) << " width " << width;
+      EXPECT_EQ(after, expected) << op.name << " width " << width;
     }
   }
 }
@@ -216,7 +187,8 @@ TEST_P(EveryKernelSet, MirrorsRgb24RowOfTwoPixels) {
 
 class EveryVectorSet : public EveryKernelSet {};
 
-void ExpectSameAsPlain(const KernelSet& k, Op op, std::int32_t width, std::int32_t rows, std::mt19937& rng) {
+void ExpectSameAsPlain(const KernelSet& k, const Op& op, std::int32_t width, std::int32_t rows,
+                       std::mt19937& rng) {
   const std::size_t frameBytes = RowBytesOf(op, width) * rows;
   const Bytes before = RandomFrame(rng, frameBytes);
   Bytes want = before;
@@ -226,7 +198,7 @@ void ExpectSameAsPlain(const KernelSet& k, Op op, std::int32_t width, std::int32
   if (got != want) {
     std::size_t i = 0;
     while (got[i] == want[i]) ++i;
-    ADD_FAILURE() << k.name << " " << NameOf(op) << " width " << width << " rows " << rows
+    ADD_FAILURE() << k.name << " " << op.name << " width " << width << " rows " << rows
                   << ": first difference at byte " << static_cast<long>(i) - long(kGuard) << " of the frame ("
                   << frameBytes << " bytes)";
   }
@@ -234,7 +206,7 @@ void ExpectSameAsPlain(const KernelSet& k, Op op, std::int32_t width, std::int32
 
 TEST_P(EveryVectorSet, GivesPlainBytesForWidths1To80) {
   std::mt19937 rng(1234);
-  for (Op op : {Op::RowBytes, Op::Macropixels, Op::Pixels24, Op::Pixels32}) {
+  for (const Op& op : kEveryOp) {
     for (std::int32_t width = 1; width <= 80; ++width) {
       for (std::int32_t rows : {1, 2, 5}) {
         ExpectSameAsPlain(*kernels_, op, width, rows, rng);
@@ -246,7 +218,7 @@ TEST_P(EveryVectorSet, GivesPlainBytesForWidths1To80) {
 // Large rows, both parities, including rows longer than one staging chunk.
 TEST_P(EveryVectorSet, GivesPlainBytesForLargeWidths) {
   std::mt19937 rng(99);
-  for (Op op : {Op::RowBytes, Op::Macropixels, Op::Pixels24, Op::Pixels32}) {
+  for (const Op& op : kEveryOp) {
     for (std::int32_t width : {127, 320, 639, 640, 1279, 1280, 1919, 1920, 4095, 5461, 8193, 20001}) {
       for (std::int32_t rows : {1, 3}) {
         ExpectSameAsPlain(*kernels_, op, width, rows, rng);
@@ -261,26 +233,16 @@ TEST_P(EveryVectorSet, GivesPlainBytesOnRandomFrames) {
   std::uniform_int_distribution<std::int32_t> width(1, 3000);
   std::uniform_int_distribution<std::int32_t> rows(1, 9);
   for (int i = 0; i < 60; ++i) {
-    for (Op op : {Op::RowBytes, Op::Macropixels, Op::Pixels24, Op::Pixels32}) {
+    for (const Op& op : kEveryOp) {
       ExpectSameAsPlain(*kernels_, op, width(rng), rows(rng), rng);
     }
   }
 }
 
 std::string LevelName(const ::testing::TestParamInfo<KernelLevel>& info) {
-  switch (info.param) {
-    case KernelLevel::Plain:
-      return "Plain";
-    case KernelLevel::Sse2:
-      return "Sse2";
-    case KernelLevel::Ssse3:
-      return "Ssse3";
-    case KernelLevel::Avx2:
-      return "Avx2";
-    case KernelLevel::Avx512:
-      return "Avx512";
-  }
-  return "Unknown";
+  // In the order of KernelLevel.
+  static const char* const kNames[] = {"Plain", "Sse2", "Ssse3", "Avx2", "Avx512"};
+  return kNames[static_cast<int>(info.param)];
 }
 
 INSTANTIATE_TEST_SUITE_P(Levels, EveryKernelSet,
