@@ -27,30 +27,27 @@
 @end
 
 static BOOL RefusedByMacOS(NSString* text) {
-  if ([[text componentsSeparatedByString:@"#"] count] > 2) {
+  const char* s = [text UTF8String];
+  const char* hash = strchr(s, '#');
+  if (hash != NULL && strchr(hash + 1, '#') != NULL) {
     return YES;
   }
   // Brackets only around a host right after "scheme://" (stricter than macOS for a
   // bracketed host after user information, never more lenient).
-  NSCharacterSet* brackets = [NSCharacterSet characterSetWithCharactersInString:@"[]"];
-  NSRange scheme = [text rangeOfString:@"://"];
-  NSString* rest = text;
-  if (scheme.location != NSNotFound) {
-    if ([[text substringToIndex:scheme.location] rangeOfCharacterFromSet:brackets].location != NSNotFound) {
+  const char* scheme = strstr(s, "://");
+  const char* rest = s;
+  if (scheme != NULL) {
+    if (strcspn(s, "[]") < (size_t)(scheme - s)) {
       return YES;
     }
-    rest = [text substringFromIndex:NSMaxRange(scheme)];
-    if ([rest hasPrefix:@"["]) {
-      NSRange close = [rest rangeOfString:@"]"];
-      if (close.location == NSNotFound ||
-          [[rest substringWithRange:NSMakeRange(1, close.location - 1)] rangeOfString:@"["].location !=
-              NSNotFound) {
-        return YES;
-      }
-      rest = [rest substringFromIndex:NSMaxRange(close)];
+    rest = scheme + 3;
+    const char* close = *rest == '[' ? strchr(rest, ']') : NULL;
+    if (*rest == '[' && (close == NULL || memchr(rest + 1, '[', (size_t)(close - rest - 1)) != NULL)) {
+      return YES;
     }
+    rest = close != NULL ? close + 1 : rest;
   }
-  return [rest rangeOfCharacterFromSet:brackets].location != NSNotFound;
+  return strpbrk(rest, "[]") != NULL;
 }
 
 @implementation NSURL (EncodingStandIn)
