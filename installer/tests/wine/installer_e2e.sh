@@ -52,8 +52,14 @@ mkdir -p "$C/zavinst"
 cp "$installer_exe" "$C/zavinst/zavserviceInstaller2.exe"
 LOG="$C/zavinst/zavServiceInstall.log"
 
-profile=$(wine_run cmd /c 'echo %USERPROFILE%' 2>/dev/null | tr -d '\r')
-[ -n "$profile" ] || fail "no user profile in the prefix"
+# A prefix that is still being set up under load may not have the profile yet.
+profile=""
+for _ in $(seq 20); do
+  profile=$(wine_run cmd /c 'echo %USERPROFILE%' 2>/dev/null | tr -d '\r')
+  [ -n "$profile" ] && [ "$profile" != "%USERPROFILE%" ] && break
+  sleep 0.5
+done
+[ -n "$profile" ] && [ "$profile" != "%USERPROFILE%" ] || fail "no user profile in the prefix"
 marker_win="$profile\\hasTryInstallZAVServiceByMakeshortcut"
 marker=$(wine_unix "$marker_win")
 [ -n "$marker" ] || fail "marker path not mapped"
