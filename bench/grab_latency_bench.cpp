@@ -125,32 +125,18 @@ void GrabLatency(benchmark::State& state, const graph::Guid& subtype, int width,
 
 }  // namespace
 
-// Args: frame period in milliseconds, grabs per run.
-BENCHMARK_CAPTURE(GrabLatency, YUY2_640x480, graph::kSubtypeYUY2, 640, 480, 4)
-    ->Args({20, 200})
-    ->Iterations(1)
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
-// Every layout the filter knows at full HD: planar, packed 4:2:2, RGB24, RGB32.
-BENCHMARK_CAPTURE(GrabLatency, I420_1920x1080, graph::kSubtypeI420, 1920, 1080, 3)
-    ->Args({33, 150})
-    ->Iterations(1)
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
-BENCHMARK_CAPTURE(GrabLatency, YUY2_1920x1080, graph::kSubtypeYUY2, 1920, 1080, 4)
-    ->Args({33, 150})
-    ->Iterations(1)
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
-BENCHMARK_CAPTURE(GrabLatency, RGB24_1920x1080, graph::kSubtypeRGB24, 1920, 1080, 6)
-    ->Args({33, 150})
-    ->Iterations(1)
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
-BENCHMARK_CAPTURE(GrabLatency, RGB32_1920x1080, graph::kSubtypeRGB32, 1920, 1080, 8)
-    ->Args({33, 150})
-    ->Iterations(1)
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
+// YUY2 at 640x480, and every layout the filter knows at full HD (planar, packed
+// 4:2:2, RGB24, RGB32). Args: frame period in milliseconds, grabs per run.
+#define GRAB_LATENCY(name, subtype, width, height, bytesPerPixelTimes2, periodMs, grabs) \
+  BENCHMARK_CAPTURE(GrabLatency, name, subtype, width, height, bytesPerPixelTimes2)      \
+      ->Args({periodMs, grabs})                                                          \
+      ->Iterations(1)                                                                    \
+      ->Unit(benchmark::kMillisecond)                                                    \
+      ->UseRealTime();
+GRAB_LATENCY(YUY2_640x480, graph::kSubtypeYUY2, 640, 480, 4, 20, 200)
+GRAB_LATENCY(I420_1920x1080, graph::kSubtypeI420, 1920, 1080, 3, 33, 150)
+GRAB_LATENCY(YUY2_1920x1080, graph::kSubtypeYUY2, 1920, 1080, 4, 33, 150)
+GRAB_LATENCY(RGB24_1920x1080, graph::kSubtypeRGB24, 1920, 1080, 6, 33, 150)
+GRAB_LATENCY(RGB32_1920x1080, graph::kSubtypeRGB32, 1920, 1080, 8, 33, 150)
 
 BENCHMARK_MAIN();

@@ -303,22 +303,6 @@ TEST_F(InstallPass, BadValuesAreSkippedAndTheNextOneIsTried) {
   EXPECT_EQ(m.runs, Logs({"\"E:\\zav\\clientjdk\\bin\\zavservice.exe\" /Service", "net start zavservice"}));
 }
 
-// Two names the ANSI functions both list as "?" (one of them holds a character the
-// code page lacks): each is walked with its own data, in each view.
-TEST_F(InstallPass, NamesTheCodePageCannotHoldAreWalkedWithTheirOwnData) {
-  m.values.emplace_back("?", "X:\\gone");
-  m.values.emplace_back("?", "Y:\\gone", prefs::DataType::kString, false);
-  m.node64Exists = true;
-  m.values64.emplace_back("?", "X:\\gone");
-  m.values64.emplace_back("?", "E:\\client", prefs::DataType::kString, false);
-  m.paths = {"E:\\client", "E:\\client\\bin\\zavservice.exe"};
-  m.effects["net start zavservice"] = {kServicePort};
-  EXPECT_EQ(InstallServiceFromClient(m), zavinstaller::InstallPass::kServiceRuns);
-  EXPECT_EQ(m.out, "?\n?\n?\n");
-  EXPECT_EQ(Logs(m.logs.begin(), m.logs.begin() + 5),
-            Logs({"?", Cat({t::kFileMissing, "X:\\gone"}), "?", Cat({t::kFileMissing, "Y:\\gone"}), "?"}));
-}
-
 TEST_F(InstallPass, EveryClientTriedWhenTheServiceNeverComesUp) {
   Client("a", "C:\\a\\client", "C:\\a\\client");
   m.paths.insert("C:\\a\\client\\bin\\zavservice.exe");
