@@ -1,28 +1,38 @@
 # The export list of a JNI library, one list for every platform:
 #
-#   zav_jni_exports(<target> CLASS <Java_package_Class> [DECORATED]
+#   zav_jni_exports(<target> CLASS <Java_package_Class> [DECORATED] [ON_UNLOAD]
 #                   METHODS <method:parameter count>... [LINUX_ALSO <pattern>...])
 #
 # Windows: a generated .def. A 64-bit JVM looks up the plain Java_<class>_<method>;
 # a 32-bit one _Java_<class>_<method>@<8 + 4 per parameter> or the plain name, never
 # MinGW's own stdcall form Java_..._<method>@<n>: the i686 DLL exports the decorated
 # form with DECORATED, the plain one without. A test checks that the DLL exports
-# exactly these names (<target>_exports).
+# exactly these names (<target>_exports). ON_UNLOAD adds the library's
+# JNI_OnUnload, which a 32-bit JVM looks up as _JNI_OnUnload@8 or plain.
 # Linux: a generated version script that exports the same plain names (and any
 # LINUX_ALSO patterns) and hides everything else.
 #
 # The entry points themselves are declared with ZAV_NATIVE (jni_native.h), which
 # exports nothing by itself.
 function(zav_jni_exports target)
-  cmake_parse_arguments(E "DECORATED" "CLASS" "METHODS;LINUX_ALSO" ${ARGN})
+  cmake_parse_arguments(E "DECORATED;ON_UNLOAD" "CLASS" "METHODS;LINUX_ALSO" ${ARGN})
   set(names "")
   set(def_lines "")
+  set(entries "")
   foreach(entry ${E_METHODS})
     string(REPLACE ":" ";" parts ${entry})
     list(GET parts 0 method)
     list(GET parts 1 params)
-    set(plain Java_${E_CLASS}_${method})
     math(EXPR bytes "8 + 4 * ${params}")
+    list(APPEND entries "Java_${E_CLASS}_${method}:${bytes}")
+  endforeach()
+  if(E_ON_UNLOAD)
+    list(APPEND entries "JNI_OnUnload:8")  # (JavaVM*, void*)
+  endif()
+  foreach(entry ${entries})
+    string(REPLACE ":" ";" parts ${entry})
+    list(GET parts 0 plain)
+    list(GET parts 1 bytes)
     if(WIN32 AND CMAKE_SIZEOF_VOID_P EQUAL 4)
       if(E_DECORATED)
         list(APPEND names _${plain}@${bytes})

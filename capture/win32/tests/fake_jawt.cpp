@@ -48,7 +48,7 @@ void JNICALL FreeSurface(JAWT_DrawingSurface* ds) {
 
 extern "C" {
 
-JNIEXPORT jboolean JNICALL JAWT_GetAWT(JNIEnv*, JAWT* awt) {
+__declspec(dllexport) jboolean JNICALL JAWT_GetAWT(JNIEnv*, JAWT* awt) {
   if (awt == nullptr || awt->version != JAWT_VERSION_1_3) return JNI_FALSE;
   awt->GetDrawingSurface = GetSurface;
   awt->FreeDrawingSurface = FreeSurface;

@@ -2,7 +2,9 @@
 #ifndef ZAV_WIN32_JNI_MD_H
 #define ZAV_WIN32_JNI_MD_H
 
-#define JNIEXPORT __declspec(dllexport)
+/* Empty: what a JNI library exports is its export list's (a .def), so that jni.h's
+   JNI_OnLoad/JNI_OnUnload add no MinGW-decorated name of their own. */
+#define JNIEXPORT
 #define JNIIMPORT __declspec(dllimport)
 #define JNICALL __stdcall
 
