@@ -1,6 +1,6 @@
 // The few COM basics the token binding needs, on Windows from the platform and
 // elsewhere with the same binary shape: a GUID and the result codes (common/com),
-// IUnknown, a class factory, and CoInitialize/CoUninitialize/CoCreateInstance.
+// IUnknown and a class factory.
 //
 // Where COM is absent, an in-process component is a shared library named by the
 // environment variable QTOK_COMPONENT_LIBRARY. Like a COM in-process server it
@@ -16,17 +16,10 @@
 #include <objbase.h>
 #include <unknwn.h>
 
-namespace qtok {
-using ::CoCreateInstance;
-using ::CoInitialize;
-using ::CoUninitialize;
-}  // namespace qtok
-
 #else
 
 using HRESULT = zav::com::HResult;
 using ULONG = std::uint32_t;
-using DWORD = std::uint32_t;
 
 #define STDMETHODCALLTYPE
 
@@ -54,17 +47,11 @@ namespace qtok {
 
 inline constexpr const char kComponentLibraryVariable[] = "QTOK_COMPONENT_LIBRARY";
 
-HRESULT CoInitialize(void* reserved);
-void CoUninitialize();
-HRESULT CoCreateInstance(const GUID& clsid, IUnknown* outer, DWORD context, const GUID& iid, void** object);
-
 }  // namespace qtok
 
 #endif
 
 namespace qtok {
-
-inline constexpr DWORD kInprocServer = 1;  // CLSCTX_INPROC_SERVER
 
 // Result codes this library produces itself or that its component host returns.
 inline constexpr HRESULT kNoObject = static_cast<HRESULT>(0x80105001u);

@@ -40,13 +40,15 @@ const RecordLayout kSysInfoLayout = {sizeof(SysInfo), kSysInfoFields, CountOf(kS
 const RecordLayout kVersionInfoLayout = {sizeof(VersionInfo), kVersionInfoFields,
                                          CountOf(kVersionInfoFields)};
 
-bool RecordBinding::Bind(JNIEnv* env, jobject record, const RecordLayout& layout) {
+bool RecordBinding::Bind(const Native& call, jobject record, const RecordLayout& layout) {
+  JNIEnv* env = call.env;
   if (record == nullptr) {
-    ThrowComFail(env, kPointer);
+    Text reason;
+    ThrowComFail(call, kPointer, reason.Append("the record is null"));
     return false;
   }
   if (layout.count > kMaxFields) {
-    ThrowComFail(env, kUnexpected);
+    ThrowComFail(call, kUnexpected);
     return false;
   }
   jclass cls = env->GetObjectClass(record);

@@ -1,22 +1,29 @@
 #include "token_frame.h"
 
-#include <cstdint>
-#include <cstdio>
+#include <cstring>
+#include <new>
+#include <stdexcept>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <string.h>  // explicit_bzero
+#endif
 
 namespace qtok {
 
 namespace {
-constexpr jsize kPointerBytes = 8;
+constexpr jsize kAddressBytes = 8;
+constexpr char kEntryPrefix[] = "Java_qtokcom_qTokAPI_";
 }  // namespace
 
-void ThrowComFail(JNIEnv* env, HRESULT hr) {
-  char message[16];
-  std::snprintf(message, sizeof message, "ER: 0x%08x", static_cast<unsigned>(static_cast<std::uint32_t>(hr)));
-  zav::jni::Throw(env, "qtokcom/ComFailException", message);
+Native::Native(JNIEnv* e, jobject s, const char* function) : env(e), self(s), method(function) {
+  if (std::strncmp(function, kEntryPrefix, sizeof kEntryPrefix - 1) == 0) method += sizeof kEntryPrefix - 1;
 }
 
-void RaiseUnlessPending(JNIEnv* env, HRESULT hr) {
-  if (!env->ExceptionCheck()) ThrowComFail(env, hr);
+void ThrowComFail(const Native& call, HRESULT hr, const Text& reason) {
+  if (call.env->ExceptionCheck()) return;
+  zav::jni::Throw(call.env, "qtokcom/ComFailException", FailureMessage(hr, call.method, reason).c_str());
 }
 
 bool FindHolder(JNIEnv* env, jobject self, const char* name, jbyteArray* holder) {
@@ -27,8 +34,8 @@ bool FindHolder(JNIEnv* env, jobject self, const char* name, jbyteArray* holder)
   if (field == nullptr) return false;
   auto array = static_cast<jbyteArray>(env->GetObjectField(self, field));
   if (array == nullptr) return true;
-  if (env->GetArrayLength(array) < kPointerBytes) {
-    // Too short to hold a pointer: it holds none, and nothing is read or written.
+  if (env->GetArrayLength(array) < kAddressBytes) {
+    // Too short to hold an address: it holds none, and nothing is read or written.
     env->DeleteLocalRef(array);
     return true;
   }
@@ -36,68 +43,162 @@ bool FindHolder(JNIEnv* env, jobject self, const char* name, jbyteArray* holder)
   return true;
 }
 
-bool LoadObject(JNIEnv* env, jobject self, const char* name, void** object) {
-  *object = nullptr;
+bool LoadAddress(JNIEnv* env, jobject self, const char* name, std::uintptr_t* address) {
+  *address = 0;
   jbyteArray holder;
   if (!FindHolder(env, self, name, &holder)) return false;
   if (holder == nullptr) return true;
-  jbyte bytes[kPointerBytes];
-  env->GetByteArrayRegion(holder, 0, kPointerBytes, bytes);
+  jbyte bytes[kAddressBytes];
+  env->GetByteArrayRegion(holder, 0, kAddressBytes, bytes);
   env->DeleteLocalRef(holder);
-  if (env->ExceptionCheck()) return false;
   std::uint64_t value = 0;
-  for (int i = kPointerBytes - 1; i >= 0; --i) {
-    value = (value << 8) | static_cast<std::uint8_t>(bytes[i]);
+  for (int i = kAddressBytes - 1; i >= 0; --i) value = (value << 8) | static_cast<std::uint8_t>(bytes[i]);
+  // A value wider than an address of this build cannot be one of ours.
+  if (static_cast<std::uint64_t>(static_cast<std::uintptr_t>(value)) == value) {
+    *address = static_cast<std::uintptr_t>(value);
   }
-  // A value wider than a pointer of this build cannot be one of ours.
-  if (static_cast<std::uint64_t>(static_cast<std::uintptr_t>(value)) != value) return true;
-  *object = reinterpret_cast<void*>(static_cast<std::uintptr_t>(value));
   return true;
 }
 
-bool StorePointer(JNIEnv* env, jbyteArray holder, const void* p) {
-  std::uint64_t value = reinterpret_cast<std::uintptr_t>(p);
-  jbyte bytes[kPointerBytes];
-  for (int i = 0; i < kPointerBytes; ++i) {
+void StoreAddress(JNIEnv* env, jbyteArray holder, std::uintptr_t address) {
+  std::uint64_t value = address;
+  jbyte bytes[kAddressBytes];
+  for (int i = 0; i < kAddressBytes; ++i) {
     bytes[i] = static_cast<jbyte>(value & 0xFF);
     value >>= 8;
   }
-  env->SetByteArrayRegion(holder, 0, kPointerBytes, bytes);
-  return !env->ExceptionCheck();
+  env->SetByteArrayRegion(holder, 0, kAddressBytes, bytes);
 }
 
+void ReleaseOnApartment(std::vector<Hold>&& objects) {
+  if (objects.empty()) return;
+  Text ignored;
+  // Where the apartment cannot run, the holds go here and post their releases.
+  Apartment::Get().Run(
+      [&]() -> HRESULT {
+        for (Hold& object : objects) object.reset();  // in their order
+        return 0;
+      },
+      ignored);
+  for (Hold& object : objects) object.reset();
+}
+
+void Wipe(void* bytes, std::size_t count) {
+#ifdef _WIN32
+  SecureZeroMemory(bytes, count);
+#else
+  explicit_bzero(bytes, count);
+#endif
+}
+
+// ---- ArrayLoans ----
+
 ArrayLoans::~ArrayLoans() {
+  // The component was not reached when the JVM's own exception is pending.
+  const bool copy_back = !env_->ExceptionCheck();
   for (int i = count_ - 1; i >= 0; --i) {
     const Loan& loan = loans_[i];
     if (loan.ints) {
-      env_->ReleaseIntArrayElements(static_cast<jintArray>(loan.array), static_cast<jint*>(loan.elements), 0);
+      auto* copy = static_cast<jint*>(loan.copy);
+      if (copy_back && loan.copy_back) {
+        env_->SetIntArrayRegion(static_cast<jintArray>(loan.array), 0, loan.length, copy);
+      }
+      Wipe(copy, (static_cast<std::size_t>(loan.length) + 1) * sizeof(jint));
+      delete[] copy;
     } else {
-      env_->ReleaseByteArrayElements(static_cast<jbyteArray>(loan.array), static_cast<jbyte*>(loan.elements),
-                                     0);
+      auto* copy = static_cast<jbyte*>(loan.copy);
+      if (copy_back && loan.copy_back) {
+        env_->SetByteArrayRegion(static_cast<jbyteArray>(loan.array), 0, loan.length, copy);
+      }
+      Wipe(copy, static_cast<std::size_t>(loan.length) + 1);
+      delete[] copy;
     }
   }
 }
 
-bool ArrayLoans::Usable(jarray array) const { return array != nullptr && !failed_ && count_ < kCapacity; }
+void ArrayLoans::Parameter(Text& text, int position) const { text.Append("p").AppendNumber(position); }
 
-void* ArrayLoans::Keep(jarray array, void* elements, bool ints) {
-  if (elements == nullptr) {
-    failed_ = true;
-    return nullptr;
-  }
-  loans_[count_++] = Loan{array, elements, ints};
-  return elements;
+void ArrayLoans::Refuse(const Text& reason) {
+  if (refused_) return;  // the first reason is the one given
+  refused_ = true;
+  refusal_ = reason;
 }
 
-Bytes ArrayLoans::Borrow(jbyteArray array) {
-  if (!Usable(array)) return nullptr;
-  return static_cast<Bytes>(Keep(array, env_->GetByteArrayElements(array, nullptr), false));
+void* ArrayLoans::Copy(jarray array, bool ints, bool copy_back) {
+  ++position_;
+  array_position_ = position_;
+  array_length_ = -1;
+  if (array == nullptr) return nullptr;
+  const jsize length = env_->GetArrayLength(array);
+  array_length_ = length;
+  if (count_ == kCapacity) throw std::logic_error("more arrays than any native method takes");
+  // One element more than the array has: an empty array still gets a pointer of its own.
+  void* copy;
+  if (ints) {
+    auto* elements = new jint[static_cast<std::size_t>(length) + 1];
+    env_->GetIntArrayRegion(static_cast<jintArray>(array), 0, length, elements);
+    copy = elements;
+  } else {
+    auto* elements = new jbyte[static_cast<std::size_t>(length) + 1];
+    env_->GetByteArrayRegion(static_cast<jbyteArray>(array), 0, length, elements);
+    copy = elements;
+  }
+  loans_[count_++] = Loan{array, copy, length, ints, copy_back};
+  return copy;
+}
+
+std::int32_t ArrayLoans::Pass(jint value) {
+  ++position_;
+  return value;
+}
+
+Bytes ArrayLoans::Borrow(jbyteArray array, Handed handed) {
+  return static_cast<Bytes>(Copy(array, false, handed == Handed::kInOut));
 }
 
 Ints ArrayLoans::Borrow(jintArray array) {
   static_assert(sizeof(jint) == sizeof(std::int32_t));
-  if (!Usable(array)) return nullptr;
-  return static_cast<Ints>(Keep(array, env_->GetIntArrayElements(array, nullptr), true));
+  return static_cast<Ints>(Copy(array, true, true));
+}
+
+std::int32_t ArrayLoans::Length(jint value) {
+  ++position_;
+  if (value < 0 || (array_length_ >= 0 && value > array_length_)) {
+    Text why;
+    Parameter(why, position_);
+    why.Append(" (").AppendNumber(value).Append(") is ");
+    if (value < 0) {
+      why.Append("negative");
+    } else {
+      why.Append("more than the ").AppendNumber(array_length_).Append(" elements of ");
+      Parameter(why, array_position_);
+    }
+    Refuse(why);
+  }
+  if (value > longest_) longest_ = value;
+  return value;
+}
+
+Bytes ArrayLoans::BorrowAtLeast(jbyteArray array, jsize needed, const char* what) {
+  Bytes copy = Borrow(array);
+  if (array_length_ >= 0 && array_length_ < needed) {
+    Text why;
+    Parameter(why, position_);
+    why.Append(" has ").AppendNumber(array_length_).Append(" bytes; ").Append(what).Append(" takes ");
+    Refuse(why.AppendNumber(needed));
+  }
+  return copy;
+}
+
+Ints ArrayLoans::BorrowAtLeast(jintArray array, jsize needed, const char* what) {
+  Ints copy = Borrow(array);
+  if (array_length_ >= 0 && array_length_ < needed) {
+    Text why;
+    Parameter(why, position_);
+    why.Append(" has ").AppendNumber(array_length_).Append(" elements; ").Append(what).Append(" takes ");
+    Refuse(why.AppendNumber(needed));
+  }
+  return copy;
 }
 
 }  // namespace qtok

@@ -7,7 +7,10 @@
 //   binding_test <QTOKJNI.dll> registered|unregistered
 //
 // The program links the component's DLL for its controls; the script registers that
-// very file, so COM's load of it is the same module.
+// very file, so COM's load of it is the same module. Besides the calls themselves it
+// checks the binding's apartment: the objects live on a thread of the library's, so
+// the calling threads' own apartments (none, the multithreaded one) stay as they
+// were, and calls from any thread reach the objects there.
 #include <windows.h>
 
 #include <objbase.h>
@@ -17,6 +20,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "checks.h"
@@ -88,20 +92,39 @@ std::uintptr_t Held(Obj* api, const char* field) {
   return static_cast<std::uintptr_t>(value);
 }
 
-// The component's last logged call is `expected`.
+// The component's last logged call is `expected` (the references the binding
+// takes to ask for error information after a failure left aside).
 bool LastCallIs(const char* expected) {
   char line[512] = "(none)";
-  ScriptedLogLine(ScriptedLogSize() - 1, line, sizeof line);
+  for (int i = ScriptedLogSize() - 1; i >= 0; --i) {
+    ScriptedLogLine(i, line, sizeof line);
+    if (std::strstr(line, ".AddRef") == nullptr && std::strstr(line, ".Release") == nullptr) break;
+  }
   if (std::strcmp(line, expected) == 0) return true;
   std::printf("  last call: %s\n", line);
   return false;
 }
 
-bool Raised(const char* message) {
+// The pending exception is ComFailException whose message begins with `head`.
+bool Raised(const char* head) {
   std::string pending = strict_jni::TakePending();
-  if (pending == std::string("qtokcom/ComFailException: ") + message) return true;
+  const std::string expected = std::string("qtokcom/ComFailException: ") + head;
+  if (pending.compare(0, expected.size(), expected) == 0) return true;
   std::printf("  pending: \"%s\"\n", pending.c_str());
   return false;
+}
+
+// The calling thread is in no apartment: entering one gives S_OK (and is undone).
+bool InNoApartment() {
+  const HRESULT hr = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  if (SUCCEEDED(hr)) CoUninitialize();
+  return hr == S_OK;
+}
+
+// Runs `body` on a new thread and waits for it.
+template <typename Body>
+void OnOtherThread(Body&& body) {
+  std::thread(body).join();
 }
 
 const std::uint8_t kVersion[8] = {0x78, 0x56, 0x34, 0x12, 2, 7, 0x51, 0xFE};
@@ -112,8 +135,12 @@ void TestUnregistered() {
   auto init = Entry<Plain>("Init", 0);
   if (init == nullptr) return;
   init(g_env, J(api));
-  CHECK(Raised("ER: 0x80040154"));
+  CHECK(
+      Raised("ER: 0x80040154 Init: REGDB_E_CLASSNOTREG: creating {47B3B650-CAE5-11D3-8D09-00A0C99FF62A}: "
+             "the class is not registered"));
   CHECK(Held(api, "handle") == 0 && Held(api, "hash") == 0);
+  // The failure left no apartment behind on this thread.
+  CHECK(InNoApartment());
 }
 
 void TestRegistered() {
@@ -139,12 +166,44 @@ void TestRegistered() {
   CHECK(Raised("ER: 0x80105001"));
   CHECK(ScriptedLogSize() == 0);
 
-  win_checks::group = "Init";
+  win_checks::group = "Init, on the library's thread";
   init(env, J(api));
   CHECK(strict_jni::TakePending().empty());
   CHECK(ScriptedLiveObjects(kToken) == 1 && ScriptedLiveObjects(kHash) == 1);
   CHECK(Held(api, "handle") == ScriptedLastObject(kToken) && Held(api, "handle") != 0);
   CHECK(Held(api, "hash") == ScriptedLastObject(kHash) && Held(api, "hash") != 0);
+  const std::uint64_t apartment = ScriptedLastThread();
+  CHECK(apartment != ScriptedThisThread());
+  CHECK(InNoApartment());
+
+  win_checks::group = "calls from a thread that never entered COM";
+  OnOtherThread([&] {
+    CHECK(InNoApartment());
+    closeDevice(env, J(api));
+    CHECK(strict_jni::TakePending().empty());
+    CHECK(InNoApartment());
+  });
+  CHECK(ScriptedLastThread() == apartment);
+
+  win_checks::group = "Init on a thread in the multithreaded apartment";
+  OnOtherThread([&] {
+    CHECK(CoInitializeEx(nullptr, COINIT_MULTITHREADED) == S_OK);
+    Obj* second = NewApi();
+    init(env, J(second));
+    CHECK(strict_jni::TakePending().empty());
+    CHECK(ScriptedLastThread() == apartment);
+    // A second Init releases the first pair.
+    init(env, J(second));
+    CHECK(strict_jni::TakePending().empty());
+    CHECK(ScriptedLiveObjects(kToken) == 2 && ScriptedLiveObjects(kHash) == 2);
+    uninit(env, J(second));
+    CHECK(strict_jni::TakePending().empty());
+    CHECK(ScriptedLiveObjects(kToken) == 1 && ScriptedLiveObjects(kHash) == 1);
+    // The thread is still in the multithreaded apartment, entered once.
+    CHECK(CoInitializeEx(nullptr, COINIT_MULTITHREADED) == S_FALSE);
+    CoUninitialize();
+    CoUninitialize();
+  });
 
   win_checks::group = "integers in order, S_FALSE is success";
   ScriptedReset();
@@ -184,12 +243,23 @@ void TestRegistered() {
   Obj* buffer = NewBytes({1, 2, 3, 4, 5});
   Obj* length = NewInts({0});
   read(env, J(api), 1, 2, static_cast<jbyteArray>(J(buffer)), 5, static_cast<jintArray>(J(length)));
-  CHECK(Raised("ER: 0x8010000f"));
+  CHECK(Raised("ER: 0x8010000f Read"));
   CHECK(LastCallIs("token.37(1, 2, *[01 02 03 04], 5, *)"));
   CHECK(static_cast<std::uint8_t>(buffer->bytes[0]) == 0xDE &&
         static_cast<std::uint8_t>(buffer->bytes[3]) == 0xEF && buffer->bytes[4] == 5);
   CHECK(length->ints[0] == 4);
   CHECK(strict_jni::OutstandingElements() == 0);
+
+  win_checks::group = "a length beyond its array, and the component's own description";
+  ScriptedReset();
+  read(env, J(api), 1, 2, static_cast<jbyteArray>(J(buffer)), 6, static_cast<jintArray>(J(length)));
+  CHECK(Raised("ER: 0x80070057 Read: E_INVALIDARG: p4 (6) is more than the 5 elements of p3"));
+  CHECK(ScriptedLogSize() == 0);
+  ScriptedRespond(kToken, 37, static_cast<std::int32_t>(0x80100069u));
+  ScriptedErrorText(kToken, 37, "\xE5\x8D\xA1\xE7\x89\x87\xE5\xB7\xB2\xE9\x94\x81\xE5\xAE\x9A (card locked)");
+  read(env, J(api), 1, 2, static_cast<jbyteArray>(J(buffer)), 5, static_cast<jintArray>(J(length)));
+  CHECK(Raised(
+      "ER: 0x80100069 Read: \xE5\x8D\xA1\xE7\x89\x87\xE5\xB7\xB2\xE9\x94\x81\xE5\xAE\x9A (card locked)"));
 
   win_checks::group = "a hash method";
   const std::uint8_t digest[16] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16};
@@ -207,12 +277,24 @@ void TestRegistered() {
   CHECK(strict_jni::TakePending().empty());
   CHECK(ScriptedLiveObjects(kToken) == 0 && ScriptedLiveObjects(kHash) == 0);
   CHECK(Held(api, "handle") == 0 && Held(api, "hash") == 0);
-  // The binding's CoInitialize was undone: this thread has no apartment left.
-  const HRESULT fresh = CoInitialize(nullptr);
-  CHECK(fresh == S_OK);
-  if (SUCCEEDED(fresh)) CoUninitialize();
+  CHECK(InNoApartment());
   closeDevice(env, J(api));
-  CHECK(Raised("ER: 0x80105001"));
+  CHECK(Raised("ER: 0x80105001 CloseDevice: no token object"));
+
+  win_checks::group = "unloading releases what is still held and ends the library's thread";
+  Obj* kept = NewApi();
+  init(env, J(kept));
+  CHECK(strict_jni::TakePending().empty());
+  auto unload = reinterpret_cast<void(JNICALL*)(JavaVM*, void*)>(reinterpret_cast<void*>(
+      GetProcAddress(g_lib, sizeof(void*) == 4 ? "_JNI_OnUnload@8" : "JNI_OnUnload")));
+  CHECK(unload != nullptr);
+  if (unload == nullptr) return;
+  unload(strict_jni::Vm(), nullptr);
+  CHECK(ScriptedLiveObjects(kToken) == 0 && ScriptedLiveObjects(kHash) == 0);
+  CHECK(strict_jni::OutstandingWeakRefs() == 0);
+  // With its thread gone the library can go: nothing runs its code any more.
+  CHECK(FreeLibrary(g_lib));
+  Sleep(100);
 }
 
 }  // namespace

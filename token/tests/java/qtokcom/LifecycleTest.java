@@ -124,11 +124,58 @@ class LifecycleTest extends ComponentTest {
     }
 
     @Test
+    void aSecondInitReleasesTheFirstPairAndAFailedOneKeepsIt() {
+        qTokAPI api = ready();
+        long first = littleEndianLong(api.handle);
+        ScriptedComponent.creationResult(HASH, 0x80070005);
+        assertComFail("ER: 0x80070005", api::Init);
+        assertEquals(first, littleEndianLong(api.handle));
+        api.CloseDevice();
+        ScriptedComponent.reset();
+        int tokens = ScriptedComponent.liveObjects(TOKEN);
+        api.Init();
+        assertEquals(List.of("create token", "create hash", "hash.Release", "hash.destroyed", "token.Release",
+                "token.destroyed"), calls());
+        assertEquals(tokens, ScriptedComponent.liveObjects(TOKEN));
+        assertEquals(ScriptedComponent.lastObject(TOKEN), littleEndianLong(api.handle));
+    }
+
+    @Test
+    void anObjectDroppedWithoutUninitIsReleasedByTheNextInit() throws InterruptedException {
+        int tokens = ScriptedComponent.liveObjects(TOKEN);
+        qTokAPI dropped = new qTokAPI();
+        dropped.Init();
+        java.lang.ref.WeakReference<qTokAPI> gone = new java.lang.ref.WeakReference<>(dropped);
+        dropped = null;
+        for (int i = 0; i < 100 && gone.get() != null; i++) {
+            System.gc();
+            Thread.sleep(10);
+        }
+        assertEquals(null, gone.get(), "the JVM collects the dropped object");
+        assertEquals(tokens + 1, ScriptedComponent.liveObjects(TOKEN));
+        ready();
+        assertEquals(tokens + 1, ScriptedComponent.liveObjects(TOKEN));
+    }
+
+    @Test
     void eachObjectHoldsItsOwnPair() {
         qTokAPI a = ready(), b = ready();
         assertNotEquals(littleEndianLong(a.handle), littleEndianLong(b.handle));
         assertNotEquals(littleEndianLong(a.hash), littleEndianLong(b.hash));
+        // A pair is its object's: copied into another object, or into the other
+        // field, it reaches nothing, before and after its own object's Uninit.
+        qTokAPI copy = new qTokAPI();
+        copy.handle = a.handle.clone();
+        copy.hash = a.hash.clone();
+        assertComFail(NO_OBJECT + " CloseFile: no token object", copy::CloseFile);
+        assertComFail(NO_OBJECT + " SMD5Hash: no hash object", () -> copy.SMD5Hash(null, 0, null));
+        byte[] handle = a.handle;
+        a.handle = a.hash.clone();
+        assertComFail(NO_OBJECT, a::CloseFile);
+        a.handle = handle;
         a.Uninit();
+        assertComFail(NO_OBJECT, copy::CloseFile);
+        assertComFail(NO_OBJECT, copy::Uninit);
         b.CloseFile();
         assertEquals("token.36()", calls().get(calls().size() - 1));
     }

@@ -3,12 +3,14 @@ package qtokcom;
 import static org.junit.jupiter.api.Assertions.assertArrayEquals;
 import static org.junit.jupiter.api.Assertions.assertDoesNotThrow;
 import static org.junit.jupiter.api.Assertions.assertEquals;
+import static org.junit.jupiter.api.Assertions.assertThrows;
 
 import java.lang.reflect.InvocationTargetException;
 import java.lang.reflect.Method;
 import java.util.ArrayList;
+import java.util.LinkedHashMap;
 import java.util.List;
-import java.util.stream.Collectors;
+import java.util.Map;
 import qtokfixture.NativeMethod;
 import java.util.stream.Stream;
 import org.junit.jupiter.params.ParameterizedTest;
@@ -23,9 +25,8 @@ import qtokfixture.ScriptedComponent;
  */
 @EnabledIfEnvironmentVariable(named = "QTOK_COMPONENT_LIBRARY", matches = ".+")
 class MethodsTest extends ComponentTest {
-    // The methods and their parameters (NativeMethod); a digest array is one more byte array here.
-    static final List<NativeMethod> CASES =
-            NativeMethod.ALL.stream().map(NativeMethod::digestsAsBytes).collect(Collectors.toList());
+    // The methods and their parameters (NativeMethod).
+    static final List<NativeMethod> CASES = NativeMethod.ALL;
 
     static Stream<NativeMethod> cases() {
         return CASES.stream();
@@ -33,6 +34,10 @@ class MethodsTest extends ComponentTest {
 
     static Stream<NativeMethod> casesWithArrays() {
         return CASES.stream().filter(NativeMethod::hasArrays);
+    }
+
+    static Stream<NativeMethod> casesWithChecks() {
+        return CASES.stream().filter(NativeMethod::hasChecks);
     }
 
     static final int[] INTS = {-7, Integer.MAX_VALUE, Integer.MIN_VALUE, 42, 0x12345678, -1, 99};
@@ -53,9 +58,11 @@ class MethodsTest extends ComponentTest {
             for (int i = 0; i < n; i++) {
                 switch (c.params().charAt(i)) {
                     case 'I' -> { types[i] = int.class; args[i] = INTS[i]; }
-                    // 16 bytes or more: the digest arrays need them.
-                    case 'B' -> { types[i] = byte[].class; args[i] = nullArrays ? null : pattern(16 + i, 0x10 * i + 1); }
-                    case 'N' -> { types[i] = int[].class; args[i] = nullArrays ? null : new int[] {0x01020304 * (i + 1), -(i + 1)}; }
+                    // All of the array before it; a null array's length is the component's business.
+                    case 'L' -> { types[i] = int.class; args[i] = args[i - 1] == null ? 3 : length(args[i - 1]); }
+                    // 16 bytes or more, growing: the digests need 16, a result the longer input.
+                    case 'B', 'C', 'G', 'X' -> { types[i] = byte[].class; args[i] = nullArrays ? null : pattern(16 + i, 0x10 * i + 1); }
+                    case 'N', 'K' -> { types[i] = int[].class; args[i] = nullArrays ? null : new int[] {0x01020304 * (i + 1), -(i + 1)}; }
                     case 'F' -> { types[i] = Object.class; args[i] = new FileInfo(); }
                     case 'D' -> { types[i] = Object.class; args[i] = new DirInfo(); }
                     case 'A' -> { types[i] = Object.class; args[i] = new AccessInfo(); }
@@ -64,6 +71,10 @@ class MethodsTest extends ComponentTest {
                     default -> throw new IllegalArgumentException(c.params());
                 }
             }
+        }
+
+        static int length(Object array) {
+            return array instanceof byte[] b ? b.length : ((int[]) array).length;
         }
 
         void on(qTokAPI api) throws Throwable {
@@ -89,7 +100,7 @@ class MethodsTest extends ComponentTest {
             for (int i = 0; i < args.length; i++) {
                 Object a = args[i];
                 char p = c.params().charAt(i);
-                if (p == 'I') {
+                if (p == 'I' || p == 'L') {
                     parts.add(Integer.toString((Integer) a));
                 } else if (a == null) {
                     parts.add("null");
@@ -209,8 +220,49 @@ class MethodsTest extends ComponentTest {
                 call.on(api);
             }
             for (int i = 0; i < call.args.length; i++) {
-                if (call.args[i] instanceof byte[] b) assertArrayEquals(written.get(i), b, "argument " + i);
+                // A code goes in only: what the component did to its copy stays there.
+                if (c.params().charAt(i) == 'C') {
+                    assertArrayEquals(pattern(16 + i, 0x10 * i + 1), (byte[]) call.args[i], "code " + i);
+                } else if (call.args[i] instanceof byte[] b) {
+                    assertArrayEquals(written.get(i), b, "argument " + i);
+                }
                 if (call.args[i] instanceof int[] n) assertArrayEquals(written.get(i), littleEndian(n), "argument " + i);
+            }
+        }
+    }
+
+    /** The arguments that break one check, and the reason the message gives for each. */
+    static Map<Object, String> faultsAt(Call call, int i) {
+        Map<Object, String> faults = new LinkedHashMap<>();
+        String at = "p" + (i + 1);
+        switch (call.c.params().charAt(i)) {
+            case 'L' -> {
+                int elements = Call.length(call.args[i - 1]);
+                faults.put(-1, at + " (-1) is negative");
+                faults.put(elements + 1, at + " (" + (elements + 1) + ") is more than the " + elements + " elements of p" + i);
+            }
+            case 'G' -> faults.put(new byte[15], at + " has 15 bytes; the digest takes 16");
+            case 'K' -> faults.put(new int[0], at + " has 0 elements; the count takes 1");
+            case 'X' -> {
+                int longest = Math.max((Integer) call.args[1], (Integer) call.args[3]);
+                faults.put(new byte[longest - 1], at + " has " + (longest - 1) + " bytes; the result of the longer input takes " + longest);
+            }
+            default -> { }
+        }
+        return faults;
+    }
+
+    @ParameterizedTest(name = "{0}")
+    @MethodSource("casesWithChecks")
+    void refusesALengthBeyondItsArrayAndAShortOutputWithoutCallingTheComponent(NativeMethod c) {
+        qTokAPI api = ready();
+        for (int i = 0; i < c.params().length(); i++) {
+            for (Map.Entry<Object, String> fault : faultsAt(new Call(c, false), i).entrySet()) {
+                Call call = new Call(c, false);
+                call.args[i] = fault.getKey();
+                ComFailException e = assertThrows(ComFailException.class, () -> call.on(api));
+                assertEquals("ER: 0x80070057 " + c.method() + ": E_INVALIDARG: " + fault.getValue(), e.getMessage());
+                assertEquals(List.of(), calls(), fault.getValue());
             }
         }
     }

@@ -56,7 +56,13 @@ class ArgumentsMisuseTest extends TokenHarness {
                 char p = c.params().charAt(i);
                 switch (p) {
                     case 'I' -> { types[i] = int.class; args[i] = 1000 + i; }
-                    case 'B', 'G' -> {
+                    // All of the array before it (none of a null one).
+                    case 'L' -> {
+                        types[i] = int.class;
+                        Object a = args[i - 1];
+                        args[i] = a == null ? 0 : a instanceof byte[] b ? b.length : ((int[]) a).length;
+                    }
+                    case 'B', 'C', 'G', 'X' -> {
                         types[i] = byte[].class;
                         args[i] = switch (shapeAt.apply(i)) {
                             case NULL -> null;
@@ -64,7 +70,7 @@ class ArgumentsMisuseTest extends TokenHarness {
                             case FULL -> pattern(16, i);
                         };
                     }
-                    case 'N' -> {
+                    case 'N', 'K' -> {
                         types[i] = int[].class;
                         args[i] = switch (shapeAt.apply(i)) {
                             case NULL -> null;
@@ -86,10 +92,12 @@ class ArgumentsMisuseTest extends TokenHarness {
             invoke(api, c.method(), types, args);
         }
 
-        /** A digest array that cannot take the 16-byte digest. */
-        boolean shortDigest() {
+        /** An empty array where the component writes a digest or a count. */
+        boolean shortOutput() {
             for (int i = 0; i < args.length; i++) {
-                if (c.params().charAt(i) == 'G' && args[i] != null && ((byte[]) args[i]).length < 16) return true;
+                char p = c.params().charAt(i);
+                if (p == 'G' && args[i] != null && ((byte[]) args[i]).length < 16) return true;
+                if (p == 'K' && args[i] != null && ((int[]) args[i]).length < 1) return true;
             }
             return false;
         }
@@ -99,11 +107,11 @@ class ArgumentsMisuseTest extends TokenHarness {
             List<String> parts = new ArrayList<>();
             for (int i = 0; i < args.length; i++) {
                 char p = c.params().charAt(i);
-                if (p == 'I') {
+                if (p == 'I' || p == 'L') {
                     parts.add(Integer.toString((Integer) args[i]));
                 } else if (args[i] == null) {
                     parts.add("null");
-                } else if (p == 'B' || p == 'G' || p == 'N') {
+                } else if (NativeMethod.isArray(p)) {
                     parts.add("*");
                 } else {
                     int size = switch (p) {
@@ -124,8 +132,8 @@ class ArgumentsMisuseTest extends TokenHarness {
     @MethodSource("withArrays")
     void emptyArraysReachTheComponentAsPointersNotAsNull(NativeMethod c) throws Throwable {
         qTokAPI api = ready();
-        // Digest arrays keep their 16 bytes here; every other array is empty.
-        Call call = new Call(c, i -> c.params().charAt(i) == 'G' ? Shape.FULL : Shape.EMPTY);
+        // Digest and count arrays keep their elements here; every other array is empty.
+        Call call = new Call(c, i -> "GK".indexOf(c.params().charAt(i)) >= 0 ? Shape.FULL : Shape.EMPTY);
         call.on(api);
         assertEquals(List.of(call.expectedLine()), calls());
     }
@@ -137,8 +145,8 @@ class ArgumentsMisuseTest extends TokenHarness {
         for (int parity = 0; parity < 2; parity++) {
             final int p = parity;
             Call call = new Call(c, i -> (i + p) % 2 == 0 ? Shape.NULL : Shape.EMPTY);
-            if (call.shortDigest()) {
-                // An empty digest array is refused before the component is reached.
+            if (call.shortOutput()) {
+                // An empty digest or count array is refused before the component is reached.
                 assertComFail(INVALID_ARG, () -> call.on(api));
                 assertEquals(List.of(), calls(), "parity " + p);
             } else {

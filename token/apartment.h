@@ -1,0 +1,58 @@
+// The component's apartment: one thread of this library on which the component's
+// objects are made, called and released, whichever Java thread calls. Calls run
+// one at a time, in the order they arrive; the Java threads wait for theirs. On
+// Windows the thread is a single-threaded apartment, as the vendor's classes are
+// registered for, so no Java thread ever enters or leaves an apartment for the
+// component, and no object is reached from a thread it does not belong to.
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <thread>
+
+#include "component_host.h"
+
+namespace qtok {
+
+class Apartment {
+ public:
+  // The process's apartment; its thread starts with the first work.
+  static Apartment& Get();
+
+  // Runs `work` on the apartment thread after all work handed over before it and
+  // waits for it: its result, or the C++ exception it threw, thrown here. When
+  // the thread cannot run (it could not start or enter the apartment) that
+  // failure is returned, said in `reason`, and `work` is not run.
+  HRESULT Run(const std::function<HRESULT()>& work, Text& reason);
+  // Hands `work` over without waiting; where the thread cannot run, runs it here.
+  void Post(std::function<void()> work);
+  bool OnThread() const;
+  // Ends the thread once the work handed over is done (the library unloads).
+  void Stop();
+
+ private:
+  struct Job {
+    std::function<void()> work;
+    bool* done;  // set when it has run; null for posted work
+  };
+  Apartment() = default;
+  // Starts the thread unless it runs; false (with the failure) when it cannot.
+  bool Started(std::unique_lock<std::mutex>& lock, HRESULT* failure, Text& reason);
+  void Serve();
+
+  std::mutex mutex_;
+  std::condition_variable progress_cv_;  // a job done, the thread started
+  std::deque<Job> queue_;
+  WorkSignal signal_;
+  std::thread thread_;
+  std::atomic<std::thread::id> thread_id_{};
+  bool starting_ = false;
+  bool running_ = false;
+  bool stopping_ = false;
+  HRESULT entered_ = 0;
+};
+
+}  // namespace qtok

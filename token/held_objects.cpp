@@ -1,0 +1,107 @@
+#include "held_objects.h"
+
+#include <algorithm>
+#include <iterator>
+#include <mutex>
+#include <utility>
+
+#include "apartment.h"
+
+namespace qtok {
+
+HeldObject::~HeldObject() {
+  IUnknown* object = object_;
+  Apartment& apartment = Apartment::Get();
+  if (apartment.OnThread()) {
+    object->Release();
+  } else {
+    apartment.Post([object] { object->Release(); });
+  }
+}
+
+namespace held_objects {
+
+namespace {
+
+struct Entry {
+  std::uintptr_t address;
+  ObjectKind kind;
+  jweak owner;
+  Hold object;
+};
+
+struct Table {
+  std::mutex mutex;
+  std::vector<Entry> entries;
+};
+
+Table& table() {
+  static Table* t = new Table;  // never destroyed: releases may come at process exit
+  return *t;
+}
+
+// Moves the entries `leaving` picks out of the table into `taken` (hash objects
+// first) and deletes their references to their owners.
+template <typename Leaving>
+std::vector<Hold> Take(JNIEnv* env, Leaving&& leaving) {
+  std::vector<Entry> out;
+  {
+    Table& t = table();
+    std::lock_guard<std::mutex> lock(t.mutex);
+    auto kept = std::stable_partition(t.entries.begin(), t.entries.end(),
+                                      [&](const Entry& e) { return !leaving(e); });
+    std::move(kept, t.entries.end(), std::back_inserter(out));
+    t.entries.erase(kept, t.entries.end());
+  }
+  std::stable_partition(out.begin(), out.end(), [](const Entry& e) { return e.kind == ObjectKind::kHash; });
+  std::vector<Hold> taken;
+  taken.reserve(out.size());
+  for (Entry& e : out) {
+    env->DeleteWeakGlobalRef(e.owner);
+    taken.push_back(std::move(e.object));
+  }
+  return taken;
+}
+
+bool Among(const Entry& e, std::initializer_list<const HeldObject*> objects) {
+  return std::find(objects.begin(), objects.end(), e.object.get()) != objects.end();
+}
+
+}  // namespace
+
+bool Add(JNIEnv* env, jobject owner, ObjectKind kind, Hold object) {
+  jweak weak = env->NewWeakGlobalRef(owner);
+  if (weak == nullptr) return false;
+  const auto address = reinterpret_cast<std::uintptr_t>(object->get());
+  Table& t = table();
+  std::lock_guard<std::mutex> lock(t.mutex);
+  t.entries.push_back(Entry{address, kind, weak, std::move(object)});
+  return true;
+}
+
+Hold Find(JNIEnv* env, jobject owner, ObjectKind kind, std::uintptr_t address) {
+  if (address == 0) return nullptr;
+  Table& t = table();
+  std::lock_guard<std::mutex> lock(t.mutex);
+  for (const Entry& e : t.entries) {
+    if (e.address == address && e.kind == kind && env->IsSameObject(e.owner, owner)) return e.object;
+  }
+  return nullptr;
+}
+
+std::vector<Hold> TakeOwnedBy(JNIEnv* env, jobject owner, std::initializer_list<const HeldObject*> keep) {
+  return Take(env, [&](const Entry& e) {
+    return !Among(e, keep) && (env->IsSameObject(e.owner, owner) || env->IsSameObject(e.owner, nullptr));
+  });
+}
+
+std::vector<Hold> TakeThese(JNIEnv* env, std::initializer_list<const HeldObject*> which) {
+  return Take(env, [&](const Entry& e) { return Among(e, which); });
+}
+
+std::vector<Hold> TakeAll(JNIEnv* env) {
+  return Take(env, [](const Entry&) { return true; });
+}
+
+}  // namespace held_objects
+}  // namespace qtok
