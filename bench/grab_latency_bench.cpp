@@ -78,12 +78,12 @@ void GrabLatency(benchmark::State& state, const graph::Guid& subtype, int width,
       std::this_thread::sleep_for(std::chrono::microseconds(pause(rng)));
       const frame::FrameWork::GrabResult r = work.Grab(buffer.data(), size);
       const auto returned = Clock::now().time_since_epoch().count();
-      if (!r.served) {
+      if (r.outcome != frame::FrameWork::GrabResult::kCopied) {
         ++missed;
         continue;
       }
       std::uint64_t n = 0;
-      std::memcpy(&n, r.buffer, sizeof n);
+      std::memcpy(&n, buffer.data(), sizeof n);
       if (n == 0 || n >= static_cast<std::uint64_t>(maxFrames)) {
         ++missed;
         continue;

@@ -12,6 +12,9 @@
 #       Host only: compiles the Java sources under JAVA_DIRS with JUnit 5 and runs them
 #       with -Xcheck:jni; any JNI warning on the JVM's output fails the test. In a
 #       sanitizer build the sanitizers' runtimes are preloaded into the JVM.
+#   zav_java_client_classes(<out_var> <source_dir> <dest_dir>)
+#       Copies the Java sources under <source_dir> that are not tests (*Test.java)
+#       to <dest_dir>, for a JVM that runs other tests over the same client classes.
 
 option(ZAV_TESTS "Build the tests" ON)
 if(NOT WIN32 AND ZAV_TESTS)
@@ -140,4 +143,14 @@ function(zav_dist target)
     return()
   endif()
   install(PROGRAMS $<TARGET_FILE:${target}> DESTINATION ${D_DIR})
+endfunction()
+
+function(zav_java_client_classes out_var source_dir dest_dir)
+  file(GLOB_RECURSE sources CONFIGURE_DEPENDS RELATIVE ${source_dir} ${source_dir}/*.java)
+  foreach(s ${sources})
+    if(NOT s MATCHES "Test\\.java$")
+      configure_file(${source_dir}/${s} ${dest_dir}/${s} COPYONLY)
+    endif()
+  endforeach()
+  set(${out_var} ${dest_dir} PARENT_SCOPE)
 endfunction()

@@ -10,6 +10,7 @@
 // into the graph layer with no lock held (a graph-changing call holds its turn),
 // convert the result for Java.
 #include <climits>
+#include <cmath>
 #include <cstring>
 #include <utility>
 #include <vector>
@@ -147,16 +148,35 @@ ZAV_NATIVE jobject Java_lumotool_camgripper_CaptureDevice_enumDevices(JNIEnv* en
   });
 }
 
+// start on a running device keeps its graph when the client asks for what it runs
+// (no format, or one its frames match, and the same mirroring), and builds it anew
+// for anything else. It is false when a stop or destroy left to it ran as its turn
+// ended: the device is then not running.
 ZAV_NATIVE jboolean Java_lumotool_camgripper_CaptureDevice_start(JNIEnv* env, jobject self, jobject format,
                                                                  jboolean mirror) {
   return Native([&]() -> jboolean {
-    Device device = Device::Find(env, self);
-    DeviceTurn turn = device ? device.LiveTurn() : DeviceTurn();
+    Device device = Device::FindShown(env, self);
+    // A canvas without a window now has nothing to draw into: nothing is built.
+    DeviceTurn turn = device && device.Window() != 0 ? device.LiveTurn() : DeviceTurn();
     if (!turn) return JNI_FALSE;
     EnterCom();
+    const auto runs = [&] { return turn.unlock() ? JNI_FALSE : JNI_TRUE; };
     if (device.Running()) {
-      device.FollowWindow();
-      return JNI_TRUE;
+      bool same = false;
+      {
+        graph::Ref<graph::Filter> filter = device.FrameFilter();
+        capture::frame::FrameWork* work = filter ? graph::FrameWorkOf(filter.get()) : nullptr;
+        if (work != nullptr &&
+            !capture::core::AsksFor(env, format, work->subtype(), work->width(), work->height(), &same)) {
+          return JNI_FALSE;  // the client's format threw
+        }
+        same = same && work != nullptr && work->mirror() == (mirror == JNI_TRUE);
+      }
+      if (same) {
+        device.FollowWindow();
+        return runs();
+      }
+      device.DropGraph();
     }
     const graph::NativeWindow window = device.Window();
     CaptureGraph built;
@@ -174,7 +194,7 @@ ZAV_NATIVE jboolean Java_lumotool_camgripper_CaptureDevice_start(JNIEnv* env, jo
       device.FitVideo();
     } catch (...) {
     }
-    return JNI_TRUE;
+    return runs();
   });
 }
 
@@ -214,10 +234,17 @@ ZAV_NATIVE jboolean Java_lumotool_camgripper_CaptureDevice_destroy(JNIEnv* env, 
 ZAV_NATIVE void Java_lumotool_camgripper_CaptureDevice_setBounds(JNIEnv* env, jobject self, jint x, jint y,
                                                                  jint width, jint height) {
   Native([&] {
-    if (Device device = Device::Find(env, self)) {
-      device.NoteBounds(width, height);
-      device.FollowWindow();
-      device.FitVideo();
+    if (Device device = Device::FindShown(env, self)) {
+      // The renderer works in the window's device pixels; the bounds are the
+      // canvas's logical ones (150 % or 200 % display scaling, sun.java2d.uiScale).
+      double scaleX = 1.0, scaleY = 1.0;
+      if (!capture::core::CanvasScale(env, self, &scaleX, &scaleY)) return;
+      device.NoteBounds(static_cast<std::int32_t>(std::lround(width * scaleX)),
+                        static_cast<std::int32_t>(std::lround(height * scaleY)));
+      if (device.Window() != 0) {
+        device.FollowWindow();
+        device.FitVideo();
+      }
     }
     if (env->ExceptionCheck()) return;
     // The canvas's own method, which can only run on a Canvas.
@@ -232,8 +259,9 @@ ZAV_NATIVE void Java_lumotool_camgripper_CaptureDevice_setBounds(JNIEnv* env, jo
 
 ZAV_NATIVE void Java_lumotool_camgripper_CaptureDevice_paint(JNIEnv* env, jobject self, jobject) {
   Native([&] {
-    Device device = Device::Find(env, self);
-    if (!device || device.Destroyed()) return;
+    Device device = Device::FindShown(env, self);
+    // Nothing is drawn into a window the canvas no longer has.
+    if (!device || device.Window() == 0 || device.Destroyed()) return;
     device.FollowWindow();
     capture::core::paintCanvas(device.WindowlessControl().get(), device.Window());
   });
@@ -258,7 +286,8 @@ ZAV_NATIVE jobject Java_lumotool_camgripper_CaptureDevice_getFormat(JNIEnv* env,
 
 ZAV_NATIVE jobject Java_lumotool_camgripper_CaptureDevice_queryFormats(JNIEnv* env, jobject self) {
   return Native([&]() -> jobject {
-    Device device = Device::Find(env, self);
+    // The canvas's window, where it has one now, owns the error reports.
+    Device device = Device::FindShown(env, self);
     if (!device) return nullptr;
     capture::core::JavaList list;
     capture::core::FormatMaker maker;
@@ -304,25 +333,39 @@ ZAV_NATIVE jobject Java_lumotool_camgripper_CaptureDevice_queryFormats(JNIEnv* e
   });
 }
 
+// The frame goes into the client's buffer when that can hold it, else into a new
+// one the JVM owns (and frees with it): sized by the frame before, and made again
+// should the frame have grown meanwhile.
 ZAV_NATIVE jobject Java_lumotool_camgripper_CaptureDevice_grab(JNIEnv* env, jobject self, jobject buffer) {
   return Native([&]() -> jobject {
+    using capture::frame::FrameWork;
     Device device = Device::Find(env, self);
     if (!device) return nullptr;
     // A read-only or non-direct buffer is no buffer to write into: a new one is made.
     std::uint8_t* address = nullptr;
     std::int32_t capacity = 0;
     if (!capture::core::WritableBuffer(env, buffer, &address, &capacity)) return nullptr;
+    capture::core::DirectBuffers buffers;
+    LocalRef<jobject> made;
+    auto makeBuffer = [&](std::int32_t size) {
+      if (!buffers.LookUp(env)) return false;
+      made = buffers.Make(env, size, &address);
+      capacity = size;
+      return static_cast<bool>(made);
+    };
     // The filter stays alive while this thread waits on it, whatever another
     // thread does to the device meanwhile; a stop or destroy wakes the wait.
-    capture::frame::FrameWork::GrabResult result{false, nullptr, 0};
-    {
-      graph::Ref<graph::Filter> filter = device.FrameFilter();
-      capture::frame::FrameWork* work = filter ? graph::FrameWorkOf(filter.get()) : nullptr;
-      if (work == nullptr) return nullptr;
-      result = work->Grab(address, capacity);
+    graph::Ref<graph::Filter> filter = device.FrameFilter();
+    FrameWork* work = filter ? graph::FrameWorkOf(filter.get()) : nullptr;
+    if (work == nullptr) return nullptr;
+    const std::int32_t expected = work->lastSampleSize();
+    if (address != nullptr && capacity < expected) address = nullptr;
+    if (address == nullptr && expected > 0 && !makeBuffer(expected)) return nullptr;
+    for (int round = 0; round < 3; ++round) {
+      const FrameWork::GrabResult result = work->Grab(address, capacity);
+      if (result.outcome == FrameWork::GrabResult::kCopied) return made ? made.release() : buffer;
+      if (result.outcome != FrameWork::GrabResult::kTooSmall || !makeBuffer(result.size)) return nullptr;
     }
-    if (!result.served) return nullptr;
-    if (address != nullptr && result.buffer == address && result.capacity == capacity) return buffer;
-    return env->NewDirectByteBuffer(result.buffer, result.capacity);
+    return nullptr;
   });
 }

@@ -148,29 +148,34 @@ Device& Device::operator=(Device&&) noexcept = default;
 Device::Device(std::shared_ptr<RegistryEntry> entry, std::int32_t handle, graph::NativeWindow window)
     : entry_(std::move(entry)), handle_(handle), window_(window) {}
 
-Device Device::Find(JNIEnv* env, jobject canvas) { return FindWith(env, canvas, true); }
+Device Device::Find(JNIEnv* env, jobject canvas) { return FindWith(env, canvas, Look::kRecord); }
 
-Device Device::FindListed(JNIEnv* env, jobject canvas) { return FindWith(env, canvas, false); }
+Device Device::FindShown(JNIEnv* env, jobject canvas) { return FindWith(env, canvas, Look::kShown); }
 
-Device Device::FindWith(JNIEnv* env, jobject canvas, bool shown) {
+Device Device::FindListed(JNIEnv* env, jobject canvas) { return FindWith(env, canvas, Look::kListed); }
+
+Device Device::FindWith(JNIEnv* env, jobject canvas, Look look) {
   const std::int32_t handle = HandleOf(env, canvas);
   if (handle == 0) return Device();
+  bool recorded = false;
   {
     std::lock_guard<std::mutex> lock(TablesMutex());
     if (SourceLocked(handle) == nullptr) return Device();  // not one of ours, or destroyed
+    recorded = EntryLocked(handle) != nullptr;
   }
   // The AWT lock is taken here: no lock of ours may be held. The window is asked
-  // for on every call: the canvas gets a new one each time it is shown again.
-  const graph::NativeWindow window = shown ? getCanvasWindow(env, canvas) : 0;
-  if (shown && window == 0) return Device();
+  // for anew each time: the canvas gets a new one each time it is shown again.
+  graph::NativeWindow window = 0;
+  if (look == Look::kShown || (look == Look::kRecord && !recorded)) window = getCanvasWindow(env, canvas);
   std::lock_guard<std::mutex> lock(TablesMutex());
   if (auto entry = EntryLocked(handle)) return Device(std::move(entry), handle, window);
+  if (look != Look::kListed && window == 0) return Device();  // a record is made for a shown canvas
   graph::Filter* source = SourceLocked(handle);
   if (source == nullptr) return Device();  // destroyed meanwhile
   auto fresh = std::make_shared<RegistryEntry>(handle);
   fresh->record.sourceFilter = source;
   DeviceRegistry().emplace(static_cast<std::uint32_t>(handle), fresh);
-  return Device(std::move(fresh), handle, window);
+  return Device(std::move(fresh), handle, look == Look::kShown ? window : 0);
 }
 
 DeviceTurn Device::Turn() {
@@ -208,9 +213,10 @@ Device::TeardownEnd Device::TearDown(Teardown what) {
   return TeardownEnd::kDone;
 }
 
-void DeviceTurn::unlock() {
-  if (entry_ == nullptr) return;
+bool DeviceTurn::unlock() {
+  if (entry_ == nullptr) return false;
   RegistryEntry& entry = *std::exchange(entry_, nullptr);
+  bool tornDown = false;
   for (;;) {
     std::unique_lock<std::mutex> lock(entry.state);
     const bool destroy = std::exchange(entry.destroyLeft, false);
@@ -220,10 +226,11 @@ void DeviceTurn::unlock() {
       entry.turnHolder = std::thread::id();
       lock.unlock();
       entry.turnFree.notify_all();
-      return;
+      return tornDown;
     }
     lock.unlock();
     CarryOut(entry, destroy ? Device::Teardown::kDestroy : Device::Teardown::kStop);
+    tornDown = true;
   }
 }
 
@@ -316,6 +323,8 @@ void Device::FitVideo() {
     if (entry_->boundsSerial == serial) return;
   }
 }
+
+void Device::DropGraph() { CarryOut(*entry_, Teardown::kStop); }
 
 bool Device::Publish(CaptureGraph& built) {
   std::lock_guard<std::mutex> lock(entry_->state);

@@ -50,7 +50,8 @@ class DeviceTurn {
   DeviceTurn& operator=(DeviceTurn&&) = delete;
   ~DeviceTurn() { unlock(); }
   explicit operator bool() const { return entry_ != nullptr; }
-  void unlock();
+  // Gives the turn up; true when a stop or destroy left to it ran as it ended.
+  bool unlock();
 
  private:
   friend class Device;
@@ -72,12 +73,16 @@ class DeviceTurn {
 // for a turn.
 class Device {
  public:
-  // The device of the Java object, its record made on first use, and the canvas's
-  // native window as it is now. Empty when the object has no handle (or one this
-  // library did not hand out or has destroyed), or when its canvas has no native
-  // window (it is not shown).
+  // The device of the Java object, found by its handle whatever the canvas's
+  // window is now. Its record is made on first use, and only when the canvas has
+  // a native window then (it is shown). Empty when the object has no handle (or
+  // one this library did not hand out or has destroyed), or when it has no record
+  // yet and its canvas no window.
   static Device Find(JNIEnv* env, jobject canvas);
-  // The same for a device that need not be shown (its window is then 0).
+  // The same, with the canvas's native window as it is now (0 when it has none;
+  // the device is still found when it has a record).
+  static Device FindShown(JNIEnv* env, jobject canvas);
+  // The same for a device that need not have been shown (its window is then 0).
   static Device FindListed(JNIEnv* env, jobject canvas);
 
   Device();
@@ -86,7 +91,8 @@ class Device {
   Device& operator=(Device&&) noexcept;
   explicit operator bool() const { return entry_ != nullptr; }
   std::int32_t handle() const { return handle_; }
-  // The canvas's native window when the device was found.
+  // The canvas's native window when the device was found with FindShown (0 when
+  // it had none, or when it was found otherwise).
   graph::NativeWindow Window() const { return window_; }
 
   DeviceTurn Turn();
@@ -127,9 +133,12 @@ class Device {
   // found with, to the record (false when the device was destroyed meanwhile: the
   // graph stays with the caller).
   bool Publish(CaptureGraph& built);
+  // During a turn: stops and drops the running graph (a start for another format).
+  void DropGraph();
 
  private:
-  static Device FindWith(JNIEnv* env, jobject canvas, bool shown);
+  enum class Look { kRecord, kShown, kListed };
+  static Device FindWith(JNIEnv* env, jobject canvas, Look look);
   Device(std::shared_ptr<RegistryEntry> entry, std::int32_t handle, graph::NativeWindow window);
   std::shared_ptr<RegistryEntry> entry_;
   std::int32_t handle_ = 0;

@@ -38,9 +38,26 @@ bool SubtypeMatches(JNIEnv* env, jobject format, const FormatQuestions& ask, con
   return true;
 }
 
+// Whether `format` asks for a frame of `subtype`, width x height: its subtype (a
+// null GUID matches any), then its width, then its height (0 matches any), asked
+// in this order. False with an exception pending when a Java call threw.
+bool Matches(JNIEnv* env, jobject format, const FormatQuestions& ask, const graph::Guid& subtype,
+             std::int32_t width, std::int32_t height, bool* same) {
+  if (!SubtypeMatches(env, format, ask, subtype, same)) return false;
+  if (!*same) return true;
+  const jint wanted = env->CallIntMethod(format, ask.getWidth);
+  if (env->ExceptionCheck()) return false;
+  *same = wanted == 0 || wanted == width;
+  if (!*same) return true;
+  const jint wantedHeight = env->CallIntMethod(format, ask.getHeight);
+  if (env->ExceptionCheck()) return false;
+  *same = wantedHeight == 0 || wantedHeight == height;
+  return true;
+}
+
 // Picks the first capture capability that matches `format` and that the pin
-// accepts; the client's format is asked anew for each candidate (subtype, then
-// width, then height). kFailedSite reports *site and *hr to the caller.
+// accepts; the client's format is asked anew for each candidate. kFailedSite
+// reports *site and *hr to the caller.
 Choice ChooseCaptureFormat(JNIEnv* env, CaptureGraph& built, graph::Filter* source, jobject format,
                            int* siteNumber, graph::HResult* hr) {
   FormatQuestions ask;
@@ -50,23 +67,12 @@ Choice ChooseCaptureFormat(JNIEnv* env, CaptureGraph& built, graph::Filter* sour
       built.builder.get(), source,
       [&](graph::StreamConfig* config, graph::MediaType* type, const graph::VideoInfoHeader* info) {
         bool same = false;
-        if (!SubtypeMatches(env, format, ask, type->subtype, &same)) {
+        if (!Matches(env, format, ask, type->subtype, info->bmiHeader.biWidth, info->bmiHeader.biHeight,
+                     &same)) {
           choice = Choice::kJavaException;
           return Visit::kStop;
         }
         if (!same) return Visit::kNext;
-        const jint width = env->CallIntMethod(format, ask.getWidth);
-        if (env->ExceptionCheck()) {
-          choice = Choice::kJavaException;
-          return Visit::kStop;
-        }
-        if (width != 0 && width != info->bmiHeader.biWidth) return Visit::kNext;
-        const jint height = env->CallIntMethod(format, ask.getHeight);
-        if (env->ExceptionCheck()) {
-          choice = Choice::kJavaException;
-          return Visit::kStop;
-        }
-        if (height != 0 && height != info->bmiHeader.biHeight) return Visit::kNext;
         if (graph::Failed(graph::SetFormat(config, type))) return Visit::kNext;
         choice = Choice::kChosen;
         return Visit::kStop;
@@ -86,6 +92,18 @@ Choice ChooseCaptureFormat(JNIEnv* env, CaptureGraph& built, graph::Filter* sour
 }
 
 }  // namespace
+
+bool AsksFor(JNIEnv* env, jobject format, const graph::Guid& subtype, std::int32_t width, std::int32_t height,
+             bool* same) {
+  *same = true;
+  if (format == nullptr) return true;
+  FormatQuestions ask;
+  if (!ask.LookUp(env)) {
+    *same = false;
+    return true;
+  }
+  return Matches(env, format, ask, subtype, width, height, same);
+}
 
 std::optional<GraphFailure> BuildSourceGraph(CaptureGraph& b, graph::Filter* source,
                                              const site::SourceGraphSites& sites) {

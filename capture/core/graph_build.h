@@ -4,6 +4,7 @@
 
 #include <jni.h>
 
+#include <cstdint>
 #include <optional>
 
 #include "core/capture_graph.h"
@@ -19,6 +20,12 @@ struct GraphFailure {
   int site;
   graph::HResult hr;
 };
+
+// Whether the client's `format` (null: any) asks for frames of `subtype` at
+// width x height, as start matches a capability. False with an exception pending
+// when a method of the client's format threw.
+bool AsksFor(JNIEnv* env, jobject format, const graph::Guid& subtype, std::int32_t width, std::int32_t height,
+             bool* same);
 
 // The builder and the filter graph with `source` in it, into the empty `built`:
 // the first steps of start's graph and of queryFormats' temporary one, reported

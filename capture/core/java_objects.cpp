@@ -1,7 +1,6 @@
 #include "core/java_objects.h"
 
 #include <climits>
-#include <cstdlib>
 #include <cstring>
 
 namespace capture::core {
@@ -28,7 +27,25 @@ bool JavaList::Add(JNIEnv* env, jobject element) {
   return !env->ExceptionCheck();
 }
 
+bool DirectBuffers::LookUp(JNIEnv* env) {
+  class_ = zav::jni::FindClass(env, "java/nio/ByteBuffer", OnMissing::kClear);
+  if (!class_) return false;
+  allocateDirect_ = env->GetStaticMethodID(class_.get(), "allocateDirect", "(I)Ljava/nio/ByteBuffer;");
+  if (env->ExceptionCheck()) env->ExceptionClear();
+  return allocateDirect_ != nullptr;
+}
+
+LocalRef<jobject> DirectBuffers::Make(JNIEnv* env, std::int32_t capacity, std::uint8_t** address) const {
+  *address = nullptr;
+  LocalRef<jobject> buffer(env, env->CallStaticObjectMethod(class_.get(), allocateDirect_, capacity));
+  if (!buffer || env->ExceptionCheck()) return {};
+  *address = static_cast<std::uint8_t*>(env->GetDirectBufferAddress(buffer.get()));
+  if (*address == nullptr && capacity > 0) return {};
+  return buffer;
+}
+
 bool FormatMaker::LookUp(JNIEnv* env) {
+  if (!buffers_.LookUp(env)) return false;
   formatClass_ = zav::jni::FindClass(env, kFormatClass, OnMissing::kClear);
   if (!formatClass_) return false;
   formatInit_ = zav::jni::MethodId(env, formatClass_.get(), "<init>", "(IILlumotool/camgripper/GUID;)V",
@@ -43,14 +60,10 @@ bool FormatMaker::LookUp(JNIEnv* env) {
 
 LocalRef<jobject> FormatMaker::Make(JNIEnv* env, std::int32_t width, std::int32_t height,
                                     const graph::Guid& subtype) const {
-  auto* block = static_cast<std::uint8_t*>(std::malloc(sizeof(graph::Guid)));
-  if (block == nullptr) return {};
+  std::uint8_t* block = nullptr;
+  LocalRef<jobject> buffer = buffers_.Make(env, sizeof(graph::Guid), &block);
+  if (!buffer) return {};
   std::memcpy(block, &subtype, sizeof(graph::Guid));
-  LocalRef<jobject> buffer(env, env->NewDirectByteBuffer(block, sizeof(graph::Guid)));
-  if (!buffer || env->ExceptionCheck()) {
-    std::free(block);
-    return {};
-  }
   LocalRef<jobject> guid(env, env->NewObject(guidClass_.get(), guidInit_, buffer.get()));
   if (!guid || env->ExceptionCheck()) return {};
   LocalRef<jobject> format(env, env->NewObject(formatClass_.get(), formatInit_, static_cast<jint>(width),
@@ -105,6 +118,39 @@ bool WritableBuffer(JNIEnv* env, jobject buffer, std::uint8_t** address, std::in
   const jlong size = env->GetDirectBufferCapacity(buffer);
   *address = bytes;
   *capacity = size < 0 ? 0 : (size > INT32_MAX ? INT32_MAX : static_cast<std::int32_t>(size));
+  return true;
+}
+
+bool CanvasScale(JNIEnv* env, jobject canvas, double* x, double* y) {
+  *x = 1.0;
+  *y = 1.0;
+  auto componentClass = zav::jni::FindClass(env, "java/awt/Component", OnMissing::kClear);
+  auto configClass = zav::jni::FindClass(env, "java/awt/GraphicsConfiguration", OnMissing::kClear);
+  auto transformClass = zav::jni::FindClass(env, "java/awt/geom/AffineTransform", OnMissing::kClear);
+  if (!componentClass || !configClass || !transformClass ||
+      !env->IsInstanceOf(canvas, componentClass.get())) {
+    return true;
+  }
+  jmethodID getConfig = zav::jni::MethodId(env, componentClass.get(), "getGraphicsConfiguration",
+                                           "()Ljava/awt/GraphicsConfiguration;", OnMissing::kClear);
+  jmethodID getTransform = zav::jni::MethodId(env, configClass.get(), "getDefaultTransform",
+                                              "()Ljava/awt/geom/AffineTransform;", OnMissing::kClear);
+  jmethodID scaleX = zav::jni::MethodId(env, transformClass.get(), "getScaleX", "()D", OnMissing::kClear);
+  jmethodID scaleY = zav::jni::MethodId(env, transformClass.get(), "getScaleY", "()D", OnMissing::kClear);
+  if (getConfig == nullptr || getTransform == nullptr || scaleX == nullptr || scaleY == nullptr) return true;
+  LocalRef<jobject> config(env, env->CallObjectMethod(canvas, getConfig));
+  if (env->ExceptionCheck()) return false;
+  if (!config) return true;
+  LocalRef<jobject> transform(env, env->CallObjectMethod(config.get(), getTransform));
+  if (env->ExceptionCheck()) return false;
+  if (!transform) return true;
+  const double sx = env->CallDoubleMethod(transform.get(), scaleX);
+  if (env->ExceptionCheck()) return false;
+  const double sy = env->CallDoubleMethod(transform.get(), scaleY);
+  if (env->ExceptionCheck()) return false;
+  // A transform that is no plain scale (or none at all) leaves the size as it is.
+  if (sx > 0 && sx <= 16) *x = sx;
+  if (sy > 0 && sy <= 16) *y = sy;
   return true;
 }
 

@@ -33,16 +33,31 @@ class JavaList {
   zav::jni::LocalRef<jobject> list_;
 };
 
+// Direct java.nio.ByteBuffers the JVM owns and frees with the buffer
+// (ByteBuffer.allocateDirect), filled in place through their address.
+class DirectBuffers {
+ public:
+  bool LookUp(JNIEnv* env);
+  // A new buffer of `capacity` bytes and its address; empty (with the JVM's
+  // OutOfMemoryError pending) when none can be had.
+  zav::jni::LocalRef<jobject> Make(JNIEnv* env, std::int32_t capacity, std::uint8_t** address) const;
+
+ private:
+  zav::jni::LocalRef<jclass> class_;
+  jmethodID allocateDirect_ = nullptr;
+};
+
 // VideoFormat(int, int, GUID) and GUID(ByteBuffer).
 class FormatMaker {
  public:
   bool LookUp(JNIEnv* env);
-  // A VideoFormat of width, height and subtype; the GUID's 16-byte block lives as
-  // long as the process (the Java object may read it at any time).
+  // A VideoFormat of width, height and subtype; the GUID's 16 bytes are in a
+  // buffer of its own that goes with the GUID object.
   zav::jni::LocalRef<jobject> Make(JNIEnv* env, std::int32_t width, std::int32_t height,
                                    const graph::Guid& subtype) const;
 
  private:
+  DirectBuffers buffers_;
   zav::jni::LocalRef<jclass> formatClass_;
   jmethodID formatInit_ = nullptr;
   zav::jni::LocalRef<jclass> guidClass_;
@@ -62,6 +77,11 @@ struct FormatQuestions {
 // buffer that is not read-only (Buffer.isReadOnly), null and 0 otherwise. False
 // with the exception of isReadOnly pending.
 bool WritableBuffer(JNIEnv* env, jobject buffer, std::uint8_t** address, std::int32_t* capacity);
+
+// How many device pixels one of the canvas's logical pixels spans, across and
+// down: its GraphicsConfiguration's default transform (1 and 1 while it has none).
+// False with the exception of a method it asks pending.
+bool CanvasScale(JNIEnv* env, jobject canvas, double* x, double* y);
 
 // A property of a listed device as a Java string; null when it cannot be read.
 jstring ReadProperty(JNIEnv* env, graph::PropertyBag* bag, const char16_t* name);

@@ -1,6 +1,6 @@
 #include "frame/frame_work.h"
 
-#include <cstdlib>
+#include <climits>
 #include <cstring>
 
 #include "mirror.h"
@@ -34,11 +34,13 @@ Layout LayoutOf(const Guid& subtype) {
 }  // namespace
 
 std::int64_t MirrorLayoutSize(const Guid& subtype, std::int32_t width, std::int32_t height) {
-  if (width <= 0 || height <= 0) {
+  // A negative height is a top-down frame: its rows lie the other way round, which
+  // changes nothing left to right.
+  const std::int64_t w = width;
+  const std::int64_t h = height < 0 ? -static_cast<std::int64_t>(height) : height;
+  if (w <= 0 || h <= 0) {
     return -1;
   }
-  const std::int64_t w = width;
-  const std::int64_t h = height;
   switch (LayoutOf(subtype)) {
     case Layout::kPlanar: {
       // Y plane, then the two chroma planes at W*H and W*H*5/4; the second one
@@ -89,12 +91,14 @@ struct RowBlock {
 };
 
 // The row blocks of a frame's mirror, in the order they lie in the frame (they
-// never overlap); none when the frame is not mirrored: unknown subtypes, top-down
-// or empty layouts, layouts larger than the sample, one-pixel packed rows (no
-// whole macropixel to exchange).
-std::size_t MirrorBlocks(const Guid& subtype, std::int32_t width, std::int32_t height,
+// never overlap); none when the frame is not mirrored: unknown subtypes, empty
+// layouts, layouts larger than the sample, one-pixel packed rows (no whole
+// macropixel to exchange). A top-down frame (negative height) has as many rows.
+std::size_t MirrorBlocks(const Guid& subtype, std::int32_t width, std::int32_t signedHeight,
                          const std::uint8_t* data, std::int32_t size, RowBlock (&blocks)[3]) {
-  const std::int64_t needed = MirrorLayoutSize(subtype, width, height);
+  if (signedHeight == INT32_MIN) return 0;  // no frame of 2^31 rows fits a sample
+  const std::int64_t needed = MirrorLayoutSize(subtype, width, signedHeight);
+  const std::int32_t height = signedHeight < 0 ? -signedHeight : signedHeight;
   const Layout layout = LayoutOf(subtype);
   if (needed < 0 || data == nullptr || needed > size || (layout == Layout::kPacked422 && width < 2)) {
     return 0;
@@ -176,6 +180,7 @@ void FrameWork::SetMediaType(const graph::MediaType& type) {
 }
 
 void FrameWork::Transform(std::uint8_t* data, std::int32_t size) {
+  lastSampleSize_.store(size, std::memory_order_relaxed);
   if (!grabRequested_.load(std::memory_order_acquire) && !mirror_) {
     return;
   }
@@ -187,15 +192,6 @@ void FrameWork::Transform(std::uint8_t* data, std::int32_t size) {
       // Under the lock the request cannot be withdrawn between this test and the
       // copy; a request withdrawn before it is not served.
       if (grabRequested_.load(std::memory_order_acquire) && data != nullptr && size > 0) {
-        if (grabCapacity_ < size) {
-          // The previous block is not freed: it is Java's buffer or a block a
-          // Java buffer still wraps.
-          auto* block = static_cast<std::uint8_t*>(std::malloc(static_cast<std::size_t>(size)));
-          if (block != nullptr) {
-            grabBuffer_ = block;
-            grabCapacity_ = size;
-          }
-        }
         if (grabCapacity_ >= size && grabBuffer_ != nullptr) {
           // One pass over the frame: each stretch is copied as it came, then mirrored.
           if (mirror_) {
@@ -204,9 +200,11 @@ void FrameWork::Transform(std::uint8_t* data, std::int32_t size) {
           } else {
             std::memcpy(grabBuffer_, data, static_cast<std::size_t>(size));
           }
-          grabRequested_.store(false, std::memory_order_release);
-          served = true;
         }
+        // A buffer too small is left as it is: the grab learns the size it needs.
+        grabSize_ = size;
+        grabRequested_.store(false, std::memory_order_release);
+        served = true;
       }
     }
     if (served) {
@@ -220,32 +218,33 @@ void FrameWork::Transform(std::uint8_t* data, std::int32_t size) {
 
 FrameWork::GrabResult FrameWork::Grab(std::uint8_t* buffer, std::int32_t capacity,
                                       std::chrono::milliseconds bound) {
+  const GrabResult none{GrabResult::kNone, 0};
   const auto deadline = std::chrono::steady_clock::now() + bound;
-  if (cancelled_.load()) return GrabResult{false, nullptr, 0};
+  if (cancelled_.load()) return none;
   std::unique_lock<std::timed_mutex> turn(grabTurn_, deadline);
-  if (!turn.owns_lock() || cancelled_.load()) {
-    return GrabResult{false, nullptr, 0};
-  }
+  if (!turn.owns_lock() || cancelled_.load()) return none;
   {
     std::lock_guard<std::mutex> lock(wakeMutex_);
     grabBuffer_ = buffer;
-    grabCapacity_ = capacity;
+    grabCapacity_ = buffer != nullptr ? capacity : 0;
+    grabSize_ = 0;
     grabRequested_.store(true, std::memory_order_release);
   }
-  auto served = [this] { return !grabRequested_.load(std::memory_order_acquire) && grabBuffer_ != nullptr; };
   std::unique_lock<std::mutex> lock(wakeMutex_);
-  while (!served()) {
+  while (grabRequested_.load(std::memory_order_acquire)) {
     const auto now = std::chrono::steady_clock::now();
     if (now >= deadline || cancelled_.load()) {
       // Withdraw under the lock: a Transform cannot be half-way through serving.
       grabRequested_.store(false, std::memory_order_release);
-      return GrabResult{false, nullptr, 0};
+      return none;
     }
     const auto left = deadline - now;
     wake_.wait_for(lock,
                    left < kGrabPollPeriod ? left : std::chrono::steady_clock::duration(kGrabPollPeriod));
   }
-  return GrabResult{true, grabBuffer_, grabCapacity_};
+  const bool fits = grabSize_ <= grabCapacity_;
+  grabBuffer_ = nullptr;
+  return GrabResult{fits ? GrabResult::kCopied : GrabResult::kTooSmall, grabSize_};
 }
 
 void FrameWork::Cancel() {

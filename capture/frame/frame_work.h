@@ -28,9 +28,10 @@ constexpr std::chrono::milliseconds kGrabPollPeriod{10};
 
 // Mirrors one frame in place, left to right, by its subtype: I420, IYUV and YV12
 // by rows of their three planes, YUY2 and YUYV by macropixel exchange, RGB24 and
-// RGB32 by pixel order. Nothing happens (false) for any other subtype, for a
-// width or height that is not positive, or when the layout of width x height
-// needs more bytes than `size`.
+// RGB32 by pixel order; a negative height (a top-down frame) counts as its
+// magnitude. Nothing happens (false) for any other subtype, for a width or height
+// of 0, a width below 0, or when the layout of width x height needs more bytes
+// than `size`.
 bool MirrorFrame(const graph::Guid& subtype, std::int32_t width, std::int32_t height, std::uint8_t* data,
                  std::int32_t size);
 
@@ -46,9 +47,9 @@ bool CopyAndMirrorFrame(const graph::Guid& subtype, std::int32_t width, std::int
 bool CopyAndMirrorFrameWith(const mirror::KernelSet& kernels, const graph::Guid& subtype, std::int32_t width,
                             std::int32_t height, std::uint8_t* data, std::int32_t size, std::uint8_t* copy);
 
-// Bytes the layout of `subtype` at width x height occupies from the frame start
+// Bytes the layout of `subtype` at width x |height| occupies from the frame start
 // (the furthest byte any mirror touches); -1 for subtypes that are not mirrored
-// or dimensions that are not positive.
+// or a width or height that gives no rows.
 std::int64_t MirrorLayoutSize(const graph::Guid& subtype, std::int32_t width, std::int32_t height);
 
 class FrameWork {
@@ -63,25 +64,31 @@ class FrameWork {
 
   // One sample on the streaming thread, `size` being the sample buffer's
   // allocated size. Mirrors the frame in place when the filter mirrors, and
-  // serves a pending grab (a copy of the unmirrored frame, into a new block when
-  // the offered one is too small, made in the same pass as the mirror), waking
-  // the waiting grab.
+  // serves a pending grab (a copy of the unmirrored frame, made in the same pass
+  // as the mirror, or word that the offered buffer is too small), waking the
+  // waiting grab. It allocates nothing: every buffer is the caller's.
   void Transform(std::uint8_t* data, std::int32_t size);
 
   struct GrabResult {
-    bool served;            // false: no frame came within the bound
-    std::uint8_t* buffer;   // where the frame is: the offered buffer or a new block
-    std::int32_t capacity;  // that block's size (the offered capacity if unchanged)
+    enum Outcome {
+      kCopied,    // the next frame, `size` bytes, is in the offered buffer
+      kTooSmall,  // the next frame needs `size` bytes; nothing was written
+      kNone,      // no frame came within the bound, or the graph is going
+    };
+    Outcome outcome;
+    std::int32_t size;
   };
   // The Java-thread side: offers `buffer` of `capacity` bytes (null / 0 for none),
-  // raises the request and waits until the next frame was copied, looking at the
-  // request at once and then at least every kGrabPollPeriod. After `bound` the
-  // request is withdrawn and the result is not served; a withdrawn request is
-  // never served later. Grabs from several threads take turns: a grab waits for
-  // the one before it within its own bound, so a result is only ever the caller's
-  // own buffer or a block of its own.
+  // raises the request and waits for the next frame, looking at the request at
+  // once and then at least every kGrabPollPeriod. After `bound` the request is
+  // withdrawn; a withdrawn request is never served later. Grabs from several
+  // threads take turns: a grab waits for the one before it within its own bound.
   GrabResult Grab(std::uint8_t* buffer, std::int32_t capacity,
                   std::chrono::milliseconds bound = kGrabWaitBound);
+
+  // The size of the last sample seen (0 before the first): what a buffer for the
+  // next frame most likely needs.
+  std::int32_t lastSampleSize() const { return lastSampleSize_.load(std::memory_order_relaxed); }
 
   // The graph is going: a waiting grab, and every later one, returns at once not
   // served (unless its frame was already copied).
@@ -100,6 +107,8 @@ class FrameWork {
   std::atomic<bool> grabRequested_{false};
   std::uint8_t* grabBuffer_ = nullptr;
   std::int32_t grabCapacity_ = 0;
+  std::int32_t grabSize_ = 0;  // set with the request's end: the frame's size, 0 if none
+  std::atomic<std::int32_t> lastSampleSize_{0};
 
   const bool mirror_;
   graph::Guid subtype_{};

@@ -164,11 +164,10 @@ TEST(MirrorFrame, PackedSubtypesMatchReferenceAndPlainCode) {
 TEST(MirrorFrame, LeavesFramesAloneWhenItMustNot) {
   const auto original = Sequence(64);
   auto frame = original;
-  // Top-down (negative height), zero and negative sizes.
-  EXPECT_FALSE(MirrorFrame(graph::kSubtypeRGB32, 4, -2, frame.data(), 64));
-  EXPECT_FALSE(MirrorFrame(graph::kSubtypeI420, 4, -2, frame.data(), 64));
-  EXPECT_FALSE(MirrorFrame(graph::kSubtypeYUY2, 4, -2, frame.data(), 64));
+  // Zero and negative widths, a zero height (a negative one is a top-down frame).
   EXPECT_FALSE(MirrorFrame(graph::kSubtypeI420, -4, -2, frame.data(), 64));
+  EXPECT_FALSE(MirrorFrame(graph::kSubtypeRGB32, 4, 0, frame.data(), 64));
+  EXPECT_FALSE(MirrorFrame(graph::kSubtypeRGB32, 1, INT32_MIN, frame.data(), 64));
   EXPECT_FALSE(MirrorFrame(graph::kSubtypeRGB24, 0, 4, frame.data(), 64));
   // Unknown and compressed subtypes.
   EXPECT_FALSE(MirrorFrame(graph::kSubtypeMJPG, 4, 2, frame.data(), 64));
@@ -180,14 +179,15 @@ TEST(MirrorFrame, LeavesFramesAloneWhenItMustNot) {
 
 TEST(MirrorFrame, NeverMirrorsPastTheSample) {
   // The layouts need exactly these many bytes; one less and the frame passes as it is.
+  // A top-down frame (negative height) is mirrored as its rows are, whichever way up.
   struct Case {
     graph::Guid subtype;
     int w, h;
     std::int64_t needed;
   } cases[] = {
-      {graph::kSubtypeI420, 4, 2, 12},  {graph::kSubtypeI420, 5, 3, 20}, {graph::kSubtypeYV12, 6, 4, 36},
-      {graph::kSubtypeYUY2, 4, 3, 24},  {graph::kSubtypeYUYV, 6, 1, 12}, {graph::kSubtypeRGB24, 5, 2, 30},
-      {graph::kSubtypeRGB32, 3, 3, 36},
+      {graph::kSubtypeI420, 4, 2, 12},  {graph::kSubtypeI420, 5, 3, 20},   {graph::kSubtypeYV12, 6, 4, 36},
+      {graph::kSubtypeYUY2, 4, 3, 24},  {graph::kSubtypeYUYV, 6, 1, 12},   {graph::kSubtypeRGB24, 5, 2, 30},
+      {graph::kSubtypeRGB32, 3, 3, 36}, {graph::kSubtypeRGB24, 5, -2, 30}, {graph::kSubtypeRGB32, 3, -3, 36},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(MirrorLayoutSize(c.subtype, c.w, c.h), c.needed);
@@ -198,6 +198,9 @@ TEST(MirrorFrame, NeverMirrorsPastTheSample) {
     EXPECT_EQ(buffer, original);
     EXPECT_TRUE(MirrorFrame(c.subtype, c.w, c.h, buffer.data(), static_cast<std::int32_t>(c.needed)));
     EXPECT_TRUE(std::equal(buffer.begin() + c.needed, buffer.end(), original.begin() + c.needed));
+    std::vector<std::uint8_t> upright = original;
+    MirrorFrame(c.subtype, c.w, c.h < 0 ? -c.h : c.h, upright.data(), static_cast<std::int32_t>(c.needed));
+    EXPECT_EQ(buffer, upright);
   }
   // Sizes whose product overflows 32 bits are refused, not wrapped.
   std::vector<std::uint8_t> small(16);
@@ -344,9 +347,9 @@ TEST_F(FrameWorkGrab, CopiesIntoALargeEnoughBufferAndKeepsItsCapacity) {
   auto frame = Sequence(32, 100);
   std::vector<std::uint8_t> buffer(40, 0xEE);
   const auto result = GrabWhileStreaming(work, buffer.data(), 40, frame);
-  ASSERT_TRUE(result.served);
-  EXPECT_EQ(result.buffer, buffer.data());
-  EXPECT_EQ(result.capacity, 40);
+  ASSERT_EQ(result.outcome, FrameWork::GrabResult::kCopied);
+  EXPECT_EQ(result.size, 32);
+  EXPECT_EQ(work.lastSampleSize(), 32);
   EXPECT_TRUE(std::equal(frame.begin(), frame.end(), buffer.begin()));
   // Only the frame's bytes are written.
   EXPECT_EQ(std::vector<std::uint8_t>(buffer.begin() + 32, buffer.end()), std::vector<std::uint8_t>(8, 0xEE));
@@ -354,37 +357,21 @@ TEST_F(FrameWorkGrab, CopiesIntoALargeEnoughBufferAndKeepsItsCapacity) {
   // Exactly the frame size is large enough too.
   std::vector<std::uint8_t> exact(32, 0);
   const auto again = GrabWhileStreaming(work, exact.data(), 32, frame);
-  ASSERT_TRUE(again.served);
-  EXPECT_EQ(again.buffer, exact.data());
+  ASSERT_EQ(again.outcome, FrameWork::GrabResult::kCopied);
   EXPECT_EQ(exact, frame);
 }
 
-TEST_F(FrameWorkGrab, AllocatesAFrameSizedBlockForASmallOrMissingBuffer) {
-  FrameWork work(false);
+TEST_F(FrameWorkGrab, TellsTheSizeNeededForASmallOrMissingBufferAndWritesNothing) {
+  FrameWork work(true);
   Connect(work, graph::kSubtypeRGB24, 4, 2);
   auto frame = Sequence(24, 7);
   std::vector<std::uint8_t> small(23, 0xEE);
-  const auto result = GrabWhileStreaming(work, small.data(), 23, frame);
-  ASSERT_TRUE(result.served);
-  EXPECT_NE(result.buffer, small.data());
-  EXPECT_EQ(result.capacity, 24);
-  EXPECT_TRUE(std::equal(frame.begin(), frame.end(), result.buffer));
+  for (std::uint8_t* offered : {small.data(), static_cast<std::uint8_t*>(nullptr)}) {
+    const auto result = GrabWhileStreaming(work, offered, offered ? 23 : 0, frame);
+    EXPECT_EQ(result.outcome, FrameWork::GrabResult::kTooSmall);
+    EXPECT_EQ(result.size, 24);
+  }
   EXPECT_EQ(small, std::vector<std::uint8_t>(23, 0xEE));
-
-  const auto none = GrabWhileStreaming(work, nullptr, 0, frame);
-  ASSERT_TRUE(none.served);
-  ASSERT_NE(none.buffer, nullptr);
-  EXPECT_EQ(none.capacity, 24);
-  EXPECT_TRUE(std::equal(frame.begin(), frame.end(), none.buffer));
-
-  // The returned block, offered again, is reused rather than replaced.
-  const auto reused = GrabWhileStreaming(work, none.buffer, none.capacity, frame);
-  ASSERT_TRUE(reused.served);
-  EXPECT_EQ(reused.buffer, none.buffer);
-  EXPECT_EQ(reused.capacity, 24);
-  // The library never frees these blocks (a Java buffer wraps them); here the test owns them.
-  std::free(result.buffer);
-  std::free(none.buffer);
 }
 
 TEST_F(FrameWorkGrab, GrabbedCopyIsUnmirroredWhileThePassedFrameIsMirrored) {
@@ -394,7 +381,7 @@ TEST_F(FrameWorkGrab, GrabbedCopyIsUnmirroredWhileThePassedFrameIsMirrored) {
   std::vector<std::uint8_t> passedOn;
   std::vector<std::uint8_t> buffer(18, 0);
   const auto result = GrabWhileStreaming(work, buffer.data(), 18, frame, &passedOn);
-  ASSERT_TRUE(result.served);
+  ASSERT_EQ(result.outcome, FrameWork::GrabResult::kCopied);
   EXPECT_EQ(buffer, frame);
   EXPECT_EQ(passedOn, ReferencePixels(frame, 3, 2, 3));
 }
@@ -419,20 +406,19 @@ TEST_F(FrameWorkGrab, ExpiredGrabIsWithdrawnAndNeverServedLater) {
   Connect(work, graph::kSubtypeRGB32, 2, 2);
   std::vector<std::uint8_t> buffer(16, 0xEE);
   const auto result = work.Grab(buffer.data(), 16, std::chrono::milliseconds(30));
-  EXPECT_FALSE(result.served);
+  EXPECT_EQ(result.outcome, FrameWork::GrabResult::kNone);
   auto frame = Sequence(16);
   work.Transform(frame.data(), 16);
   EXPECT_EQ(buffer, std::vector<std::uint8_t>(16, 0xEE));
 
   // The next grab works as usual.
   const auto next = GrabWhileStreaming(work, buffer.data(), 16, frame);
-  ASSERT_TRUE(next.served);
+  ASSERT_EQ(next.outcome, FrameWork::GrabResult::kCopied);
   EXPECT_EQ(buffer, frame);
 }
 
 // Grabs on one filter from two threads at once, one offering its buffer and one
-// none: each result is the caller's own buffer or a block of its own, never the
-// other caller's memory.
+// none: each gets its own answer, the frame in its own buffer or the size needed.
 TEST_F(FrameWorkGrab, ConcurrentGrabsTakeTurnsAndNeverShareMemory) {
   FrameWork work(false);
   Connect(work, graph::kSubtypeRGB32, 2, 2);
@@ -444,21 +430,18 @@ TEST_F(FrameWorkGrab, ConcurrentGrabsTakeTurnsAndNeverShareMemory) {
       std::this_thread::yield();
     }
   });
-  std::vector<std::uint8_t*> blocks;
   for (int round = 0; round < 40; ++round) {
     std::vector<std::uint8_t> buffer(16);
     auto withBuffer = std::async(std::launch::async, [&] { return work.Grab(buffer.data(), 16); });
     auto without = std::async(std::launch::async, [&] { return work.Grab(nullptr, 0); });
     const auto own = withBuffer.get();
     const auto fresh = without.get();
-    ASSERT_TRUE(own.served && fresh.served) << "round " << round;
-    EXPECT_EQ(own.buffer, buffer.data()) << "round " << round;
-    EXPECT_NE(fresh.buffer, buffer.data()) << "round " << round;
-    blocks.push_back(fresh.buffer);
+    EXPECT_EQ(own.outcome, FrameWork::GrabResult::kCopied) << "round " << round;
+    EXPECT_EQ(fresh.outcome, FrameWork::GrabResult::kTooSmall) << "round " << round;
+    EXPECT_EQ(buffer, std::vector<std::uint8_t>(16, 1)) << "round " << round;
   }
   stop.store(true);
   streamer.join();
-  for (auto* block : blocks) std::free(block);
 }
 
 TEST_F(FrameWorkGrab, GrabsFromAStreamingThreadAreWholeFrames) {
@@ -480,7 +463,7 @@ TEST_F(FrameWorkGrab, GrabsFromAStreamingThreadAreWholeFrames) {
   std::vector<std::uint8_t> buffer(64);
   for (int grab = 0; grab < 200; ++grab) {
     const auto result = work.Grab(buffer.data(), 64);
-    ASSERT_TRUE(result.served);
+    ASSERT_EQ(result.outcome, FrameWork::GrabResult::kCopied);
     for (std::size_t i = 0; i < 64; ++i) {
       ASSERT_EQ(static_cast<std::uint8_t>(buffer[i] - buffer[0]), static_cast<std::uint8_t>(i))
           << "grab " << grab;

@@ -48,10 +48,11 @@ using strict_jni::Obj;
 
 // What the client's classes (and the JDK's) have: a look-up of anything else fails
 // as in a JVM. A CaptureDevice is a java.awt.Canvas; a buffer is read-only when
-// its "readOnly" is set.
+// its "readOnly" is set; a canvas has no graphics configuration (scale 1).
 const strict_jni::Shape kShape = {
     {"java/util/ArrayList", "lumotool/camgripper/CaptureDevice", "lumotool/camgripper/VideoFormat",
-     "lumotool/camgripper/GUID", "java/awt/Canvas", "java/nio/Buffer"},
+     "lumotool/camgripper/GUID", "java/awt/Canvas", "java/nio/Buffer", "java/nio/ByteBuffer",
+     "java/awt/Component", "java/awt/GraphicsConfiguration", "java/awt/geom/AffineTransform"},
     {
         {"java/util/ArrayList", "<init>", "()V"},
         {"java/util/ArrayList", "add", "(Ljava/lang/Object;)Z"},
@@ -65,9 +66,16 @@ const strict_jni::Shape kShape = {
         {"lumotool/camgripper/GUID", "getBuf", "()Ljava/nio/ByteBuffer;"},
         {"java/awt/Canvas", "setBounds", "(IIII)V"},
         {"java/nio/Buffer", "isReadOnly", "()Z"},
+        {"java/nio/ByteBuffer", "allocateDirect", "(I)Ljava/nio/ByteBuffer;"},
+        {"java/awt/Component", "getGraphicsConfiguration", "()Ljava/awt/GraphicsConfiguration;"},
+        {"java/awt/GraphicsConfiguration", "getDefaultTransform", "()Ljava/awt/geom/AffineTransform;"},
+        {"java/awt/geom/AffineTransform", "getScaleX", "()D"},
+        {"java/awt/geom/AffineTransform", "getScaleY", "()D"},
     },
     {{"lumotool/camgripper/CaptureDevice", "pSrcFilter", "I"}},
-    {{"lumotool/camgripper/CaptureDevice", "java/awt/Canvas"}, {"java/nio/ByteBuffer", "java/nio/Buffer"}},
+    {{"lumotool/camgripper/CaptureDevice", "java/awt/Canvas"},
+     {"java/awt/Canvas", "java/awt/Component"},
+     {"java/nio/ByteBuffer", "java/nio/Buffer"}},
 };
 
 // ------------------------------------------------------------------ the calls only this test knows
@@ -128,8 +136,24 @@ jobject JNICALL CallObjectMethodV(JNIEnv*, jobject self, jmethodID id, va_list) 
   const Member* m = M(id);
   if (m->name == "getSubType" && m->sig == "()Llumotool/camgripper/GUID;") return J(O(self)->Ref("subtype"));
   if (m->name == "getBuf" && m->sig == "()Ljava/nio/ByteBuffer;") return J(O(self)->Ref("buf"));
+  if (m->name == "getGraphicsConfiguration") return nullptr;
   Misuse("unexpected object method", m->cls + "." + m->name);
   return nullptr;
+}
+
+// ByteBuffer.allocateDirect: a direct buffer over zeroed memory the test owns.
+jobject JNICALL CallStaticObjectMethodV(JNIEnv*, jclass, jmethodID id, va_list args) {
+  Entered("CallStaticObjectMethod");
+  const Member* m = M(id);
+  if (m->cls != "java/nio/ByteBuffer" || m->name != "allocateDirect") {
+    Misuse("unexpected static method", m->cls + "." + m->name);
+    return nullptr;
+  }
+  const jint capacity = va_arg(args, jint);
+  Obj* b = New("java/nio/ByteBuffer");
+  b->address = new std::uint8_t[static_cast<std::size_t>(capacity) + 1]();
+  b->capacity = capacity;
+  return J(b);
 }
 
 // The last java.awt.Canvas.setBounds is kept as bounds0-3, with their count.
@@ -154,6 +178,7 @@ void MakeEnv() {
   f.CallBooleanMethodV = CallBooleanMethodV;
   f.CallIntMethodV = CallIntMethodV;
   f.CallObjectMethodV = CallObjectMethodV;
+  f.CallStaticObjectMethodV = CallStaticObjectMethodV;
   f.CallNonvirtualVoidMethodV = CallNonvirtualVoidMethodV;
 }
 
@@ -371,8 +396,8 @@ void TestBinding(HWND canvas) {
   for (const Box& b : boxes)
     std::printf("  [%s] reported: %s \"%s\"\n", win_checks::group, b.caption.c_str(), b.text.c_str());
   CHECK(g_lib.isRunning(env, J(cam)));
-  // Running already: true, and the first format stays.
-  CHECK(g_lib.start(env, J(cam), J(rgb24), JNI_FALSE));
+  // Running already with what is asked: true, and the format stays.
+  CHECK(g_lib.start(env, J(cam), J(rgb32), JNI_TRUE));
   Obj* format = O(g_lib.getFormat(env, J(cam)));
   CHECK(format != nullptr && format->Int("width") == 40 && format->Int("height") == 30 &&
         IsSubtype(format->Ref("subtype"), kRGB32));

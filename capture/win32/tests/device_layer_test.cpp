@@ -145,6 +145,17 @@ bool SameBytes(const std::uint8_t* a, const std::vector<std::uint8_t>& b) {
   return a != nullptr && std::memcmp(a, b.data(), b.size()) == 0;
 }
 
+// The next frame as a grab from Java gets it: asked with no buffer, told its
+// size, asked again with a buffer of that size. Empty when no frame came.
+std::vector<std::uint8_t> GrabFrame(capture::frame::FrameWork* work) {
+  const auto asked = work->Grab(nullptr, 0);
+  if (asked.outcome != capture::frame::FrameWork::GrabResult::kTooSmall) return {};
+  std::vector<std::uint8_t> frame(static_cast<std::size_t>(asked.size));
+  const auto got = work->Grab(frame.data(), asked.size);
+  if (got.outcome != capture::frame::FrameWork::GrabResult::kCopied) return {};
+  return frame;
+}
+
 // ------------------------------------------------------------------ message boxes
 
 // Watches for the modal error report with `caption`, reads its text and closes it.
@@ -479,8 +490,8 @@ void RendererRun(HWND canvas, int index, bool mayRefuse) {
   capture::frame::FrameWork* work = graph::FrameWorkOf(r.graph.frameFilter.get());
   CHECK(work != nullptr && work->subtype() == SubtypeOf(cap.subtype) && work->width() == cap.width);
   if (work != nullptr) {
-    const auto grabbed = work->Grab(nullptr, 0);
-    CHECK(grabbed.served && SameBytes(grabbed.buffer, PatternFrame(cap)));
+    const std::vector<std::uint8_t> grabbed = GrabFrame(work);
+    CHECK(!grabbed.empty() && SameBytes(grabbed.data(), PatternFrame(cap)));
   }
   IBaseFilter* videoFilter = F(r.graph.frameFilter.get());
   videoFilter->AddRef();
@@ -599,27 +610,21 @@ void StreamOnce(int index, bool mirror) {
 
     const std::vector<std::uint8_t> pattern = PatternFrame(cap);
     const std::int32_t image = tc::ImageSize(cap);
-    // No buffer: a new block of one sample buffer's size, the frame unmirrored.
-    const auto first = work->Grab(nullptr, 0);
-    CHECK(first.served);
-    CHECK(first.buffer != nullptr && first.capacity >= image);
-    CHECK(first.served && SameBytes(first.buffer, pattern));
-    // The returned block again: same block, same size.
-    if (first.served) std::memset(first.buffer, 0, static_cast<std::size_t>(first.capacity));
-    const auto again = work->Grab(first.buffer, first.capacity);
-    CHECK(again.served && again.buffer == first.buffer && again.capacity == first.capacity);
-    CHECK(again.served && SameBytes(again.buffer, pattern));
+    // No buffer: the size of one sample buffer; that much: the frame, unmirrored.
+    std::vector<std::uint8_t> first = GrabFrame(work);
+    CHECK(static_cast<std::int32_t>(first.size()) >= image && SameBytes(first.data(), pattern));
     // A larger buffer: used as it is, only the frame's bytes written.
-    std::vector<std::uint8_t> large(static_cast<std::size_t>(first.capacity) + 64, 0xA5);
+    std::vector<std::uint8_t> large(first.size() + 64, 0xA5);
     const auto big = work->Grab(large.data(), static_cast<std::int32_t>(large.size()));
-    CHECK(big.served && big.buffer == large.data() &&
-          big.capacity == static_cast<std::int32_t>(large.size()));
+    CHECK(big.outcome == capture::frame::FrameWork::GrabResult::kCopied &&
+          big.size == static_cast<std::int32_t>(first.size()));
     CHECK(SameBytes(large.data(), pattern));
     CHECK(large.back() == 0xA5);
-    // A smaller one: left alone, a new block instead.
+    // A smaller one: left alone, the size needed told.
     std::vector<std::uint8_t> small(16, 0x5A);
     const auto other = work->Grab(small.data(), static_cast<std::int32_t>(small.size()));
-    CHECK(other.served && other.buffer != small.data() && other.capacity == first.capacity);
+    CHECK(other.outcome == capture::frame::FrameWork::GrabResult::kTooSmall &&
+          other.size == static_cast<std::int32_t>(first.size()));
     CHECK(small[0] == 0x5A && small[15] == 0x5A);
 
     // What the renderer received: mirrored when asked, else the pattern itself.
@@ -669,8 +674,8 @@ void StreamToOwnBuffers(int index) {
   if (site == 0) {
     CHECK(AwaitFrames(3));
     capture::frame::FrameWork* work = graph::FrameWorkOf(r.graph.frameFilter.get());
-    const auto grabbed = work->Grab(nullptr, 0);
-    CHECK(grabbed.served && SameBytes(grabbed.buffer, PatternFrame(cap)));
+    const std::vector<std::uint8_t> grabbed = GrabFrame(work);
+    CHECK(!grabbed.empty() && SameBytes(grabbed.data(), PatternFrame(cap)));
     CHECK(AwaitFrames(2));
     std::vector<std::uint8_t> frame(static_cast<std::size_t>(tc::ImageSize(cap)) + 4096);
     LONG received = 0;

@@ -278,6 +278,44 @@ class GrabPaintTest extends CameraTestBase {
         assertTrue(d.isRunning());
     }
 
+    /**
+     * A device is its handle, whatever its canvas's window: taken out of its frame,
+     * or its frame disposed (a dialog closed), a running device still answers and
+     * stops, and nothing is drawn or built for the window it no longer has.
+     */
+    @Test
+    void aRunningDeviceAnswersAndStopsWhileItsCanvasHasNoWindow() throws Exception {
+        CaptureDevice d = fixture.showFirst();
+        assertTrue(d.start(null, false));
+        fixture.frame.remove(d);
+        fixture.settle();
+        assertTrue(d.isRunning());
+        assertNotNull(d.grab(null));
+        assertNotNull(d.getFormat());
+        assertNotNull(d.queryFormats());
+        int objects = SimPlatform.liveObjects();
+        assertFalse(d.start(null, true), "nothing to draw into");
+        d.paint(null);
+        d.setBounds(0, 0, 50, 40);
+        assertEquals(objects, SimPlatform.liveObjects(), "nothing built or dropped");
+        fixture.frame.add(d);
+        fixture.frame.pack();
+        fixture.settle();
+        assertVideoShown(d);
+
+        fixture.frame.dispose();
+        fixture.settle();
+        assertTrue(d.isRunning());
+        assertNotNull(d.grab(null));
+        assertTrue(d.stop(), "the camera stops with its window gone");
+        assertFalse(d.isRunning());
+        assertNull(d.grab(null));
+        assertFalse(d.start(null, false));
+        assertTrue(d.destroy());
+        assertEquals(0, SimPlatform.liveObjects(), "graph and source filter released");
+        Fixture.assertReports();
+    }
+
     @Test
     void startFitsTheVideoToTheCanvasAndSetBoundsRefitsIt() {
         CaptureDevice d = fixture.showFirst();

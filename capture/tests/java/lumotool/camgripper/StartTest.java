@@ -99,7 +99,7 @@ class StartTest extends CameraTestBase {
     }
 
     @Test
-    void startWithoutFormatKeepsTheCurrentOneAndARunningDeviceKeepsItsFirstStart() {
+    void startWithoutFormatKeepsTheCurrentOneAndARunningDeviceSwitchesOnlyForAnotherFormat() {
         standardCamera();
         CaptureDevice d = fixture.showFirst();
         assertTrue(d.start(null, false));
@@ -107,10 +107,19 @@ class StartTest extends CameraTestBase {
         VideoFormat current = d.getFormat();
         assertArrayEquals(SimPlatform.RGB32, current.getSubType().bytes());
         assertEquals(0, current.getWidth(), "a VIDEOINFOHEADER2 connection has no known size");
+        // What it runs already: kept as it is.
+        int objects = SimPlatform.liveObjects();
+        LoggingFormat same = new LoggingFormat(0, 0, GUID.of(SimPlatform.RGB32));
+        assertTrue(d.start(same, false));
+        assertEquals(objects, SimPlatform.liveObjects(), "the same graph");
+        // Another format, or mirroring: built anew with it.
         LoggingFormat other = new LoggingFormat(64, 48, GUID.of(SimPlatform.YUY2));
         assertTrue(d.start(other, true));
-        assertTrue(other.calls.isEmpty(), "a running device ignores the arguments");
-        assertArrayEquals(SimPlatform.RGB32, d.getFormat().getSubType().bytes());
+        assertFalse(other.calls.isEmpty(), "the new format was asked for");
+        assertArrayEquals(SimPlatform.YUY2, d.getFormat().getSubType().bytes());
+        assertEquals(64 * 48 * 2, d.grab(null).capacity());
+        assertTrue(d.start(other, false));
+        assertTrue(d.isRunning());
     }
 
     @Test

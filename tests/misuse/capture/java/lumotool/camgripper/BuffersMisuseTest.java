@@ -34,6 +34,32 @@ class BuffersMisuseTest extends CameraTestBase {
         int cam = Fixture.camera("cam");
         Fixture.capability(cam, SimPlatform.RGB32, W, H);
         Fixture.capability(cam, SimPlatform.YUY2, W, H);
+        Fixture.capability(cam, SimPlatform.RGB32, 320, 240);
+    }
+
+    static long residentKiB() throws java.io.IOException {
+        for (String line : java.nio.file.Files.readAllLines(java.nio.file.Path.of("/proc/self/status"))) {
+            if (line.startsWith("VmRSS:")) return Long.parseLong(line.replaceAll("[^0-9]", ""));
+        }
+        throw new IllegalStateException("no VmRSS");
+    }
+
+    /** The buffers grab hands out are the JVM's: collected with them, nothing left behind. */
+    @Test
+    void grabsIntoNoBufferLeaveNoMemoryBehind() throws Exception {
+        CaptureDevice d = fixture.showFirst();
+        assertTrue(d.start(new VideoFormat(320, 240, GUID.of(SimPlatform.RGB32)), false));
+        for (int i = 0; i < 50; i++) d.grab(null);
+        System.gc();
+        long before = residentKiB();
+        for (int i = 0; i < 1000; i++) {
+            assertEquals(320 * 240 * 4, d.grab(null).capacity());
+            if (i % 100 == 99) System.gc();
+        }
+        System.gc();
+        Thread.sleep(200);
+        long grown = residentKiB() - before;
+        assertTrue(grown < 64 * 1024, "1000 frames of 300 KiB grew the process by " + grown + " KiB");
     }
 
     /** A grab buffer of some kind, over storage whose every byte the test can check afterwards. */
