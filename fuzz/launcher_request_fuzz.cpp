@@ -23,6 +23,7 @@ class FuzzSystem : public launcher::LauncherSystem {
     return ValueRead::kFound;
   }
   bool Exists(const char*) override { return true; }
+  bool RegistryHasTwoViews() override { return true; }
   std::intptr_t ShellOpen(const char*, const char* params) override {
     ++starts;
     parameters = params;

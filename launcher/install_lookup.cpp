@@ -13,11 +13,13 @@ void LogWith(const char* text, const char* detail, ansi::CharNextFn next) {
   runlog::LogMessage(runlog::ComposeMessage({text, detail}, next).text, runlog::Force::kAlways);
 }
 
-// The value in the first view that has it as a directory; kNoNode only when no view
-// has the node.
+// The value in the first view that has it as a directory (a second view only where
+// it is another node); kNoNode only when no view has the node.
 LauncherSystem::ValueRead ReadInEitherView(LauncherSystem& system, const char* name, ValueData& data) {
   auto outcome = LauncherSystem::ValueRead::kNoNode;
+  const bool twoViews = system.RegistryHasTwoViews();
   for (prefs::View view : prefs::kViews) {
+    if (view == prefs::View::k64 && !twoViews) break;
     std::memset(data, 0, sizeof data);
     prefs::DataType type = prefs::DataType::kOther;
     auto read = system.ReadPrefsValue(name, view, data, type);

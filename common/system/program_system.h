@@ -20,6 +20,9 @@ class ProgramSystem {
   // Opens `file` through the shell with `params`, minimized, in the current
   // directory, not awaited. The shell's result: more than 32 means opened.
   virtual std::intptr_t ShellOpen(const char* file, const char* params) = 0;
+  // The registry's 32-bit and 64-bit views are two nodes (64-bit Windows). On
+  // 32-bit Windows both view flags name the one node, which is read once.
+  virtual bool RegistryHasTwoViews() = 0;
 };
 
 }  // namespace zav

@@ -20,6 +20,14 @@ class ProgramSystem : public Interface {
     HINSTANCE result = ShellExecuteA(nullptr, "open", file, params, "", SW_SHOWMINIMIZED);
     return reinterpret_cast<std::intptr_t>(result);
   }
+  bool RegistryHasTwoViews() override {
+#ifdef _WIN64
+    return true;
+#else
+    BOOL wow64 = FALSE;
+    return IsWow64Process(GetCurrentProcess(), &wow64) && wow64;
+#endif
+  }
 };
 
 }  // namespace zav::win32

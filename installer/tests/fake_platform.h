@@ -126,6 +126,7 @@ class Platform : public zavinstaller::InstallerSystem {
     while (!p.empty() && p.back() == ' ') p.pop_back();
     return paths.count(p) != 0;
   }
+  bool RegistryHasTwoViews() override { return true; }
   std::intptr_t ShellOpen(const char* file, const char* params) override {
     shellOpens.emplace_back(file, params);
     events.push_back(std::string("shell:") + file + "|" + params);

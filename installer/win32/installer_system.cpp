@@ -28,7 +28,8 @@ void Win32InstallerSystem::ShowMessage(const char* text, const char* caption) {
 bool Win32InstallerSystem::IsPortFree(std::uint16_t port) { return zavinstaller::IsPortFree(port); }
 
 bool Win32InstallerSystem::OpenPrefsNode(prefs::View view) {
-  return prefs::OpenNode(view, KEY_ALL_ACCESS, node_) == ERROR_SUCCESS;
+  // Only read: a standard user has no write access to the node.
+  return prefs::OpenNode(view, KEY_QUERY_VALUE, node_) == ERROR_SUCCESS;
 }
 
 namespace {

@@ -47,6 +47,7 @@ class FakeSystem : public LauncherSystem {
     return ValueRead::kFound;
   }
   bool Exists(const char* path) override { return files.count(path) > 0; }
+  bool RegistryHasTwoViews() override { return true; }
   std::intptr_t ShellOpen(const char* script, const char* parameters) override {
     opened.emplace_back(script, parameters);
     return shellResult;

@@ -20,9 +20,9 @@ void DeleteIfLargerThan(const char* path, std::int32_t cap) {
   zav::win32::ScopedKernelHandle file(
       CreateFileA(path, FILE_READ_EA, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
   if (!file) return;
-  // A failed size read gives 0xFFFFFFFF, -1 as a signed number: not above the cap.
-  auto size = static_cast<std::int32_t>(GetFileSize(file.get(), nullptr));
-  if (size > cap) DeleteFileA(path);
+  // The whole 64-bit size: a log past 2 GiB is over the cap too.
+  LARGE_INTEGER size;
+  if (GetFileSizeEx(file.get(), &size) && size.QuadPart > cap) DeleteFileA(path);
 }
 
 namespace {

@@ -21,7 +21,7 @@ fail() {
   echo "FAIL [$case_name]: $*" >&2
   if [ -f "${LOG:-}" ]; then
     echo "--- run log (as UTF-8):" >&2
-    iconv -f GBK -t UTF-8 "$LOG" | cat -A >&2
+    head -c 20000 "$LOG" | iconv -f GBK -t UTF-8 | cat -A >&2
   fi
   [ -f "$WORK/stdout" ] && { echo "--- standard output:" >&2; iconv -f GBK -t UTF-8 "$WORK/stdout" >&2; }
   exit 1
@@ -110,6 +110,7 @@ expect_log() {
 }
 
 log_has() { log_messages | LC_ALL=C grep -qxF -- "$(gbk "$1")"; }
+log_count() { log_messages | LC_ALL=C grep -cxF -- "$(gbk "$1")"; }
 
 # expect_stdout LINE...: the installer's own lines, in this order. The programs it
 # runs share its standard output, so their lines (those of "net") may come between.
@@ -283,7 +284,21 @@ hostile_registry)
   put_service "$C/bin" "11999 11997"
   prefs_value "$name256" 'C:\nowhere256'
   prefs_value zz_after 'C:\nowhere'
-  run_installer
+  # A log past 2 GiB is over the cap like any other: deleted at the start.
+  truncate -s 3G "$LOG"
+  # The access the node is opened with, as Wine's registry trace shows it (the view
+  # flags 0x100 and 0x200 aside).
+  WINEDEBUG=trace+reg run_installer
+  [ "$(stat -c %s "$LOG")" -lt 100000 ] || fail "the 3 GiB log was appended to"
+  opens=$(grep -a 'NtOpenKeyEx' "$WORK/stderr" | grep -ai 'norvane' |
+    sed -nE 's/.*NtOpenKeyEx \([^,]*,L"[^"]*",([0-9a-f]+),.*/\1/p' | sort -u)
+  [ -n "$opens" ] || fail "no open of the node in the trace"
+  for access in $opens; do
+    [ $((0x$access & ~0x300)) -eq 1 ] || fail "the node was opened for 0x$access, not KEY_QUERY_VALUE alone"
+  done
+  # Each node walked once a pass (install, shortcuts): on 32-bit Windows the two
+  # views are one node.
+  [ "$(log_count '注册表没有该项:b_dword')" = 2 ] || fail "b_dword was logged $(log_count '注册表没有该项:b_dword') times"
   log_has "$name255" || fail "the 255-byte name was not walked"
   log_has '文件不存在:C:\nowhere255' || fail "the 255-byte name's directory was not tested"
   log_has '注册表没有该项:b_data500' || fail "500 bytes without terminator were read as a path"
