@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Checks a built Windows program: its machine, its subsystem, and that it needs no
-# DLL besides the system's own (the C and C++ runtimes are linked in).
+# Checks a built Windows program: its machine, its subsystem, its application
+# manifest (asInvoker, Windows 7 to 11, no code page of its own), and that it needs
+# no DLL besides the system's own (the C and C++ runtimes are linked in).
 #   pe_check.sh FILE i686|x86_64 console|gui
 set -euo pipefail
 file=$1 arch=$2 subsystem=$3
@@ -18,6 +19,14 @@ case "$subsystem" in
   console) grep -q 'Subsystem.*(Windows CUI)' <<<"$out" || fail "not a console program" ;;
   gui) grep -q 'Subsystem.*(Windows GUI)' <<<"$out" || fail "not a GUI program" ;;
 esac
+
+manifest=$("${arch}-w64-mingw32-windres" -i "$file" -O rc | sed -n '/^1 24 /,/^END/p')
+[ -n "$manifest" ] || fail "no application manifest (resource 1 of type 24)"
+for want in 'level=""asInvoker""' '{35138b9a-5d96-4fbd-8e2d-a2440225f93a}' '{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}' \
+    '{1f676c76-80e1-4239-95bb-83d0f6d0da78}' '{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}'; do
+  grep -qF -- "$want" <<<"$manifest" || fail "the manifest lacks $want"
+done
+grep -qi 'activeCodePage' <<<"$manifest" && fail "the manifest sets a code page"
 
 dlls=$(grep 'DLL Name:' <<<"$out" | awk '{print tolower($3)}' | sort -u)
 system_dlls='^(kernel32|user32|gdi32|advapi32|shell32|ole32|oleaut32|ws2_32|msvcrt|shlwapi|strmiids|quartz|version|comctl32|api-ms-win-.*)\.dll$'
