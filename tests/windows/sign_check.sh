@@ -4,7 +4,8 @@
 # one is installed) and under the installed one: a good certificate signs, the
 # signature verifies, the file keeps its mode and its version resource; a wrong
 # password, an expired certificate and one without the code-signing purpose fail
-# with the reason and leave the file as it was.
+# with the reason and leave the file as it was, and the password reaches no
+# program's environment.
 #   sign_check.sh WINDRES FILE TOOLS_DIR
 set -euo pipefail
 windres=$1 file=$2 tools=$3
@@ -35,7 +36,7 @@ certificate() {
 certificate good -days 2 -addext "extendedKeyUsage=codeSigning"
 certificate tls -days 2 -addext "extendedKeyUsage=serverAuth"
 # Expired: valid for January 2020 only, made through a one-off CA database.
-openssl req -new -newkey rsa:2048 -nodes -subj "/CN=ZAV test expired" -keyout "$work/expired.key" \
+openssl req -new -newkey rsa:2048 -nodes -subj "/CN=ZAV test old" -keyout "$work/expired.key" \
   -out "$work/expired.csr" 2>/dev/null
 mkdir -p "$work/ca/new"
 : >"$work/ca/index.txt"
@@ -49,12 +50,15 @@ openssl pkcs12 -export -inkey "$work/expired.key" -in "$work/expired.pem" -passo
 
 failures=0
 check() { if eval "$2"; then echo "ok   $1"; else echo "FAIL $1"; failures=$((failures + 1)); fi; }
-# signs OSSLSIGNCODE CERT PASSWORD: signs a fresh 0755 copy as $copy, output in $work/out.
+# signs OSSLSIGNCODE CERT PASSWORD: signs a fresh 0755 copy as $copy, output in
+# $work/out; the osslsigncode run is wrapped to record its environment.
 signs() {
   copy="$work/copy.exe"
   cp "$file" "$copy"
   chmod 0755 "$copy"
-  ZAV_OSSLSIGNCODE=$1 ZAV_SIGN_PKCS12="$work/$2.p12" ZAV_SIGN_CA="$work/$2.pem" ZAV_SIGN_PASSWORD=$3 \
+  printf '#!/bin/sh\nenv >>"%s"\nexec "%s" "$@"\n' "$work/env" "$1" >"$work/wrapped"
+  chmod +x "$work/wrapped"
+  ZAV_OSSLSIGNCODE="$work/wrapped" ZAV_SIGN_PKCS12="$work/$2.p12" ZAV_SIGN_CA="$work/$2.pem" ZAV_SIGN_PASSWORD=$3 \
     bash "$sign" "$copy" >"$work/out" 2>&1
 }
 
@@ -78,4 +82,6 @@ for tool in "${versions[@]}"; do
     check "$what: the file is as it was" 'cmp -s "$file" "$copy"'
   done
 done
+check "the password is in no program's environment" '[ -s "$work/env" ] && ! grep -q ZAV_SIGN_PASSWORD "$work/env"'
+check "no signed copy is left beside the file" '[ -z "$(find "$work" -name ".*.signing")" ]'
 [ "$failures" = 0 ]
