@@ -1,5 +1,6 @@
-// The application's delegate: takes the "nvzav://" link the system sends as
-// an Apple event and runs the client's start script for it.
+// The application's delegate: takes the "nvzav://" links the system sends as
+// Apple events and runs the client's start script for each, one after another,
+// without ever waiting on the main thread.
 #ifdef GNUSTEP
 #import <AppKit/AppKit.h>
 #import "gnustep/AppleEventsGNUstep.h"
@@ -9,6 +10,8 @@
 
 @interface AppDelegate : NSObject <NSApplicationDelegate> {
   NSWindow* _window;
+  NSMutableArray* _waiting;  // scripts to run, in the order their links came: [path, link]
+  BOOL _running;             // a script runs
 }
 
 @property(assign) NSWindow* window;

@@ -1,13 +1,42 @@
 #import "AppDelegate.h"
 
+#include <stdio.h>
 #include <stdlib.h>
+#include <string.h>
+
+#ifdef __APPLE__
+#include <os/log.h>
+#endif
 
 #include "script_guard_api.h"
 
+// The bundle identifier (Info.plist): the unified log's subsystem of the refusals.
+static const char kSubsystem[] = "com.norvane.zav.maclauncher";
+
+// How long the app stays after the last script has ended: a link that comes
+// meanwhile is handled, and one that comes later starts the app anew.
+static const NSTimeInterval kQuitDelay = 1.0;
+
+// A link was handled: the app quits by itself once the last script has ended.
+static BOOL linkHandled = NO;
+
+// Every refusal, with its reason, goes to the unified log (log show --predicate
+// 'subsystem == "com.norvane.zav.maclauncher"'); elsewhere to standard error.
+static void LogRefusal(const char* reason, NSString* link) {
+  const char* text = link != nil ? [link UTF8String] : "(none)";
+#ifdef __APPLE__
+  static os_log_t links;
+  if (links == NULL) links = os_log_create(kSubsystem, "links");
+  os_log_with_type(links, OS_LOG_TYPE_ERROR, "link refused (%{public}s): %{public}s", reason, text);
+#else
+  fprintf(stderr, "%s: link refused (%s): %s\n", kSubsystem, reason, text);
+#endif
+}
+
 // The URL of a link's text. Built against the macOS 14 SDK or later,
 // URLWithString: percent-encodes characters a URL may not hold instead of giving
-// no URL; where the stricter form exists it is told not to, so on every macOS text
-// that is no URL gives none.
+// no URL; where the stricter form exists it is told not to. The handler's own
+// rules have refused all of those already; the system's parser must agree too.
 static NSURL* URLOfLinkText(NSString* text) {
   SEL strict = NSSelectorFromString(@"URLWithString:encodingInvalidCharacters:");
   if ([NSURL respondsToSelector:strict]) {
@@ -18,24 +47,39 @@ static NSURL* URLOfLinkText(NSString* text) {
   return [NSURL URLWithString:text];
 }
 
-// An NSString can hold a NUL, which every C string made of it would end at: such
-// a link is refused before any C string is made.
-static BOOL HoldsNul(NSString* text) {
-  unichar nul = 0;
-  return [text rangeOfString:[NSString stringWithCharacters:&nul length:1]].location != NSNotFound;
+// The start script a link's text names, or nil with the refusal logged. The
+// handler's rules come first (the same on every macOS), over every byte of the
+// text (an NSString can hold a NUL, which every C string made of it would end at).
+static NSArray* ScriptOfLinkText(NSString* text) {
+  char why[160];
+  if (text == nil) {
+    LogRefusal("no link text", nil);
+    return nil;
+  }
+  NSData* bytes = [text dataUsingEncoding:NSUTF8StringEncoding];
+  if (zav_link_text_refused([bytes bytes], (int)[bytes length], why, sizeof why)) {
+    LogRefusal(why, text);
+    return nil;
+  }
+  NSString* link = [URLOfLinkText(text) absoluteString];
+  char path[4096];
+  if (link == nil || !zav_start_script_of_link([link UTF8String], path, sizeof path)) {
+    LogRefusal("not a URL this system accepts", text);
+    return nil;
+  }
+  return [NSArray arrayWithObjects:[NSString stringWithUTF8String:path], link, nil];
 }
-
-// How long the app stays after a script has ended: a link that came while it ran
-// waits in the event queue and is handled first, and one that comes later starts
-// the app anew.
-static const NSTimeInterval kQuitDelay = 1.0;
-
-// A link was handled: the app quits by itself once the last script has ended.
-static BOOL linkHandled = NO;
 
 @implementation AppDelegate
 
+- (id)init {
+  self = [super init];
+  if (self != nil) _waiting = [[NSMutableArray alloc] init];
+  return self;
+}
+
 - (void)dealloc {
+  [_waiting release];
   [super dealloc];
 }
 
@@ -59,34 +103,64 @@ static BOOL linkHandled = NO;
   }
 }
 
+// At logout, or asked to quit: the app goes at once. A script that runs is a
+// process of its own and runs on; it is not killed.
+- (NSApplicationTerminateReply)applicationShouldTerminate:(NSApplication*)sender {
+  (void)sender;
+  return NSTerminateNow;
+}
+
 - (void)quitAfterLastLink {
   exit(0);
 }
 
+// Starts the first waiting script, unless one runs; with none left to run, the app
+// quits kQuitDelay later unless another link comes.
+- (void)startNextScript {
+  while (!_running && [_waiting count] > 0) {
+    NSArray* next = [[[_waiting objectAtIndex:0] retain] autorelease];
+    [_waiting removeObjectAtIndex:0];
+    char why[160];
+    const int child = zav_spawn_start_script([[next objectAtIndex:0] UTF8String],
+                                             [[next objectAtIndex:1] UTF8String], why, sizeof why);
+    if (child < 0) {
+      LogRefusal(why, [next objectAtIndex:1]);
+      continue;
+    }
+    _running = YES;
+    [NSThread detachNewThreadSelector:@selector(waitForScript:)
+                             toTarget:self
+                           withObject:[NSNumber numberWithInt:child]];
+  }
+  if (!_running) {
+    [self performSelector:@selector(quitAfterLastLink) withObject:nil afterDelay:kQuitDelay];
+  }
+}
+
+// On a thread of its own: waits for the script, then tells the main thread.
+- (void)waitForScript:(NSNumber*)child {
+  NSAutoreleasePool* pool = [[NSAutoreleasePool alloc] init];
+  zav_wait_start_script([child intValue]);  // its status is not passed on
+  [self performSelectorOnMainThread:@selector(scriptEnded) withObject:nil waitUntilDone:NO];
+  [pool release];
+}
+
+- (void)scriptEnded {
+  _running = NO;
+  [self startNextScript];
+}
+
 // Link form: nvzav://<client directory>#<anything>$<more fields>. The script
-// gets the whole link, as written, after its own path. Links are handled one at a
-// time, each script waited for; the app ends with 0 once no further link has
-// come for kQuitDelay after the last one.
+// gets the whole link, as written, after its own path. The link only picks the
+// directory: a script runs only where an installation put it (script_guard).
+// Links wait their turn in the order they came; the handler itself never waits.
 - (void)handleGetURLEvent:(NSAppleEventDescriptor*)event withReplyEvent:(NSAppleEventDescriptor*)replyEvent {
   (void)replyEvent;
   linkHandled = YES;
   [NSObject cancelPreviousPerformRequestsWithTarget:self selector:@selector(quitAfterLastLink) object:nil];
-  NSString* text = [[event paramDescriptorForKeyword:keyDirectObject] stringValue];
-  NSURL* url = (text != nil && !HoldsNul(text)) ? URLOfLinkText(text) : nil;
-  NSString* link = [url absoluteString];
-  NSString* payload = [link stringByReplacingOccurrencesOfString:@"nvzav://" withString:@""];
-  NSArray* pieces = [payload componentsSeparatedByString:@"$"];
-  if ([pieces count] != 0) {
-    NSString* first = [pieces objectAtIndex:0];
-    if ([first rangeOfString:@"#"].location != NSNotFound) {
-      NSString* clientDirectory = [[first componentsSeparatedByString:@"#"] objectAtIndex:0];
-      NSString* scriptPath = [NSString stringWithFormat:@"%@/bin/clientStartup.sh", clientDirectory];
-      // The link picks the directory; only a script an installation put there
-      // runs, and /bin/sh reads the very file checked. Its status is not passed on.
-      zav_run_start_script([scriptPath UTF8String], [[url absoluteString] UTF8String]);
-    }
-  }
-  [self performSelector:@selector(quitAfterLastLink) withObject:nil afterDelay:kQuitDelay];
+  NSArray* script = ScriptOfLinkText([[event paramDescriptorForKeyword:keyDirectObject] stringValue]);
+  if (script != nil) [_waiting addObject:script];
+  [self startNextScript];
 }
 
 - (NSWindow*)window {

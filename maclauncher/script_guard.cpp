@@ -1,6 +1,8 @@
 #include "script_guard.h"
 
+#include <dlfcn.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
@@ -8,11 +10,16 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <string_view>
 #include <utility>
 #include <vector>
 
+#include "link_reading.h"
+
 #ifdef __APPLE__
+#include <membership.h>
+#include <sys/acl.h>
 #include <sys/xattr.h>
 #endif
 
@@ -23,47 +30,117 @@ namespace maclauncher {
 namespace {
 
 constexpr mode_t kWritableByOthers = S_IWGRP | S_IWOTH;
-
-// Owned by root or by the user the app runs as: nobody else can change it.
-bool OwnedByUs(const struct stat& info) { return info.st_uid == 0 || info.st_uid == geteuid(); }
+constexpr gid_t kAdministrators = 80;  // macOS's admin group
 
 // macOS's administrators, who can become root anyway: /Applications is theirs to write.
 bool IsAdministratorsGroup(gid_t group) {
 #ifdef __APPLE__
-  return group == 80;  // admin
+  return group == kAdministrators;
 #else
   (void)group;
   return false;
 #endif
 }
 
-// A directory above the client directory: nobody but root and us may rename or
-// replace what is in it. Others may write it only where it is sticky and root's
+bool IsAdministrator(uid_t user) {
+#ifdef __APPLE__
+  uuid_t person, group;
+  int member = 0;
+  return mbr_uid_to_uuid(user, person) == 0 && mbr_gid_to_uuid(kAdministrators, group) == 0 &&
+         mbr_check_membership(person, group, &member) == 0 && member != 0;
+#else
+  (void)user;
+  return false;
+#endif
+}
+
+// Who may own what the walk passes: root, the user the app runs as and, below a
+// directory of the administrators' group, an administrator.
+struct Owners {
+  bool administrators = false;
+  bool Trust(uid_t owner) const {
+    return owner == 0 || owner == geteuid() || (administrators && IsAdministrator(owner));
+  }
+};
+
+// An ACL entry that lets someone other than a trusted owner (or, where
+// `adminGroup` is allowed, the administrators' group) change the entry's object:
+// write or append its data, add or delete entries of a directory, or change its
+// attributes, security or owner. Mode bits say nothing of these.
+bool AclGrantsWriteToOthers(int fd, const Owners& owners, bool adminGroup) {
+#ifdef __APPLE__
+  acl_t acl = acl_get_fd_np(fd, ACL_TYPE_EXTENDED);
+  if (acl == nullptr) return false;  // none
+  bool grants = false;
+  acl_entry_t entry;
+  for (int which = ACL_FIRST_ENTRY; !grants && acl_get_entry(acl, which, &entry) == 0;
+       which = ACL_NEXT_ENTRY) {
+    acl_tag_t tag;
+    acl_permset_t permissions;
+    if (acl_get_tag_type(entry, &tag) != 0 || tag != ACL_EXTENDED_ALLOW) continue;
+    if (acl_get_permset(entry, &permissions) != 0) {
+      grants = true;
+      break;
+    }
+    const acl_perm_t writes[] = {
+        ACL_WRITE_DATA,          ACL_APPEND_DATA,    ACL_DELETE_CHILD, ACL_WRITE_ATTRIBUTES,
+        ACL_WRITE_EXTATTRIBUTES, ACL_WRITE_SECURITY, ACL_CHANGE_OWNER, ACL_DELETE};
+    bool writing = false;
+    for (acl_perm_t perm : writes) writing = writing || acl_get_perm_np(permissions, perm) == 1;
+    if (!writing) continue;
+    void* qualifier = acl_get_qualifier(entry);
+    id_t id = 0;
+    int type = -1;
+    const bool known =
+        qualifier != nullptr && mbr_uuid_to_id(static_cast<guid_t*>(qualifier)->g_guid, &id, &type) == 0;
+    if (qualifier != nullptr) acl_free(qualifier);
+    const bool trusted = known && ((type == ID_TYPE_UID && owners.Trust(static_cast<uid_t>(id))) ||
+                                   (type == ID_TYPE_GID && adminGroup && IsAdministratorsGroup(id)));
+    grants = !trusted;
+  }
+  acl_free(acl);
+  return grants;
+#else
+  (void)fd;
+  (void)owners;
+  (void)adminGroup;
+  return false;
+#endif
+}
+
+// A directory above the client directory: nobody but the trusted owners may rename
+// or replace what is in it. Others may write it only where it is sticky and root's
 // (then each entry belongs to whoever made it, as /tmp); its group only where that
 // is also the case or the group is the administrators'.
-ScriptVerdict CheckAncestor(const struct stat& info) {
-  if (!OwnedByUs(info)) return ScriptVerdict::kForeignOwner;
+ScriptVerdict CheckAncestor(int fd, const struct stat& info, const Owners& owners) {
+  if (!owners.Trust(info.st_uid)) return ScriptVerdict::kForeignOwner;
   const bool stickyRoot = (info.st_mode & S_ISVTX) != 0 && info.st_uid == 0;
   if ((info.st_mode & S_IWOTH) != 0 && !stickyRoot) return ScriptVerdict::kDirectoryWritableByOthers;
   if ((info.st_mode & S_IWGRP) != 0 && !stickyRoot && !IsAdministratorsGroup(info.st_gid)) {
     return ScriptVerdict::kDirectoryWritableByOthers;
   }
+  if (!stickyRoot && AclGrantsWriteToOthers(fd, owners, true))
+    return ScriptVerdict::kDirectoryWritableByOthers;
   return ScriptVerdict::kAllowed;
 }
 
-// The client directory and bin: only we can change them.
-ScriptVerdict CheckInstallationDirectory(const struct stat& info) {
-  if ((info.st_mode & kWritableByOthers) != 0) return ScriptVerdict::kDirectoryWritableByOthers;
-  return OwnedByUs(info) ? ScriptVerdict::kAllowed : ScriptVerdict::kForeignOwner;
+// The client directory and bin: only the trusted owners can change them.
+ScriptVerdict CheckInstallationDirectory(int fd, const struct stat& info, const Owners& owners) {
+  if ((info.st_mode & kWritableByOthers) != 0 || AclGrantsWriteToOthers(fd, owners, false)) {
+    return ScriptVerdict::kDirectoryWritableByOthers;
+  }
+  return owners.Trust(info.st_uid) ? ScriptVerdict::kAllowed : ScriptVerdict::kForeignOwner;
 }
 
 // Disk images, USB and FAT volumes mounted with ownership ignored, and network
-// shares: the owner seen there is whoever looks, and nothing marks a download.
+// shares: the owner seen there is whoever looks, and nothing marks a download. A
+// quarantined volume (a downloaded disk image) is a download as a whole.
 bool OnTrustedVolume(int fd) {
 #ifdef __APPLE__
   struct statfs volume {};
   if (fstatfs(fd, &volume) != 0) return false;
-  return (volume.f_flags & MNT_LOCAL) != 0 && (volume.f_flags & MNT_IGNORE_OWNERSHIP) == 0;
+  return (volume.f_flags & MNT_LOCAL) != 0 && (volume.f_flags & MNT_IGNORE_OWNERSHIP) == 0 &&
+         (volume.f_flags & MNT_QUARANTINE) == 0;
 #else
   (void)fd;
   return true;
@@ -148,11 +225,11 @@ const char* VerdictName(ScriptVerdict verdict) {
   return index < sizeof kNames / sizeof kNames[0] ? kNames[index] : "?";
 }
 
-bool HasQuarantineMark(const std::string& path) {
+bool HasQuarantineMark(int fd) {
 #ifdef __APPLE__
-  return getxattr(path.c_str(), "com.apple.quarantine", nullptr, 0, 0, XATTR_NOFOLLOW) >= 0;
+  return fgetxattr(fd, "com.apple.quarantine", nullptr, 0, 0, 0) >= 0;
 #else
-  (void)path;
+  (void)fd;
   return false;
 #endif
 }
@@ -203,7 +280,8 @@ ScriptVerdict OpenStartScript(const std::string& script, int* fd, const Quaranti
   walk.Push(root);
   struct stat info {};
   if (fstat(root, &info) != 0) return ScriptVerdict::kNotRegularFile;
-  if (ScriptVerdict v = CheckAncestor(info); v != ScriptVerdict::kAllowed) return v;
+  Owners owners;
+  if (ScriptVerdict v = CheckAncestor(root, info, owners); v != ScriptVerdict::kAllowed) return v;
 
   int links = 0;
   size_t next = 0;  // index into pending
@@ -223,7 +301,7 @@ ScriptVerdict OpenStartScript(const std::string& script, int* fd, const Quaranti
       if (left <= 2) return ScriptVerdict::kNotRegularFile;
       // Only its owner (and root) can point a link elsewhere; it lies in a
       // directory already found safe.
-      if (!OwnedByUs(info)) return ScriptVerdict::kForeignOwner;
+      if (!owners.Trust(info.st_uid)) return ScriptVerdict::kForeignOwner;
       if (++links > kMaxLinks) return ScriptVerdict::kNotRegularFile;
       std::vector<char> target(static_cast<size_t>(info.st_size > 0 ? info.st_size : 0) + 2);
       const ssize_t n = readlinkat(walk.Top(), name.c_str(), target.data(), target.size());
@@ -247,13 +325,13 @@ ScriptVerdict OpenStartScript(const std::string& script, int* fd, const Quaranti
         verdict = ScriptVerdict::kNotRegularFile;
       } else if ((opened.st_mode & kWritableByOthers) != 0) {
         verdict = ScriptVerdict::kScriptWritableByOthers;
-      } else if (!OwnedByUs(opened)) {
+      } else if (AclGrantsWriteToOthers(file, owners, false)) {
+        verdict = ScriptVerdict::kScriptWritableByOthers;
+      } else if (!owners.Trust(opened.st_uid)) {
         verdict = ScriptVerdict::kForeignOwner;
       } else if (!OnTrustedVolume(file)) {
         verdict = ScriptVerdict::kUntrustedVolume;
-      } else if (quarantined && quarantined(script)) {
-        // Looked up by the path as written: every directory on the way was found
-        // safe, so it names the file opened.
+      } else if (quarantined && quarantined(file)) {
         verdict = ScriptVerdict::kQuarantined;
       }
       if (verdict != ScriptVerdict::kAllowed) {
@@ -266,40 +344,113 @@ ScriptVerdict OpenStartScript(const std::string& script, int* fd, const Quaranti
       return ScriptVerdict::kAllowed;
     }
     if (!S_ISDIR(info.st_mode)) return ScriptVerdict::kNotRegularFile;
+    if (left == 2) {
+      // Bin is next: the directory it lies in is the client directory, whatever
+      // links and ".." led here (a link to "sub/.." of a folder anyone may write
+      // makes that folder the client directory).
+      struct stat client {};
+      if (fstat(walk.Top(), &client) != 0) return ScriptVerdict::kNotRegularFile;
+      if (ScriptVerdict v = CheckInstallationDirectory(walk.Top(), client, owners);
+          v != ScriptVerdict::kAllowed) {
+        return v;
+      }
+    }
     const int directory = openat(walk.Top(), name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (directory < 0) return ScriptVerdict::kNotRegularFile;
     walk.Push(directory);
     if (fstat(directory, &info) != 0) return ScriptVerdict::kNotRegularFile;
-    const ScriptVerdict verdict =
-        left <= installation ? CheckInstallationDirectory(info) : CheckAncestor(info);
+    const ScriptVerdict verdict = left <= installation ? CheckInstallationDirectory(directory, info, owners)
+                                                       : CheckAncestor(directory, info, owners);
     if (verdict != ScriptVerdict::kAllowed) return verdict;
     if (!OnTrustedVolume(directory)) return ScriptVerdict::kUntrustedVolume;
+    // Below a directory of the administrators' group, an administrator is a
+    // trusted owner (as of a client another administrator put in /Applications).
+    if (IsAdministratorsGroup(info.st_gid)) owners.administrators = true;
   }
   return ScriptVerdict::kNotRegularFile;
 }
 
-int RunStartScript(const std::string& scriptPath, const std::string& link) {
+namespace {
+
+// Where macOS has it (the private call terminal emulators and browsers use), the
+// child is made responsible for itself: privacy permissions (camera, microphone)
+// are then asked for the client, not judged against this app's signature.
+void DisclaimResponsibility(posix_spawnattr_t* attributes) {
+#ifdef __APPLE__
+  using Disclaim = int (*)(posix_spawnattr_t*, int);
+  if (auto disclaim =
+          reinterpret_cast<Disclaim>(dlsym(RTLD_DEFAULT, "responsibility_spawnattrs_setdisclaim"))) {
+    disclaim(attributes, 1);
+  }
+#else
+  (void)attributes;
+#endif
+}
+
+}  // namespace
+
+ScriptVerdict SpawnStartScript(const std::string& scriptPath, const std::string& link, int* child) {
+  *child = -1;
   int script = -1;
-  if (OpenStartScript(scriptPath, &script) != ScriptVerdict::kAllowed) return -1;
-  // /bin/sh reads the open file, as descriptor 3, and sources it: "$0" stays the
-  // script's path and "$1" is the link, as when it is run by name.
+  const ScriptVerdict verdict = OpenStartScript(scriptPath, &script);
+  if (script >= 0) close(script);
+  if (verdict != ScriptVerdict::kAllowed) return verdict;
+
+  posix_spawnattr_t attributes;
+  posix_spawnattr_init(&attributes);
+  sigset_t none, all;
+  sigemptyset(&none);
+  sigfillset(&all);
+  short flags = POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF;
+#ifdef POSIX_SPAWN_CLOEXEC_DEFAULT
+  flags |= POSIX_SPAWN_CLOEXEC_DEFAULT;  // only what the file actions name is inherited
+#endif
+  posix_spawnattr_setflags(&attributes, flags);
+  posix_spawnattr_setsigmask(&attributes, &none);
+  posix_spawnattr_setsigdefault(&attributes, &all);
+  DisclaimResponsibility(&attributes);
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, script, 3);
-  const char* argv[] = {"/bin/sh", "-c", ". /dev/fd/3", scriptPath.c_str(), link.c_str(), nullptr};
-  pid_t child = -1;
+#ifdef POSIX_SPAWN_CLOEXEC_DEFAULT
+  for (int fd = 0; fd <= 2; ++fd) posix_spawn_file_actions_addinherit_np(&actions, fd);
+#else
+  posix_spawn_file_actions_addclosefrom_np(&actions, 3);
+#endif
+  // As "sh <script> <link>": "$0" (and bash's BASH_SOURCE) is the script's path,
+  // "$1" the link.
+  const char* argv[] = {"/bin/sh", scriptPath.c_str(), link.c_str(), nullptr};
+  pid_t pid = -1;
   const int spawned =
-      posix_spawn(&child, "/bin/sh", &actions, nullptr, const_cast<char* const*>(argv), environ);
+      posix_spawn(&pid, "/bin/sh", &actions, &attributes, const_cast<char* const*>(argv), environ);
   posix_spawn_file_actions_destroy(&actions);
-  close(script);
-  if (spawned != 0) return -1;
+  posix_spawnattr_destroy(&attributes);
+  if (spawned == 0) *child = pid;
+  return verdict;
+}
+
+int WaitForScript(int child) {
   int status = 0;
-  while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+  while (waitpid(child, &status, 0) < 0) {
+    if (errno != EINTR) return -1;
   }
   return status;
 }
 
+int RunStartScript(const std::string& scriptPath, const std::string& link) {
+  int child = -1;
+  SpawnStartScript(scriptPath, link, &child);
+  return child < 0 ? -1 : WaitForScript(child);
+}
+
 }  // namespace maclauncher
+
+namespace {
+
+void Say(char* why, int size, const char* text) {
+  if (why != nullptr && size > 0) std::snprintf(why, static_cast<size_t>(size), "%s", text);
+}
+
+}  // namespace
 
 extern "C" int zav_start_script_path_allowed(const char* scriptPath) {
   if (scriptPath == nullptr) {
@@ -308,9 +459,36 @@ extern "C" int zav_start_script_path_allowed(const char* scriptPath) {
   return maclauncher::CheckStartScriptPath(scriptPath) == maclauncher::ScriptVerdict::kAllowed;
 }
 
-extern "C" int zav_run_start_script(const char* scriptPath, const char* link) {
+extern "C" int zav_spawn_start_script(const char* scriptPath, const char* link, char* why, int size) {
   if (scriptPath == nullptr || link == nullptr) {
-    return 0;
+    Say(why, size, "no script path or link");
+    return -1;
   }
-  return maclauncher::RunStartScript(scriptPath, link) >= 0;
+  int child = -1;
+  const maclauncher::ScriptVerdict verdict = maclauncher::SpawnStartScript(scriptPath, link, &child);
+  if (verdict != maclauncher::ScriptVerdict::kAllowed) {
+    Say(why, size, maclauncher::VerdictName(verdict));
+  } else if (child < 0) {
+    Say(why, size, "/bin/sh could not be started");
+  }
+  return child;
+}
+
+extern "C" int zav_wait_start_script(int child) { return maclauncher::WaitForScript(child); }
+
+extern "C" int zav_link_text_refused(const char* text, int length, char* why, int size) {
+  if (text == nullptr || length < 0) length = 0;
+  const maclauncher::LinkRefusal refusal =
+      maclauncher::CheckLinkText(std::string_view(text != nullptr ? text : "", static_cast<size_t>(length)));
+  if (refusal == maclauncher::LinkRefusal::kNone) return 0;
+  Say(why, size, maclauncher::LinkRefusalName(refusal));
+  return 1;
+}
+
+extern "C" int zav_start_script_of_link(const char* link, char* path, int size) {
+  if (link == nullptr || path == nullptr || size <= 0) return 0;
+  const std::optional<std::string> script = maclauncher::StartScriptPathOfLink(link);
+  if (!script || script->size() >= static_cast<size_t>(size)) return 0;
+  std::snprintf(path, static_cast<size_t>(size), "%s", script->c_str());
+  return 1;
 }

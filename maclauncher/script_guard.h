@@ -3,15 +3,20 @@
 // The link names the directory whose script /bin/sh runs, so a page could
 // point it at a script it managed to put on the disk (an unpacked download, a
 // mounted share). Only a script that an installation put in place is run:
-// an absolute client directory without ".."; every directory from "/" down
-// owned by root or by the user running the app, and not writable by group or
-// others (above the client directory: unless it is sticky and root's, as /tmp,
-// or on macOS its group is the administrators', as /Applications); symbolic links
-// on the way owned by root or that user; bin a real directory and the script a
-// regular file, neither a link, the script not writable by group or others; on
-// macOS a local volume that honours ownership, and no download quarantine mark.
-// The script is opened once, and that open file is what is checked and what
-// /bin/sh reads: nothing can be swapped in between.
+// an absolute client directory without ".."; every directory from "/" down, and
+// every symbolic link on the way, owned by a trusted owner: root, the user running
+// the app, or, below a directory of the administrators' group (as /Applications),
+// a member of that group (who could become root anyway); no directory writable by
+// group or others, by mode bits or by an ACL entry (above the client directory:
+// unless it is sticky and root's, as /tmp, or for the group the group is the
+// administrators'); the client directory is the directory bin really lies in,
+// after every link and ".." in a link's target is followed; bin a real directory
+// and the script a regular file, neither a link, the script not writable by group
+// or others; on macOS a local volume that honours ownership and is not
+// quarantined, and no download quarantine mark on the script.
+// The script is opened once and that open file is checked; /bin/sh then runs it
+// by its path as "sh <script> <link>" does: every directory on the way is one only
+// root or the user can change.
 #pragma once
 
 #include <functional>
@@ -40,12 +45,12 @@ std::string StartScriptPath(const std::string& clientDirectory);
 
 const char* VerdictName(ScriptVerdict verdict);
 
-// Tells whether the file at a path carries the download quarantine mark.
-using QuarantineProbe = std::function<bool(const std::string& path)>;
+// Tells whether the open file carries the download quarantine mark.
+using QuarantineProbe = std::function<bool(int fd)>;
 
 // The platform's probe: the com.apple.quarantine attribute on macOS; other
 // systems have no such mark and the probe answers false.
-bool HasQuarantineMark(const std::string& path);
+bool HasQuarantineMark(int fd);
 
 ScriptVerdict CheckStartScript(const std::string& clientDirectory,
                                const QuarantineProbe& quarantined = HasQuarantineMark);
@@ -60,9 +65,18 @@ ScriptVerdict CheckStartScriptPath(const std::string& scriptPath,
 ScriptVerdict OpenStartScript(const std::string& scriptPath, int* fd,
                               const QuarantineProbe& quarantined = HasQuarantineMark);
 
-// Runs an allowed script: /bin/sh reads the file checked, from its open
-// descriptor (/dev/fd/3), with "$0" the script's path and "$1" the link, and is
-// waited for. Its wait status, or -1 when the script is refused or sh cannot start.
+// Starts an allowed script as "/bin/sh <script> <link>" and does not wait: no
+// descriptor of the app's but standard input, output and error reaches it, and it
+// starts with no signal blocked or ignored. On macOS it is made responsible for
+// itself where the system allows it, so privacy prompts (camera, microphone) are
+// the client's and not this app's. The verdict; *child is the process when
+// allowed and started (-1 otherwise, also when sh could not start).
+ScriptVerdict SpawnStartScript(const std::string& scriptPath, const std::string& link, int* child);
+
+// Waits for a started script: its wait status.
+int WaitForScript(int child);
+
+// Both: the wait status, or -1 when the script is refused or sh cannot start.
 int RunStartScript(const std::string& scriptPath, const std::string& link);
 
 }  // namespace maclauncher

@@ -1,10 +1,14 @@
 // Drives the real AppDelegate: registration at launch, and 'GURL' events
 // delivered to the registered handler (real ones on macOS, the stand-in's under
-// GNUstep), each in a child process since the handler ends the process.
+// GNUstep), each in a helper process since the app ends itself: this program
+// started anew (never a fork of a process that has loaded Cocoa).
 //
 // Usage: maclauncher_delegate_test <case>
+//        maclauncher_delegate_test --handle <link> <second> <delay> <working directory>  (the helper)
 #import "apple_events.h"
 
+#include <fcntl.h>
+#include <spawn.h>
 #include <stdarg.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -124,46 +128,69 @@ static const char* InstallClient(const char* name) {
   return dir;
 }
 
-// Lets a child process launch a delegate and delivers 'GURL' events whose direct
-// objects are `link` (none when NULL) and, when given, `second` once the first is
-// handled (as a link that came while the first script ran waits in the queue);
-// then the run loop runs until the app ends itself. Returns the child's wait status.
-static int RunHandlers(const char* link, const char* second, const char* workingDirectory) {
+static const char* self;  // this program
+extern char** environ;
+static char errorPath[160];  // the helper's standard error
+
+// "-" stands for no argument on the helper's command line.
+static const char* Arg(const char* text) { return text != NULL ? text : "-"; }
+static const char* Given(const char* arg) { return strcmp(arg, "-") == 0 ? NULL : arg; }
+
+static NSAppleEventDescriptor* EventOf(const char* link) {
+  NSString* text = nil;
+  if (link != NULL) {
+    // "<NUL>" in a link stands for a NUL character, which an NSString can hold.
+    unichar nul = 0;
+    text = [[NSString stringWithUTF8String:link]
+        stringByReplacingOccurrencesOfString:@"<NUL>"
+                                  withString:[NSString stringWithCharacters:&nul length:1]];
+  }
+  return MakeGetURLEvent(text);
+}
+
+// The helper: launches a delegate, delivers a 'GURL' event for `link` (none when
+// "-"), runs the run loop for `delay` seconds, delivers `second` (if any) and
+// runs the run loop until the app ends itself. With a delay, the first script
+// must still run when the loop has run (the handler waited for nothing).
+static int Handle(const char* link, const char* second, double delay, const char* workingDirectory) {
+  if (workingDirectory != NULL && chdir(workingDirectory) != 0) return 4;
+  [[NSAutoreleasePool alloc] init];
+  [[[AppDelegate alloc] init] applicationWillFinishLaunching:nil];
+  if (!DeliverGetURLEvent(EventOf(link))) return 3;  // nothing registered for 'GURL'/'GURL'
+  if (second != NULL) {
+    if (delay > 0) {
+      [[NSRunLoop currentRunLoop] runUntilDate:[NSDate dateWithTimeIntervalSinceNow:delay]];
+      if (delay < 0.5 && access(donePath, F_OK) == 0) return 5;  // the handler waited for the script
+    }
+    if (!DeliverGetURLEvent(EventOf(second))) return 3;
+  }
+  [[NSRunLoop currentRunLoop] runUntilDate:[NSDate dateWithTimeIntervalSinceNow:20]];
+  return 2;  // the app did not end by itself
+}
+
+// Runs the helper; its wait status. Its standard error goes to errorPath.
+static int RunHandlers(const char* link, const char* second, double delay, const char* workingDirectory) {
   unlink(recordPath);
   unlink(donePath);
+  char delayText[32];
+  snprintf(delayText, sizeof delayText, "%g", delay);
+  const char* argv[] = {self, "--handle", root, Arg(link), Arg(second), delayText, Arg(workingDirectory),
+                        NULL};
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 2, errorPath, O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  pid_t child = -1;
   fflush(NULL);
-  pid_t child = fork();
-  if (child == 0) {
-    if (workingDirectory != NULL && chdir(workingDirectory) != 0) {
-      _exit(4);
-    }
-    [[NSAutoreleasePool alloc] init];
-    [[[AppDelegate alloc] init] applicationWillFinishLaunching:nil];
-    NSString* text = nil;
-    if (link != NULL) {
-      // "<NUL>" in a link stands for a NUL character, which an NSString can hold.
-      unichar nul = 0;
-      text = [[NSString stringWithUTF8String:link]
-          stringByReplacingOccurrencesOfString:@"<NUL>"
-                                    withString:[NSString stringWithCharacters:&nul length:1]];
-    }
-    if (!DeliverGetURLEvent(MakeGetURLEvent(text))) {
-      _exit(3);  // nothing registered for 'GURL'/'GURL'
-    }
-    if (second != NULL && !DeliverGetURLEvent(MakeGetURLEvent([NSString stringWithUTF8String:second]))) {
-      _exit(3);
-    }
-    [[NSRunLoop currentRunLoop] runUntilDate:[NSDate dateWithTimeIntervalSinceNow:20]];
-    _exit(2);  // the app did not end by itself
-  }
+  const int spawned = posix_spawn(&child, self, &actions, NULL, (char* const*)argv, environ);
+  posix_spawn_file_actions_destroy(&actions);
   int status = -1;
-  while (child > 0 && waitpid(child, &status, 0) < 0) {
+  while (spawned == 0 && waitpid(child, &status, 0) < 0) {
   }
   return status;
 }
 
 static int RunHandler(const char* link, const char* workingDirectory) {
-  return RunHandlers(link, NULL, workingDirectory);
+  return RunHandlers(link, NULL, 0, workingDirectory);
 }
 
 static int ExpectStatusZero(int status, const char* link) {
@@ -194,11 +221,28 @@ static int ExpectScriptRan(const char* link, const char* client) {
   return failed;
 }
 
-static int ExpectNothingRan(const char* link, const char* workingDirectory) {
+// Nothing ran, and the refusal was logged with `reason` (the unified log on
+// macOS, standard error here).
+static int ExpectRefused(const char* link, const char* workingDirectory, const char* reason) {
   if (ExpectStatusZero(RunHandler(link, workingDirectory), link) != 0) {
     return 1;
   }
-  return access(recordPath, F_OK) == 0 ? Fail("link %s: a script ran", link ? link : "(none)") : 0;
+  if (access(recordPath, F_OK) == 0) return Fail("link %s: a script ran", link ? link : "(none)");
+#ifndef __APPLE__
+  const char* said = ReadWholeFile(errorPath);
+  if (said == NULL || strstr(said, "link refused (") == NULL ||
+      (reason != NULL && strstr(said, reason) == NULL)) {
+    return Fail("link %s: the refusal (%s) was not logged: %s", link ? link : "(none)",
+                reason ? reason : "any", said ? said : "(nothing)");
+  }
+#else
+  (void)reason;
+#endif
+  return 0;
+}
+
+static int ExpectNothingRan(const char* link, const char* workingDirectory) {
+  return ExpectRefused(link, workingDirectory, NULL);
 }
 
 // --- cases -----------------------------------------------------------------
@@ -250,11 +294,10 @@ static int UnusableLinkStartsNothing(void) {
       InstallClient("a%zz") == NULL) {
     return 1;
   }
-  return ExpectNothingRan(Format("nvzav://%s$b#x", client),
-                          NULL) |  // no "#" in the first piece
-                                   // macOS refuses a second "#", and brackets outside a host.
+  return ExpectRefused(Format("nvzav://%s$b#x", client), NULL, "no client directory") |
+         // macOS refuses a second "#", and brackets outside a host.
          ExpectNothingRan(Format("nvzav://%s#a#b$%s/other#c$$d", client, root), NULL) |
-         ExpectNothingRan(Format("nvzav://%s#a[1]", client), NULL) |
+         ExpectRefused(Format("nvzav://%s#a[1]", client), NULL, "a [ or ]") |
          ExpectNothingRan(Format("nvzav://$%s#x", client), NULL) |
          ExpectNothingRan(Format("nvzav://%s/a b#x", root), NULL) |  // no URL
          ExpectNothingRan(Format("nvzav://%s/a|b#x", root), NULL) |
@@ -292,7 +335,7 @@ static int UnsafeInstallationIsRefused(void) {
   const mode_t scriptModes[] = {0664, 0646};
   for (size_t i = 0; i < 2; ++i) {
     chmod(script, scriptModes[i]);
-    failed |= ExpectNothingRan(link, NULL);
+    failed |= ExpectRefused(link, NULL, "script writable by others");
   }
   chmod(script, 0644);
   const mode_t directoryModes[] = {0775, 0757};
@@ -319,7 +362,10 @@ static int UnsafeInstallationIsRefused(void) {
   return failed | ExpectNothingRan(link, NULL);
 }
 
-// A link that comes while a script runs is handled after it; the app then ends.
+// Links wait their turn: one that comes before the run loop has run, one that comes
+// while the first script runs (the handler did not wait for it), and one that comes
+// after it ended but before the app quit: each runs after the first, and the app
+// then ends.
 static int SecondLinkIsHandledAfterTheFirst(void) {
   const char* first = InstallClient("first");
   if (first == NULL || MakeDirectory(Format("%s/sub", root), 0755) != 0) {
@@ -329,17 +375,22 @@ static int SecondLinkIsHandledAfterTheFirst(void) {
   const char* firstLink = Format("nvzav://%s#1", first);
   const char* secondLink = Format("nvzav://%s#2", second);
   const char* secondRecord = Format("%s/sub/record", root);
-  unlink(secondRecord);
-  if (second == NULL || ExpectStatusZero(RunHandlers(firstLink, secondLink, NULL), firstLink) != 0) {
-    return 1;
-  }
-  const char* recorded = ReadWholeFile(recordPath);
-  int failed = recorded == NULL || strstr(recorded, firstLink) == NULL
-                   ? Fail("the first link's script did not run")
-                   : 0;
-  recorded = ReadWholeFile(secondRecord);
-  if (recorded == NULL || strstr(recorded, secondLink) == NULL) {
-    failed = Fail("the second link's script did not run");
+  const double delays[] = {0, 0.3, 1.6};
+  int failed = second == NULL;
+  for (size_t i = 0; !failed && i < sizeof delays / sizeof delays[0]; ++i) {
+    unlink(secondRecord);
+    unlink(Format("%s.done", secondRecord));
+    failed |= ExpectStatusZero(RunHandlers(firstLink, secondLink, delays[i], NULL), firstLink);
+    const char* recorded = ReadWholeFile(recordPath);
+    if (recorded == NULL || strstr(recorded, firstLink) == NULL)
+      failed |= Fail("the first link's script did not run");
+    recorded = ReadWholeFile(secondRecord);
+    if (recorded == NULL || strstr(recorded, secondLink) == NULL) {
+      failed |= Fail("delay %g: the second link's script did not run", delays[i]);
+    }
+    if (access(Format("%s.done", secondRecord), F_OK) != 0) {
+      failed |= Fail("delay %g: the app ended before the second script did", delays[i]);
+    }
   }
   return failed;
 }
@@ -359,6 +410,13 @@ static const struct Case cases[] = {
 };
 
 int main(int argc, char* argv[]) {
+  self = argv[0];
+  if (argc == 7 && strcmp(argv[1], "--handle") == 0) {
+    snprintf(root, sizeof root, "%s", argv[2]);
+    snprintf(recordPath, sizeof recordPath, "%s/record", root);
+    snprintf(donePath, sizeof donePath, "%s.done", recordPath);
+    return Handle(Given(argv[3]), Given(argv[4]), atof(argv[5]), Given(argv[6]));
+  }
   const struct Case* chosen = NULL;
   for (size_t i = 0; argc == 2 && i < sizeof cases / sizeof cases[0]; ++i) {
     if (strcmp(argv[1], cases[i].name) == 0) {
@@ -376,8 +434,10 @@ int main(int argc, char* argv[]) {
   }
   snprintf(recordPath, sizeof recordPath, "%s/record", root);
   snprintf(donePath, sizeof donePath, "%s.done", recordPath);
+  snprintf(errorPath, sizeof errorPath, "%s.stderr", root);
 
   int failed = chosen->run();
+  unlink(errorPath);
 
   if (system(Format("rm -rf '%s'", root)) != 0) {
     failed = Fail("cannot remove %s", root);

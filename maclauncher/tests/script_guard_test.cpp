@@ -1,6 +1,8 @@
 #include "script_guard.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -48,7 +50,7 @@ class MaclauncherScriptGuardTest : public ::testing::Test {
   }
 
   static ScriptVerdict Check(const std::string& dir) {
-    return CheckStartScript(dir, [](const std::string&) { return false; });
+    return CheckStartScript(dir, [](int) { return false; });
   }
 
   std::string root_, client_, bin_, script_;
@@ -66,9 +68,7 @@ TEST_F(MaclauncherScriptGuardTest, InstalledScriptIsAllowed) {
 
 // The handler hands over the path it composed; only that shape of path is looked at.
 TEST_F(MaclauncherScriptGuardTest, ScriptPathMustBeAnAbsoluteClientDirectoryAndTheScriptName) {
-  auto check = [](const std::string& path) {
-    return CheckStartScriptPath(path, [](const std::string&) { return false; });
-  };
+  auto check = [](const std::string& path) { return CheckStartScriptPath(path, [](int) { return false; }); };
   EXPECT_EQ(check(script_), ScriptVerdict::kAllowed);
   EXPECT_EQ(check("/bin/clientStartup.sh"), ScriptVerdict::kNotAbsolute);  // empty directory
   EXPECT_EQ(check("client/bin/clientStartup.sh"), ScriptVerdict::kNotAbsolute);
@@ -189,7 +189,7 @@ TEST_F(MaclauncherScriptGuardTest, EveryDirectoryOnTheWayCountsAndTheCheckedFile
   const std::string via = root_ + "/via";
   ASSERT_EQ(symlink(client_.c_str(), via.c_str()), 0);
   int fd = -1;
-  ASSERT_EQ(OpenStartScript(via + kScriptPathSuffix, &fd, [](const std::string&) { return false; }),
+  ASSERT_EQ(OpenStartScript(via + kScriptPathSuffix, &fd, [](int) { return false; }),
             ScriptVerdict::kAllowed);
   ASSERT_EQ(unlink(via.c_str()), 0);
   ASSERT_EQ(symlink((open + "/real").c_str(), via.c_str()), 0);
@@ -201,27 +201,66 @@ TEST_F(MaclauncherScriptGuardTest, EveryDirectoryOnTheWayCountsAndTheCheckedFile
   close(fd);
 }
 
-// /bin/sh reads the open file checked, with "$0" the script's path and "$1" the link.
-TEST_F(MaclauncherScriptGuardTest, RunStartScriptRunsTheCheckedFileWithItsPathAndTheLink) {
-  std::ofstream(script_) << "printf '%s|%s|%s' \"$0\" \"$#\" \"$1\" >\"$(dirname \"$0\")/ran\"\nexit 3\n";
+// The script runs as "sh <script> <link>" runs it: "$0" its path, "$1" the link,
+// no descriptor of the app's beyond the standard three, no signal blocked or
+// ignored that the app blocked or ignored.
+TEST_F(MaclauncherScriptGuardTest, RunStartScriptRunsTheScriptAsShRunsAFile) {
+  std::ofstream(script_)
+      << "{ printf '%s|%s|%s\\n' \"$0\" \"$#\" \"$1\"; ls /proc/$$/fd;"
+         " grep -E '^Sig(Blk|Ign)' /proc/$$/status; } >\"$(dirname \"$0\")/ran\"\nexit 3\n";
+  const int held = open(script_.c_str(), O_RDONLY);  // a descriptor of the app's, inheritable
+  ASSERT_GE(held, 3);
+  sigset_t blocked, before;
+  sigemptyset(&blocked);
+  sigaddset(&blocked, SIGUSR1);
+  ASSERT_EQ(sigprocmask(SIG_BLOCK, &blocked, &before), 0);
+  auto ignored = signal(SIGUSR2, SIG_IGN);
   const int status = RunStartScript(script_, "nvzav://" + client_ + "#x$y");
+  signal(SIGUSR2, ignored);
+  sigprocmask(SIG_SETMASK, &before, nullptr);
+  close(held);
   ASSERT_TRUE(WIFEXITED(status));
   EXPECT_EQ(WEXITSTATUS(status), 3);
-  std::string ran;
-  std::getline(std::ifstream(bin_ + "/ran"), ran);
-  EXPECT_EQ(ran, script_ + "|1|nvzav://" + client_ + "#x$y");
+  std::ifstream ran(bin_ + "/ran");
+  std::string line;
+  std::getline(ran, line);
+  EXPECT_EQ(line, script_ + "|1|nvzav://" + client_ + "#x$y");
+  const unsigned long usr1 = 1ul << (SIGUSR1 - 1), usr2 = 1ul << (SIGUSR2 - 1);
+  while (std::getline(ran, line)) {
+    if (line.rfind("SigBlk:", 0) == 0)
+      EXPECT_EQ(std::stoul(line.substr(7), nullptr, 16) & usr1, 0u) << line;
+    else if (line.rfind("SigIgn:", 0) == 0)
+      EXPECT_EQ(std::stoul(line.substr(7), nullptr, 16) & usr2, 0u) << line;
+    else
+      EXPECT_NE(line, std::to_string(held)) << "the app's descriptor reached the script";
+  }
   ASSERT_EQ(chmod(script_.c_str(), 0666), 0);
   EXPECT_EQ(RunStartScript(script_, "x"), -1);
 }
 
-TEST_F(MaclauncherScriptGuardTest, QuarantinedScriptIsRefusedAndTheProbeSeesTheScript) {
-  std::string asked;
-  const auto verdict = CheckStartScript(client_, [&](const std::string& path) {
-    asked = path;
-    return true;
-  });
+// A ".." in a link's target is followed before the client directory is judged:
+// a link to "sub/.." of a folder anyone may write makes that folder the client
+// directory, which is refused even where it is sticky and root's.
+TEST_F(MaclauncherScriptGuardTest, TheClientDirectoryIsWhereBinReallyLies) {
+  if (geteuid() != 0) GTEST_SKIP() << "a sticky folder of root's needs root";
+  const std::string open = root_ + "/open";
+  MakeDirectory(open);
+  ASSERT_EQ(chmod(open.c_str(), 01777), 0);
+  MakeDirectory(open + "/sub");
+  MakeDirectory(open + "/bin");
+  WriteScript(open + "/bin/clientStartup.sh");
+  ASSERT_EQ(symlink("open/sub/..", (root_ + "/lnk").c_str()), 0);
+  EXPECT_EQ(Check(root_ + "/lnk"), ScriptVerdict::kDirectoryWritableByOthers);
+}
+
+// The mark is read from the file opened, not looked up again by its path.
+TEST_F(MaclauncherScriptGuardTest, QuarantinedScriptIsRefusedAndTheProbeSeesTheOpenScript) {
+  struct stat asked {};
+  const auto verdict = CheckStartScript(client_, [&](int fd) { return fstat(fd, &asked) == 0; });
   EXPECT_EQ(verdict, ScriptVerdict::kQuarantined);
-  EXPECT_EQ(asked, script_);
+  struct stat script {};
+  ASSERT_EQ(stat(script_.c_str(), &script), 0);
+  EXPECT_EQ(asked.st_ino, script.st_ino);
 }
 
 #ifdef __APPLE__
@@ -234,7 +273,9 @@ TEST_F(MaclauncherScriptGuardTest, QuarantineAttributeIsRefused) {
 }
 #else
 TEST_F(MaclauncherScriptGuardTest, PlatformProbeFindsNoMarkHere) {
-  EXPECT_FALSE(HasQuarantineMark(script_));
+  const int fd = open(script_.c_str(), O_RDONLY);
+  EXPECT_FALSE(HasQuarantineMark(fd));
+  close(fd);
   EXPECT_EQ(CheckStartScript(client_), ScriptVerdict::kAllowed);
 }
 #endif

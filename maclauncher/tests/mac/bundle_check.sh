@@ -12,7 +12,8 @@ check() {  # check DESCRIPTION COMMAND...
   local what=$1; shift
   if "$@" >/dev/null 2>&1; then echo "ok   $what"; else echo "FAIL $what"; failures=$((failures + 1)); fi
 }
-key() { plutil -extract "$1" raw -o - "$plist"; }
+# PlistBuddy reads a key on every macOS the app supports (plutil's raw form needs 12).
+key() { /usr/libexec/PlistBuddy -c "Print :$1" "$plist"; }
 check "Info.plist is well formed" plutil -lint "$plist"
 check "CFBundleShortVersionString is $version" test "$(key CFBundleShortVersionString)" = "$version"
 check "CFBundleVersion is $version" test "$(key CFBundleVersion)" = "$version"
@@ -30,8 +31,11 @@ if kill -0 "$pid" 2>/dev/null; then
   kill "$pid"
   echo "FAIL started without a link, the app keeps running"
   failures=$((failures + 1))
+elif wait "$pid"; then
+  echo "ok   started without a link, the app ends by itself with 0"
 else
-  echo "ok   started without a link, the app ends by itself"
+  echo "FAIL started without a link, the app ended with status $?"
+  failures=$((failures + 1))
 fi
 echo "$failures failed"
 [ "$failures" = 0 ]
