@@ -179,25 +179,23 @@ std::int32_t ArrayLoans::Length(jint value) {
   return value;
 }
 
+void ArrayLoans::NeedAtLeast(jsize needed, const char* unit, const char* what) {
+  if (array_length_ < 0 || array_length_ >= needed) return;
+  Text why;
+  Parameter(why, position_);
+  why.Append(" has ").AppendNumber(array_length_).Append(" ").Append(unit).Append("; ").Append(what);
+  Refuse(why.Append(" takes ").AppendNumber(needed));
+}
+
 Bytes ArrayLoans::BorrowAtLeast(jbyteArray array, jsize needed, const char* what) {
   Bytes copy = Borrow(array);
-  if (array_length_ >= 0 && array_length_ < needed) {
-    Text why;
-    Parameter(why, position_);
-    why.Append(" has ").AppendNumber(array_length_).Append(" bytes; ").Append(what).Append(" takes ");
-    Refuse(why.AppendNumber(needed));
-  }
+  NeedAtLeast(needed, "bytes", what);
   return copy;
 }
 
 Ints ArrayLoans::BorrowAtLeast(jintArray array, jsize needed, const char* what) {
   Ints copy = Borrow(array);
-  if (array_length_ >= 0 && array_length_ < needed) {
-    Text why;
-    Parameter(why, position_);
-    why.Append(" has ").AppendNumber(array_length_).Append(" elements; ").Append(what).Append(" takes ");
-    Refuse(why.AppendNumber(needed));
-  }
+  NeedAtLeast(needed, "elements", what);
   return copy;
 }
 

@@ -116,6 +116,8 @@ class ArrayLoans {
   static constexpr int kCapacity = 5;  // the most arrays any native method takes
   void* Copy(jarray array, bool ints, bool copy_back);
   void Refuse(const Text& reason);
+  // Refuses the array lent last when it is shorter than `needed` (not when null).
+  void NeedAtLeast(jsize needed, const char* unit, const char* what);
   void Parameter(Text& text, int position) const;
 
   JNIEnv* env_;

@@ -48,70 +48,56 @@ class ThreadsMisuseTest extends TokenHarness {
         ScriptedComponent.capture(HASH, 7, 0, 3);
         ScriptedComponent.respond(TOKEN, 39, FAILURE);     // Decrement fails for everyone
 
-        CyclicBarrier start = new CyclicBarrier(THREADS);
-        AtomicReference<Throwable> failure = new AtomicReference<>();
-        List<Thread> threads = new ArrayList<>();
         Map<Integer, Set<Long>> handles = new HashMap<>();
-        for (int t = 0; t < THREADS; t++) {
-            final int id = t;
-            Set<Long> mine = new HashSet<>();
-            handles.put(id, mine);
-            threads.add(new Thread(() -> {
-                try {
-                    start.await();
-                    qTokAPI api = null;
-                    for (int i = 0; i < ITERATIONS; i++) {
-                        if (i % RENEW_EVERY == 0) {
-                            if (api != null) api.Uninit();
-                            api = new qTokAPI();
-                            api.Init();
-                            mine.add(littleEndianLong(api.handle));
-                        }
-                        byte[] pin = {(byte) id, (byte) i, (byte) (i >> 8), 0x5A, 0x00};
-                        api.OpenDevice(id, pin);
-                        assertArrayEquals(new byte[] {(byte) id, (byte) i, (byte) (i >> 8), 0x5A, 0x00}, pin);
-
-                        byte[] data = new byte[24];
-                        int[] count = {0};
-                        api.Read(id, i, data, data.length, count);
-                        assertArrayEquals(readBytes, data);
-                        assertEquals(24, count[0]);
-
-                        byte[] out = new byte[16];
-                        api.MD5HMAC(id, i, pin, pin.length, out);
-                        assertArrayEquals(digest, out);
-
-                        SysInfo info = new SysInfo();
-                        api.GetSysInfo(info);
-                        assertEquals((sysInfo[4] & 0xFF) | (sysInfo[5] & 0xFF) << 8 | (sysInfo[6] & 0xFF) << 16
-                                | (sysInfo[7] & 0xFF) << 24, info.lFreeSpace);
-
-                        byte[] hashed = new byte[16];
-                        api.SMD5Hash(new byte[] {(byte) id, (byte) i, (byte) (i >> 8)}, 3, hashed);
-                        assertArrayEquals(digest, hashed);
-
-                        try {
-                            api.Decrement(id, i);
-                            throw new AssertionError("Decrement must fail");
-                        } catch (ComFailException expected) {
-                            assertTrue(expected.getMessage().startsWith("ER: 0x80090001 Decrement"));
-                        }
-                        try {
-                            new qTokAPI().CloseFile();
-                            throw new AssertionError("a fresh object holds nothing");
-                        } catch (ComFailException expected) {
-                            assertTrue(expected.getMessage().startsWith(NO_OBJECT + " CloseFile"));
-                        }
-                    }
-                    api.Uninit();
-                } catch (Throwable e) {
-                    failure.compareAndSet(null, e);
+        for (int t = 0; t < THREADS; t++) handles.put(t, new HashSet<>());
+        onThreads(THREADS, id -> {
+            Set<Long> mine = handles.get(id);
+            qTokAPI api = null;
+            for (int i = 0; i < ITERATIONS; i++) {
+                if (i % RENEW_EVERY == 0) {
+                    if (api != null) api.Uninit();
+                    api = new qTokAPI();
+                    api.Init();
+                    mine.add(littleEndianLong(api.handle));
                 }
-            }, "token-misuse-" + t));
-        }
-        for (Thread t : threads) t.start();
-        for (Thread t : threads) t.join();
-        assertNull(failure.get(), () -> "a thread failed: " + failure.get());
+                byte[] pin = {(byte) id, (byte) i, (byte) (i >> 8), 0x5A, 0x00};
+                api.OpenDevice(id, pin);
+                assertArrayEquals(new byte[] {(byte) id, (byte) i, (byte) (i >> 8), 0x5A, 0x00}, pin);
+
+                byte[] data = new byte[24];
+                int[] count = {0};
+                api.Read(id, i, data, data.length, count);
+                assertArrayEquals(readBytes, data);
+                assertEquals(24, count[0]);
+
+                byte[] out = new byte[16];
+                api.MD5HMAC(id, i, pin, pin.length, out);
+                assertArrayEquals(digest, out);
+
+                SysInfo info = new SysInfo();
+                api.GetSysInfo(info);
+                assertEquals((sysInfo[4] & 0xFF) | (sysInfo[5] & 0xFF) << 8 | (sysInfo[6] & 0xFF) << 16
+                        | (sysInfo[7] & 0xFF) << 24, info.lFreeSpace);
+
+                byte[] hashed = new byte[16];
+                api.SMD5Hash(new byte[] {(byte) id, (byte) i, (byte) (i >> 8)}, 3, hashed);
+                assertArrayEquals(digest, hashed);
+
+                try {
+                    api.Decrement(id, i);
+                    throw new AssertionError("Decrement must fail");
+                } catch (ComFailException expected) {
+                    assertTrue(expected.getMessage().startsWith("ER: 0x80090001 Decrement"));
+                }
+                try {
+                    new qTokAPI().CloseFile();
+                    throw new AssertionError("a fresh object holds nothing");
+                } catch (ComFailException expected) {
+                    assertTrue(expected.getMessage().startsWith(NO_OBJECT + " CloseFile"));
+                }
+            }
+            api.Uninit();
+        });
 
         // Every thread's calls arrived with its own arguments, once each.
         List<String> log = calls();
