@@ -30,7 +30,9 @@ namespace maclauncher {
 namespace {
 
 constexpr mode_t kWritableByOthers = S_IWGRP | S_IWOTH;
+#ifdef __APPLE__
 constexpr gid_t kAdministrators = 80;  // macOS's admin group
+#endif
 
 // macOS's administrators, who can become root anyway: /Applications is theirs to write.
 bool IsAdministratorsGroup(gid_t group) {
