@@ -124,11 +124,10 @@ bool RunAndWait(InstallerSystem& p, const char* program, const char* commandLine
 namespace {
 
 // Walks the values of the preferences node, the 32-bit view first and then the
-// 64-bit one where that is another node, each name once: logs and prints the name, takes the data (a value that
-// cannot be read or names no directory is logged and passed over) and hands name and
-// data to `visit`, which either ends the walk with a result or lets it go on.
-// Returns that result, `noNode` when neither view of the node can be opened, or
-// `ranToTheEnd`.
+// 64-bit one where that is another node, each name once: logs and prints the name, takes the data (a value
+// that cannot be read or names no directory is logged and passed over) and hands name and data to `visit`,
+// which either ends the walk with a result or lets it go on. Returns that result, `noNode` when neither view
+// of the node can be opened, or `ranToTheEnd`.
 template <typename Result, typename Visit>
 Result WalkPrefsValues(InstallerSystem& p, Result noNode, Result ranToTheEnd, Visit visit) {
   bool opened = false;
