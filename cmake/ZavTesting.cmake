@@ -2,10 +2,11 @@
 #
 #   zav_add_gtest(<name> SOURCES <files...> [LIBS <targets...>])
 #       Host only: a GoogleTest executable registered with CTest.
-#   zav_add_wine_test(<name> SCRIPT <bash script> [ARGS <args...>] [SERIAL] [TIMEOUT <s>])
+#   zav_add_wine_test(<name> SCRIPT <bash script> [ARGS <args...>] [SERIAL] [TIMEOUT <s>]
+#                     [ENV <VAR=value...>])
 #       Windows build only: a bash script that drives the built programs under Wine.
-#       The script gets ZAV_SOURCE_DIR, ZAV_BINARY_DIR, ZAV_WINE_LIB (tests/wine/lib.sh)
-#       and ZAV_WINE_ARCH (win32 or win64, the build's bitness). Left out where this
+#       The script gets ZAV_SOURCE_DIR, ZAV_BINARY_DIR, ZAV_WINE_LIB (tests/wine/lib.sh),
+#       ZAV_WINE_ARCH (win32 or win64, the build's bitness) and ENV. Left out where this
 #       machine cannot run the build's programs (ZAV_WINE_TESTS).
 #   zav_add_junit_test(<name> JAVA_DIRS <dirs...> [LIBRARY_DIRS <dirs...>] [DEPENDS <targets...>]
 #                      [XVFB] [ENV <VAR=value...>] [JVM_ARGS <args...>])
@@ -73,13 +74,13 @@ function(zav_add_wine_test name)
   if(NOT WIN32 OR NOT zav_wine_runs OR NOT ZAV_TESTS)
     return()
   endif()
-  cmake_parse_arguments(T "SERIAL" "SCRIPT;TIMEOUT" "ARGS" ${ARGN})
+  cmake_parse_arguments(T "SERIAL" "SCRIPT;TIMEOUT" "ARGS;ENV" ${ARGN})
   add_test(NAME ${name} COMMAND bash ${T_SCRIPT} ${T_ARGS})
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 600)
   endif()
   set_tests_properties(${name} PROPERTIES TIMEOUT ${T_TIMEOUT} LABELS wine
-    ENVIRONMENT "ZAV_SOURCE_DIR=${CMAKE_SOURCE_DIR};ZAV_BINARY_DIR=${CMAKE_BINARY_DIR};ZAV_WINE_LIB=${CMAKE_SOURCE_DIR}/tests/wine/lib.sh;ZAV_WINE_ARCH=${ZAV_WINE_ARCH}")
+    ENVIRONMENT "ZAV_SOURCE_DIR=${CMAKE_SOURCE_DIR};ZAV_BINARY_DIR=${CMAKE_BINARY_DIR};ZAV_WINE_LIB=${CMAKE_SOURCE_DIR}/tests/wine/lib.sh;ZAV_WINE_ARCH=${ZAV_WINE_ARCH};${T_ENV}")
   if(T_SERIAL)
     # Fixed ports and the prefix's service manager: one at a time.
     set_tests_properties(${name} PROPERTIES RESOURCE_LOCK wine_ports)

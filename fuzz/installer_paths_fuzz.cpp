@@ -25,14 +25,14 @@ class FuzzPlatform : public fake::Platform {
     std::size_t h = std::hash<std::string>()(path);
     return (existsPattern >> (h % 8)) & 1;
   }
-  std::intptr_t ShellOpen(const char* file, const char* params) override {
+  bool ShellOpen(const char* file, const char* params, const char* folder) override {
     FUZZ_CHECK(!ansi::HasSingleOf(file, "%", fake::DbcsNext));
     FUZZ_CHECK(!ansi::HasSingleOf(params, "%&|<>^\"", fake::DbcsNext));
     handedOver.emplace_back(file);
     handedOver.emplace_back(params);
-    return fake::Platform::ShellOpen(file, params);
+    return fake::Platform::ShellOpen(file, params, folder);
   }
-  bool StartAndWait(const char* program, const char* commandLine) override {
+  std::optional<std::uint32_t> StartAndWait(const char* program, const char* commandLine) override {
     handedOver.emplace_back(program);
     handedOver.emplace_back(commandLine);
     return fake::Platform::StartAndWait(program, commandLine);

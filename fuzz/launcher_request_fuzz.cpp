@@ -24,10 +24,10 @@ class FuzzSystem : public launcher::LauncherSystem {
   }
   bool Exists(const char*) override { return true; }
   bool RegistryHasTwoViews() override { return true; }
-  std::intptr_t ShellOpen(const char*, const char* params) override {
+  bool ShellOpen(const char*, const char* params, const char*) override {
     ++starts;
     parameters = params;
-    return 33;
+    return true;
   }
   ansi::CharNextFn CharStepper() override { return &ansi::Gbk936CharNext; }
   bool ArgumentIsExact(const char*) override { return true; }

@@ -112,28 +112,41 @@ void BuildCandidates(const char* dir, Candidates& out, CharNextFn next) {
   out.fits[2] = Compose(out.paths[2], {dir, "\\bin\\zavservice.exe"}, next);
 }
 
-bool RunAndWait(InstallerSystem& p, const char* program, const char* commandLine) {
-  if (!p.StartAndWait(program, commandLine)) {
+void RunAndWait(InstallerSystem& p, const char* program, const char* commandLine) {
+  const std::optional<std::uint32_t> exitCode = p.StartAndWait(program, commandLine);
+  if (!exitCode) {
     LogParts(p, {text::kRunFailed, commandLine});
-    return false;
+    return;
   }
   LogParts(p, {text::kRunSucceeded, commandLine});
-  return true;
+  LogParts(p, {text::kExitCode, std::to_string(*exitCode).c_str()});
 }
 
 namespace {
 
+// What a visit made of one value: it ends the walk with a result, or the walk goes
+// on; `usable` says whether the value named an installation to try.
+template <typename Result>
+struct Visit {
+  std::optional<Result> result;
+  bool usable = true;
+};
+template <typename Result>
+constexpr Visit<Result> kUnusable = {std::nullopt, false};
+
 // Walks the values of the preferences node, the 32-bit view first and then the
-// 64-bit one where that is another node, each name once: logs and prints the name, takes the data (a value
+// 64-bit one where that is another node: logs and prints the name, takes the data (a value
 // that cannot be read or names no directory is logged and passed over) and hands name and data to `visit`,
 // which either ends the walk with a result or lets it go on. Returns that result, `noNode` when neither view
 // of the node can be opened, or `ranToTheEnd`.
-template <typename Result, typename Visit>
-Result WalkPrefsValues(InstallerSystem& p, Result noNode, Result ranToTheEnd, Visit visit) {
+template <typename Result, typename Visitor>
+Result WalkPrefsValues(InstallerSystem& p, Result noNode, Result ranToTheEnd, Visitor visit) {
   bool opened = false;
-  // Names whose data was read, as the registry compares names: a name read in the
-  // 32-bit view is passed over in the 64-bit one, in whatever case it is spelled
-  // there; one whose 32-bit data could not be read is tried again there.
+  // Names that named an installation to try, as the registry compares names: such a
+  // name of the 32-bit view is passed over in the 64-bit one, in whatever case it is
+  // spelled there. One whose 32-bit data is unreadable or names no usable
+  // installation (a stale value of a client that moved to a 64-bit Java) is tried
+  // again there.
   std::vector<std::string> visited;
   auto seen = [&](const char* name) {
     for (const std::string& v : visited) {
@@ -163,8 +176,9 @@ Result WalkPrefsValues(InstallerSystem& p, Result noNode, Result ranToTheEnd, Vi
         LogParts(p, {text::kNoRegistryEntry, value.name});
         continue;
       }
-      if (value.nameExact) visited.emplace_back(value.name);
-      if (std::optional<Result> result = visit(value.name, value.data)) return *result;
+      const Visit<Result> outcome = visit(value.data);
+      if (outcome.usable && value.nameExact) visited.emplace_back(value.name);
+      if (outcome.result) return *outcome.result;
     }
   }
   if (!opened) {
@@ -179,15 +193,14 @@ Result WalkPrefsValues(InstallerSystem& p, Result noNode, Result ranToTheEnd, Vi
 InstallPass InstallServiceFromClient(InstallerSystem& p) {
   CharNextFn next = p.CharStepper();
   return WalkPrefsValues(
-      p, InstallPass::kNoNode, InstallPass::kNotStarted,
-      [&](const char*, const Buffer& data) -> std::optional<InstallPass> {
+      p, InstallPass::kNoNode, InstallPass::kNotStarted, [&](const Buffer& data) -> Visit<InstallPass> {
         Buffer dir;
         ClientDirectoryFromData(data, dir, next);
         // The shell and cmd.exe would put environment values in place of a %NAME%: the
         // path tested would not be the path run.
         if (ansi::HasSingleOf(dir, "%", next) || !p.Exists(dir)) {
           LogParts(p, {text::kFileMissing, dir});
-          return std::nullopt;
+          return kUnusable<InstallPass>;
         }
 
         Candidates candidates;
@@ -202,7 +215,7 @@ InstallPass InstallServiceFromClient(InstallerSystem& p) {
             LogParts(p, {text::kFileMissing, candidates.paths[i]});
           }
         }
-        if (!program) return std::nullopt;
+        if (!program) return kUnusable<InstallPass>;
         LogParts(p, {text::kInstallFromClientOpen, program, text::kInstallFromClientClose});
 
         Buffer script;
@@ -210,10 +223,10 @@ InstallPass InstallServiceFromClient(InstallerSystem& p) {
           // cmd.exe would read the install script's unquoted parameter as command text.
           LogParts(p, {text::kCommandCharsDirectOpen, program, text::kCommandCharsDirectClose});
         } else if (Compose(script, {dir, kInstallScript}, next) && p.Exists(script)) {
-          if (p.ShellOpen(script, program) <= 32) {
+          if (!p.ShellOpen(script, program, nullptr)) {
             LogParts(p, {text::kStartFailed, program});
           } else if (ServicePortTaken(p)) {
-            return InstallPass::kServiceRuns;
+            return {InstallPass::kServiceRuns};
           }
         } else {
           LogParts(p, {text::kScriptMissingOpen, script, text::kScriptMissingClose, program});
@@ -233,33 +246,33 @@ InstallPass InstallServiceFromClient(InstallerSystem& p) {
         } else {
           LogParts(p, {text::kRunFailed, kNetStart});
         }
-        if (ServicePortTaken(p)) return InstallPass::kServiceRuns;
-        return std::nullopt;
+        if (ServicePortTaken(p)) return {InstallPass::kServiceRuns};
+        return {};
       });
 }
 
 ShortcutPass InstallStartupShortcut(InstallerSystem& p) {
   CharNextFn next = p.CharStepper();
-  return WalkPrefsValues(p, ShortcutPass::kNoNode, ShortcutPass::kNotOpened,
-                         [&](const char*, const Buffer& data) -> std::optional<ShortcutPass> {
-                           // The data is used as it is here, separators included.
-                           Buffer shortcut;
-                           if (!Compose(shortcut, {data, kShortcutScript}, next) ||
-                               ansi::HasSingleOf(shortcut, "%", next) || !p.Exists(shortcut)) {
-                             LogParts(p, {text::kFileMissing, shortcut});
-                             return std::nullopt;
-                           }
-                           if (p.ShellOpen(shortcut, "") <= 32) {
-                             LogParts(p, {text::kStartFailed, shortcut});
-                             return ShortcutPass::kNotOpened;
-                           }
-                           Buffer start;
-                           if (!Compose(start, {data, kStartScript}, next) || p.ShellOpen(start, "") <= 32) {
-                             LogParts(p, {text::kStartFailed, start});
-                             return ShortcutPass::kNotOpened;
-                           }
-                           return ShortcutPass::kScriptsOpened;
-                         });
+  return WalkPrefsValues(
+      p, ShortcutPass::kNoNode, ShortcutPass::kNotOpened, [&](const Buffer& data) -> Visit<ShortcutPass> {
+        // The data is used as it is here, separators included.
+        Buffer shortcut;
+        if (!Compose(shortcut, {data, kShortcutScript}, next) || ansi::HasSingleOf(shortcut, "%", next) ||
+            !p.Exists(shortcut)) {
+          LogParts(p, {text::kFileMissing, shortcut});
+          return kUnusable<ShortcutPass>;
+        }
+        if (!p.ShellOpen(shortcut, "", nullptr)) {
+          LogParts(p, {text::kStartFailed, shortcut});
+          return {ShortcutPass::kNotOpened};
+        }
+        Buffer start;
+        if (!Compose(start, {data, kStartScript}, next) || !p.ShellOpen(start, "", nullptr)) {
+          LogParts(p, {text::kStartFailed, start});
+          return {ShortcutPass::kNotOpened};
+        }
+        return {ShortcutPass::kScriptsOpened};
+      });
 }
 
 void RunFallback(InstallerSystem& p, bool showMsg) {

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <initializer_list>
+#include <optional>
 #include <string>
 
 #include "ansi_chars.h"
@@ -40,6 +41,9 @@ struct PrefsValue {
   prefs::DataType type;
   Buffer data;  // text, terminated
 };
+// kUnreadable: the data cannot be read, does not fit with its terminator, or is text
+// with no exact form in the ANSI code page; also a name longer than 255 bytes, held
+// cut (between characters, not exact) for the log.
 enum class ValueAt { kEnd, kRead, kUnreadable };
 
 // What the installer needs of the system beside the shared operations (Exists,
@@ -54,32 +58,34 @@ class InstallerSystem : public zav::ProgramSystem {
   // Modal box without owner, OK button; returns when it is closed.
   virtual void ShowMessage(const char* text, const char* caption) = 0;
 
-  // True when a TCP socket could be bound to `port` on all addresses.
-  virtual bool IsPortFree(std::uint16_t port) = 0;
+  // True when a TCP socket could be bound to `port` (port_probe.h).
+  [[nodiscard]] virtual bool IsPortFree(std::uint16_t port) = 0;
 
   // The client's preferences node in one registry view. Open returns false when it
   // cannot be opened; Close is called once for every successful Open.
   virtual bool OpenPrefsNode(prefs::View view) = 0;
   // The value at `index`, its name and data together (a name is never looked up again:
-  // the code page's stand-in for a character it lacks may be another value's name).
-  // kEnd at the end and for a name that does not fit; kUnreadable (name given) when
-  // the data cannot be read or does not fit with its terminator.
-  virtual ValueAt EnumValue(std::uint32_t index, PrefsValue& value) = 0;
+  // the code page's stand-in for a character it lacks may be another value's name),
+  // both converted exactly from the registry's own text. kEnd after the last value
+  // and for a failure that would come again at every index.
+  [[nodiscard]] virtual ValueAt EnumValue(std::uint32_t index, PrefsValue& value) = 0;
   virtual void ClosePrefsNode() = 0;
   // The two value names are one name to the registry (compared without case).
   virtual bool SameValueName(const char* a, const char* b) = 0;
 
   // Starts the program at the full path `program` with `commandLine` (which names it
-  // first) hidden, with the installer's standard handles, and waits for it without
-  // limit. False when the process could not be created.
-  virtual bool StartAndWait(const char* program, const char* commandLine) = 0;
+  // first) hidden, with the installer's standard handles and working directory, and
+  // waits for it without limit. Its exit code; none when the process could not be
+  // created.
+  [[nodiscard]] virtual std::optional<std::uint32_t> StartAndWait(const char* program,
+                                                                  const char* commandLine) = 0;
   // Full path of a program of the system's own folder; false when it cannot be had.
   // System programs are never looked for along the search path, which begins with
   // the installer's folder and the current one.
-  virtual bool SystemProgramPath(const char* fileName, Buffer& path) = 0;
+  [[nodiscard]] virtual bool SystemProgramPath(const char* fileName, Buffer& path) = 0;
 
   // The "userprofile" environment variable; false when it is not set.
-  virtual bool UserProfile(std::string& value) = 0;
+  [[nodiscard]] virtual bool UserProfile(std::string& value) = 0;
   // Creates (or cuts to length zero) an empty file; false on failure.
   virtual bool CreateEmptyFile(const char* path) = 0;
   virtual void Sleep(unsigned milliseconds) = 0;
@@ -106,8 +112,9 @@ struct Candidates {
 void BuildCandidates(const char* dir, Candidates& out, CharNextFn next);
 
 // Starts `program` with `commandLine`, waits for it and logs the outcome under the
-// command line.
-bool RunAndWait(InstallerSystem& p, const char* program, const char* commandLine);
+// command line, and then the exit code of a program that ran: a program that ran is
+// not one that succeeded ("net start" of a disabled service exits with 2).
+void RunAndWait(InstallerSystem& p, const char* program, const char* commandLine);
 
 // How the service install pass ended: the service port is taken after an attempt,
 // no value led there, or the node cannot be opened.

@@ -43,6 +43,8 @@ inline constexpr char kCaptionDialog[] = " Dialog ";
 inline constexpr char kRegistryOpenFailed[] = "\xb6\xc1\xc8\xa1\xd7\xa2\xb2\xe1\xb1\xed\xca\xa7\xb0\xdc";
 // 执行命令成功:
 inline constexpr char kRunSucceeded[] = "\xd6\xb4\xd0\xd0\xc3\xfc\xc1\xee\xb3\xc9\xb9\xa6:";
+// 进程退出码: — the program's exit code, in decimal, follows
+inline constexpr char kExitCode[] = "\xbd\xf8\xb3\xcc\xcd\xcb\xb3\xf6\xc2\xeb:";
 // 执行命令失败:
 inline constexpr char kRunFailed[] = "\xd6\xb4\xd0\xd0\xc3\xfc\xc1\xee\xca\xa7\xb0\xdc:";
 // 从ZAV客户端[

@@ -1,11 +1,14 @@
 // launcher: started by the desktop for a followed "nvzav://" link; starts the start
 // script of the client installation the link names.
+#include "dll_search.h"
 #include "launcher_flow.h"
 #include "win32/launcher_system.h"
 
 int main(int argc, char** argv) {
+  zav::win32::NarrowDllSearch();
   runlog::identity = launcher::kLogIdentity;
   runlog::MakeLogPath(runlog::logPath, "launcher.log");
+  runlog::TrimOversizedLog(runlog::logPath);
   launcher::Win32LauncherSystem system;
   return launcher::RunLauncher(argc, argv, system);
 }

@@ -33,10 +33,13 @@ int RunLauncher(int argc, const char* const* argv, LauncherSystem& system) {
 
   runlog::logLevel = VerboseRequested(fields) ? runlog::Level::kVerbose : runlog::Level::kQuiet;
 
-  std::string scriptPath;
-  if (FindStartScript(fields, scriptPath, system) == Lookup::kFound &&
-      system.ShellOpen(scriptPath.c_str(), parameters) <= 32) {
-    runlog::LogMessage(runlog::ComposeMessage({text::kStartFailed, scriptPath.c_str()}, step).text,
+  // The script runs in its own folder: cmd.exe looks for a bare command name (java,
+  // net) in the current folder before the search path, and the current folder of
+  // whatever followed the link may hold anything.
+  StartScript script;
+  if (FindStartScript(fields, script, system) == Lookup::kFound &&
+      !system.ShellOpen(script.path.c_str(), parameters, script.folder.c_str())) {
+    runlog::LogMessage(runlog::ComposeMessage({text::kStartFailed, script.path.c_str()}, step).text,
                        runlog::Force::kAlways);
     return 0;
   }

@@ -83,7 +83,10 @@ bool ComposeLogPath(const char* exePath, char separator, const char* fileName,
 constexpr std::size_t kAppendLockNameSize = 24;
 void MakeAppendLockName(const char* path, char (&name)[kAppendLockNameSize]);
 
-// Platform layer.
+// Platform layer. Paths are in the encoding the platform names files in without
+// loss: UTF-8 on Windows too, opened there through the wide functions, so the log
+// lands beside the executable whatever the ANSI code page makes of its folder's
+// name. (Records themselves stay bytes of the code page.)
 namespace platform {
 // Full path of the running executable; false when it cannot be had or is too long.
 bool ExecutablePath(char (&path)[ansi::kBufferSize]);

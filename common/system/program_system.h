@@ -4,8 +4,6 @@
 // implements these once.
 #pragma once
 
-#include <cstdint>
-
 #include "ansi_chars.h"
 
 namespace zav {
@@ -17,9 +15,10 @@ class ProgramSystem {
   virtual ansi::CharNextFn CharStepper() = 0;
   // A file or directory of that name exists (no access test).
   virtual bool Exists(const char* path) = 0;
-  // Opens `file` through the shell with `params`, minimized, in the current
-  // directory, not awaited. The shell's result: more than 32 means opened.
-  virtual std::intptr_t ShellOpen(const char* file, const char* params) = 0;
+  // Opens `file` through the shell with `params`, minimized, not awaited, with
+  // `folder` as its working directory (null: the program's own current one). True
+  // when the shell opened it.
+  [[nodiscard]] virtual bool ShellOpen(const char* file, const char* params, const char* folder) = 0;
   // The registry's 32-bit and 64-bit views are two nodes (64-bit Windows). On
   // 32-bit Windows both view flags name the one node, which is read once.
   virtual bool RegistryHasTwoViews() = 0;

@@ -16,9 +16,11 @@ class ProgramSystem : public Interface {
  public:
   ansi::CharNextFn CharStepper() override { return &ansi::SystemCharNext; }
   bool Exists(const char* path) override { return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES; }
-  std::intptr_t ShellOpen(const char* file, const char* params) override {
-    HINSTANCE result = ShellExecuteA(nullptr, "open", file, params, "", SW_SHOWMINIMIZED);
-    return reinterpret_cast<std::intptr_t>(result);
+  bool ShellOpen(const char* file, const char* params, const char* folder) override {
+    // An empty folder is the caller's current one, as null is.
+    HINSTANCE result = ShellExecuteA(nullptr, "open", file, params, folder ? folder : "", SW_SHOWMINIMIZED);
+    // The shell's convention: a result above 32 means opened.
+    return reinterpret_cast<std::intptr_t>(result) > 32;
   }
   bool RegistryHasTwoViews() override {
 #ifdef _WIN64

@@ -47,8 +47,9 @@ class Platform : public zavinstaller::InstallerSystem {
   std::set<std::uint16_t> takenPorts;
   // Ports taken once a command line is run, or a file opened through the shell.
   std::map<std::string, std::set<std::uint16_t>> effects;
-  std::set<std::string> notCreatable;  // command lines that cannot be started
-  std::set<std::string> shellFails;    // files the shell cannot open
+  std::set<std::string> notCreatable;              // command lines that cannot be started
+  std::map<std::string, std::uint32_t> exitCodes;  // by command line; 0 for the others
+  std::set<std::string> shellFails;                // files the shell cannot open
   std::optional<std::string> userProfile = std::string("C:\\Users\\ann");
   zavinstaller::CharNextFn stepper = DbcsNext;
 
@@ -104,8 +105,12 @@ class Platform : public zavinstaller::InstallerSystem {
     const auto& node = open64 ? values64 : values;
     if (!nodeOpen || index >= node.size()) return zavinstaller::ValueAt::kEnd;
     const Value& v = node[index];
-    if (v.name.size() >= zavinstaller::kNameSize) return zavinstaller::ValueAt::kEnd;
     value = {};
+    if (v.name.size() >= zavinstaller::kNameSize) {
+      // As the system gives a name too long for the walk: cut, never exact.
+      std::memcpy(value.name, v.name.c_str(), zavinstaller::kNameSize - 1);
+      return zavinstaller::ValueAt::kUnreadable;
+    }
     std::memcpy(value.name, v.name.c_str(), v.name.size() + 1);
     value.nameExact = v.exact;
     value.type = v.type;
@@ -127,21 +132,22 @@ class Platform : public zavinstaller::InstallerSystem {
     return paths.count(p) != 0;
   }
   bool RegistryHasTwoViews() override { return true; }
-  std::intptr_t ShellOpen(const char* file, const char* params) override {
+  bool ShellOpen(const char* file, const char* params, const char* folder) override {
     shellOpens.emplace_back(file, params);
-    events.push_back(std::string("shell:") + file + "|" + params);
-    // The shell's results around its success boundary: 32 fails, 33 succeeds.
-    if (shellFails.count(file)) return 32;
+    events.push_back(std::string("shell:") + file + "|" + params +
+                     (folder ? std::string("|in ") + folder : ""));
+    if (shellFails.count(file)) return false;
     Take(file);
-    return 33;
+    return true;
   }
-  bool StartAndWait(const char* program, const char* commandLine) override {
+  std::optional<std::uint32_t> StartAndWait(const char* program, const char* commandLine) override {
     events.push_back(std::string("run:") + commandLine);
-    if (notCreatable.count(commandLine)) return false;
+    if (notCreatable.count(commandLine)) return std::nullopt;
     runs.emplace_back(commandLine);
     programs.emplace_back(program);
     Take(commandLine);
-    return true;
+    auto code = exitCodes.find(commandLine);
+    return code == exitCodes.end() ? 0 : code->second;
   }
   bool SystemProgramPath(const char* fileName, zavinstaller::Buffer& path) override {
     return zavinstaller::Compose(path, {"C:\\Windows\\system32\\", fileName}, stepper);

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "fake_platform.h"
+#include "port_probe.h"
 #include "texts.h"
 
 namespace {
@@ -152,6 +153,7 @@ TEST_F(InstallPass, DirectInstallWithoutScript) {
   Client("zav1", "D:/apps/client", "D:\\apps\\client");
   m.paths.insert("D:\\apps\\client\\bin\\zavservice.exe");
   m.effects["net start zavservice"] = {kServicePort};
+  m.exitCodes["net start zavservice"] = 2;  // what it gives for a disabled service
   EXPECT_EQ(InstallServiceFromClient(m), zavinstaller::InstallPass::kServiceRuns);
 
   const std::string program = "D:\\apps\\client\\bin\\zavservice.exe";
@@ -164,7 +166,9 @@ TEST_F(InstallPass, DirectInstallWithoutScript) {
                         Cat({t::kInstallFromClientOpen, program, t::kInstallFromClientClose}),
                         Cat({t::kScriptMissingOpen, script, t::kScriptMissingClose, program}),
                         Cat({t::kRunSucceeded, command}),
+                        Cat({t::kExitCode, "0"}),
                         Cat({t::kRunSucceeded, "net start zavservice"}),
+                        Cat({t::kExitCode, "2"}),
                     }));
   EXPECT_EQ(m.runs, Logs({command, "net start zavservice"}));
   // net is the system's, never one found along the search path.
@@ -278,9 +282,14 @@ TEST_F(InstallPass, CommandThatCannotStartIsLoggedAndThePassGoesOn) {
                         Cat({t::kRunFailed, "net start zavservice"})}));
 }
 
-// Unreadable data, empty text and data of another type (a DWORD 0x3a43 reads "C:")
-// name no directory; a missing directory, a client without a service program.
+// A name longer than 255 bytes (a Java preferences key of a few dozen non-ASCII
+// characters), unreadable data, empty text and data of another type (a DWORD 0x3a43
+// reads "C:") name no directory; a missing directory, a client without a service
+// program.
 TEST_F(InstallPass, BadValuesAreSkippedAndTheNextOneIsTried) {
+  const std::string longName(300, 'n');
+  m.values.emplace_back(longName, "D:\\apps\\client");
+  m.paths.insert("D:\\apps\\client\\bin\\zavservice.exe");
   m.values.emplace_back("unreadable", std::nullopt);
   m.values.emplace_back("empty", "");
   m.values.emplace_back("dword", "C:", prefs::DataType::kOther);
@@ -292,14 +301,16 @@ TEST_F(InstallPass, BadValuesAreSkippedAndTheNextOneIsTried) {
   m.paths.insert("E:\\zav\\clientjdk\\bin\\zavservice.exe");
   m.effects["net start zavservice"] = {kServicePort};
   EXPECT_EQ(InstallServiceFromClient(m), zavinstaller::InstallPass::kServiceRuns);
-  EXPECT_EQ(m.out, "unreadable\nempty\ndword\nnowhere\nnoservice\ngood\n");
-  Logs head(m.logs.begin(), m.logs.begin() + 12);
-  EXPECT_EQ(head, Logs({"unreadable", Cat({t::kNoRegistryEntry, "unreadable"}), "empty",
-                        Cat({t::kNoRegistryEntry, "empty"}), "dword", Cat({t::kNoRegistryEntry, "dword"}),
-                        "nowhere", Cat({t::kFileMissing, "X:\\gone"}), "noservice",
-                        Cat({t::kFileMissing, "D:\\empty\\clientjdk\\jre\\bin\\zavservice.exe"}),
-                        Cat({t::kFileMissing, "D:\\empty\\clientjdk\\bin\\zavservice.exe"}),
-                        Cat({t::kFileMissing, "D:\\empty\\client\\bin\\zavservice.exe"})}));
+  const std::string cutName = longName.substr(0, 255);
+  EXPECT_EQ(m.out, cutName + "\nunreadable\nempty\ndword\nnowhere\nnoservice\ngood\n");
+  Logs head(m.logs.begin(), m.logs.begin() + 14);
+  EXPECT_EQ(head,
+            Logs({cutName, Cat({t::kNoRegistryEntry, cutName}), "unreadable",
+                  Cat({t::kNoRegistryEntry, "unreadable"}), "empty", Cat({t::kNoRegistryEntry, "empty"}),
+                  "dword", Cat({t::kNoRegistryEntry, "dword"}), "nowhere", Cat({t::kFileMissing, "X:\\gone"}),
+                  "noservice", Cat({t::kFileMissing, "D:\\empty\\clientjdk\\jre\\bin\\zavservice.exe"}),
+                  Cat({t::kFileMissing, "D:\\empty\\clientjdk\\bin\\zavservice.exe"}),
+                  Cat({t::kFileMissing, "D:\\empty\\client\\bin\\zavservice.exe"})}));
   EXPECT_EQ(m.runs, Logs({"\"E:\\zav\\clientjdk\\bin\\zavservice.exe\" /Service", "net start zavservice"}));
 }
 
@@ -308,9 +319,13 @@ TEST_F(InstallPass, EveryClientTriedWhenTheServiceNeverComesUp) {
   m.paths.insert("C:\\a\\client\\bin\\zavservice.exe");
   Client("b", "C:\\b\\client", "C:\\b\\client");
   m.paths.insert("C:\\b\\client\\bin\\zavservice.exe");
+  // A name whose 32-bit data was tried is not tried again in the 64-bit view.
+  m.node64Exists = true;
+  m.values64 = {{"A", std::string("C:\\b\\client")}};
   EXPECT_EQ(InstallServiceFromClient(m), zavinstaller::InstallPass::kNotStarted);
+  EXPECT_EQ(m.out, "a\nb\n");
   EXPECT_EQ(m.runs.size(), 4u);
-  EXPECT_EQ(m.closes, 1);
+  EXPECT_EQ(m.closes, 2);
   EXPECT_FALSE(m.nodeOpen);
 }
 
@@ -400,20 +415,21 @@ TEST_F(ShortcutPass, ShellFailuresEndThePass) {
   }
 }
 
-// Both walks: the 32-bit view of the node first, then the 64-bit one, each value name
-// once, names compared without case (the 32-bit view's value wins, unless it cannot
-// be read); the node that cannot be opened is logged only when neither view has it.
-TEST_F(ShortcutPass, BothRegistryViewsAreWalkedEachNameOnce) {
+// Both walks: the 32-bit view of the node first, then the 64-bit one, names compared
+// without case; a name whose 32-bit value cannot be read or names no usable
+// installation (a stale value) is tried again in the 64-bit view. The node that cannot
+// be opened is logged only when neither view has it.
+TEST_F(ShortcutPass, BothRegistryViewsAreWalkedAStaleValueHidingNothing) {
   m.values = {{"both", std::nullopt}, {"old", std::string("C:\\old")}};
   m.node64Exists = true;
-  m.values64 = {
-      {"OLD", std::string("D:\\new")}, {"both", std::string("E:\\x")}, {"new", std::string("D:\\new")}};
-  m.paths = {"E:\\x\\bin\\makeshortcut.bat", "D:\\new\\bin\\makeshortcut.bat"};
+  m.values64 = {{"both", std::string("E:\\x")}, {"OLD", std::string("D:\\new")}};
+  m.paths = {"D:\\new\\bin\\makeshortcut.bat"};
   EXPECT_EQ(InstallStartupShortcut(m), zavinstaller::ShortcutPass::kScriptsOpened);
   EXPECT_EQ(m.logs, Logs({"both", Cat({t::kNoRegistryEntry, "both"}), "old",
-                          Cat({t::kFileMissing, "C:\\old\\bin\\makeshortcut.bat"}), "both"}));
-  EXPECT_EQ(m.shellOpens[0].first, "E:\\x\\bin\\makeshortcut.bat");
-  EXPECT_EQ(m.out, "both\nold\nboth\n");
+                          Cat({t::kFileMissing, "C:\\old\\bin\\makeshortcut.bat"}), "both",
+                          Cat({t::kFileMissing, "E:\\x\\bin\\makeshortcut.bat"}), "OLD"}));
+  EXPECT_EQ(m.shellOpens[0].first, "D:\\new\\bin\\makeshortcut.bat");
+  EXPECT_EQ(m.out, "both\nold\nboth\nOLD\n");
   EXPECT_EQ(m.opens, 2);
   EXPECT_EQ(m.closes, 2);
 
@@ -604,3 +620,27 @@ TEST_F(MainFlow, WithoutShowMsgNoBoxOnAnyGoodOutcome) {
 }
 
 }  // namespace
+
+// ---------------------------------------------------------------- port probe
+
+// The probe's two binds as Windows answers them: a plain bind to all addresses
+// succeeds while another socket holds the port on 127.0.0.1 alone.
+TEST(PortProbe, APortHeldOnLoopbackOnlyIsTaken) {
+  static std::vector<std::pair<std::uint32_t, std::uint16_t>> binds;
+  static std::uint32_t held;
+  auto bind = [](std::uint32_t address, std::uint16_t port) {
+    binds.emplace_back(address, port);
+    return address != held;
+  };
+  const struct {
+    std::uint32_t heldOn;
+    bool free;
+  } cases[] = {{kAnyAddress, false}, {kLoopbackAddress, false}, {0x0a000001, true}};
+  for (const auto& c : cases) {
+    binds.clear();
+    held = c.heldOn;
+    EXPECT_EQ(IsPortFree(11999, bind), c.free) << std::hex << c.heldOn;
+    EXPECT_EQ(binds.front(), std::make_pair(kAnyAddress, std::uint16_t{11999}));
+  }
+  EXPECT_EQ(binds.back(), std::make_pair(kLoopbackAddress, std::uint16_t{11999}));
+}

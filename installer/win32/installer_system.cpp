@@ -1,7 +1,10 @@
 #include "win32/installer_system.h"
 
 #include <cstring>
+#include <cwchar>
+#include <string>
 
+#include "ansi_text.h"
 #include "install_log.h"
 #include "port_probe.h"
 #include "win32/prefs_node_open.h"
@@ -34,53 +37,66 @@ bool Win32InstallerSystem::OpenPrefsNode(prefs::View view) {
 
 namespace {
 
-// The name at `index` read through the wide functions is the ANSI `name`: the code
-// page holds each of its characters, without a look-alike in place of one.
-bool NameIsExact(HKEY node, std::uint32_t index, const char* name) {
-  wchar_t wide[kNameSize];
-  DWORD size = kNameSize;
-  if (RegEnumValueW(node, index, wide, &size, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) {
-    return false;
-  }
-  char back[2 * kNameSize];
-  BOOL usedDefault = FALSE;
-  // UTF-8 as the ANSI code page holds everything, and takes neither flag.
-  const bool utf8 = GetACP() == CP_UTF8;
-  int n = WideCharToMultiByte(CP_ACP, utf8 ? 0 : WC_NO_BEST_FIT_CHARS, wide, -1, back, sizeof back, nullptr,
-                              utf8 ? nullptr : &usedDefault);
-  return n > 0 && !usedDefault && std::strcmp(back, name) == 0;
+// The longest value name the registry holds, in UTF-16 units, and its terminator.
+constexpr DWORD kLongestValueName = 16384;
+
+// `text` cut to a value name's room between characters, for the log.
+void CutName(const std::string& text, char (&name)[kNameSize]) {
+  std::size_t length = ansi::FitLength(text.c_str(), kNameSize - 1, &ansi::SystemCharNext);
+  std::memcpy(name, text.data(), length);
+  name[length] = '\0';
 }
 
 }  // namespace
 
 ValueAt Win32InstallerSystem::EnumValue(std::uint32_t index, PrefsValue& value) {
   std::memset(&value, 0, sizeof value);
-  DWORD nameSize = kNameSize;
+  // Name and data as the registry holds them: the ANSI functions would hand a
+  // look-alike for a character the code page lacks ("L" for "Ł"), which names another
+  // folder. The data's room holds every text whose ANSI form can fit.
+  std::wstring name(kLongestValueName, L'\0');
+  wchar_t data[kBufferSize];
+  DWORD nameUnits = kLongestValueName;
   DWORD type = REG_NONE;
-  DWORD dataSize = kBufferSize;
-  LONG rc = RegEnumValueA(node_.get(), index, value.name, &nameSize, nullptr, &type,
-                          reinterpret_cast<BYTE*>(value.data), &dataSize);
+  DWORD dataBytes = sizeof data;
+  LONG rc = RegEnumValueW(node_.get(), index, &name[0], &nameUnits, nullptr, &type,
+                          reinterpret_cast<BYTE*>(data), &dataBytes);
   ValueAt at = ValueAt::kRead;
   if (rc == ERROR_MORE_DATA) {
-    // The name or the data did not fit: the name alone tells which.
-    std::memset(&value, 0, sizeof value);
-    nameSize = kNameSize;
-    rc = RegEnumValueA(node_.get(), index, value.name, &nameSize, nullptr, nullptr, nullptr, nullptr);
+    // Every name fits: the data did not.
+    nameUnits = kLongestValueName;
+    rc = RegEnumValueW(node_.get(), index, &name[0], &nameUnits, nullptr, &type, nullptr, nullptr);
     at = ValueAt::kUnreadable;
   }
+  // The end of the values, or a failure that the next index would meet again.
   if (rc != ERROR_SUCCESS) return ValueAt::kEnd;
+
+  std::string ansiName;
+  value.nameExact = zav::win32::WideToAnsiExactly(name.c_str(), nameUnits, ansiName);
+  CutName(ansiName, value.name);
+  if (ansiName.size() >= kNameSize) {
+    value.nameExact = false;
+    at = ValueAt::kUnreadable;
+  }
   value.type = type == REG_SZ ? prefs::DataType::kString : prefs::DataType::kOther;
-  // Data that fills the whole buffer without a terminator of its own does not fit.
-  if (strnlen(value.data, kBufferSize) >= kBufferSize) at = ValueAt::kUnreadable;
-  value.nameExact = NameIsExact(node_.get(), index, value.name);
-  return at;
+  if (at != ValueAt::kRead || value.type != prefs::DataType::kString) return at;
+
+  // Text stored without its terminator ends where the data ends.
+  std::string text;
+  if (!zav::win32::WideToAnsiExactly(data, wcsnlen(data, dataBytes / sizeof(wchar_t)), text) ||
+      text.size() >= kBufferSize) {
+    return ValueAt::kUnreadable;
+  }
+  std::memcpy(value.data, text.c_str(), text.size() + 1);
+  return ValueAt::kRead;
 }
 
 void Win32InstallerSystem::ClosePrefsNode() { node_.reset(); }
 
 bool Win32InstallerSystem::SameValueName(const char* a, const char* b) { return lstrcmpiA(a, b) == 0; }
 
-bool Win32InstallerSystem::StartAndWait(const char* program, const char* commandLine) {
+std::optional<std::uint32_t> Win32InstallerSystem::StartAndWait(const char* program,
+                                                                const char* commandLine) {
   STARTUPINFOA startup;
   std::memset(&startup, 0, sizeof startup);
   startup.cb = sizeof startup;
@@ -98,12 +114,14 @@ bool Win32InstallerSystem::StartAndWait(const char* program, const char* command
   // The program is named by its full path: nothing is searched for.
   if (!CreateProcessA(program, command, nullptr, nullptr, FALSE, NORMAL_PRIORITY_CLASS, nullptr, nullptr,
                       &startup, &info)) {
-    return false;
+    return std::nullopt;
   }
   zav::win32::ScopedKernelHandle process(info.hProcess);
   zav::win32::ScopedKernelHandle thread(info.hThread);
   WaitForSingleObject(process.get(), INFINITE);
-  return true;
+  DWORD exitCode = 0;
+  if (!GetExitCodeProcess(process.get(), &exitCode)) return std::nullopt;
+  return exitCode;
 }
 
 bool Win32InstallerSystem::SystemProgramPath(const char* fileName, Buffer& path) {

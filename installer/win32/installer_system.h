@@ -20,7 +20,7 @@ class Win32InstallerSystem final : public zav::win32::ProgramSystem<InstallerSys
   ValueAt EnumValue(std::uint32_t index, PrefsValue& value) override;
   void ClosePrefsNode() override;
   bool SameValueName(const char* a, const char* b) override;
-  bool StartAndWait(const char* program, const char* commandLine) override;
+  std::optional<std::uint32_t> StartAndWait(const char* program, const char* commandLine) override;
   bool SystemProgramPath(const char* fileName, Buffer& path) override;
   bool UserProfile(std::string& value) override;
   bool CreateEmptyFile(const char* path) override;

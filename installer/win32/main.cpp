@@ -3,10 +3,12 @@
 // good outcomes. The exit code is always 0.
 #include <windows.h>
 
+#include "dll_search.h"
 #include "installer_core.h"
 #include "win32/installer_system.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-  zavinstaller::Win32InstallerSystem platform;
-  return zavinstaller::RunInstaller(platform, GetCommandLineA());
+  zav::win32::NarrowDllSearch();
+  zavinstaller::Win32InstallerSystem system;
+  return zavinstaller::RunInstaller(system, GetCommandLineA());
 }

@@ -7,22 +7,30 @@
 
 namespace zavinstaller {
 
-bool IsPortFree(std::uint16_t port) {
-  WSADATA wsa;
-  WSAStartup(MAKEWORD(2, 0), &wsa);
+namespace {
+
+bool BindAndClose(std::uint32_t address, std::uint16_t port) {
   SOCKET s = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address;
-  std::memset(&address, 0, sizeof address);
-  address.sin_family = AF_INET;
-  address.sin_port = htons(port);
-  address.sin_addr.s_addr = htonl(INADDR_ANY);
-  // An invalid socket fails the bind: the port counts as taken.
-  int result = bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address);
+  if (s == INVALID_SOCKET) return false;
+  sockaddr_in where;
+  std::memset(&where, 0, sizeof where);
+  where.sin_family = AF_INET;
+  where.sin_port = htons(port);
+  where.sin_addr.s_addr = htonl(address);
+  int result = bind(s, reinterpret_cast<sockaddr*>(&where), sizeof where);
   shutdown(s, SD_BOTH);
   closesocket(s);
-  s = INVALID_SOCKET;
-  WSACleanup();
   return result != SOCKET_ERROR;
+}
+
+}  // namespace
+
+bool IsPortFree(std::uint16_t port) {
+  WSADATA wsa;
+  if (WSAStartup(MAKEWORD(2, 0), &wsa) != 0) return false;
+  const bool free = IsPortFree(port, &BindAndClose);
+  WSACleanup();
+  return free;
 }
 
 }  // namespace zavinstaller

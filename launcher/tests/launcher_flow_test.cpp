@@ -28,11 +28,12 @@ class FakeSystem : public LauncherSystem {
   std::set<std::string> notStrings;  // names whose data is of another type, in both views
   bool argumentExact = true;         // the code page held every character of the link
   std::set<std::string> files;
-  std::intptr_t shellResult = 42;
+  bool shellOpens = true;
 
   std::vector<std::string> reads;  // in the 32-bit view
   std::vector<std::string> reads64;
   std::vector<std::pair<std::string, std::string>> opened;
+  std::vector<std::string> folders;  // each opened script's working directory
 
   ValueRead ReadPrefsValue(const char* name, prefs::View view, ValueData& data,
                            prefs::DataType& type) override {
@@ -48,9 +49,10 @@ class FakeSystem : public LauncherSystem {
   }
   bool Exists(const char* path) override { return files.count(path) > 0; }
   bool RegistryHasTwoViews() override { return true; }
-  std::intptr_t ShellOpen(const char* script, const char* parameters) override {
+  bool ShellOpen(const char* script, const char* parameters, const char* folder) override {
     opened.emplace_back(script, parameters);
-    return shellResult;
+    folders.emplace_back(folder ? folder : "(current)");
+    return shellOpens;
   }
   ansi::CharNextFn CharStepper() override { return &ansi::Gbk936CharNext; }
   bool ArgumentIsExact(const char*) override { return argumentExact; }
@@ -109,6 +111,8 @@ TEST_F(LauncherRun, StartsTheScriptOfTheFirstCandidateQuietly) {
   ASSERT_EQ(system.opened.size(), 1u);
   EXPECT_EQ(system.opened[0].first, "C:\\apps\\client\\bin\\clientStartUp.bat");
   EXPECT_EQ(system.opened[0].second, "isPortal a$b");
+  // In its own folder, never in whatever folder the link was followed from.
+  EXPECT_EQ(system.folders, (std::vector<std::string>{"C:\\apps\\client\\bin"}));
   EXPECT_EQ(system.reads, (std::vector<std::string>{"a"}));
   EXPECT_EQ(Messages(), (std::vector<std::string>{"nvzav://a$b"}));
 }
@@ -168,7 +172,7 @@ TEST_F(LauncherRun, MissingValuesAreLoggedByName) {
 TEST_F(LauncherRun, FailedStartIsLoggedWithoutTheEndRecord) {
   system.values["a"] = "C:\\c";
   system.files.insert("C:\\c\\bin\\clientStartUp.bat");
-  system.shellResult = 32;
+  system.shellOpens = false;
   EXPECT_EQ(Run({"nvzav://a$b$log"}), 0);
   EXPECT_EQ(Messages(),
             (std::vector<std::string>{"nvzav://a$b$log",
@@ -243,6 +247,21 @@ TEST_F(LauncherRun, BothRegistryViewsAreReadThe32BitOneFirst) {
             (std::vector<std::string>{"nvzav://a$b", "nvzav://x$b", kNoEntry + "x", "nvzav://y$z",
                                       kNoEntry + "y", kNoEntry + "z", "nvzav://y$z", node, node}));
   EXPECT_EQ(system.opened.size(), 2u);
+}
+
+// A client that moved from a 32-bit to a 64-bit Java leaves its old value behind: the
+// 32-bit view's data without a script does not hide the 64-bit view's installation.
+TEST_F(LauncherRun, AStaleValueInOneViewHidesNoInstallationInTheOther) {
+  system.node64Exists = true;
+  system.values["a"] = "C:\\old";
+  system.values64["a"] = "C:\\new";
+  system.files.insert("C:\\new\\bin\\clientStartUp.bat");
+  EXPECT_EQ(Run({"nvzav://a$b"}), 0);
+  ASSERT_EQ(system.opened.size(), 1u);
+  EXPECT_EQ(system.opened[0].first, "C:\\new\\bin\\clientStartUp.bat");
+  EXPECT_EQ(system.reads, (std::vector<std::string>{"a"}));
+  EXPECT_EQ(Messages(),
+            (std::vector<std::string>{"nvzav://a$b", kMissing + "C:\\old\\bin\\clientStartUp.bat"}));
 }
 
 TEST_F(LauncherRun, OversizedRequestIsRefusedAndItsRecordsAreCut) {

@@ -16,8 +16,9 @@ wine_prefix_new
 c=$(wine_unix 'C:\')
 mkdir -p "$c/tools" "$c/apps/client/bin" "$c/apps/other"
 cp "$exe" "$c/tools/launcher.exe"
-# The start script records what it was given, then the test reads it back.
-printf '@echo off\r\necho %%*> C:\\apps\\received.txt\r\n' > "$c/apps/client/bin/clientStartUp.bat"
+# The start script records what it was given and the folder it runs in, then the test
+# reads them back.
+printf '@echo off\r\ncd> C:\\apps\\folder.txt\r\necho %%*> C:\\apps\\received.txt\r\n' > "$c/apps/client/bin/clientStartUp.bat"
 
 node='HKLM\Software\JavaSoft\Prefs\norvane\zav'
 log="$c/tools/launcher.log"
@@ -47,16 +48,20 @@ messages() {
   fi
   sed -E $'s/^[^)]*\\):(.*)\r\r$/\\1/' "$log"
 }
-reset() { rm -f "$log" "$received"; wine_run reg delete "$node" /f >/dev/null 2>&1; }
+reset() { rm -f "$log" "$received" "$c/apps/folder.txt"; wine_run reg delete "$node" /f >/dev/null 2>&1; }
 
-# 1. A followed link starts the script with the payload; verbose log.
+# 1. A followed link starts the script with the payload, in the script's own folder
+# (the launcher is started from C:\tools); verbose log. A log over the 5 MiB cap is
+# dropped first.
 reset
+truncate -s 6M "$log"
 wine_run reg add "$node" /v alpha /d 'C:\apps\client' /f >/dev/null
 launch 'nvzav://alpha$beta$log/'
 check "started: exit 0" [ "$status" = 0 ]
 check "script received isPortal and the payload" wait_for "$received"
 check "parameters exact" [ "$(tr -d '\r' < "$received")" = 'isPortal alpha$beta$log' ]
-check "log: argument and end record" [ "$(messages)" = $'nvzav://alpha$beta$log/\n'"$gbk_exit" ]
+check "the script ran in its own folder" [ "$(tr -d '\r' < "$c/apps/folder.txt")" = 'C:\apps\client\bin' ]
+check "log: the oversized log dropped, argument and end record" [ "$(messages)" = $'nvzav://alpha$beta$log/\n'"$gbk_exit" ]
 
 # 2. The first candidate's script is missing, the second works; quiet run.
 reset
@@ -88,7 +93,11 @@ check "injection: nothing started" [ ! -e "$received" ]
 check "injection: no file written" [ ! -e "$c/x.txt" ]
 check "log: format error with the raw argument" [ "$(messages)" = "$arg"$'\n'"$gbk_bad_format$arg" ]
 
-# 5. No argument.
+# 5. No argument. The DLL search is narrowed to the system folder first thing.
+reset
+dll_search=$(cd "$c/tools" && WINEDEBUG=+relay wine_run 'C:\tools\launcher.exe' 2>&1 >/dev/null |
+  grep -c -E 'Call KERNEL32\.SetDefaultDllDirectories\(0*800\)')
+check "no argument: DLLs from the system folder only" [ "$dll_search" = 1 ]
 reset
 launch
 check "no argument: exit -1" [ "$status" = -1 ]
@@ -219,6 +228,21 @@ check "character the code page lacks: nothing started" [ ! -e "$received" ]
 check "character the code page lacks: format error record" \
   [ "$(messages)" = $'nvzav://?$zz\n'"${gbk_bad_format}"'nvzav://?$zz' ]
 
+# Names the code page cannot hold exactly. Registry data C:\apps\cŁient would read as
+# C:\apps\cLient through the ANSI functions and start C:\apps\client's script: it
+# names no installation. A launcher in C:\tools\Łódź writes its log beside itself.
+reset
+LC_ALL=C.UTF-8 wine_run reg add "$node" /v look /d 'C:\apps\cŁient' /f >/dev/null
+mkdir -p "$c/tools/Łódź"
+cp "$c/tools/launcher.exe" "$c/tools/Łódź/"
+(cd "$c/tools" && env LC_ALL=C.UTF-8 "$ZAV_WINE" 'C:\tools\Łódź\launcher.exe' 'nvzav://look$x' >/dev/null 2>&1)
+sleep 3
+check "look-alike data: nothing started" [ ! -e "$received" ]
+mv "$c/tools/Łódź/launcher.log" "$log" 2>/dev/null
+check "look-alike data: logged like missing data, beside the executable" \
+  [ "$(messages)" = $'nvzav://look$x\n'"${gbk_no_entry}look"$'\n'"${gbk_no_entry}x" ]
+rm -rf "$c/tools/Łódź"
+
 # A lead byte at index 7 takes the payload's first byte as its second: the parameters
 # would begin with a lone | (舼 is 0xC5 0x7C), and cmd.exe would run what follows.
 reset
@@ -257,6 +281,15 @@ if [ "$WINEARCH" = win64 ]; then
   check "neither view: exit 0" [ "$status" = 0 ]
   check "neither view: one node record per candidate" \
     [ "$(messages)" = $'nvzav://a$b\n'"$node_rec"$'\n'"$node_rec" ]
+  # A stale 32-bit value whose directory has no script (a client that moved to a
+  # 64-bit Java) hides no installation of the 64-bit view.
+  views_reset
+  view_value moved 'C:\apps\other' 32
+  view_value moved 'C:\apps\client' 64
+  launch 'nvzav://moved$x'
+  check "stale 32-bit value: the 64-bit value's script started" wait_for "$received"
+  check "stale 32-bit value: its missing script logged" \
+    [ "$(messages)" = $'nvzav://moved$x\n'"${gbk_missing}"'C:\apps\other\bin\clientStartUp.bat' ]
   # 32-bit data that cannot be read (602 bytes): the 64-bit value, as the installer.
   views_reset
   wine_run reg add "$node" /v b_both /t REG_BINARY /d "$(printf '44%.0s' $(seq 602))" /f /reg:32 >/dev/null

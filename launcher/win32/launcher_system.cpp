@@ -3,10 +3,12 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include <cstring>
 #include <cwchar>
 #include <memory>
 #include <vector>
 
+#include "ansi_text.h"
 #include "win32/prefs_node_open.h"
 
 namespace launcher {
@@ -15,12 +17,27 @@ LauncherSystem::ValueRead Win32LauncherSystem::ReadPrefsValue(const char* name, 
                                                               ValueData& data, prefs::DataType& type) {
   zav::win32::ScopedHKey key;
   if (prefs::OpenNode(view, KEY_QUERY_VALUE, key) != ERROR_SUCCESS) return ValueRead::kNoNode;
+  std::wstring wideName;
+  if (!zav::win32::AnsiToWide(name, wideName)) return ValueRead::kNoValue;
+  // The registry's own text: the ANSI functions would hand a look-alike for a
+  // character the code page lacks. kValueDataSize units hold every text whose ANSI
+  // form can fit.
+  wchar_t wide[kValueDataSize];
   DWORD registryType = REG_NONE;
-  DWORD size = kValueDataSize;  // the byte behind stays zero whatever comes back
-  LONG rc = RegQueryValueExA(key.get(), name, nullptr, &registryType, reinterpret_cast<BYTE*>(data), &size);
-  data[kValueDataSize] = '\0';
+  DWORD size = sizeof wide;
+  LONG rc = RegQueryValueExW(key.get(), wideName.c_str(), nullptr, &registryType,
+                             reinterpret_cast<BYTE*>(wide), &size);
+  if (rc != ERROR_SUCCESS) return ValueRead::kNoValue;
   type = registryType == REG_SZ ? prefs::DataType::kString : prefs::DataType::kOther;
-  return rc == ERROR_SUCCESS ? ValueRead::kFound : ValueRead::kNoValue;
+  if (type != prefs::DataType::kString) return ValueRead::kFound;
+  // Text stored without its terminator ends where the data ends.
+  std::string text;
+  if (!zav::win32::WideToAnsiExactly(wide, wcsnlen(wide, size / sizeof(wchar_t)), text) ||
+      text.size() >= kValueDataSize) {
+    return ValueRead::kNoValue;
+  }
+  std::memcpy(data, text.c_str(), text.size() + 1);
+  return ValueRead::kFound;
 }
 
 namespace {

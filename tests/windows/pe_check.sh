@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Checks a built Windows program: its machine, its subsystem, its application
-# manifest (asInvoker, Windows 7 to 11, no code page of its own), and that it needs
-# no DLL besides the system's own (the C and C++ runtimes are linked in).
+# manifest (asInvoker, Windows 7 to 11, no code page of its own), its exploit
+# mitigations (ASLR, and high-entropy ASLR on x64; DEP; no section both writable and
+# executable), and that it needs no DLL besides those Windows 7 has (the C and C++
+# runtimes are linked in; no api-ms-win-* set, which Windows 7 lacks in part).
 #   pe_check.sh FILE i686|x86_64 console|gui
 set -euo pipefail
 file=$1 arch=$2 subsystem=$3
@@ -28,10 +30,20 @@ for want in 'level=""asInvoker""' '{35138b9a-5d96-4fbd-8e2d-a2440225f93a}' '{4a2
 done
 grep -qi 'activeCodePage' <<<"$manifest" && fail "the manifest sets a code page"
 
+mitigations=$(sed -n '/^DllCharacteristics/,/^$/p' <<<"$out")
+wanted_mitigations="DYNAMIC_BASE NX_COMPAT"
+[ "$arch" = x86_64 ] && wanted_mitigations+=" HIGH_ENTROPY_VA"
+for flag in $wanted_mitigations; do
+  grep -qw "$flag" <<<"$mitigations" || fail "not marked $flag"
+done
+# A section objdump lists as code without READONLY can be written and run.
+writable_code=$("$objdump" -h -w "$file" | awk '/CODE/ && !/READONLY/ {print $2}')
+[ -z "$writable_code" ] || fail "sections both writable and executable: $writable_code"
+
 dlls=$(grep 'DLL Name:' <<<"$out" | awk '{print tolower($3)}' | sort -u)
-system_dlls='^(kernel32|user32|gdi32|advapi32|shell32|ole32|oleaut32|ws2_32|msvcrt|shlwapi|strmiids|quartz|version|comctl32|api-ms-win-.*)\.dll$'
+windows7_dlls='^(kernel32|user32|gdi32|advapi32|shell32|ole32|oleaut32|ws2_32|msvcrt|shlwapi|quartz|version|comctl32)\.dll$'
 while read -r dll; do
   [ -z "$dll" ] && continue
-  grep -E -q "$system_dlls" <<<"$dll" || fail "needs $dll beside it"
+  grep -E -q "$windows7_dlls" <<<"$dll" || fail "imports $dll, which is not one of the system DLLs of Windows 7"
 done <<<"$dlls"
 echo "pe_check: $file: $arch $subsystem, imports: $(tr '\n' ' ' <<<"$dlls")"

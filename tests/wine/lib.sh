@@ -13,10 +13,15 @@
 #
 # ZAV_WINE_ARCH (set by CTest) says which build is tested: win32 runs the 32-bit
 # deliverables with wine32; win64 runs the 64-bit build of the same sources with wine64.
+# ZAV_WINE_PREFIX_ARCH=win64 with the win32 build runs the 32-bit programs in a 64-bit
+# prefix (WOW64), as 64-bit Windows runs them.
 
 export WINEDEBUG=${WINEDEBUG:--all}
 export WINEARCH=${ZAV_WINE_ARCH:-win32}
-if [ "$WINEARCH" = win64 ]; then
+if [ "$WINEARCH" = win32 ] && [ "${ZAV_WINE_PREFIX_ARCH:-}" = win64 ]; then
+  export WINEARCH=win64
+  ZAV_WINE=/usr/lib/wine/wine
+elif [ "$WINEARCH" = win64 ]; then
   ZAV_WINE=/usr/lib/wine/wine64
   export WINELOADER=$ZAV_WINE
 else

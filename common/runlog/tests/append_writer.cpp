@@ -1,16 +1,38 @@
 // Test writer for the run log's appends: writes COUNT numbered records to LOG, one
-// append each, as the programs do.
+// append each, as the programs do; or, with "hold", takes the turn of LOG's writers
+// and keeps it for SECONDS, as a writer that hangs would.
 //   append_writer LOG WRITER COUNT
+//   append_writer LOG hold SECONDS
+#include <windows.h>
+
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "runlog.h"
+#include "scoped_handles.h"
+
+namespace {
+
+int Hold(const char* path, int seconds) {
+  char name[runlog::kAppendLockNameSize];
+  runlog::MakeAppendLockName(path, name);
+  zav::win32::ScopedKernelHandle mutex(CreateMutexA(nullptr, TRUE, name));
+  if (!mutex) return 1;
+  std::printf("held\n");
+  std::fflush(stdout);
+  Sleep(static_cast<DWORD>(seconds) * 1000);
+  return 0;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
   if (argc != 4) {
-    std::fprintf(stderr, "usage: append_writer LOG WRITER COUNT\n");
+    std::fprintf(stderr, "usage: append_writer LOG WRITER COUNT | append_writer LOG hold SECONDS\n");
     return 2;
   }
+  if (std::strcmp(argv[2], "hold") == 0) return Hold(argv[1], std::atoi(argv[3]));
   const int writer = std::atoi(argv[2]);
   const int count = std::atoi(argv[3]);
   int failed = 0;

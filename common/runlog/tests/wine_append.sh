@@ -25,4 +25,13 @@ echo "writers' exit codes: ${statuses[*]}"
 echo "records: $total lines, $whole whole, $distinct distinct, $expected written"
 for s in "${statuses[@]}"; do [ "$s" = 0 ] || exit 1; done
 [ "$total" = "$expected" ] && [ "$whole" = "$expected" ] && [ "$distinct" = "$expected" ] &&
-  [ "$(stat -c %s "$log")" = $((expected * 27)) ]
+  [ "$(stat -c %s "$log")" = $((expected * 27)) ] || exit 1
+
+# A writer that hangs holding the turn: the first record waits for it, once; the
+# others of the run are written without a wait (each would cost the whole wait).
+wine_run 'C:\append_writer.exe' 'C:\held.log' hold 60 >"$WINEPREFIX/holder.out" &
+for _ in $(seq 100); do grep -q held "$WINEPREFIX/holder.out" 2>/dev/null && break; sleep 0.2; done
+waits=$(WINEDEBUG=+relay wine_run 'C:\append_writer.exe' 'C:\held.log' 1 4 2>&1 >/dev/null |
+  grep -E 'Call [A-Za-z0-9]+\.WaitForSingleObject\(' | grep -v -i -E ',f{8}\)' | sed -E 's/.*,0*([0-9a-f]+)\).*/\1/' | sort | uniq -c | tr -s ' ')
+echo "waits of the held writer (count, timeout in hex ms): $(echo $waits)"
+[ "$(grep -c . "$c/held.log")" = 4 ] && [ "$(echo $waits)" = "3 0 1 7d0" ]

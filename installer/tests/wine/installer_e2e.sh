@@ -149,7 +149,9 @@ ZAV_CLIENT_DIRECT_INSTALL=(
   '从ZAV客户端[C:\zav\client\bin\zavservice.exe]中安装zavservice服务'
   '文件不存在[C:\zav\client\bin\zavserviceinstall.bat  ]直接执行C:\zav\client\bin\zavservice.exe'
   '执行命令成功:"C:\zav\client\bin\zavservice.exe" /Service'
-  '执行命令成功:net start zavservice')
+  '进程退出码:0'
+  '执行命令成功:net start zavservice'
+  '进程退出码:0')
 
 case "$case_name" in
 port_taken)
@@ -162,7 +164,9 @@ print("ready", flush=True); time.sleep(3600)' >"$WORK/holder" &
   holder=$!
   _WINE_EXTRA_CLEANUP="kill $holder; $_WINE_EXTRA_CLEANUP"
   eventually grep -q ready "$WORK/holder" || fail "could not hold port 11999"
-  run_installer
+  WINEDEBUG=+relay run_installer
+  # The DLL search narrowed to the system folder first thing.
+  grep -q -E 'Call KERNEL32\.SetDefaultDllDirectories\(0*800\)' "$WORK/stderr" || fail "the DLL search was not narrowed"
   expect_log "$GREETING" '端口已占用.'
   expect_stdout_exact "$GREETING" "端口已占用."
   no_calls_anywhere || fail "a service program was started"
@@ -185,8 +189,8 @@ direct_install)
   expect_log "$GREETING" "$FREE_TRY" zav \
     "从ZAV客户端[$program]中安装zavservice服务" \
     "文件不存在[C:\\Program Files\\ZAV\\client\\bin\\zavserviceinstall.bat  ]直接执行$program" \
-    "执行命令成功:\"$program\" /Service" \
-    '执行命令成功:net start zavservice' \
+    "执行命令成功:\"$program\" /Service" '进程退出码:0' \
+    '执行命令成功:net start zavservice' '进程退出码:0' \
     "$OK_11997"
   expect_stdout "$GREETING" "端口未占用." "zav" "端口已占用."
   calls="$C/Program Files/ZAV/clientjdk/jre/bin/zavservice-calls.txt"
@@ -221,17 +225,20 @@ install_script)
   ;;
 
 second_value)
-  # The first value points nowhere, the second one works. Both are listed as "?": the
-  # second's name holds a character the code page lacks, and its data is its own.
+  # The first value points nowhere, the third one works. Both are listed as "?": the
+  # third's name holds a character the code page lacks, and its data is its own. The
+  # second's data, C:\zav\cŁient, would read as the look-alike C:\zav\cLient through
+  # the ANSI functions: it names no installation.
   put_service "$C/zav/client/bin" "11999 11997"
   prefs_value '?' 'C:\nowhere'
+  prefs_value 'look' 'C:\zav\cŁient'
   prefs_value 'ก' 'C:\zav\client'
   program='C:\zav\client\bin\zavservice.exe'
   run_installer
-  expect_log "$GREETING" "$FREE_TRY" '?' '文件不存在:C:\nowhere' '?' \
+  expect_log "$GREETING" "$FREE_TRY" '?' '文件不存在:C:\nowhere' look '注册表没有该项:look' '?' \
     "${ZAV_CLIENT_DIRECT_INSTALL[@]}" \
     "$OK_11997"
-  expect_stdout "$GREETING" "端口未占用." "?" "?" "端口已占用."
+  expect_stdout "$GREETING" "端口未占用." "?" "look" "?" "端口已占用."
   port_listening 11999 || fail "nothing listens on 11999"
   ;;
 
@@ -271,10 +278,11 @@ no_node)
 hostile_registry)
   # Names at and past the 255-byte limit and data that fills the 500-byte buffer
   # without a terminator: nothing is read past a buffer, nothing is cut into another
-  # name or path. A name that does not fit ends the walk, so the value after it is
-  # never seen. (Wine enumerates values in name order.)
+  # name or path. A longer name is logged cut and passed over, and the walk goes on.
+  # (Wine enumerates values in name order.)
   name255=$(printf 'a%.0s' $(seq 255))
   name256=$(printf 'c%.0s' $(seq 256))
+  name300=$(printf 'd%.0s' $(seq 300))
   prefs_value "$name255" 'C:\nowhere255'
   prefs_value b_data500 "$(printf '44%.0s' $(seq 500))" REG_BINARY
   # Data that names no directory, although C:\ exists: empty text, a DWORD that
@@ -283,6 +291,7 @@ hostile_registry)
   prefs_value b_empty ''
   put_service "$C/bin" "11999 11997"
   prefs_value "$name256" 'C:\nowhere256'
+  prefs_value "$name300" 'C:\bin'
   prefs_value zz_after 'C:\nowhere'
   # A log past 2 GiB is over the cap like any other: deleted at the start.
   truncate -s 3G "$LOG"
@@ -305,13 +314,17 @@ hostile_registry)
   log_has '注册表没有该项:b_dword' || fail "a DWORD was read as a directory"
   log_has '注册表没有该项:b_empty' || fail "empty text was read as a directory"
   log_messages | LC_ALL=C grep -q 'DDDD' && fail "unterminated data reached a record"
-  log_messages | LC_ALL=C grep -q -e cccc -e zz_after && fail "the walk went on past a name that does not fit"
+  for long in "$name256" "$name300"; do
+    [ "$(log_count "注册表没有该项:${long:0:255}")" = 2 ] || fail "a ${#long}-byte name was not logged cut, once a pass"
+  done
+  log_has '文件不存在:C:\nowhere' && log_has '文件不存在:C:\nowhere\bin\makeshortcut.bat' ||
+    fail "the walks did not go on past the long names"
   no_calls_anywhere || fail "a service program was started"
   ;;
 
 both_views)
   # 64-bit prefix: a 32-bit client's Java writes the node's 32-bit view, a 64-bit one
-  # the 64-bit view. Both are walked, the 32-bit one first, each name once.
+  # the 64-bit view. Both are walked, the 32-bit one first.
   put_service "$C/zav/client/bin" "11999 11997"
   wine_run reg add "$NODE" /v a_old /d 'C:\nowhere32' /f /reg:32 >/dev/null 2>&1 || fail "reg add a_old"
   wine_run reg add "$NODE" /v zav /d 'C:\nowhere' /f /reg:32 >/dev/null 2>&1 || fail "reg add zav 32"
@@ -319,10 +332,11 @@ both_views)
   wine_run reg add "$NODE" /v zz64 /d 'C:\zav\client' /f /reg:64 >/dev/null 2>&1 || fail "reg add zz64"
   program='C:\zav\client\bin\zavservice.exe'
   run_installer
-  expect_log "$GREETING" "$FREE_TRY" a_old '文件不存在:C:\nowhere32' zav '文件不存在:C:\nowhere' zz64 \
+  # zav's 32-bit value is stale (its directory is gone): the 64-bit namesake is tried.
+  expect_log "$GREETING" "$FREE_TRY" a_old '文件不存在:C:\nowhere32' zav '文件不存在:C:\nowhere' zav \
     "${ZAV_CLIENT_DIRECT_INSTALL[@]}" \
     "$OK_11997"
-  expect_stdout "$GREETING" "端口未占用." "a_old" "zav" "zz64" "端口已占用."
+  expect_stdout "$GREETING" "端口未占用." "a_old" "zav" "zav" "端口已占用."
   port_listening 11999 || fail "nothing listens on 11999"
   ;;
 
@@ -344,8 +358,8 @@ registry_text)
     '文件不存在:C:\z&mkdir INJ&\clientjdk\bin\zavservice.exe' \
     "从ZAV客户端[$program]中安装zavservice服务" \
     "服务程序路径含有命令字符[$program]不交给脚本,直接执行" \
-    "执行命令成功:\"$program\" /Service" \
-    '执行命令成功:net start zavservice' \
+    "执行命令成功:\"$program\" /Service" '进程退出码:0' \
+    '执行命令成功:net start zavservice' '进程退出码:0' \
     "$OK_11997"
   [ ! -e "$C/zavinst/INJ" ] && [ -z "$(find "$C" -maxdepth 2 -name INJ)" ] || fail "a command ran from registry data"
   [ ! -e "$C/script-calls.txt" ] || fail "an install script ran: $(cat "$C/script-calls.txt")"
@@ -355,15 +369,24 @@ registry_text)
 
 views_agree)
   # A name whose 32-bit data cannot be read is taken from the 64-bit view, as the
-  # launcher takes it; a name spelled in another case there is the same name.
+  # launcher takes it. A name that named an installation to try in the 32-bit view
+  # (its service program cannot start, and "net start" fails) is the same name in
+  # another case in the 64-bit view, and is not tried again there.
   put_service "$C/zav/client/bin" "11999 11997"
-  wine_run reg add "$NODE" /v A_case /d 'C:\nowhere' /f /reg:32 >/dev/null 2>&1 || fail "reg add A_case"
+  mkdir -p "$C/old/client/bin"
+  : >"$C/old/client/bin/zavservice.exe"
+  wine_run reg add "$NODE" /v A_CASE /d 'C:\old\client' /f /reg:32 >/dev/null 2>&1 || fail "reg add A_CASE"
   wine_run reg add "$NODE" /v b_both /t REG_BINARY /d "$(printf '44%.0s' $(seq 602))" /f /reg:32 \
     >/dev/null 2>&1 || fail "reg add b_both 32"
   wine_run reg add "$NODE" /v a_case /d 'C:\zav\client' /f /reg:64 >/dev/null 2>&1 || fail "reg add a_case"
   wine_run reg add "$NODE" /v b_both /d 'C:\zav\client' /f /reg:64 >/dev/null 2>&1 || fail "reg add b_both 64"
   run_installer
-  expect_log "$GREETING" "$FREE_TRY" A_case '文件不存在:C:\nowhere' b_both '注册表没有该项:b_both' b_both \
+  old='C:\old\client\bin\zavservice.exe'
+  expect_log "$GREETING" "$FREE_TRY" A_CASE '文件不存在:C:\old\clientjdk\jre\bin\zavservice.exe' \
+    '文件不存在:C:\old\clientjdk\bin\zavservice.exe' "从ZAV客户端[$old]中安装zavservice服务" \
+    "文件不存在[C:\old\client\bin\zavserviceinstall.bat  ]直接执行$old" "执行命令失败:\"$old\" /Service" \
+    '执行命令成功:net start zavservice' '进程退出码:1' \
+    b_both '注册表没有该项:b_both' b_both \
     "${ZAV_CLIENT_DIRECT_INSTALL[@]}" \
     "$OK_11997"
   port_listening 11999 || fail "nothing listens on 11999"
