@@ -1,10 +1,33 @@
 #include "apartment.h"
 
+#include <chrono>
 #include <exception>
 #include <system_error>
 #include <utility>
 
 namespace qtok {
+
+namespace {
+
+// How long a thread looks for what it waits for before it sleeps: calls from one
+// Java thread come back to back, and a thread that sleeps costs a wake-up each time.
+constexpr std::chrono::microseconds kCallerLook{20};
+constexpr std::chrono::microseconds kQueuedCallerLook{200};
+constexpr std::chrono::microseconds kServerLook{50};
+
+// True once `ready` holds, false when `look` passed without it.
+template <typename Ready>
+bool LookFor(std::chrono::microseconds look, Ready ready) {
+  const auto until = std::chrono::steady_clock::now() + look;
+  do {
+    for (int i = 0; i < 64; ++i) {
+      if (ready()) return true;
+    }
+  } while (std::chrono::steady_clock::now() < until);
+  return ready();
+}
+
+}  // namespace
 
 Apartment& Apartment::Get() {
   // Never destroyed: a thread still serving at process exit must find it there.
@@ -43,7 +66,7 @@ HRESULT Apartment::Run(const std::function<HRESULT()>& work, Text& reason) {
   if (OnThread()) return work();
   HRESULT result = 0;
   std::exception_ptr thrown;
-  bool done = false;
+  Completion completion;
   {
     std::unique_lock<std::mutex> lock(mutex_);
     HRESULT failure = 0;
@@ -55,13 +78,26 @@ HRESULT Apartment::Run(const std::function<HRESULT()>& work, Text& reason) {
                              thrown = std::current_exception();
                            }
                          },
-                         &done});
+                         &completion});
+    queued_.store(true, std::memory_order_release);
   }
   signal_.Raise();
-  {
-    std::unique_lock<std::mutex> lock(mutex_);
-    progress_cv_.wait(lock, [&] { return done; });
+  const bool alone = waiting_.fetch_add(1) == 0;
+  if (alone) {
+    LookFor(kCallerLook, [&] { return completion.done.load(std::memory_order_acquire); });
+  } else {
+    LookFor(kQueuedCallerLook, [&] {
+      std::this_thread::yield();
+      return completion.done.load(std::memory_order_acquire);
+    });
   }
+  {
+    // Also once it was seen done: the apartment thread lets go of the completion
+    // only with this lock.
+    std::unique_lock<std::mutex> lock(completion.mutex);
+    completion.done_cv.wait(lock, [&] { return completion.done.load(); });
+  }
+  waiting_.fetch_sub(1);
   if (thrown) std::rethrow_exception(thrown);
   return result;
 }
@@ -73,6 +109,7 @@ void Apartment::Post(std::function<void()> work) {
     Text reason;
     if (Started(lock, &failure, reason)) {
       queue_.push_back(Job{std::move(work), nullptr});
+      queued_.store(true, std::memory_order_release);
       lock.unlock();
       signal_.Raise();
       return;
@@ -105,11 +142,12 @@ void Apartment::Serve() {
     {
       std::lock_guard<std::mutex> lock(mutex_);
       batch.swap(queue_);
+      queued_.store(false, std::memory_order_relaxed);
       stop = stopping_ && batch.empty();
     }
     if (stop) break;
     for (Job& job : batch) {
-      if (job.done == nullptr) {
+      if (job.completion == nullptr) {
         try {
           job.work();
         } catch (...) {
@@ -118,13 +156,15 @@ void Apartment::Serve() {
         continue;
       }
       job.work();  // catches what it throws itself
-      {
-        std::lock_guard<std::mutex> lock(mutex_);
-        *job.done = true;
-      }
-      progress_cv_.notify_all();
+      // Told under the completion's lock: once its caller sees it done, the
+      // completion (on the caller's stack) is never touched here again.
+      std::lock_guard<std::mutex> lock(job.completion->mutex);
+      job.completion->done.store(true, std::memory_order_release);
+      job.completion->done_cv.notify_one();
     }
-    if (batch.empty()) signal_.Wait();
+    if (batch.empty() && !LookFor(kServerLook, [this] { return queued_.load(std::memory_order_acquire); })) {
+      signal_.Wait();
+    }
   }
   LeaveApartment();
   thread_id_ = std::thread::id();

@@ -34,9 +34,16 @@ class Apartment {
   void Stop();
 
  private:
+  // The end of one waited-for job, told to its caller alone: a signal shared by
+  // every waiting caller would wake them all at every job's end.
+  struct Completion {
+    std::mutex mutex;
+    std::condition_variable done_cv;
+    std::atomic<bool> done{false};
+  };
   struct Job {
     std::function<void()> work;
-    bool* done;  // set when it has run; null for posted work
+    Completion* completion;  // null for posted work
   };
   Apartment() = default;
   // Starts the thread unless it runs; false (with the failure) when it cannot.
@@ -44,8 +51,15 @@ class Apartment {
   void Serve();
 
   std::mutex mutex_;
-  std::condition_variable progress_cv_;  // a job done, the thread started
+  std::condition_variable progress_cv_;  // the thread started or stopped
   std::deque<Job> queue_;
+  // Work is queued: read without the lock by a thread that looks before it sleeps.
+  std::atomic<bool> queued_{false};
+  // Callers waiting for their work. One alone looks for its end for a moment before
+  // it sleeps (a trivial call ends within microseconds, sooner than a thread
+  // wakes); several sleep at once, so that none takes the processor from the
+  // apartment thread.
+  std::atomic<int> waiting_{0};
   WorkSignal signal_;
   std::thread thread_;
   std::atomic<std::thread::id> thread_id_{};

@@ -1,8 +1,8 @@
 #include "held_objects.h"
 
 #include <algorithm>
-#include <iterator>
 #include <mutex>
+#include <unordered_map>
 #include <utility>
 
 #include "apartment.h"
@@ -24,15 +24,16 @@ namespace held_objects {
 namespace {
 
 struct Entry {
-  std::uintptr_t address;
   ObjectKind kind;
   jweak owner;
   Hold object;
 };
 
+// By the object's address: every call looks its object up, among as many as the
+// client keeps live. An address is here once: the entry holds its object alive.
 struct Table {
   std::mutex mutex;
-  std::vector<Entry> entries;
+  std::unordered_map<std::uintptr_t, Entry> entries;
 };
 
 Table& table() {
@@ -48,10 +49,14 @@ std::vector<Hold> Take(JNIEnv* env, Leaving&& leaving) {
   {
     Table& t = table();
     std::lock_guard<std::mutex> lock(t.mutex);
-    auto kept = std::stable_partition(t.entries.begin(), t.entries.end(),
-                                      [&](const Entry& e) { return !leaving(e); });
-    std::move(kept, t.entries.end(), std::back_inserter(out));
-    t.entries.erase(kept, t.entries.end());
+    for (auto it = t.entries.begin(); it != t.entries.end();) {
+      if (leaving(it->second)) {
+        out.push_back(std::move(it->second));
+        it = t.entries.erase(it);
+      } else {
+        ++it;
+      }
+    }
   }
   std::stable_partition(out.begin(), out.end(), [](const Entry& e) { return e.kind == ObjectKind::kHash; });
   std::vector<Hold> taken;
@@ -75,7 +80,7 @@ bool Add(JNIEnv* env, jobject owner, ObjectKind kind, Hold object) {
   const auto address = reinterpret_cast<std::uintptr_t>(object->get());
   Table& t = table();
   std::lock_guard<std::mutex> lock(t.mutex);
-  t.entries.push_back(Entry{address, kind, weak, std::move(object)});
+  t.entries.emplace(address, Entry{kind, weak, std::move(object)});
   return true;
 }
 
@@ -83,10 +88,10 @@ Hold Find(JNIEnv* env, jobject owner, ObjectKind kind, std::uintptr_t address) {
   if (address == 0) return nullptr;
   Table& t = table();
   std::lock_guard<std::mutex> lock(t.mutex);
-  for (const Entry& e : t.entries) {
-    if (e.address == address && e.kind == kind && env->IsSameObject(e.owner, owner)) return e.object;
-  }
-  return nullptr;
+  auto it = t.entries.find(address);
+  if (it == t.entries.end()) return nullptr;
+  const Entry& e = it->second;
+  return e.kind == kind && env->IsSameObject(e.owner, owner) ? e.object : nullptr;
 }
 
 std::vector<Hold> TakeOwnedBy(JNIEnv* env, jobject owner, std::initializer_list<const HeldObject*> keep) {

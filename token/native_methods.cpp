@@ -7,6 +7,7 @@
 #include <jni.h>
 
 #include <cstdint>
+#include <mutex>
 #include <tuple>
 #include <type_traits>
 
@@ -141,6 +142,18 @@ std::vector<Hold> Pair(Hold& hash, Hold& token) {
 
 // ---- Frame: Init, Uninit, the two version queries, unloading ----
 
+// Init and Uninit change the table and the Java object's two fields as one step
+// under this lock, so that of two life-cycle calls racing on one object the second
+// finds the fields and the table as the first left them: whichever wins, the fields
+// name the pair the table holds for the object, and a last Uninit releases it.
+// Creating a pair and releasing one run outside it, on the apartment thread.
+namespace {
+std::mutex& LifeCycleLock() {
+  static std::mutex* lock = new std::mutex;  // never destroyed: calls may come at exit
+  return *lock;
+}
+}  // namespace
+
 // Init makes a new pair of objects for this Java object; the pair it held before
 // is released once the new one is kept, and so are the objects of qTokAPI objects
 // the JVM has collected without Uninit. A failed Init leaves everything as it was.
@@ -151,46 +164,56 @@ ZAV_NATIVE void Java_qtokcom_qTokAPI_Init(JNIEnv* env, jobject self) {
     const Outcome created = CreatePair(&token, &hash);
     if (!created.ok()) return Raise(call, created);
 
-    // Both holders are checked before either is written, so a failure leaves
-    // the Java object as it was and the new objects are released.
-    jbyteArray handle_holder, hash_holder;
-    if (!FindHolder(env, self, "handle", &handle_holder) || !FindHolder(env, self, "hash", &hash_holder) ||
-        handle_holder == nullptr || hash_holder == nullptr) {
-      ReleaseOnApartment(Pair(hash, token));
-      Text reason;
-      return ThrowComFail(call, kInvalidArg,
-                          reason.Append("handle and hash must be arrays of 8 bytes or more"));
+    std::vector<Hold> released;
+    {
+      std::lock_guard<std::mutex> lifeCycle(LifeCycleLock());
+      // Both holders are checked before either is written, so a failure leaves
+      // the Java object as it was and the new objects are released.
+      jbyteArray handle_holder, hash_holder;
+      if (!FindHolder(env, self, "handle", &handle_holder) || !FindHolder(env, self, "hash", &hash_holder) ||
+          handle_holder == nullptr || hash_holder == nullptr) {
+        ReleaseOnApartment(Pair(hash, token));
+        Text reason;
+        return ThrowComFail(call, kInvalidArg,
+                            reason.Append("handle and hash must be arrays of 8 bytes or more"));
+      }
+      if (!held_objects::Add(env, self, ObjectKind::kToken, token) ||
+          !held_objects::Add(env, self, ObjectKind::kHash, hash)) {
+        std::vector<Hold> added = held_objects::TakeThese(env, {token.get(), hash.get()});
+        added.clear();  // the holds below are the last
+        ReleaseOnApartment(Pair(hash, token));
+        return;  // OutOfMemoryError pending
+      }
+      released = held_objects::TakeOwnedBy(env, self, {token.get(), hash.get()});
+      StoreAddress(env, handle_holder, reinterpret_cast<std::uintptr_t>(token->get()));
+      StoreAddress(env, hash_holder, reinterpret_cast<std::uintptr_t>(hash->get()));
     }
-    if (!held_objects::Add(env, self, ObjectKind::kToken, token) ||
-        !held_objects::Add(env, self, ObjectKind::kHash, hash)) {
-      std::vector<Hold> added = held_objects::TakeThese(env, {token.get(), hash.get()});
-      added.clear();  // the holds below are the last
-      ReleaseOnApartment(Pair(hash, token));
-      return;  // OutOfMemoryError pending
-    }
-    ReleaseOnApartment(held_objects::TakeOwnedBy(env, self, {token.get(), hash.get()}));
-    StoreAddress(env, handle_holder, reinterpret_cast<std::uintptr_t>(token->get()));
-    StoreAddress(env, hash_holder, reinterpret_cast<std::uintptr_t>(hash->get()));
+    ReleaseOnApartment(std::move(released));
   });
 }
 
 ZAV_NATIVE void Java_qtokcom_qTokAPI_Uninit(JNIEnv* env, jobject self) {
   const Native call = QTOK_CALL;
   Guarded(call, [&] {
-    std::uintptr_t token = 0;
-    if (!LoadAddress(env, self, "handle", &token)) return;
-    if (!held_objects::Find(env, self, ObjectKind::kToken, token)) {
-      Text reason;
-      return ThrowComFail(call, kNoObject, reason.Append(ObjectOf<ITokenApi>::kMissing));
+    std::vector<Hold> released;
+    {
+      std::lock_guard<std::mutex> lifeCycle(LifeCycleLock());
+      std::uintptr_t token = 0;
+      if (!LoadAddress(env, self, "handle", &token)) return;
+      if (!held_objects::Find(env, self, ObjectKind::kToken, token)) {
+        Text reason;
+        return ThrowComFail(call, kNoObject, reason.Append(ObjectOf<ITokenApi>::kMissing));
+      }
+      released = held_objects::TakeOwnedBy(env, self, {});
+      // Forget the released objects: later calls see an empty object.
+      for (const char* name : {"handle", "hash"}) {
+        jbyteArray holder;
+        if (!FindHolder(env, self, name, &holder)) break;
+        if (holder != nullptr) StoreAddress(env, holder, 0);
+      }
     }
     // Calls still running keep what they use until they end.
-    ReleaseOnApartment(held_objects::TakeOwnedBy(env, self, {}));
-    // Forget the released objects: later calls see an empty object.
-    for (const char* name : {"handle", "hash"}) {
-      jbyteArray holder;
-      if (!FindHolder(env, self, name, &holder)) return;
-      if (holder != nullptr) StoreAddress(env, holder, 0);
-    }
+    ReleaseOnApartment(std::move(released));
   });
 }
 

@@ -67,7 +67,7 @@ class HandedOut {
   HandedOut& operator=(const HandedOut&) = delete;
   ~HandedOut() {
     for (std::int32_t handle : handles_) {
-      capture::core::UnregisterSourceFilter(handle);  // its reference goes with it
+      graph::Ref<graph::Filter> dropped = capture::core::UnregisterSourceFilter(handle);
     }
   }
   std::int32_t Register(graph::Ref<graph::Filter> source) {
@@ -102,6 +102,8 @@ void EnterCom() {
 ZAV_NATIVE jobject Java_lumotool_camgripper_CaptureDevice_enumDevices(JNIEnv* env, jobject) {
   return Native([&]() -> jobject {
     EnterCom();
+    // What the lists before this one handed out and the client dropped goes first.
+    capture::core::ReleaseDroppedDevices(env);
     capture::core::JavaList list;
     if (!list.LookUp(env)) return nullptr;
     auto deviceClass = zav::jni::FindClass(env, capture::core::kDeviceClass, zav::jni::OnMissing::kClear);
@@ -139,7 +141,8 @@ ZAV_NATIVE jobject Java_lumotool_camgripper_CaptureDevice_enumDevices(JNIEnv* en
         LocalRef<jobject> device(
             env, env->NewObject(deviceClass.get(), deviceInit, name.get(), description.get(), path.get(),
                                 static_cast<jint>(handle)));
-        javaFailed = env->ExceptionCheck() || !list.Add(env, device.get());
+        javaFailed = env->ExceptionCheck() || !capture::core::TieToDevice(env, handle, device.get()) ||
+                     !list.Add(env, device.get());
       }
     }
     if (javaFailed) return nullptr;
@@ -151,14 +154,17 @@ ZAV_NATIVE jobject Java_lumotool_camgripper_CaptureDevice_enumDevices(JNIEnv* en
 // start on a running device keeps its graph when the client asks for what it runs
 // (no format, or one its frames match, and the same mirroring), and builds it anew
 // for anything else. It is false when a stop or destroy left to it ran as its turn
-// ended: the device is then not running.
+// ended: the device is then not running. A canvas without a window (not shown yet,
+// or taken out of its container) does not keep the camera from running: grab has
+// its frames, and the video goes into the window the canvas gets, at its next
+// paint or setBounds.
 ZAV_NATIVE jboolean Java_lumotool_camgripper_CaptureDevice_start(JNIEnv* env, jobject self, jobject format,
                                                                  jboolean mirror) {
   return Native([&]() -> jboolean {
-    Device device = Device::FindShown(env, self);
-    // A canvas without a window now has nothing to draw into: nothing is built.
-    DeviceTurn turn = device && device.Window() != 0 ? device.LiveTurn() : DeviceTurn();
+    Device device = Device::FindToStart(env, self);
+    DeviceTurn turn = device ? device.LiveTurn() : DeviceTurn();
     if (!turn) return JNI_FALSE;
+    capture::core::NoteStarted(device.handle());
     EnterCom();
     const auto runs = [&] { return turn.unlock() ? JNI_FALSE : JNI_TRUE; };
     if (device.Running()) {

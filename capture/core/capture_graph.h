@@ -18,8 +18,9 @@ class CaptureGraph {
   ~CaptureGraph();
 
   void Swap(CaptureGraph& other) noexcept;
-  // Whether a graph was built into it: its renderer is there.
-  bool Running() const { return static_cast<bool>(renderer); }
+  // Whether a graph was built into it: its media control is there (its renderer
+  // too, once it has a window to draw into).
+  bool Running() const { return static_cast<bool>(mediaControl); }
 
   graph::Ref<graph::Builder> builder;
   graph::Ref<graph::Graph> filterGraph;

@@ -7,8 +7,10 @@
 #include <mutex>
 #include <thread>
 #include <utility>
+#include <vector>
 
 #include "core/canvas_video.h"
+#include "core/graph_build.h"
 #include "jni_frame.h"
 
 namespace capture::core {
@@ -46,9 +48,24 @@ std::mutex& TablesMutex() {
   return mutex;
 }
 
-std::map<std::int32_t, graph::Ref<graph::Filter>>& HandleTable() {
-  static auto* table = new std::map<std::int32_t, graph::Ref<graph::Filter>>();  // never destroyed
+// What a handle holds: the source filter reference, and the CaptureDevice it was
+// handed to.
+struct Listed {
+  graph::Ref<graph::Filter> source;
+  jweak device = nullptr;
+  bool started = false;
+};
+
+std::map<std::int32_t, Listed>& HandleTable() {
+  static auto* table = new std::map<std::int32_t, Listed>();  // never destroyed
   return *table;
+}
+
+// Weak references of handles taken out where no JNI environment was at hand
+// (a destroy carried out by another call's turn): deleted by the next sweep.
+std::vector<jweak>& UnusedWeakRefs() {
+  static auto* refs = new std::vector<jweak>();  // never destroyed
+  return *refs;
 }
 
 std::map<std::uint32_t, std::shared_ptr<RegistryEntry>>& DeviceRegistry() {
@@ -61,7 +78,7 @@ std::int32_t g_nextHandle = 1;
 graph::Filter* SourceLocked(std::int32_t handle) {
   auto& table = HandleTable();
   auto it = table.find(handle);
-  return it == table.end() ? nullptr : it->second.get();
+  return it == table.end() ? nullptr : it->second.source.get();
 }
 
 // The handle's entry taken out of the table: the source filter reference it held.
@@ -69,7 +86,8 @@ graph::Ref<graph::Filter> TakeSourceLocked(std::int32_t handle) {
   auto& table = HandleTable();
   auto it = table.find(handle);
   if (it == table.end()) return nullptr;
-  graph::Ref<graph::Filter> source = std::move(it->second);
+  graph::Ref<graph::Filter> source = std::move(it->second.source);
+  if (it->second.device != nullptr) UnusedWeakRefs().push_back(it->second.device);
   table.erase(it);
   return source;
 }
@@ -99,10 +117,61 @@ std::int32_t RegisterSourceFilter(graph::Ref<graph::Filter> source) {
     const std::int32_t handle = g_nextHandle;
     g_nextHandle = (g_nextHandle == INT32_MAX) ? 1 : g_nextHandle + 1;
     if (table.count(handle) == 0) {
-      table.emplace(handle, std::move(source));
+      table.emplace(handle, Listed{std::move(source)});
       return handle;
     }
   }
+}
+
+bool TieToDevice(JNIEnv* env, std::int32_t handle, jobject device) {
+  jweak weak = env->NewWeakGlobalRef(device);
+  if (weak == nullptr) return false;
+  std::lock_guard<std::mutex> lock(TablesMutex());
+  auto& table = HandleTable();
+  auto it = table.find(handle);
+  if (it == table.end() || it->second.device != nullptr) {
+    UnusedWeakRefs().push_back(weak);
+    return true;
+  }
+  it->second.device = weak;
+  return true;
+}
+
+void ReleaseDroppedDevices(JNIEnv* env) {
+  std::vector<graph::Ref<graph::Filter>> released;
+  std::vector<std::shared_ptr<RegistryEntry>> records;
+  {
+    std::lock_guard<std::mutex> lock(TablesMutex());
+    auto& table = HandleTable();
+    auto& registry = DeviceRegistry();
+    std::vector<jweak>& unused = UnusedWeakRefs();
+    for (jweak weak : unused) env->DeleteWeakGlobalRef(weak);
+    unused.clear();
+    for (auto it = table.begin(); it != table.end();) {
+      Listed& listed = it->second;
+      // No call can run on a collected CaptureDevice: each holds its object.
+      if (listed.started || listed.device == nullptr || !env->IsSameObject(listed.device, nullptr)) {
+        ++it;
+        continue;
+      }
+      env->DeleteWeakGlobalRef(listed.device);
+      released.push_back(std::move(listed.source));
+      auto record = registry.find(static_cast<std::uint32_t>(it->first));
+      if (record != registry.end()) {
+        records.push_back(std::move(record->second));
+        registry.erase(record);
+      }
+      it = table.erase(it);
+    }
+  }
+  // The references and records go here, with no lock held.
+}
+
+void NoteStarted(std::int32_t handle) {
+  std::lock_guard<std::mutex> lock(TablesMutex());
+  auto& table = HandleTable();
+  auto it = table.find(handle);
+  if (it != table.end()) it->second.started = true;
 }
 
 graph::Filter* SourceFilterOf(std::int32_t handle) {
@@ -154,7 +223,10 @@ Device Device::FindShown(JNIEnv* env, jobject canvas) { return FindWith(env, can
 
 Device Device::FindListed(JNIEnv* env, jobject canvas) { return FindWith(env, canvas, Look::kListed); }
 
+Device Device::FindToStart(JNIEnv* env, jobject canvas) { return FindWith(env, canvas, Look::kToStart); }
+
 Device Device::FindWith(JNIEnv* env, jobject canvas, Look look) {
+  ReleaseDroppedDevices(env);
   const std::int32_t handle = HandleOf(env, canvas);
   if (handle == 0) return Device();
   bool recorded = false;
@@ -166,16 +238,18 @@ Device Device::FindWith(JNIEnv* env, jobject canvas, Look look) {
   // The AWT lock is taken here: no lock of ours may be held. The window is asked
   // for anew each time: the canvas gets a new one each time it is shown again.
   graph::NativeWindow window = 0;
-  if (look == Look::kShown || (look == Look::kRecord && !recorded)) window = getCanvasWindow(env, canvas);
+  const bool asksWindow = look == Look::kShown || look == Look::kToStart;
+  if (asksWindow || (look == Look::kRecord && !recorded)) window = getCanvasWindow(env, canvas);
   std::lock_guard<std::mutex> lock(TablesMutex());
   if (auto entry = EntryLocked(handle)) return Device(std::move(entry), handle, window);
-  if (look != Look::kListed && window == 0) return Device();  // a record is made for a shown canvas
+  // A record is made for a shown canvas, and for one that is to start or be destroyed.
+  if ((look == Look::kRecord || look == Look::kShown) && window == 0) return Device();
   graph::Filter* source = SourceLocked(handle);
   if (source == nullptr) return Device();  // destroyed meanwhile
   auto fresh = std::make_shared<RegistryEntry>(handle);
   fresh->record.sourceFilter = source;
   DeviceRegistry().emplace(static_cast<std::uint32_t>(handle), fresh);
-  return Device(std::move(fresh), handle, look == Look::kShown ? window : 0);
+  return Device(std::move(fresh), handle, asksWindow ? window : 0);
 }
 
 DeviceTurn Device::Turn() {
@@ -276,11 +350,14 @@ void Device::NoteBounds(std::int32_t width, std::int32_t height) {
 
 void Device::FollowWindow() {
   graph::Ref<graph::WindowlessControl> control;
+  bool headless = false;
   {
     std::lock_guard<std::mutex> lock(entry_->state);
     if (entry_->erased || window_ == 0 || entry_->record.window == window_) return;
     control = entry_->record.graph.windowlessControl;
+    headless = entry_->record.graph.Running() && !control;
   }
+  if (headless) return AttachRenderer();
   if (!control || graph::Failed(graph::SetVideoClippingWindow(control.get(), window_))) return;
   {
     std::lock_guard<std::mutex> lock(entry_->state);
@@ -311,7 +388,7 @@ void Device::FitVideo() {
       serial = entry_->boundsSerial;
       window = entry_->record.window;
     }
-    if (!control) return;
+    if (!control || window == 0) return;  // fitted when it gets the canvas's window
     if (!pending) {
       graph::Rect client{0, 0, 0, 0};
       graph::GetClientRect(window, &client);
@@ -321,6 +398,42 @@ void Device::FitVideo() {
     fitVideoToCanvas(control.get(), width, height);
     std::lock_guard<std::mutex> lock(entry_->state);
     if (entry_->boundsSerial == serial) return;
+  }
+}
+
+void Device::AttachRenderer() {
+  // Only when the turn is free now: paint and setBounds never wait for one, and the
+  // next of them tries again.
+  {
+    std::lock_guard<std::mutex> lock(entry_->state);
+    if (entry_->erased || entry_->turnTaken) return;
+    entry_->turnTaken = true;
+    entry_->turnHolder = std::this_thread::get_id();
+  }
+  DeviceTurn turn(entry_.get());
+  {
+    std::lock_guard<std::mutex> lock(entry_->state);
+    const CaptureGraph& running = entry_->record.graph;
+    if (entry_->erased || !running.Running() || running.windowlessControl) return;
+  }
+  // The graph stays in the record, running, while the renderer is added: only the
+  // holder of the turn changes or drops it.
+  RendererParts parts;
+  const std::optional<GraphFailure> failure = core::AttachRenderer(entry_->record.graph, window_, parts);
+  if (!failure) {
+    std::lock_guard<std::mutex> lock(entry_->state);
+    CaptureGraph& running = entry_->record.graph;
+    std::swap(running.renderer, parts.renderer);
+    std::swap(running.windowlessControl, parts.windowlessControl);
+    std::swap(running.rendererConfig, parts.rendererConfig);
+    entry_->record.window = window_;
+  }
+  // A failed attachment's parts are dropped here, with no lock held.
+  const bool tornDown = turn.unlock();
+  if (failure) {
+    showGraphError(failure->hr, window_, failure->site);
+  } else if (!tornDown) {
+    FitVideo();
   }
 }
 

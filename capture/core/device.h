@@ -34,11 +34,22 @@ constexpr std::chrono::seconds kTurnBound{5};
 // process-wide table that holds the source filter reference, so a handle fits
 // the int on 64-bit processes too. Keys are not reused while the process lives
 // (until the 32-bit key space wraps).
-std::int32_t RegisterSourceFilter(graph::Ref<graph::Filter> source);
+[[nodiscard]] std::int32_t RegisterSourceFilter(graph::Ref<graph::Filter> source);
 // The filter behind a handle, borrowed (null if none).
 graph::Filter* SourceFilterOf(std::int32_t handle);
 // Drops the table entry and returns the reference it held (null if none).
-graph::Ref<graph::Filter> UnregisterSourceFilter(std::int32_t handle);
+[[nodiscard]] graph::Ref<graph::Filter> UnregisterSourceFilter(std::int32_t handle);
+// Ties a handle to the CaptureDevice it was handed to, by a weak reference: a
+// client that lists the cameras again and again and drops the old lists without
+// destroy keeps nothing of them. False (OutOfMemoryError pending) when the JVM
+// cannot make the reference.
+[[nodiscard]] bool TieToDevice(JNIEnv* env, std::int32_t handle, jobject device);
+// Releases the devices whose CaptureDevice the JVM has collected and that never
+// started (a device that started is released by destroy alone), with their records.
+// Every listing and every native method calls it.
+void ReleaseDroppedDevices(JNIEnv* env);
+// The device of `handle` was started: it is never released as a dropped one.
+void NoteStarted(std::int32_t handle);
 
 struct RegistryEntry;
 
@@ -84,6 +95,10 @@ class Device {
   static Device FindShown(JNIEnv* env, jobject canvas);
   // The same for a device that need not have been shown (its window is then 0).
   static Device FindListed(JNIEnv* env, jobject canvas);
+  // The same with the canvas's native window as it is now, 0 when it has none: a
+  // camera starts before its canvas is shown (its video appears in the window the
+  // canvas gets), or with no canvas shown at all (frames for a photo).
+  static Device FindToStart(JNIEnv* env, jobject canvas);
 
   Device();
   ~Device();
@@ -119,7 +134,9 @@ class Device {
   graph::Ref<graph::WindowlessControl> WindowlessControl() const;
   graph::Ref<graph::Filter> FrameFilter() const;
   // Moves a running renderer into the canvas's window when the canvas has a new one,
-  // and fits the video to it. Nothing is drawn into a window the canvas no longer has.
+  // and fits the video to it; a graph that runs without a renderer (started before
+  // the canvas had a window) gets one drawing there (AttachRenderer). Nothing is
+  // drawn into a window the canvas no longer has.
   void FollowWindow();
   // Canvas sizes: NoteBounds remembers the latest (every size change of the canvas
   // comes through its setBounds).
@@ -130,14 +147,19 @@ class Device {
   void FitVideo();
 
   // During a turn: hands a built graph, drawing into the window the device was
-  // found with, to the record (false when the device was destroyed meanwhile: the
-  // graph stays with the caller).
+  // found with (none yet when that is 0: FollowWindow gives it the canvas's window
+  // when there is one), to the record (false when the device was destroyed
+  // meanwhile: the graph stays with the caller).
   bool Publish(CaptureGraph& built);
   // During a turn: stops and drops the running graph (a start for another format).
   void DropGraph();
 
  private:
-  enum class Look { kRecord, kShown, kListed };
+  enum class Look { kRecord, kShown, kListed, kToStart };
+  // Takes the turn when it is free at once, and gives the running graph its
+  // renderer, drawing into the window the device was found with; a failure is
+  // reported as start's would be.
+  void AttachRenderer();
   static Device FindWith(JNIEnv* env, jobject canvas, Look look);
   Device(std::shared_ptr<RegistryEntry> entry, std::int32_t handle, graph::NativeWindow window);
   std::shared_ptr<RegistryEntry> entry_;

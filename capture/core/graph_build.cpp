@@ -122,28 +122,66 @@ std::optional<GraphFailure> BuildSourceGraph(CaptureGraph& b, graph::Filter* sou
   return std::nullopt;
 }
 
+namespace {
+
+// The step at `siteNumber` failed unless `hr` is a success.
+std::optional<GraphFailure> Step(graph::HResult hr, int siteNumber) {
+  if (graph::Failed(hr)) return GraphFailure{siteNumber, hr};
+  return std::nullopt;
+}
+
+// The renderer in windowless mode, drawing into `window`, added to the graph.
+std::optional<GraphFailure> AddRenderer(graph::Graph* filterGraph, graph::NativeWindow window,
+                                        RendererParts& r) {
+  if (auto failure = Step(graph::CreateVideoRenderer(r.renderer.receive()), site::kStartRenderer))
+    return failure;
+  if (auto failure =
+          Step(graph::AddFilter(filterGraph, r.renderer.get(), nullptr), site::kStartAddRenderer)) {
+    return failure;
+  }
+  if (auto failure = Step(graph::QueryRendererConfig(r.renderer.get(), r.rendererConfig.receive()),
+                          site::kStartRendererConfig)) {
+    return failure;
+  }
+  if (auto failure = Step(graph::SetRenderingMode(r.rendererConfig.get(), graph::kVmrModeWindowless),
+                          site::kStartRenderingMode)) {
+    return failure;
+  }
+  if (auto failure = Step(graph::QueryWindowlessControl(r.renderer.get(), r.windowlessControl.receive()),
+                          site::kStartWindowlessControl)) {
+    return failure;
+  }
+  return Step(graph::SetVideoClippingWindow(r.windowlessControl.get(), window), site::kStartClippingWindow);
+}
+
+std::optional<GraphFailure> RenderFrames(graph::Builder* builder, graph::Filter* frameFilter,
+                                         graph::Filter* renderer) {
+  return Step(graph::RenderStream(builder, nullptr, &graph::kMediaTypeVideo, frameFilter, nullptr, renderer),
+              site::kStartRenderStream);
+}
+
+void Take(CaptureGraph& b, RendererParts& r) {
+  std::swap(b.renderer, r.renderer);
+  std::swap(b.windowlessControl, r.windowlessControl);
+  std::swap(b.rendererConfig, r.rendererConfig);
+}
+
+}  // namespace
+
 std::optional<GraphFailure> BuildGraph(JNIEnv* env, CaptureGraph& b, graph::Filter* source,
                                        graph::NativeWindow window, jobject format, bool mirror) {
   if (auto failure = BuildSourceGraph(b, source, site::kStartSourceGraph)) return failure;
   graph::HResult hr = graph::kOk;
-  // The step at `siteNumber` failed unless `hr` is a success.
-  auto step = [&](int siteNumber) -> std::optional<GraphFailure> {
-    if (graph::Failed(hr)) return GraphFailure{siteNumber, hr};
-    return std::nullopt;
-  };
-  graph::Ref<graph::Filter>& renderer = b.renderer;
-  hr = graph::CreateVideoRenderer(renderer.receive());
-  if (auto failure = step(site::kStartRenderer)) return failure;
-  hr = graph::AddFilter(b.filterGraph.get(), renderer.get(), nullptr);
-  if (auto failure = step(site::kStartAddRenderer)) return failure;
-  hr = graph::QueryRendererConfig(renderer.get(), b.rendererConfig.receive());
-  if (auto failure = step(site::kStartRendererConfig)) return failure;
-  hr = graph::SetRenderingMode(b.rendererConfig.get(), graph::kVmrModeWindowless);
-  if (auto failure = step(site::kStartRenderingMode)) return failure;
-  hr = graph::QueryWindowlessControl(renderer.get(), b.windowlessControl.receive());
-  if (auto failure = step(site::kStartWindowlessControl)) return failure;
-  hr = graph::SetVideoClippingWindow(b.windowlessControl.get(), window);
-  if (auto failure = step(site::kStartClippingWindow)) return failure;
+  auto step = [&](int siteNumber) { return Step(hr, siteNumber); };
+  // A renderer cannot be built without a window to draw into: a graph built
+  // before its canvas has one runs to the frame filter, and gets its renderer when
+  // the window comes (AttachRenderer).
+  if (window != 0) {
+    RendererParts parts;
+    std::optional<GraphFailure> failure = AddRenderer(b.filterGraph.get(), window, parts);
+    Take(b, parts);  // what was built goes with the graph, failed or not
+    if (failure) return failure;
+  }
   if (format != nullptr) {
     int failedSite = 0;
     switch (ChooseCaptureFormat(env, b, source, format, &failedSite, &hr)) {
@@ -170,13 +208,24 @@ std::optional<GraphFailure> BuildGraph(JNIEnv* env, CaptureGraph& b, graph::Filt
   if (auto failure = step(site::kStartFilterInputPin)) return failure;
   hr = graph::ConnectDirect(b.filterGraph.get(), capturePin.get(), inputPin.get(), nullptr);
   if (auto failure = step(site::kStartConnect)) return failure;
-  hr = graph::RenderStream(b.builder.get(), nullptr, &graph::kMediaTypeVideo, b.frameFilter.get(), nullptr,
-                           renderer.get());
-  if (auto failure = step(site::kStartRenderStream)) return failure;
+  if (b.renderer) {
+    if (auto failure = RenderFrames(b.builder.get(), b.frameFilter.get(), b.renderer.get())) return failure;
+  }
   hr = graph::QueryMediaControl(b.filterGraph.get(), b.mediaControl.receive());
   if (auto failure = step(site::kStartMediaControl)) return failure;
   hr = graph::Run(b.mediaControl.get());
   return step(site::kStartRun);
+}
+
+std::optional<GraphFailure> AttachRenderer(const CaptureGraph& running, graph::NativeWindow window,
+                                           RendererParts& parts) {
+  if (auto failure = Step(graph::Stop(running.mediaControl.get()), site::kStartRun)) return failure;
+  std::optional<GraphFailure> failure = AddRenderer(running.filterGraph.get(), window, parts);
+  if (!failure)
+    failure = RenderFrames(running.builder.get(), running.frameFilter.get(), parts.renderer.get());
+  // Without its renderer, the graph runs on as it ran.
+  if (auto run = Step(graph::Run(running.mediaControl.get()), site::kStartRun)) return run;
+  return failure;
 }
 
 }  // namespace capture::core

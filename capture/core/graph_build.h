@@ -34,11 +34,26 @@ std::optional<GraphFailure> BuildSourceGraph(CaptureGraph& built, graph::Filter*
                                              const site::SourceGraphSites& sites);
 
 // Builds the graph of `source`, drawing into `window`, into the empty `built` and
-// runs it. Nothing when it runs; otherwise the failing step, or kNotReported for a
-// format that could not be chosen (no capability matches, or a method of the
-// client's format threw: its exception is pending). What was built stays in
-// `built` for the caller to drop.
+// runs it; with no window (0) it runs without a renderer, to the frame filter
+// (grab has its frames), until AttachRenderer. Nothing when it runs; otherwise the failing step, or
+// kNotReported for a format that could not be chosen (no capability matches, or a method of the client's
+// format threw: its exception is pending). What was built stays in `built` for the caller to drop.
 std::optional<GraphFailure> BuildGraph(JNIEnv* env, CaptureGraph& built, graph::Filter* source,
                                        graph::NativeWindow window, jobject format, bool mirror);
+
+// The renderer of a graph and its two controls.
+struct RendererParts {
+  graph::Ref<graph::Filter> renderer;
+  graph::Ref<graph::WindowlessControl> windowlessControl;
+  graph::Ref<graph::RendererConfig> rendererConfig;
+};
+
+// Gives the graph `running`, built without a window, a renderer drawing into
+// `window`, built into the empty `parts`: stops it, adds the renderer, connects it
+// and runs it again. Nothing when that worked; otherwise the failing step (the
+// graph then runs on without a renderer, or not at all when it could not be run
+// again). Called during the device's turn, so nothing drops `running` meanwhile.
+std::optional<GraphFailure> AttachRenderer(const CaptureGraph& running, graph::NativeWindow window,
+                                           RendererParts& parts);
 
 }  // namespace capture::core

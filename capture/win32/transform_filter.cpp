@@ -121,6 +121,9 @@ HRESULT TransInPlaceFilter::ReceiveSample(IMediaSample* sample) {
   if (input_.flushing()) return S_FALSE;
   IMemInputPin* downstream = output_.downstream();
   IMemAllocator* outAllocator = output_.allocator();
+  // No renderer yet (started before the canvas had a window): the frame ends here,
+  // after the work on it (a grab takes it from there).
+  if (downstream == nullptr && !output_.IsConnected()) return Transform(sample);
   if (downstream == nullptr || outAllocator == nullptr) return VFW_E_NOT_CONNECTED;
 
   if (outAllocator == input_.allocator()) {

@@ -330,6 +330,15 @@ void TestBinding(HWND canvas) {
   g_lib.setBounds(env, J(cam), 1, 2, 30, 40);
   CHECK(cam->Int("setBoundsCalls") == 1 && cam->Int("bounds0") == 1 && cam->Int("bounds1") == 2 &&
         cam->Int("bounds2") == 30 && cam->Int("bounds3") == 40);
+  // A camera started before its canvas is shown runs, its renderer without a
+  // window until the canvas's paint gives it one.
+  CHECK(g_lib.start(env, J(camAgain), J(MakeFormat(40, 30, &kRGB32)), JNI_FALSE));
+  CHECK(g_lib.isRunning(env, J(camAgain)) && g_lib.grab(env, J(camAgain), nullptr) != nullptr);
+  g_setWindow(canvas, 0);
+  g_lib.paint(env, J(camAgain), nullptr);
+  CHECK(g_lib.isRunning(env, J(camAgain)) && g_lib.grab(env, J(camAgain), nullptr) != nullptr);
+  CHECK(g_lib.stop(env, J(camAgain)));
+  CHECK(TakeBoxes().empty());
   g_setWindow(canvas, JAWT_LOCK_ERROR);
   CHECK(g_lib.queryFormats(env, J(cam)) == nullptr);
   g_setWindow(canvas, 0);

@@ -294,7 +294,7 @@ class GrabPaintTest extends CameraTestBase {
         assertNotNull(d.getFormat());
         assertNotNull(d.queryFormats());
         int objects = SimPlatform.liveObjects();
-        assertFalse(d.start(null, true), "nothing to draw into");
+        assertTrue(d.start(null, false), "the device runs on");
         d.paint(null);
         d.setBounds(0, 0, 50, 40);
         assertEquals(objects, SimPlatform.liveObjects(), "nothing built or dropped");
@@ -310,9 +310,30 @@ class GrabPaintTest extends CameraTestBase {
         assertTrue(d.stop(), "the camera stops with its window gone");
         assertFalse(d.isRunning());
         assertNull(d.grab(null));
-        assertFalse(d.start(null, false));
+        assertTrue(d.start(null, true), "and starts again without one");
+        assertNotNull(d.grab(null));
         assertTrue(d.destroy());
         assertEquals(0, SimPlatform.liveObjects(), "graph and source filter released");
+        Fixture.assertReports();
+    }
+
+    /**
+     * A client that starts the camera while it builds its UI, before the canvas is
+     * shown: the camera runs, grab has its frames, and the video appears once the
+     * canvas is shown, with no second start.
+     */
+    @Test
+    void aCameraStartedBeforeItsCanvasIsShownRunsAndShowsItsVideoOnceShown() throws Exception {
+        CaptureDevice d = fixture.list().get(0);
+        long drawn = SimPlatform.framesDrawn();
+        assertTrue(d.start(null, false));
+        assertTrue(d.isRunning());
+        assertNotNull(d.grab(null), "frames without a preview");
+        assertEquals(drawn, SimPlatform.framesDrawn(), "nothing drawn without a window");
+        fixture.show(d);
+        for (int i = 0; i < 500 && SimPlatform.framesDrawn() == drawn; i++) Thread.sleep(10);
+        assertVideoShown(d);
+        assertArrayEquals(new int[] {0, 0, W, H, 0, 0, 160, 120}, SimPlatform.lastVideoPosition());
         Fixture.assertReports();
     }
 

@@ -58,6 +58,31 @@ class ListingTest extends CameraTestBase {
         assertEquals(0, SimPlatform.liveObjects(), "every listed source filter released");
     }
 
+    /**
+     * A client that refreshes its camera list and drops the old one without destroy:
+     * the devices the JVM collected, shown or not, are released by the next listing.
+     */
+    @Test
+    void listingsDroppedWithoutDestroyAreReleasedByTheNextListing() throws Exception {
+        Fixture.capability(Fixture.camera("first"), SimPlatform.RGB32, 8, 8);
+        Fixture.capability(Fixture.camera("second"), SimPlatform.RGB32, 8, 8);
+        java.lang.ref.WeakReference<CaptureDevice> shown = new java.lang.ref.WeakReference<>(fixture.list().get(0));
+        fixture.show(shown.get());
+        fixture.frame.remove(shown.get());
+        fixture.devices.clear();
+        for (int round = 0; round < 1000; round++) {
+            CaptureDevice.enumDevices();
+        }
+        for (int i = 0; i < 100 && shown.get() != null; i++) {
+            System.gc();
+            Thread.sleep(10);
+        }
+        assertNull(shown.get(), "the JVM collects the dropped devices");
+        List<CaptureDevice> kept = fixture.list();
+        assertEquals(2, SimPlatform.liveObjects(), "only the last listing's source filters are live");
+        assertTrue(kept.get(0).start(null, false), "what the last listing handed out still works");
+    }
+
     @Test
     void twoListingsGiveSeparateDevicesThatAreDestroyedOnTheirOwn() {
         Fixture.capability(Fixture.camera("cam"), SimPlatform.RGB32, 16, 12);

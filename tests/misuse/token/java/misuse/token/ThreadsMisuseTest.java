@@ -201,6 +201,34 @@ class ThreadsMisuseTest extends TokenHarness {
         }
     }
 
+    /**
+     * Init racing Uninit on one object, and two Inits racing on a fresh one: whichever
+     * wins, the fields name the pair the library holds for the object, and a last
+     * Uninit releases everything (the harness counts the live objects).
+     */
+    @Test
+    void lifeCycleCallsRacingOnOneObjectLeaveItsFieldsAndPairInAgreement() throws Exception {
+        for (int round = 0; round < 2000; round++) {
+            boolean againstUninit = round % 2 == 0;
+            qTokAPI api = againstUninit ? ready() : new qTokAPI();
+            onThreads(2, id -> {
+                if (id == 1 && againstUninit) {
+                    api.Uninit();
+                } else {
+                    api.Init();
+                }
+            });
+            if (littleEndianLong(api.handle) == 0) {
+                assertArrayEquals(new byte[8], api.hash);
+                continue;  // Uninit came second: nothing is left to release
+            }
+            api.CloseDevice();
+            api.SMD5Hash(new byte[] {1}, 1, new byte[16]);
+            api.Uninit();
+            ScriptedComponent.reset();
+        }
+    }
+
     static long littleEndianLong(byte[] b) {
         long v = 0;
         for (int i = 7; i >= 0; i--) v = (v << 8) | (b[i] & 0xFF);
