@@ -21,15 +21,26 @@ static const NSTimeInterval kQuitDelay = 1.0;
 static BOOL linkHandled = NO;
 
 // Every refusal, with its reason, goes to the unified log (log show --predicate
-// 'subsystem == "com.norvane.zav.maclauncher"'); elsewhere to standard error.
+// 'subsystem == "com.norvane.zav.maclauncher"'); elsewhere to standard error. The
+// link up to its client directory and the reason are public; what follows the
+// directory (from the first "#" or "$": the payload's fields) is private, shown
+// as <private> unless the system is told to show private data.
 static void LogRefusal(const char* reason, NSString* link) {
-  const char* text = link != nil ? [link UTF8String] : "(none)";
+  NSString* directory = link != nil ? link : @"(none)";
+  NSString* payload = @"";
+  NSRange split = [directory rangeOfCharacterFromSet:[NSCharacterSet characterSetWithCharactersInString:@"#$"]];
+  if (split.location != NSNotFound) {
+    payload = [directory substringFromIndex:split.location];
+    directory = [directory substringToIndex:split.location];
+  }
 #ifdef __APPLE__
   static os_log_t links;
   if (links == NULL) links = os_log_create(kSubsystem, "links");
-  os_log_with_type(links, OS_LOG_TYPE_ERROR, "link refused (%{public}s): %{public}s", reason, text);
+  os_log_with_type(links, OS_LOG_TYPE_ERROR, "link refused (%{public}s): %{public}s%{private}s", reason,
+                   [directory UTF8String], [payload UTF8String]);
 #else
-  fprintf(stderr, "%s: link refused (%s): %s\n", kSubsystem, reason, text);
+  fprintf(stderr, "%s: link refused (%s): %s%s\n", kSubsystem, reason, [directory UTF8String],
+          [payload length] > 0 ? "<private>" : "");
 #endif
 }
 
@@ -93,13 +104,15 @@ static NSArray* ScriptOfLinkText(NSString* text) {
                                                       andEventID:kAEGetURL];
 }
 
-// A link that starts the app arrives while it launches; an app that has handled
-// none once launching has finished was opened without one (from Finder, or with
-// open -a) and has nothing to do: it quits.
+// A link that starts the app arrives while it launches, as a rule: Apple documents
+// the order for files only (application:openFile: before this), so a link may come
+// later. An app that has handled none waits the quit delay as after the last link:
+// one opened without a link (from Finder, or with open -a) quits then, and a link
+// that comes meanwhile is handled.
 - (void)applicationDidFinishLaunching:(NSNotification*)notification {
   (void)notification;
   if (!linkHandled) {
-    [NSApp terminate:self];
+    [self performSelector:@selector(quitAfterLastLink) withObject:nil afterDelay:kQuitDelay];
   }
 }
 

@@ -29,6 +29,9 @@ def main(plist_path, presets_path):
     check(info.get("NSPrincipalClass") == "LauncherApplication", "principal class LauncherApplication")
     check(info.get("LSUIElement") is True, "LSUIElement: no Dock icon while the script runs")
     check(info.get("CFBundlePackageType") == "APPL", "an application bundle")
+    check(info.get("CFBundleDevelopmentRegion") == "en", "development region en, not the legacy English")
+    check(info.get("CFBundleDisplayName") == "ZAV Client Launcher",
+          "a name users know in a browser's open-this-link prompt")
     check(info.get("CFBundleShortVersionString") == "${MACOSX_BUNDLE_SHORT_VERSION_STRING}"
           and info.get("CFBundleVersion") == "${MACOSX_BUNDLE_BUNDLE_VERSION}",
           "both versions come from the project version")

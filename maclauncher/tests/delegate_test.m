@@ -152,10 +152,20 @@ static NSAppleEventDescriptor* EventOf(const char* link) {
 // "-"), runs the run loop for `delay` seconds, delivers `second` (if any) and
 // runs the run loop until the app ends itself. With a delay, the first script
 // must still run when the loop has run (the handler waited for nothing).
+// A negative delay: launching finishes first, and `link` (if any) comes -delay
+// seconds later.
 static int Handle(const char* link, const char* second, double delay, const char* workingDirectory) {
   if (workingDirectory != NULL && chdir(workingDirectory) != 0) return 4;
   [[NSAutoreleasePool alloc] init];
-  [[[AppDelegate alloc] init] applicationWillFinishLaunching:nil];
+  AppDelegate* delegate = [[AppDelegate alloc] init];
+  [delegate applicationWillFinishLaunching:nil];
+  if (delay < 0) {
+    [delegate applicationDidFinishLaunching:nil];
+    [[NSRunLoop currentRunLoop] runUntilDate:[NSDate dateWithTimeIntervalSinceNow:-delay]];
+    if (link != NULL && !DeliverGetURLEvent(EventOf(link))) return 3;
+    [[NSRunLoop currentRunLoop] runUntilDate:[NSDate dateWithTimeIntervalSinceNow:20]];
+    return 2;  // the app did not end by itself
+  }
   if (!DeliverGetURLEvent(EventOf(link))) return 3;  // nothing registered for 'GURL'/'GURL'
   if (second != NULL) {
     if (delay > 0) {
@@ -234,6 +244,11 @@ static int ExpectRefused(const char* link, const char* workingDirectory, const c
       (reason != NULL && strstr(said, reason) == NULL)) {
     return Fail("link %s: the refusal (%s) was not logged: %s", link ? link : "(none)",
                 reason ? reason : "any", said ? said : "(nothing)");
+  }
+  // What follows the client directory (the payload) is logged as private.
+  const char* payload = link != NULL ? strpbrk(link, "#$") : NULL;
+  if (payload != NULL && (strstr(said, payload) != NULL || strstr(said, "<private>") == NULL)) {
+    return Fail("link %s: the payload was logged in the open: %s", link, said);
   }
 #else
   (void)reason;
@@ -395,6 +410,19 @@ static int SecondLinkIsHandledAfterTheFirst(void) {
   return failed;
 }
 
+// Launching has finished before the link comes: it is handled all the same, and
+// an app that gets none quits by itself after the quit delay.
+static int NoLinkIsLostAfterLaunching(void) {
+  const char* client = InstallClient("client");
+  if (client == NULL) return 1;
+  const char* link = Format("nvzav://%s#late", client);
+  int failed = ExpectStatusZero(RunHandlers(NULL, NULL, -0.5, NULL), "(none)") |
+               ExpectStatusZero(RunHandlers(link, NULL, -0.5, NULL), link);
+  const char* recorded = ReadWholeFile(recordPath);
+  if (recorded == NULL || strstr(recorded, link) == NULL) failed |= Fail("the late link's script did not run");
+  return failed;
+}
+
 struct Case {
   const char* name;
   int (*run)(void);
@@ -407,6 +435,7 @@ static const struct Case cases[] = {
     {"text_that_is_no_url_is_not_encoded_into_one", TextThatIsNoUrlIsNotEncodedIntoOne},
     {"unsafe_installation_is_refused", UnsafeInstallationIsRefused},
     {"second_link_is_handled_after_the_first", SecondLinkIsHandledAfterTheFirst},
+    {"no_link_is_lost_after_launching", NoLinkIsLostAfterLaunching},
 };
 
 int main(int argc, char* argv[]) {

@@ -9,6 +9,8 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <set>
+#include <sstream>
 #include <string>
 
 #ifdef __APPLE__
@@ -203,13 +205,17 @@ TEST_F(MaclauncherScriptGuardTest, EveryDirectoryOnTheWayCountsAndTheCheckedFile
 
 // The script runs as "sh <script> <link>" runs it: "$0" its path, "$1" the link,
 // no descriptor of the app's beyond the standard three, no signal blocked or
-// ignored that the app blocked or ignored.
+// ignored that the app blocked or ignored. Read the way macOS and Linux both can:
+// /dev/fd as the script's child sees it, and ps for the script's own signals.
 TEST_F(MaclauncherScriptGuardTest, RunStartScriptRunsTheScriptAsShRunsAFile) {
-  std::ofstream(script_)
-      << "{ printf '%s|%s|%s\\n' \"$0\" \"$#\" \"$1\"; ls /proc/$$/fd;"
-         " grep -E '^Sig(Blk|Ign)' /proc/self/status; } >\"$(dirname \"$0\")/ran\"\nexit 3\n";
-  const int held = open(script_.c_str(), O_RDONLY);  // a descriptor of the app's, inheritable
-  ASSERT_GE(held, 3);
+  std::ofstream(script_) << "{ printf '%s|%s|%s\\n' \"$0\" \"$#\" \"$1\"; ps -o sigmask=,sigignore= -p $$;"
+                            " ls /dev/fd; } >\"$(dirname \"$0\")/ran\"\nexit 3\n";
+  // A descriptor of the app's, inheritable, numbered above any the listing opens.
+  const int opened = open(script_.c_str(), O_RDONLY);
+  ASSERT_GE(opened, 0);
+  const int held = fcntl(opened, F_DUPFD, 40);
+  close(opened);
+  ASSERT_GE(held, 40);
   sigset_t blocked, before;
   sigemptyset(&blocked);
   sigaddset(&blocked, SIGUSR1);
@@ -234,17 +240,21 @@ TEST_F(MaclauncherScriptGuardTest, RunStartScriptRunsTheScriptAsShRunsAFile) {
 #else
   const bool maskAsSpawned = true;
 #endif
-  while (std::getline(ran, line)) {
-    if (line.rfind("SigBlk:", 0) == 0) {
-      if (maskAsSpawned) {
-        EXPECT_EQ(std::stoul(line.substr(7), nullptr, 16) & usr1, 0u) << line;
-      }
-    } else if (line.rfind("SigIgn:", 0) == 0) {
-      EXPECT_EQ(std::stoul(line.substr(7), nullptr, 16) & usr2, 0u) << line;
-    } else {
-      EXPECT_NE(line, std::to_string(held)) << "the app's descriptor reached the script";
-    }
+  // Missing lines fail too: a listing that reads nothing would pass anything.
+  std::string mask, ignore;
+  ASSERT_TRUE(std::getline(ran, line)) << "no signal line";
+  std::istringstream(line) >> mask >> ignore;
+  ASSERT_FALSE(ignore.empty()) << line;
+  if (maskAsSpawned) {
+    EXPECT_EQ(std::stoul(mask, nullptr, 16) & usr1, 0u) << line;
   }
+  EXPECT_EQ(std::stoul(ignore, nullptr, 16) & usr2, 0u) << line;
+  std::set<std::string> descriptors;
+  while (std::getline(ran, line)) descriptors.insert(line);
+  for (const char* standard : {"0", "1", "2"}) {
+    EXPECT_EQ(descriptors.count(standard), 1u) << "no descriptor listing";
+  }
+  EXPECT_EQ(descriptors.count(std::to_string(held)), 0u) << "the app's descriptor reached the script";
   ASSERT_EQ(chmod(script_.c_str(), 0666), 0);
   EXPECT_EQ(RunStartScript(script_, "x"), -1);
 }

@@ -37,5 +37,31 @@ else
   echo "FAIL started without a link, the app ended with status $?"
   failures=$((failures + 1))
 fi
+
+# A cold start through Launch Services with a link: the scheme's declaration, the
+# principal class and the launch event together. The bundle is registered for the
+# test and unregistered after it.
+lsregister=/System/Library/Frameworks/CoreServices.framework/Frameworks/LaunchServices.framework/Support/lsregister
+client=$(mktemp -d /tmp/maclauncher-bundle.XXXXXX)
+mkdir -p "$client/client/bin"
+printf '#!/bin/sh\nprintf "%%s\\n" "$1" >"$(dirname "$0")/../../record"\n' >"$client/client/bin/clientStartup.sh"
+chmod 0755 "$client" "$client/client" "$client/client/bin"
+chmod 0644 "$client/client/bin/clientStartup.sh"
+link="nvzav://$client/client#x\$y"
+"$lsregister" -f "$bundle"
+open -g "$link"
+for _ in $(seq 100); do
+  [ -s "$client/record" ] && break
+  sleep 0.2
+done
+check "opened by a link through Launch Services, the script got the link" \
+  test "$(cat "$client/record" 2>/dev/null)" = "$link"
+for _ in $(seq 50); do
+  pgrep -f "$exe" >/dev/null || break
+  sleep 0.2
+done
+check "after the link's script, the app has quit" bash -c "! pgrep -f '$exe'"
+"$lsregister" -u "$bundle"
+rm -rf "$client"
 echo "$failures failed"
 [ "$failures" = 0 ]
