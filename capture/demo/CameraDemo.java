@@ -81,6 +81,11 @@ public final class CameraDemo {
             File out = new File(args[0]);
             ImageIO.write(robot.createScreenCapture(new Rectangle(at, frame.getSize())), "png", out);
             System.out.println("screenshot: " + out.getPath());
+            System.out.println("  left, " + camera.getFriendlyName() + ", mirrored; right, "
+                               + cameras.get(1).getFriendlyName() + ", not: each shows the test card, eight colour"
+                               + " bars white to black, the frame number and a square that moves with each frame."
+                               + " The F reads correctly in the unmirrored canvas, backwards in the mirrored one,"
+                               + " and the bars run from black to white there.");
         }
         for (CaptureDevice c : cameras) {
             System.out.println(c.getFriendlyName() + ": stop = " + c.stop() + ", isRunning = " + c.isRunning()

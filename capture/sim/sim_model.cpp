@@ -4,6 +4,7 @@
 #include <new>
 
 #include "sim/sim_x11.h"
+#include "sim/test_card.h"
 
 namespace capture::sim {
 
@@ -193,9 +194,12 @@ void Graph::Stream(Filter* source) {
       continue;
     }
     lock.unlock();
-    for (std::int32_t i = 0; i < size; ++i) {
-      sample[static_cast<std::size_t>(i)] =
-          static_cast<std::uint8_t>(frameNumber + static_cast<std::uint32_t>(i));
+    if (!source->camera->testCard ||
+        !sim::DrawTestCard(cap.subtype, cap.width, cap.height, frameNumber, sample.data(), size)) {
+      for (std::int32_t i = 0; i < size; ++i) {
+        sample[static_cast<std::size_t>(i)] =
+            static_cast<std::uint8_t>(frameNumber + static_cast<std::uint32_t>(i));
+      }
     }
     ++frameNumber;
     video->work->Transform(sample.data(), size);
@@ -250,7 +254,9 @@ std::vector<Camera> DefaultCameras() {
       {graph::kSubtypeRGB24, 320, 240},
       {graph::kSubtypeRGB32, 640, 480},
   };
+  front.testCard = true;
   Camera second;
+  second.testCard = true;
   second.friendlyName = u"Simulated Document Camera";
   second.devicePath = u"\\\\?\\sim#vid_0002&pid_0002#0";
   second.capabilities = {

@@ -36,9 +36,13 @@ struct Camera {
   std::vector<Capability> capabilities;                  // the first one is the current format at first
   std::int32_t capabilitySize = graph::kStreamCapsSize;  // what GetNumberOfCapabilities reports
   std::int32_t framePeriodMs = 20;
+  // Frames show the test card (test_card.h) where its layout can be made; else,
+  // and by default, the byte pattern below.
+  bool testCard = false;
 };
 
-// The cameras a listing finds from now on (the default set at load is two cameras).
+// The cameras a listing finds from now on (the default set at load is two cameras,
+// which show the test card).
 void SetCameras(std::vector<Camera> cameras);
 std::vector<Camera> DefaultCameras();
 
