@@ -4,7 +4,7 @@
 #include <new>
 
 #include "sim/sim_x11.h"
-#include "sim/test_card.h"
+#include "sim/tv_test_card.h"
 
 namespace capture::sim {
 

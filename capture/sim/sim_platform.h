@@ -36,7 +36,7 @@ struct Camera {
   std::vector<Capability> capabilities;                  // the first one is the current format at first
   std::int32_t capabilitySize = graph::kStreamCapsSize;  // what GetNumberOfCapabilities reports
   std::int32_t framePeriodMs = 20;
-  // Frames show the test card (test_card.h) where its layout can be made; else,
+  // Frames show the test card (tv_test_card.h) where its layout can be made; else,
   // and by default, the byte pattern below.
   bool testCard = false;
 };

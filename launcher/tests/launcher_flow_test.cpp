@@ -249,21 +249,6 @@ TEST_F(LauncherRun, BothRegistryViewsAreReadThe32BitOneFirst) {
   EXPECT_EQ(system.opened.size(), 2u);
 }
 
-// A client that moved from a 32-bit to a 64-bit Java leaves its old value behind: the
-// 32-bit view's data without a script does not hide the 64-bit view's installation.
-TEST_F(LauncherRun, AStaleValueInOneViewHidesNoInstallationInTheOther) {
-  system.node64Exists = true;
-  system.values["a"] = "C:\\old";
-  system.values64["a"] = "C:\\new";
-  system.files.insert("C:\\new\\bin\\clientStartUp.bat");
-  EXPECT_EQ(Run({"nvzav://a$b"}), 0);
-  ASSERT_EQ(system.opened.size(), 1u);
-  EXPECT_EQ(system.opened[0].first, "C:\\new\\bin\\clientStartUp.bat");
-  EXPECT_EQ(system.reads, (std::vector<std::string>{"a"}));
-  EXPECT_EQ(Messages(),
-            (std::vector<std::string>{"nvzav://a$b", kMissing + "C:\\old\\bin\\clientStartUp.bat"}));
-}
-
 TEST_F(LauncherRun, OversizedRequestIsRefusedAndItsRecordsAreCut) {
   std::string huge = "nvzav://a$" + std::string(64 * 1024, 'b');
   EXPECT_EQ(Run({huge.c_str()}), -1);

@@ -1,4 +1,4 @@
-#include "sim/test_card.h"
+#include "sim/tv_test_card.h"
 
 #include <algorithm>
 #include <cstdlib>

@@ -2,7 +2,7 @@
 // simulated renderer reads frames: the bars come back in their colours, the mark
 // sits left and changes sides when the binding mirrors the frame, and the picture
 // moves from frame to frame.
-#include "sim/test_card.h"
+#include "sim/tv_test_card.h"
 
 #include <gtest/gtest.h>
 
