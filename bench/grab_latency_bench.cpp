@@ -17,8 +17,8 @@
 #include <thread>
 #include <vector>
 
-#include "frame/frame_work.h"
-#include "graph/graph_api.h"
+#include "capture/frame/frame_work.h"
+#include "capture/graph/graph_api.h"
 
 namespace {
 

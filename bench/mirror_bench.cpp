@@ -26,8 +26,8 @@
 #include <string>
 #include <vector>
 
-#include "mirror.h"
-#include "mirror_kernels.h"
+#include "capture/mirror/mirror.h"
+#include "capture/mirror/mirror_kernels.h"
 
 #if defined(MIRROR_BENCH_LIBYUV)
 #include <libyuv/planar_functions.h>

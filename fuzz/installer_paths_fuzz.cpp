@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "fake_platform.h"
-#include "fuzz_check.h"
+#include "installer/tests/fake_platform.h"
+#include "fuzz/fuzz_check.h"
 
 namespace {
 

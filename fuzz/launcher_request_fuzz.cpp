@@ -4,9 +4,9 @@
 #include <cstring>
 #include <string>
 
-#include "fuzz_check.h"
-#include "launch_request.h"
-#include "launcher_flow.h"
+#include "fuzz/fuzz_check.h"
+#include "launcher/launch_request.h"
+#include "launcher/launcher_flow.h"
 
 namespace {
 

@@ -6,9 +6,9 @@
 #include <cstring>
 #include <string>
 
-#include "fuzz_check.h"
-#include "link_reading.h"
-#include "script_guard.h"
+#include "fuzz/fuzz_check.h"
+#include "maclauncher/link_reading.h"
+#include "maclauncher/script_guard.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string text(reinterpret_cast<const char*>(data), size);

@@ -5,8 +5,8 @@
 #include <cstring>
 #include <string>
 
-#include "fuzz_check.h"
-#include "runlog.h"
+#include "fuzz/fuzz_check.h"
+#include "common/runlog/runlog.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size < 6) return 0;

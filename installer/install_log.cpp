@@ -1,6 +1,6 @@
-#include "install_log.h"
+#include "installer/install_log.h"
 
-#include "runlog.h"
+#include "common/runlog/runlog.h"
 
 namespace zavinstaller {
 

@@ -1,10 +1,10 @@
-#include "installer_core.h"
+#include "installer/installer_core.h"
 
 #include <cstring>
 #include <optional>
 #include <vector>
 
-#include "texts.h"
+#include "installer/texts.h"
 
 namespace zavinstaller {
 

@@ -10,11 +10,11 @@
 #include <optional>
 #include <string>
 
-#include "ansi_chars.h"
-#include "prefs_node.h"
-#include "program_system.h"
-#include "runlog.h"
-#include "text_cut.h"
+#include "common/ansi/ansi_chars.h"
+#include "common/prefs/prefs_node.h"
+#include "common/system/program_system.h"
+#include "common/runlog/runlog.h"
+#include "common/ansi/text_cut.h"
 
 namespace zavinstaller {
 

@@ -1,4 +1,4 @@
-#include "port_probe.h"
+#include "installer/port_probe.h"
 
 namespace zavinstaller {
 

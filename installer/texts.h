@@ -3,7 +3,7 @@
 // an escape.
 #pragma once
 
-#include "record_texts.h"
+#include "common/runlog/record_texts.h"
 
 namespace zavinstaller::text {
 

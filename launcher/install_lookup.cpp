@@ -1,9 +1,9 @@
-#include "install_lookup.h"
+#include "launcher/install_lookup.h"
 
 #include <cstring>
 
-#include "launch_request.h"
-#include "messages.h"
+#include "launcher/launch_request.h"
+#include "launcher/messages.h"
 
 namespace launcher {
 

@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "ansi_chars.h"
-#include "text_cut.h"
-#include "runlog.h"
+#include "common/ansi/ansi_chars.h"
+#include "common/ansi/text_cut.h"
+#include "common/runlog/runlog.h"
 
 namespace launcher {
 

@@ -1,8 +1,8 @@
 // launcher: started by the desktop for a followed "nvzav://" link; starts the start
 // script of the client installation the link names.
-#include "dll_search.h"
-#include "launcher_flow.h"
-#include "win32/launcher_system.h"
+#include "common/win32/dll_search.h"
+#include "launcher/launcher_flow.h"
+#include "launcher/win32/launcher_system.h"
 
 int main(int argc, char** argv) {
   zav::win32::NarrowDllSearch();

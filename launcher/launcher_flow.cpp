@@ -1,9 +1,9 @@
-#include "launcher_flow.h"
+#include "launcher/launcher_flow.h"
 
 #include <vector>
 
-#include "launch_request.h"
-#include "messages.h"
+#include "launcher/launch_request.h"
+#include "launcher/messages.h"
 
 namespace launcher {
 

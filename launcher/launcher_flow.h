@@ -1,7 +1,7 @@
 // One run of the launcher: one link, one start script, one exit code.
 #pragma once
 
-#include "install_lookup.h"
+#include "launcher/install_lookup.h"
 
 namespace launcher {
 

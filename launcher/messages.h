@@ -2,7 +2,7 @@
 // in; those it shares with the installer are runlog::text's.
 #pragma once
 
-#include "record_texts.h"
+#include "common/runlog/record_texts.h"
 
 namespace launcher::text {
 

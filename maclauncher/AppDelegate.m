@@ -1,4 +1,4 @@
-#import "AppDelegate.h"
+#import "maclauncher/AppDelegate.h"
 
 #include <stdio.h>
 #include <stdlib.h>
@@ -8,7 +8,7 @@
 #include <os/log.h>
 #endif
 
-#include "script_guard_api.h"
+#include "maclauncher/script_guard_api.h"
 
 // The bundle identifier (Info.plist): the unified log's subsystem of the refusals.
 static const char kSubsystem[] = "com.norvane.zav.maclauncher";
@@ -28,7 +28,8 @@ static BOOL linkHandled = NO;
 static void LogRefusal(const char* reason, NSString* link) {
   NSString* directory = link != nil ? link : @"(none)";
   NSString* payload = @"";
-  NSRange split = [directory rangeOfCharacterFromSet:[NSCharacterSet characterSetWithCharactersInString:@"#$"]];
+  NSRange split =
+      [directory rangeOfCharacterFromSet:[NSCharacterSet characterSetWithCharactersInString:@"#$"]];
   if (split.location != NSNotFound) {
     payload = [directory substringFromIndex:split.location];
     directory = [directory substringToIndex:split.location];

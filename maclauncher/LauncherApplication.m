@@ -1,4 +1,4 @@
-#import "LauncherApplication.h"
+#import "maclauncher/LauncherApplication.h"
 
 @implementation LauncherApplication
 

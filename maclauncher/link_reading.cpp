@@ -1,8 +1,8 @@
-#include "link_reading.h"
+#include "maclauncher/link_reading.h"
 
 #include <cstddef>
 
-#include "script_guard.h"
+#include "maclauncher/script_guard.h"
 
 namespace maclauncher {
 

@@ -1,4 +1,4 @@
-#include "script_guard.h"
+#include "maclauncher/script_guard.h"
 
 #include <dlfcn.h>
 #include <fcntl.h>
@@ -15,7 +15,7 @@
 #include <utility>
 #include <vector>
 
-#include "link_reading.h"
+#include "maclauncher/link_reading.h"
 
 #ifdef __APPLE__
 #include <membership.h>

@@ -22,7 +22,7 @@
 #include <functional>
 #include <string>
 
-#include "script_guard_api.h"
+#include "maclauncher/script_guard_api.h"
 
 namespace maclauncher {
 

@@ -1,4 +1,4 @@
-#include "apartment.h"
+#include "token/apartment.h"
 
 #include <chrono>
 #include <exception>

@@ -13,7 +13,7 @@
 #include <mutex>
 #include <thread>
 
-#include "component_host.h"
+#include "token/component_host.h"
 
 namespace qtok {
 

@@ -9,7 +9,7 @@
 
 #include <cstdint>
 
-#include "com_types.h"
+#include "common/com/com_types.h"
 
 #ifdef _WIN32
 

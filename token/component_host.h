@@ -5,8 +5,8 @@
 // (component_abi.h) and there are no apartments.
 #pragma once
 
-#include "component_abi.h"
-#include "failure_text.h"
+#include "token/component_abi.h"
+#include "token/failure_text.h"
 
 namespace qtok {
 

@@ -1,4 +1,4 @@
-#include "failure_text.h"
+#include "token/failure_text.h"
 
 #include <cstdio>
 

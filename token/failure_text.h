@@ -8,7 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "com_types.h"
+#include "common/com/com_types.h"
 
 namespace qtok {
 

@@ -1,11 +1,11 @@
-#include "held_objects.h"
+#include "token/held_objects.h"
 
 #include <algorithm>
 #include <mutex>
 #include <unordered_map>
 #include <utility>
 
-#include "apartment.h"
+#include "token/apartment.h"
 
 namespace qtok {
 

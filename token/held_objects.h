@@ -15,7 +15,7 @@
 #include <memory>
 #include <vector>
 
-#include "component_abi.h"
+#include "token/component_abi.h"
 
 namespace qtok {
 

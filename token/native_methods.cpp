@@ -11,9 +11,9 @@
 #include <tuple>
 #include <type_traits>
 
-#include "token_frame.h"
-#include "records.h"
-#include "token_component.h"
+#include "token/token_frame.h"
+#include "token/records.h"
+#include "token/token_component.h"
 
 using namespace qtok;
 

@@ -1,6 +1,6 @@
-#include "records.h"
+#include "token/records.h"
 
-#include "token_frame.h"
+#include "token/token_frame.h"
 
 namespace qtok {
 

@@ -7,7 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "token_component.h"
+#include "token/token_component.h"
 
 namespace qtok {
 

@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "component_abi.h"
+#include "token/component_abi.h"
 
 #ifdef _WIN32
 // windows.h maps these to CreateFileA/DeleteFileA; here they are component operations.

@@ -1,4 +1,4 @@
-#include "token_frame.h"
+#include "token/token_frame.h"
 
 #include <cstring>
 #include <new>

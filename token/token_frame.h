@@ -10,16 +10,16 @@
 // the releases of references.
 #pragma once
 
-#include "jni_frame.h"
-#include "jni_native.h"
+#include "common/jni/jni_frame.h"
+#include "common/jni/jni_native.h"
 
 #include <cstddef>
 #include <cstdint>
 
-#include "apartment.h"
-#include "failure_text.h"
-#include "held_objects.h"
-#include "token_component.h"
+#include "token/apartment.h"
+#include "token/failure_text.h"
+#include "token/held_objects.h"
+#include "token/token_component.h"
 
 namespace qtok {
 

@@ -15,17 +15,17 @@
 #include <utility>
 #include <vector>
 
-#include "core/capabilities.h"
-#include "core/canvas_video.h"
-#include "core/device.h"
-#include "core/graph_build.h"
-#include "core/java_objects.h"
-#include "core/sites.h"
-#include "frame/frame_work.h"
-#include "graph/graph_api.h"
-#include "graph/graph_ref.h"
-#include "jni_frame.h"
-#include "jni_native.h"
+#include "capture/core/capabilities.h"
+#include "capture/core/canvas_video.h"
+#include "capture/core/device.h"
+#include "capture/core/graph_build.h"
+#include "capture/core/java_objects.h"
+#include "capture/core/sites.h"
+#include "capture/frame/frame_work.h"
+#include "capture/graph/graph_api.h"
+#include "capture/graph/graph_ref.h"
+#include "common/jni/jni_frame.h"
+#include "common/jni/jni_native.h"
 
 namespace graph = capture::graph;
 namespace site = capture::core::site;

@@ -1,8 +1,8 @@
-#include "core/canvas_video.h"
+#include "capture/core/canvas_video.h"
 
 #include <cstdio>
 
-#include "graph/awt_api.h"
+#include "capture/graph/awt_api.h"
 
 namespace capture::core {
 

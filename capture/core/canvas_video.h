@@ -7,7 +7,7 @@
 
 #include <cstdint>
 
-#include "graph/graph_api.h"
+#include "capture/graph/graph_api.h"
 
 namespace capture::core {
 

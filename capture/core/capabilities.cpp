@@ -1,4 +1,4 @@
-#include "core/capabilities.h"
+#include "capture/core/capabilities.h"
 
 #include <utility>
 

@@ -5,8 +5,8 @@
 
 #include <memory>
 
-#include "graph/graph_api.h"
-#include "graph/graph_ref.h"
+#include "capture/graph/graph_api.h"
+#include "capture/graph/graph_ref.h"
 
 namespace capture::core {
 

@@ -1,8 +1,8 @@
-#include "core/capture_graph.h"
+#include "capture/core/capture_graph.h"
 
 #include <utility>
 
-#include "frame/frame_work.h"
+#include "capture/frame/frame_work.h"
 
 namespace capture::core {
 

@@ -5,7 +5,7 @@
 // stops it first; nothing of it throws.
 #pragma once
 
-#include "graph/graph_ref.h"
+#include "capture/graph/graph_ref.h"
 
 namespace capture::core {
 

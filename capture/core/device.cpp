@@ -1,4 +1,4 @@
-#include "core/device.h"
+#include "capture/core/device.h"
 
 #include <climits>
 #include <condition_variable>
@@ -9,9 +9,9 @@
 #include <utility>
 #include <vector>
 
-#include "core/canvas_video.h"
-#include "core/graph_build.h"
-#include "jni_frame.h"
+#include "capture/core/canvas_video.h"
+#include "capture/core/graph_build.h"
+#include "common/jni/jni_frame.h"
 
 namespace capture::core {
 

@@ -10,9 +10,9 @@
 #include <memory>
 #include <utility>
 
-#include "core/capture_graph.h"
-#include "graph/graph_api.h"
-#include "graph/graph_ref.h"
+#include "capture/core/capture_graph.h"
+#include "capture/graph/graph_api.h"
+#include "capture/graph/graph_ref.h"
 
 namespace capture::core {
 

@@ -1,11 +1,11 @@
-#include "core/graph_build.h"
+#include "capture/core/graph_build.h"
 
 #include <cstring>
 
-#include "core/capabilities.h"
-#include "core/java_objects.h"
-#include "core/sites.h"
-#include "jni_frame.h"
+#include "capture/core/capabilities.h"
+#include "capture/core/java_objects.h"
+#include "capture/core/sites.h"
+#include "common/jni/jni_frame.h"
 
 namespace capture::core {
 

@@ -7,9 +7,9 @@
 #include <cstdint>
 #include <optional>
 
-#include "core/capture_graph.h"
-#include "core/sites.h"
-#include "graph/graph_api.h"
+#include "capture/core/capture_graph.h"
+#include "capture/core/sites.h"
+#include "capture/graph/graph_api.h"
 
 namespace capture::core {
 

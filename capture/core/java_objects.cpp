@@ -1,4 +1,4 @@
-#include "core/java_objects.h"
+#include "capture/core/java_objects.h"
 
 #include <climits>
 #include <cstring>

@@ -8,8 +8,8 @@
 
 #include <cstdint>
 
-#include "graph/graph_api.h"
-#include "jni_frame.h"
+#include "capture/graph/graph_api.h"
+#include "common/jni/jni_frame.h"
 
 namespace capture::core {
 

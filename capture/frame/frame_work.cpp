@@ -1,10 +1,10 @@
-#include "frame/frame_work.h"
+#include "capture/frame/frame_work.h"
 
 #include <climits>
 #include <cstring>
 
-#include "mirror.h"
-#include "mirror_kernels.h"
+#include "capture/mirror/mirror.h"
+#include "capture/mirror/mirror_kernels.h"
 
 namespace capture::frame {
 

@@ -13,7 +13,7 @@
 #include <cstdint>
 #include <mutex>
 
-#include "graph/graph_api.h"
+#include "capture/graph/graph_api.h"
 
 namespace capture::mirror {
 struct KernelSet;

@@ -7,7 +7,7 @@
 #include <jawt.h>
 #include <jni.h>
 
-#include "graph/graph_api.h"
+#include "capture/graph/graph_api.h"
 
 namespace capture::graph {
 

@@ -23,7 +23,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "com_types.h"
+#include "common/com/com_types.h"
 
 namespace capture::frame {
 class FrameWork;

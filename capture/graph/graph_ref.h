@@ -2,8 +2,8 @@
 // AddRef and Release functions, which ComRef finds through these overloads.
 #pragma once
 
-#include "com_ref.h"
-#include "graph/graph_api.h"
+#include "common/com/com_ref.h"
+#include "capture/graph/graph_api.h"
 
 namespace capture::graph {
 

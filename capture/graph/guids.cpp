@@ -1,5 +1,5 @@
 // The identifiers the binding uses, with the platform's values.
-#include "graph/graph_api.h"
+#include "capture/graph/graph_api.h"
 
 namespace capture::graph {
 

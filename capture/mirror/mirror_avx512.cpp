@@ -5,8 +5,8 @@
 //
 // Every function carries its own target attribute; the kernel is only used after
 // the processor (and the system's saving of the 512-bit state) has been checked.
-#include "mirror_kernels.h"
-#include "mirror_x86_prefetch.h"
+#include "capture/mirror/mirror_kernels.h"
+#include "capture/mirror/mirror_x86_prefetch.h"
 
 #if defined(CAPTURE_MIRROR_X86)
 

@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <initializer_list>
 
-#include "mirror.h"
-#include "mirror_kernels.h"
+#include "capture/mirror/mirror.h"
+#include "capture/mirror/mirror_kernels.h"
 
 namespace capture::mirror {
 namespace {

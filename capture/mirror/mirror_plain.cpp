@@ -3,7 +3,7 @@
 #include <cstring>
 #include <utility>
 
-#include "mirror_kernels.h"
+#include "capture/mirror/mirror_kernels.h"
 
 namespace capture::mirror {
 namespace {

@@ -1,8 +1,8 @@
 // SSE2, SSSE3, AVX2 and AVX-512 kernel sets. Every function carries its own target
 // attribute, so the file builds for the baseline processor of the toolchain and a
 // set is only ever run after the processor has been checked for it.
-#include "mirror_kernels.h"
-#include "mirror_x86_prefetch.h"
+#include "capture/mirror/mirror_kernels.h"
+#include "capture/mirror/mirror_x86_prefetch.h"
 
 #if defined(CAPTURE_MIRROR_X86)
 
@@ -44,7 +44,7 @@ inline void ExchangeInOrder(std::uint8_t* front, std::uint8_t* back) {
 namespace sse2 {
 #define MIRROR_TARGET __attribute__((target("sse2")))
 #define MIRROR_PSHUFB 0
-#include "mirror_x86_vec128.inc"
+#include "capture/mirror/mirror_x86_vec128.inc"
 
 // Bytes, macropixels and RGB32 pixels; RGB24 rows are staged in this set.
 template <Layout L>
@@ -65,14 +65,14 @@ MIRROR_TARGET inline Vec MirrorVec(Vec v) {
   return v;
 }
 
-#include "mirror_x86_rows.inc"
+#include "capture/mirror/mirror_x86_rows.inc"
 }  // namespace sse2
 
 // ---------------------------------------------------------------- SSSE3
 namespace ssse3 {
 #define MIRROR_TARGET __attribute__((target("ssse3")))
 #define MIRROR_PSHUFB 1
-#include "mirror_x86_vec128.inc"
+#include "capture/mirror/mirror_x86_vec128.inc"
 
 template <Layout L>
 MIRROR_TARGET inline Vec MirrorVec(Vec v) {
@@ -85,7 +85,7 @@ MIRROR_TARGET inline Vec MirrorVec(Vec v) {
   }
 }
 
-#include "mirror_x86_rows.inc"
+#include "capture/mirror/mirror_x86_rows.inc"
 }  // namespace ssse3
 
 // ---------------------------------------------------------------- AVX2
@@ -94,9 +94,9 @@ namespace avx2 {
 #define MIRROR_PSHUFB 1
 #define MIRROR_WIDE_RGB24 1
 constexpr std::size_t kWalkBatch = 4;
-#include "mirror_x86_vec256.inc"
-#include "mirror_x86_rgb24_avx2.inc"
-#include "mirror_x86_rows.inc"
+#include "capture/mirror/mirror_x86_vec256.inc"
+#include "capture/mirror/mirror_x86_rgb24_avx2.inc"
+#include "capture/mirror/mirror_x86_rows.inc"
 #undef MIRROR_WIDE_RGB24
 }  // namespace avx2
 
@@ -115,8 +115,8 @@ constexpr std::size_t kWalkBatch = 8;
 #else
 constexpr std::size_t kWalkBatch = 4;
 #endif
-#include "mirror_x86_vec256.inc"
-#include "mirror_x86_rows.inc"
+#include "capture/mirror/mirror_x86_vec256.inc"
+#include "capture/mirror/mirror_x86_rows.inc"
 #undef MIRROR_OWN_RGB24
 }  // namespace avx512
 

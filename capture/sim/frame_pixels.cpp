@@ -1,4 +1,4 @@
-#include "sim/frame_pixels.h"
+#include "capture/sim/frame_pixels.h"
 
 #include <algorithm>
 #include <utility>

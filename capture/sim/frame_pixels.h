@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "graph/graph_api.h"
+#include "capture/graph/graph_api.h"
 
 namespace capture::sim {
 

@@ -3,8 +3,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "sim/sim_model.h"
-#include "sim/sim_x11.h"
+#include "capture/sim/sim_model.h"
+#include "capture/sim/sim_x11.h"
 
 namespace capture::graph {
 

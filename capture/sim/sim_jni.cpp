@@ -1,12 +1,12 @@
 // Java control of the simulated platform (class lumotool.camgripper.sim.SimPlatform):
 // how tests and demos set up cameras, inject failures and read what happened.
-#include "jni_native.h"
+#include "common/jni/jni_native.h"
 
 #include <cstring>
 #include <string>
 #include <vector>
 
-#include "sim/sim_platform.h"
+#include "capture/sim/sim_platform.h"
 
 namespace {
 

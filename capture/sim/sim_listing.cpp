@@ -1,7 +1,7 @@
 // The graph layer's device listing over the simulated cameras.
 #include <cstring>
 
-#include "sim/sim_model.h"
+#include "capture/sim/sim_model.h"
 
 namespace capture::graph {
 

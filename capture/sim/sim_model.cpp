@@ -1,10 +1,10 @@
-#include "sim/sim_model.h"
+#include "capture/sim/sim_model.h"
 
 #include <cstring>
 #include <new>
 
-#include "sim/sim_x11.h"
-#include "sim/tv_test_card.h"
+#include "capture/sim/sim_x11.h"
+#include "capture/sim/tv_test_card.h"
 
 namespace capture::sim {
 

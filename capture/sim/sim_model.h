@@ -15,9 +15,9 @@
 #include <utility>
 #include <vector>
 
-#include "frame/frame_work.h"
-#include "graph/graph_api.h"
-#include "sim/sim_platform.h"
+#include "capture/frame/frame_work.h"
+#include "capture/graph/graph_api.h"
+#include "capture/sim/sim_platform.h"
 
 namespace capture::sim {
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "graph/graph_api.h"
+#include "capture/graph/graph_api.h"
 
 namespace capture::sim {
 

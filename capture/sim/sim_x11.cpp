@@ -1,7 +1,7 @@
 // X11 side of the simulated platform: client rectangles, black fills and the
 // renderer's frame drawing, through a display connection of our own; and the
 // JAWT hooks of the Linux build.
-#include "sim/sim_x11.h"
+#include "capture/sim/sim_x11.h"
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -14,8 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "graph/awt_api.h"
-#include "sim/frame_pixels.h"
+#include "capture/graph/awt_api.h"
+#include "capture/sim/frame_pixels.h"
 
 namespace capture::sim::x11 {
 namespace {

@@ -1,10 +1,10 @@
-#include "sim/tv_test_card.h"
+#include "capture/sim/tv_test_card.h"
 
 #include <algorithm>
 #include <cstdlib>
 #include <vector>
 
-#include "sim/frame_pixels.h"
+#include "capture/sim/frame_pixels.h"
 
 namespace capture::sim {
 

@@ -1,6 +1,6 @@
 // The frame work on its own: the mirrors against references written from the
 // picture, media types, and the grab hand-over with a streaming thread.
-#include "frame/frame_work.h"
+#include "capture/frame/frame_work.h"
 
 #include <gtest/gtest.h>
 
@@ -14,8 +14,8 @@
 #include <thread>
 #include <vector>
 
-#include "mirror.h"
-#include "mirror_kernels.h"
+#include "capture/mirror/mirror.h"
+#include "capture/mirror/mirror_kernels.h"
 
 namespace {
 

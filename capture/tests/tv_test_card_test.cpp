@@ -2,15 +2,15 @@
 // simulated renderer reads frames: the bars come back in their colours, the mark
 // sits left and changes sides when the binding mirrors the frame, and the picture
 // moves from frame to frame.
-#include "sim/tv_test_card.h"
+#include "capture/sim/tv_test_card.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <vector>
 
-#include "frame/frame_work.h"
-#include "sim/frame_pixels.h"
+#include "capture/frame/frame_work.h"
+#include "capture/sim/frame_pixels.h"
 
 namespace capture::sim {
 namespace {
@@ -19,7 +19,8 @@ constexpr std::int32_t kWidth = 320, kHeight = 240;
 
 bool Near(std::uint32_t got, std::uint32_t want) {
   for (int shift : {0, 8, 16}) {
-    if (std::abs(static_cast<int>(got >> shift & 0xFF) - static_cast<int>(want >> shift & 0xFF)) > 6) return false;
+    if (std::abs(static_cast<int>(got >> shift & 0xFF) - static_cast<int>(want >> shift & 0xFF)) > 6)
+      return false;
   }
   return true;
 }
@@ -33,7 +34,8 @@ struct Layout {
 class TestCard : public ::testing::TestWithParam<Layout> {
  protected:
   std::vector<std::uint8_t> Frame(std::uint32_t number) {
-    std::vector<std::uint8_t> frame(static_cast<std::size_t>(NeededBytes(GetParam().subtype, kWidth, kHeight)));
+    std::vector<std::uint8_t> frame(
+        static_cast<std::size_t>(NeededBytes(GetParam().subtype, kWidth, kHeight)));
     EXPECT_TRUE(DrawTestCard(GetParam().subtype, kWidth, GetParam().height, number, frame.data(),
                              static_cast<std::int32_t>(frame.size())));
     return frame;

@@ -6,7 +6,7 @@
 
 #include <jawt_md.h>
 
-#include "graph/awt_api.h"
+#include "capture/graph/awt_api.h"
 
 namespace capture::graph {
 

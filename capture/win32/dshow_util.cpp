@@ -1,7 +1,7 @@
-#include "win32/dshow_util.h"
+#include "capture/win32/dshow_util.h"
 
-#include "com_object.h"
-#include "com_ref.h"
+#include "common/win32/com_object.h"
+#include "common/com/com_ref.h"
 
 #include <algorithm>
 #include <atomic>

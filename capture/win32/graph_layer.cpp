@@ -9,10 +9,10 @@
 #include <cwchar>
 #include <new>
 
-#include "graph/graph_api.h"
-#include "scoped_variant.h"
-#include "win32/dshow_util.h"
-#include "win32/video_filter.h"
+#include "capture/graph/graph_api.h"
+#include "common/win32/scoped_variant.h"
+#include "capture/win32/dshow_util.h"
+#include "capture/win32/video_filter.h"
 
 namespace capture::graph {
 

@@ -17,8 +17,8 @@
 #include <mutex>
 #include <string>
 
-#include "com_object.h"
-#include "com_ref.h"
+#include "common/win32/com_object.h"
+#include "common/com/com_ref.h"
 
 namespace capture::win32 {
 

@@ -1,6 +1,6 @@
 // The pins of the in-place transform base: what they share, the input pin that
 // takes the upstream allocator and samples, the output pin that hands both on.
-#include "win32/transform_base.h"
+#include "capture/win32/transform_base.h"
 
 #include <algorithm>
 #include <cstring>
@@ -8,8 +8,8 @@
 
 #include <dvdmedia.h>
 
-#include "com_object.h"
-#include "win32/dshow_util.h"
+#include "common/win32/com_object.h"
+#include "capture/win32/dshow_util.h"
 
 namespace capture::win32 {
 

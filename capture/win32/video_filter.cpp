@@ -1,4 +1,4 @@
-#include "win32/video_filter.h"
+#include "capture/win32/video_filter.h"
 
 #include <cstring>
 

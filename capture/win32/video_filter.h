@@ -4,8 +4,8 @@
 // sample on the streaming thread.
 #pragma once
 
-#include "frame/frame_work.h"
-#include "win32/transform_base.h"
+#include "capture/frame/frame_work.h"
+#include "capture/win32/transform_base.h"
 
 namespace capture::win32 {
 

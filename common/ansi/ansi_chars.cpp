@@ -1,4 +1,4 @@
-#include "ansi_chars.h"
+#include "common/ansi/ansi_chars.h"
 
 #include <cstring>
 

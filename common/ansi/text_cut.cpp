@@ -1,4 +1,4 @@
-#include "text_cut.h"
+#include "common/ansi/text_cut.h"
 
 #include <cstring>
 

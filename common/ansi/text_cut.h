@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <initializer_list>
 
-#include "ansi_chars.h"
+#include "common/ansi/ansi_chars.h"
 
 namespace ansi {
 

@@ -1,4 +1,4 @@
-#include "jni_frame.h"
+#include "common/jni/jni_frame.h"
 
 namespace zav::jni {
 

@@ -1,4 +1,4 @@
-#include "runlog.h"
+#include "common/runlog/runlog.h"
 
 #include <cstdio>
 #include <cstring>

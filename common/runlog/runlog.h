@@ -7,8 +7,8 @@
 #include <ctime>
 #include <initializer_list>
 
-#include "ansi_chars.h"
-#include "text_cut.h"
+#include "common/ansi/ansi_chars.h"
+#include "common/ansi/text_cut.h"
 
 namespace runlog {
 

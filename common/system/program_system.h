@@ -4,7 +4,7 @@
 // implements these once.
 #pragma once
 
-#include "ansi_chars.h"
+#include "common/ansi/ansi_chars.h"
 
 namespace zav {
 

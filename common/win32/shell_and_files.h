@@ -7,7 +7,7 @@
 
 #include <cstdint>
 
-#include "program_system.h"
+#include "common/system/program_system.h"
 
 namespace zav::win32 {
 

@@ -13,7 +13,7 @@
 #include <utility>
 #include <vector>
 
-#include "installer_core.h"
+#include "installer/installer_core.h"
 
 namespace fake {
 

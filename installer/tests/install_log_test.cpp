@@ -1,6 +1,6 @@
 // The installer's run log: file name beside the executable, identity of its records,
 // and the size cap applied at start.
-#include "install_log.h"
+#include "installer/install_log.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -10,7 +10,7 @@
 #include <sstream>
 #include <string>
 
-#include "runlog.h"
+#include "common/runlog/runlog.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // The installer's decisions over a model machine: every branch of the main flow,
 // the install pass and the fallback in one file, grouped by section.
-#include "installer_core.h"
+#include "installer/installer_core.h"
 
 #include <gtest/gtest.h>
 
@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "fake_platform.h"
-#include "port_probe.h"
-#include "texts.h"
+#include "installer/tests/fake_platform.h"
+#include "installer/port_probe.h"
+#include "installer/texts.h"
 
 namespace {
 

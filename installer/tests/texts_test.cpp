@@ -1,6 +1,6 @@
 // The installer's Chinese texts, and those both programs share, are GBK bytes
 // written as escapes: each must be the GBK form of the text it stands for.
-#include "texts.h"
+#include "installer/texts.h"
 
 #include <gtest/gtest.h>
 #include <iconv.h>

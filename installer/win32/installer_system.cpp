@@ -1,13 +1,13 @@
-#include "win32/installer_system.h"
+#include "installer/win32/installer_system.h"
 
 #include <cstring>
 #include <cwchar>
 #include <string>
 
-#include "ansi_text.h"
-#include "install_log.h"
-#include "port_probe.h"
-#include "win32/prefs_node_open.h"
+#include "common/win32/ansi_text.h"
+#include "installer/install_log.h"
+#include "installer/port_probe.h"
+#include "common/prefs/win32/prefs_node_open.h"
 
 namespace zavinstaller {
 

@@ -3,9 +3,9 @@
 
 #include <windows.h>
 
-#include "installer_core.h"
-#include "shell_and_files.h"
-#include "scoped_handles.h"
+#include "installer/installer_core.h"
+#include "common/win32/shell_and_files.h"
+#include "common/win32/scoped_handles.h"
 
 namespace zavinstaller {
 

@@ -3,9 +3,9 @@
 // good outcomes. The exit code is always 0.
 #include <windows.h>
 
-#include "dll_search.h"
-#include "installer_core.h"
-#include "win32/installer_system.h"
+#include "common/win32/dll_search.h"
+#include "installer/installer_core.h"
+#include "installer/win32/installer_system.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   zav::win32::NarrowDllSearch();

@@ -3,7 +3,7 @@
 
 #include <cstring>
 
-#include "port_probe.h"
+#include "installer/port_probe.h"
 
 namespace zavinstaller {
 

@@ -1,4 +1,4 @@
-#include "launch_request.h"
+#include "launcher/launch_request.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "launcher_flow.h"
+#include "launcher/launcher_flow.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -12,7 +12,7 @@
 #include <set>
 #include <sstream>
 
-#include "messages.h"
+#include "launcher/messages.h"
 
 namespace launcher {
 namespace {

@@ -1,4 +1,4 @@
-#include "launcher_system.h"
+#include "launcher/win32/launcher_system.h"
 
 #include <windows.h>
 #include <shellapi.h>
@@ -8,8 +8,8 @@
 #include <memory>
 #include <vector>
 
-#include "ansi_text.h"
-#include "win32/prefs_node_open.h"
+#include "common/win32/ansi_text.h"
+#include "common/prefs/win32/prefs_node_open.h"
 
 namespace launcher {
 

@@ -1,8 +1,8 @@
 // The launcher's system on Windows: registry, file system and shell.
 #pragma once
 
-#include "install_lookup.h"
-#include "shell_and_files.h"
+#include "launcher/install_lookup.h"
+#include "common/win32/shell_and_files.h"
 
 namespace launcher {
 

@@ -5,7 +5,7 @@
 //
 // Usage: maclauncher_delegate_test <case>
 //        maclauncher_delegate_test --handle <link> <second> <delay> <working directory>  (the helper)
-#import "apple_events.h"
+#import "maclauncher/tests/apple_events.h"
 
 #include <fcntl.h>
 #include <spawn.h>
@@ -419,7 +419,8 @@ static int NoLinkIsLostAfterLaunching(void) {
   int failed = ExpectStatusZero(RunHandlers(NULL, NULL, -0.5, NULL), "(none)") |
                ExpectStatusZero(RunHandlers(link, NULL, -0.5, NULL), link);
   const char* recorded = ReadWholeFile(recordPath);
-  if (recorded == NULL || strstr(recorded, link) == NULL) failed |= Fail("the late link's script did not run");
+  if (recorded == NULL || strstr(recorded, link) == NULL)
+    failed |= Fail("the late link's script did not run");
   return failed;
 }
 

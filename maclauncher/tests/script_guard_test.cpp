@@ -1,4 +1,4 @@
-#include "script_guard.h"
+#include "maclauncher/script_guard.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>

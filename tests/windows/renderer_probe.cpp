@@ -8,8 +8,8 @@
 
 #include <cstdio>
 
-#include "com_ref.h"
-#include "scoped_handles.h"
+#include "common/com/com_ref.h"
+#include "common/win32/scoped_handles.h"
 
 int main() {
   auto d3d = zav::ComRef<IDirect3D9>::Adopt(Direct3DCreate9(D3D_SDK_VERSION));

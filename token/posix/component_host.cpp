@@ -1,7 +1,7 @@
 // The component where there is no COM: a shared library named by
 // QTOK_COMPONENT_LIBRARY that exports DllGetClassObject, as an in-process server
 // does. There are no apartments and no error objects here.
-#include "component_host.h"
+#include "token/component_host.h"
 
 #include <dlfcn.h>
 
@@ -10,7 +10,7 @@
 #include <mutex>
 #include <new>
 
-#include "com_ref.h"
+#include "common/com/com_ref.h"
 
 namespace qtok {
 

@@ -1,7 +1,7 @@
 // The component through COM: a single-threaded apartment on the library's own
 // thread, objects made by CoCreateInstance as in-process servers, and the
 // component's IErrorInfo description of a failure where it supports one.
-#include "component_host.h"
+#include "token/component_host.h"
 
 #include <windows.h>
 
@@ -10,8 +10,8 @@
 
 #include <new>
 
-#include "com_ref.h"
-#include "scoped_handles.h"
+#include "common/com/com_ref.h"
+#include "common/win32/scoped_handles.h"
 
 namespace qtok {
 

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "mirror.h"
-#include "mirror_kernels.h"
+#include "capture/mirror/mirror.h"
+#include "capture/mirror/mirror_kernels.h"
 
 namespace capture::mirror {
 namespace {

@@ -18,13 +18,13 @@
 #include <thread>
 #include <vector>
 
-#include "core/canvas_video.h"
-#include "core/device.h"
-#include "frame/frame_work.h"
-#include "graph/graph_api.h"
-#include "canvas_thread.h"
-#include "checks.h"
-#include "test_camera.h"
+#include "capture/core/canvas_video.h"
+#include "capture/core/device.h"
+#include "capture/frame/frame_work.h"
+#include "capture/graph/graph_api.h"
+#include "capture/win32/tests/canvas_thread.h"
+#include "tests/windows/checks.h"
+#include "tests/fixtures/test_camera/test_camera.h"
 
 namespace graph = capture::graph;
 namespace core = capture::core;

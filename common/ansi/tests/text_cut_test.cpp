@@ -1,5 +1,5 @@
 // Text cut at the buffer, between characters of code page 936.
-#include "text_cut.h"
+#include "common/ansi/text_cut.h"
 
 #include <gtest/gtest.h>
 

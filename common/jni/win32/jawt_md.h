@@ -5,7 +5,7 @@
 
 #include <windows.h>
 
-#include "jawt.h"
+#include <jawt.h>
 
 #ifdef __cplusplus
 extern "C" {

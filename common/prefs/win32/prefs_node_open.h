@@ -5,8 +5,8 @@
 
 #include <windows.h>
 
-#include "prefs_node.h"
-#include "scoped_handles.h"
+#include "common/prefs/prefs_node.h"
+#include "common/win32/scoped_handles.h"
 
 namespace prefs {
 

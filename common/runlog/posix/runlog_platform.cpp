@@ -10,7 +10,7 @@
 #include <mach-o/dyld.h>
 #endif
 
-#include "runlog.h"
+#include "common/runlog/runlog.h"
 
 namespace runlog::platform {
 

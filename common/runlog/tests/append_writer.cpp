@@ -9,8 +9,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "runlog.h"
-#include "scoped_handles.h"
+#include "common/runlog/runlog.h"
+#include "common/win32/scoped_handles.h"
 
 namespace {
 

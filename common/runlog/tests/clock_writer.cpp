@@ -10,7 +10,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "runlog.h"
+#include "common/runlog/runlog.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "runlog.h"
+#include "common/runlog/runlog.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>

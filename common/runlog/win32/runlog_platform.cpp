@@ -3,8 +3,8 @@
 
 #include <string>
 
-#include "runlog.h"
-#include "scoped_handles.h"
+#include "common/runlog/runlog.h"
+#include "common/win32/scoped_handles.h"
 
 namespace runlog::platform {
 

@@ -1,8 +1,8 @@
 // A stand-in for the Apple event manager and descriptors, which GNUstep
 // leaves empty: the manager keeps the registered handlers and can deliver a
 // synthetic event to them; a descriptor holds a text or keyed parameters.
-#import "AppDelegate.h"
-#import "apple_events.h"
+#import "maclauncher/AppDelegate.h"
+#import "maclauncher/tests/apple_events.h"
 
 @interface StandInDescriptor : NSAppleEventDescriptor {
   NSString* _text;

@@ -1,4 +1,4 @@
-#import "AppleEventStandIn.h"
+#import "maclauncher/tests/gnustep/AppleEventStandIn.h"
 
 @implementation NSAppleEventDescriptor (ZavGNUstep)
 

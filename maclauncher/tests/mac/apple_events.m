@@ -1,5 +1,5 @@
 // Real Apple events, dispatched by the real manager to the registered handler.
-#import "apple_events.h"
+#import "maclauncher/tests/apple_events.h"
 
 NSAppleEventDescriptor* MakeGetURLEvent(NSString* text) {
   NSAppleEventDescriptor* event =

@@ -23,9 +23,9 @@
 #include <thread>
 #include <vector>
 
-#include "checks.h"
-#include "scripted_component.h"
-#include "strict_jni.h"
+#include "tests/windows/checks.h"
+#include "tests/fixtures/token_component/scripted_component.h"
+#include "tests/fixtures/strict_jni/strict_jni.h"
 
 namespace {
 
