@@ -13,33 +13,33 @@ namespace {
 using ansi::IsSingle;
 using ansi::Step;
 
-void LogParts(InstallerSystem& p, std::initializer_list<const char*> pieces) {
-  p.Log(runlog::ComposeMessage(pieces, p.CharStepper()).text);
+void LogParts(InstallerSystem& system, std::initializer_list<const char*> pieces) {
+  system.Log(runlog::ComposeMessage(pieces, system.CharStepper()).text);
 }
 
-void PrintLine(InstallerSystem& p, const char* text) {
-  p.Print(text);
-  p.Print("\n");
+void PrintLine(InstallerSystem& system, const char* text) {
+  system.Print(text);
+  system.Print("\n");
 }
 
 // One step of the main flow: its line on standard output and its record.
-void Tell(InstallerSystem& p, const char* line, const char* record) {
-  PrintLine(p, line);
-  p.Log(record);
+void Tell(InstallerSystem& system, const char* line, const char* record) {
+  PrintLine(system, line);
+  system.Log(record);
 }
 
-bool ServicePortTaken(InstallerSystem& p) { return !p.IsPortFree(kServicePort); }
+bool ServicePortTaken(InstallerSystem& system) { return !system.IsPortFree(kServicePort); }
 
 // Closes the preferences node on every way out once it is open.
 class OpenNode {
  public:
-  explicit OpenNode(InstallerSystem& p) : p_(p) {}
+  explicit OpenNode(InstallerSystem& system) : system_(system) {}
   OpenNode(const OpenNode&) = delete;
   OpenNode& operator=(const OpenNode&) = delete;
-  ~OpenNode() { p_.ClosePrefsNode(); }
+  ~OpenNode() { system_.ClosePrefsNode(); }
 
  private:
-  InstallerSystem& p_;
+  InstallerSystem& system_;
 };
 
 constexpr char kInstallScript[] = "\\bin\\zavserviceinstall.bat  ";  // two blanks belong to it
@@ -54,18 +54,18 @@ constexpr char kCommandChars[] = "&|<>^\"";
 
 bool ScanShowMsg(const char* commandLine, CharNextFn next) {
   if (!commandLine) return false;
-  const char* p = commandLine;
+  const char* at = commandLine;
   for (;;) {
     const char* n = nullptr;
-    while (*p) {
-      n = Step(next, p);
-      if (IsSingle(p, n, '-') || IsSingle(p, n, ' ')) break;
-      p = n;
+    while (*at) {
+      n = Step(next, at);
+      if (IsSingle(at, n, '-') || IsSingle(at, n, ' ')) break;
+      at = n;
     }
-    if (!*p) return false;
-    const char* candidate = p + 1;
+    if (!*at) return false;
+    const char* candidate = at + 1;
     if (std::strncmp(candidate, "showMsg", 7) == 0) return true;
-    p = candidate;
+    at = candidate;
   }
 }
 
@@ -112,14 +112,14 @@ void BuildCandidates(const char* dir, Candidates& out, CharNextFn next) {
   out.fits[2] = Compose(out.paths[2], {dir, "\\bin\\zavservice.exe"}, next);
 }
 
-void RunAndWait(InstallerSystem& p, const char* program, const char* commandLine) {
-  const std::optional<std::uint32_t> exitCode = p.StartAndWait(program, commandLine);
+void RunAndWait(InstallerSystem& system, const char* program, const char* commandLine) {
+  const std::optional<std::uint32_t> exitCode = system.StartAndWait(program, commandLine);
   if (!exitCode) {
-    LogParts(p, {text::kRunFailed, commandLine});
+    LogParts(system, {text::kRunFailed, commandLine});
     return;
   }
-  LogParts(p, {text::kRunSucceeded, commandLine});
-  LogParts(p, {text::kExitCode, std::to_string(*exitCode).c_str()});
+  LogParts(system, {text::kRunSucceeded, commandLine});
+  LogParts(system, {text::kExitCode, std::to_string(*exitCode).c_str()});
 }
 
 namespace {
@@ -140,7 +140,7 @@ constexpr Visit<Result> kUnusable = {std::nullopt, false};
 // which either ends the walk with a result or lets it go on. Returns that result, `noNode` when neither view
 // of the node can be opened, or `ranToTheEnd`.
 template <typename Result, typename Visitor>
-Result WalkPrefsValues(InstallerSystem& p, Result noNode, Result ranToTheEnd, Visitor visit) {
+Result WalkPrefsValues(InstallerSystem& system, Result noNode, Result ranToTheEnd, Visitor visit) {
   bool opened = false;
   // Names that named an installation to try, as the registry compares names: such a
   // name of the 32-bit view is passed over in the 64-bit one, in whatever case it is
@@ -150,30 +150,30 @@ Result WalkPrefsValues(InstallerSystem& p, Result noNode, Result ranToTheEnd, Vi
   std::vector<std::string> visited;
   auto seen = [&](const char* name) {
     for (const std::string& v : visited) {
-      if (p.SameValueName(v.c_str(), name)) return true;
+      if (system.SameValueName(v.c_str(), name)) return true;
     }
     return false;
   };
-  const bool twoViews = p.RegistryHasTwoViews();
+  const bool twoViews = system.RegistryHasTwoViews();
   for (prefs::View view : prefs::kViews) {
     if (view == prefs::View::k64 && !twoViews) break;
-    if (!p.OpenPrefsNode(view)) continue;
+    if (!system.OpenPrefsNode(view)) continue;
     opened = true;
-    OpenNode node(p);
+    OpenNode node(system);
     for (std::uint32_t index = 0;; ++index) {
       PrefsValue value = {};
-      const ValueAt at = p.EnumValue(index, value);
+      const ValueAt at = system.EnumValue(index, value);
       if (at == ValueAt::kEnd) break;
       value.name[kNameSize - 1] = '\0';
       value.data[kBufferSize - 1] = '\0';
       // A name the code page could not hold cannot be matched with another: it is
       // walked in each view that has it.
       if (value.nameExact && seen(value.name)) continue;
-      p.Log(value.name);
-      PrintLine(p, value.name);
+      system.Log(value.name);
+      PrintLine(system, value.name);
 
       if (at != ValueAt::kRead || !prefs::NamesDirectory(value.type, value.data)) {
-        LogParts(p, {text::kNoRegistryEntry, value.name});
+        LogParts(system, {text::kNoRegistryEntry, value.name});
         continue;
       }
       const Visit<Result> outcome = visit(value.data);
@@ -182,7 +182,7 @@ Result WalkPrefsValues(InstallerSystem& p, Result noNode, Result ranToTheEnd, Vi
     }
   }
   if (!opened) {
-    p.Log(text::kRegistryOpenFailed);
+    system.Log(text::kRegistryOpenFailed);
     return noNode;
   }
   return ranToTheEnd;
@@ -190,16 +190,16 @@ Result WalkPrefsValues(InstallerSystem& p, Result noNode, Result ranToTheEnd, Vi
 
 }  // namespace
 
-InstallPass InstallServiceFromClient(InstallerSystem& p) {
-  CharNextFn next = p.CharStepper();
+InstallPass InstallServiceFromClient(InstallerSystem& system) {
+  CharNextFn next = system.CharStepper();
   return WalkPrefsValues(
-      p, InstallPass::kNoNode, InstallPass::kNotStarted, [&](const Buffer& data) -> Visit<InstallPass> {
+      system, InstallPass::kNoNode, InstallPass::kNotStarted, [&](const Buffer& data) -> Visit<InstallPass> {
         Buffer dir;
         ClientDirectoryFromData(data, dir, next);
         // The shell and cmd.exe would put environment values in place of a %NAME%: the
         // path tested would not be the path run.
-        if (ansi::HasSingleOf(dir, "%", next) || !p.Exists(dir)) {
-          LogParts(p, {text::kFileMissing, dir});
+        if (ansi::HasSingleOf(dir, "%", next) || !system.Exists(dir)) {
+          LogParts(system, {text::kFileMissing, dir});
           return kUnusable<InstallPass>;
         }
 
@@ -209,122 +209,123 @@ InstallPass InstallServiceFromClient(InstallerSystem& p) {
         for (int i = 0; i < 3 && !program; ++i) {
           if (!candidates.present[i]) continue;
           // A path that would not fit is never cut into another one: it counts as missing.
-          if (candidates.fits[i] && p.Exists(candidates.paths[i])) {
+          if (candidates.fits[i] && system.Exists(candidates.paths[i])) {
             program = candidates.paths[i];
           } else {
-            LogParts(p, {text::kFileMissing, candidates.paths[i]});
+            LogParts(system, {text::kFileMissing, candidates.paths[i]});
           }
         }
         if (!program) return kUnusable<InstallPass>;
-        LogParts(p, {text::kInstallFromClientOpen, program, text::kInstallFromClientClose});
+        LogParts(system, {text::kInstallFromClientOpen, program, text::kInstallFromClientClose});
 
         Buffer script;
         if (ansi::HasSingleOf(program, kCommandChars, next)) {
           // cmd.exe would read the install script's unquoted parameter as command text.
-          LogParts(p, {text::kCommandCharsDirectOpen, program, text::kCommandCharsDirectClose});
-        } else if (Compose(script, {dir, kInstallScript}, next) && p.Exists(script)) {
-          if (!p.ShellOpen(script, program, nullptr)) {
-            LogParts(p, {text::kStartFailed, program});
-          } else if (ServicePortTaken(p)) {
+          LogParts(system, {text::kCommandCharsDirectOpen, program, text::kCommandCharsDirectClose});
+        } else if (Compose(script, {dir, kInstallScript}, next) && system.Exists(script)) {
+          if (!system.ShellOpen(script, program, nullptr)) {
+            LogParts(system, {text::kStartFailed, program});
+          } else if (ServicePortTaken(system)) {
             return {InstallPass::kServiceRuns};
           }
         } else {
-          LogParts(p, {text::kScriptMissingOpen, script, text::kScriptMissingClose, program});
+          LogParts(system, {text::kScriptMissingOpen, script, text::kScriptMissingClose, program});
         }
 
         // The program path goes in quotes: unquoted, a path with a blank would let Windows
         // try a shorter program name first (C:\Program.exe for C:\Program Files\...).
         Buffer command;
         if (Compose(command, {"\"", program, "\" /Service"}, next)) {
-          RunAndWait(p, program, command);
+          RunAndWait(system, program, command);
         } else {
-          LogParts(p, {text::kRunFailed, command});
+          LogParts(system, {text::kRunFailed, command});
         }
         Buffer net;
-        if (p.SystemProgramPath("net.exe", net)) {
-          RunAndWait(p, net, kNetStart);
+        if (system.SystemProgramPath("net.exe", net)) {
+          RunAndWait(system, net, kNetStart);
         } else {
-          LogParts(p, {text::kRunFailed, kNetStart});
+          LogParts(system, {text::kRunFailed, kNetStart});
         }
-        if (ServicePortTaken(p)) return {InstallPass::kServiceRuns};
+        if (ServicePortTaken(system)) return {InstallPass::kServiceRuns};
         return {};
       });
 }
 
-ShortcutPass InstallStartupShortcut(InstallerSystem& p) {
-  CharNextFn next = p.CharStepper();
+ShortcutPass InstallStartupShortcut(InstallerSystem& system) {
+  CharNextFn next = system.CharStepper();
   return WalkPrefsValues(
-      p, ShortcutPass::kNoNode, ShortcutPass::kNotOpened, [&](const Buffer& data) -> Visit<ShortcutPass> {
+      system, ShortcutPass::kNoNode, ShortcutPass::kNotOpened,
+      [&](const Buffer& data) -> Visit<ShortcutPass> {
         // The data is used as it is here, separators included.
         Buffer shortcut;
         if (!Compose(shortcut, {data, kShortcutScript}, next) || ansi::HasSingleOf(shortcut, "%", next) ||
-            !p.Exists(shortcut)) {
-          LogParts(p, {text::kFileMissing, shortcut});
+            !system.Exists(shortcut)) {
+          LogParts(system, {text::kFileMissing, shortcut});
           return kUnusable<ShortcutPass>;
         }
-        if (!p.ShellOpen(shortcut, "", nullptr)) {
-          LogParts(p, {text::kStartFailed, shortcut});
+        if (!system.ShellOpen(shortcut, "", nullptr)) {
+          LogParts(system, {text::kStartFailed, shortcut});
           return {ShortcutPass::kNotOpened};
         }
         Buffer start;
-        if (!Compose(start, {data, kStartScript}, next) || !p.ShellOpen(start, "", nullptr)) {
-          LogParts(p, {text::kStartFailed, start});
+        if (!Compose(start, {data, kStartScript}, next) || !system.ShellOpen(start, "", nullptr)) {
+          LogParts(system, {text::kStartFailed, start});
           return {ShortcutPass::kNotOpened};
         }
         return {ShortcutPass::kScriptsOpened};
       });
 }
 
-void RunFallback(InstallerSystem& p, bool showMsg) {
+void RunFallback(InstallerSystem& system, bool showMsg) {
   std::string profile;
-  if (!p.UserProfile(profile) || profile.empty()) {
+  if (!system.UserProfile(profile) || profile.empty()) {
     // Without a profile the marker has no sound place: it is left out.
-    p.Log(text::kNoUserProfile);
+    system.Log(text::kNoUserProfile);
   } else {
     Buffer marker;
-    if (!Compose(marker, {profile.c_str(), kMarkerName}, p.CharStepper())) {
-      LogParts(p, {text::kMarkerPathTooLong, marker});
+    if (!Compose(marker, {profile.c_str(), kMarkerName}, system.CharStepper())) {
+      LogParts(system, {text::kMarkerPathTooLong, marker});
     } else {
-      PrintLine(p, marker);
-      p.CreateEmptyFile(marker);  // a marker that cannot be created changes nothing
+      PrintLine(system, marker);
+      system.CreateEmptyFile(marker);  // a marker that cannot be created changes nothing
     }
   }
 
-  if (InstallStartupShortcut(p) != ShortcutPass::kScriptsOpened) {
-    p.Log(text::kShortcutFailed);
+  if (InstallStartupShortcut(system) != ShortcutPass::kScriptsOpened) {
+    system.Log(text::kShortcutFailed);
     return;
   }
-  p.Log(text::kShortcutSucceeded);
-  p.Sleep(kFallbackWaitMs);
-  if (!ServicePortTaken(p)) {
-    p.Log(text::kServiceNotStarted);
+  system.Log(text::kShortcutSucceeded);
+  system.Sleep(kFallbackWaitMs);
+  if (!ServicePortTaken(system)) {
+    system.Log(text::kServiceNotStarted);
     return;
   }
-  p.Log(text::kServiceStarted);
-  if (showMsg) p.ShowMessage(text::kInstallSucceededBox, text::kCaptionInstall);
+  system.Log(text::kServiceStarted);
+  if (showMsg) system.ShowMessage(text::kInstallSucceededBox, text::kCaptionInstall);
 }
 
-int RunInstaller(InstallerSystem& p, const char* commandLine) {
-  bool showMsg = ScanShowMsg(commandLine, p.CharStepper());
-  p.PrepareLog();
-  Tell(p, text::kGreeting, text::kGreeting);
+int RunInstaller(InstallerSystem& system, const char* commandLine) {
+  bool showMsg = ScanShowMsg(commandLine, system.CharStepper());
+  system.PrepareLog();
+  Tell(system, text::kGreeting, text::kGreeting);
 
-  if (ServicePortTaken(p)) {
-    Tell(p, text::kPortTaken, text::kPortTaken);
-    if (showMsg) p.ShowMessage(text::kAlreadyRunningBox, text::kCaptionInstall);
+  if (ServicePortTaken(system)) {
+    Tell(system, text::kPortTaken, text::kPortTaken);
+    if (showMsg) system.ShowMessage(text::kAlreadyRunningBox, text::kCaptionInstall);
     return 0;
   }
-  Tell(p, text::kPortFree, text::kPortFreeTryInstall);
+  Tell(system, text::kPortFree, text::kPortFreeTryInstall);
 
-  InstallServiceFromClient(p);
+  InstallServiceFromClient(system);
 
-  if (!p.IsPortFree(kAfterInstallPort)) {
-    Tell(p, text::kPortTaken, text::kInstalledAndStarted);
-    if (showMsg) p.ShowMessage(text::kInstallSucceededBox, text::kCaptionDialog);
+  if (!system.IsPortFree(kAfterInstallPort)) {
+    Tell(system, text::kPortTaken, text::kInstalledAndStarted);
+    if (showMsg) system.ShowMessage(text::kInstallSucceededBox, text::kCaptionDialog);
     return 0;
   }
-  Tell(p, text::kPortFree, text::kInstallFailedTryShortcut);
-  RunFallback(p, showMsg);
+  Tell(system, text::kPortFree, text::kInstallFailedTryShortcut);
+  RunFallback(system, showMsg);
   return 0;
 }
 

@@ -114,22 +114,22 @@ void BuildCandidates(const char* dir, Candidates& out, CharNextFn next);
 // Starts `program` with `commandLine`, waits for it and logs the outcome under the
 // command line, and then the exit code of a program that ran: a program that ran is
 // not one that succeeded ("net start" of a disabled service exits with 2).
-void RunAndWait(InstallerSystem& p, const char* program, const char* commandLine);
+void RunAndWait(InstallerSystem& system, const char* program, const char* commandLine);
 
 // How the service install pass ended: the service port is taken after an attempt,
 // no value led there, or the node cannot be opened.
 enum class InstallPass { kServiceRuns, kNotStarted, kNoNode };
-InstallPass InstallServiceFromClient(InstallerSystem& p);
+InstallPass InstallServiceFromClient(InstallerSystem& system);
 
 // How the shortcut pass ended: both scripts were handed to the shell, or not, or the
 // node cannot be opened.
 enum class ShortcutPass { kScriptsOpened, kNotOpened, kNoNode };
-ShortcutPass InstallStartupShortcut(InstallerSystem& p);
+ShortcutPass InstallStartupShortcut(InstallerSystem& system);
 
 // Marker file, shortcut pass, wait and closing port test.
-void RunFallback(InstallerSystem& p, bool showMsg);
+void RunFallback(InstallerSystem& system, bool showMsg);
 
 // The whole run; returns the exit code (always 0).
-int RunInstaller(InstallerSystem& p, const char* commandLine);
+int RunInstaller(InstallerSystem& system, const char* commandLine);
 
 }  // namespace zavinstaller

@@ -10,13 +10,10 @@
 namespace qtok {
 
 HeldObject::~HeldObject() {
-  IUnknown* object = object_;
   Apartment& apartment = Apartment::Get();
-  if (apartment.OnThread()) {
-    object->Release();
-  } else {
-    apartment.Post([object] { object->Release(); });
-  }
+  if (apartment.OnThread()) return;  // the reference goes with object_, here
+  // Handed on to the apartment thread, where a reference adopted again drops it.
+  apartment.Post([object = object_.detach()] { zav::ComRef<IUnknown>::Adopt(object); });
 }
 
 namespace held_objects {

@@ -15,23 +15,25 @@
 #include <memory>
 #include <vector>
 
+#include "common/com/com_ref.h"
 #include "token/component_abi.h"
 
 namespace qtok {
 
 enum class ObjectKind { kToken, kHash };
 
-// One reference to a component object.
+// One reference to a component object, adopted from its creation, dropped on the
+// apartment thread.
 class HeldObject {
  public:
-  explicit HeldObject(IUnknown* object) : object_(object) {}
+  explicit HeldObject(IUnknown* created) : object_(zav::ComRef<IUnknown>::Adopt(created)) {}
   HeldObject(const HeldObject&) = delete;
   HeldObject& operator=(const HeldObject&) = delete;
   ~HeldObject();
-  IUnknown* get() const { return object_; }
+  IUnknown* get() const { return object_.get(); }
 
  private:
-  IUnknown* object_;
+  zav::ComRef<IUnknown> object_;
 };
 using Hold = std::shared_ptr<HeldObject>;
 

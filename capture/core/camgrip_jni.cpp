@@ -114,10 +114,10 @@ ZAV_NATIVE jobject Java_lumotool_camgripper_CaptureDevice_enumDevices(JNIEnv* en
     if (deviceInit == nullptr || !list.Create(env)) return nullptr;
 
     graph::Ref<graph::DeviceEnum> devEnum;
-    if (graph::Failed(graph::CreateSystemDeviceEnum(devEnum.receive())) || !devEnum) return list.Release();
+    if (graph::Failed(graph::CreateSystemDeviceEnum(devEnum.receive())) || !devEnum) return list.Detach();
     graph::Ref<graph::MonikerEnum> monikers;
     if (graph::Failed(graph::CreateVideoInputEnum(devEnum.get(), monikers.receive())) || !monikers) {
-      return list.Release();
+      return list.Detach();
     }
     // Every handle this listing hands out goes back unless the listing succeeds.
     HandedOut handed;
@@ -147,7 +147,7 @@ ZAV_NATIVE jobject Java_lumotool_camgripper_CaptureDevice_enumDevices(JNIEnv* en
     }
     if (javaFailed) return nullptr;
     handed.Keep();
-    return list.Release();
+    return list.Detach();
   });
 }
 
@@ -209,7 +209,8 @@ ZAV_NATIVE jboolean Java_lumotool_camgripper_CaptureDevice_stop(JNIEnv* env, job
     Device device = Device::Find(env, self);
     if (!device) return JNI_FALSE;
     // Done now, or by the call that holds the turn when that ends.
-    return device.TearDown(Device::Teardown::kStop) != Device::TeardownEnd::kRefused ? JNI_TRUE : JNI_FALSE;
+    return device.TearDown(Device::TearDownKind::kStop) != Device::TearDownEnd::kRefused ? JNI_TRUE
+                                                                                         : JNI_FALSE;
   });
 }
 
@@ -224,7 +225,7 @@ ZAV_NATIVE jboolean Java_lumotool_camgripper_CaptureDevice_destroy(JNIEnv* env, 
   return Native([&]() -> jboolean {
     // A device listed and never shown is released too.
     Device device = Device::FindListed(env, self);
-    if (!device || device.TearDown(Device::Teardown::kDestroy) == Device::TeardownEnd::kRefused) {
+    if (!device || device.TearDown(Device::TearDownKind::kDestroy) == Device::TearDownEnd::kRefused) {
       return JNI_FALSE;
     }
     auto deviceClass = zav::jni::FindClass(env, capture::core::kDeviceClass, zav::jni::OnMissing::kClear);
@@ -286,7 +287,7 @@ ZAV_NATIVE jobject Java_lumotool_camgripper_CaptureDevice_getFormat(JNIEnv* env,
     }
     capture::core::FormatMaker maker;
     if (!maker.LookUp(env)) return nullptr;
-    return maker.Make(env, current.width, current.height, current.subtype).release();
+    return maker.Make(env, current.width, current.height, current.subtype).detach();
   });
 }
 
@@ -335,7 +336,7 @@ ZAV_NATIVE jobject Java_lumotool_camgripper_CaptureDevice_queryFormats(JNIEnv* e
       LocalRef<jobject> format = maker.Make(env, f.width, f.height, f.subtype);
       if (!format || !list.Add(env, format.get())) return nullptr;
     }
-    return list.Release();
+    return list.Detach();
   });
 }
 
@@ -369,7 +370,7 @@ ZAV_NATIVE jobject Java_lumotool_camgripper_CaptureDevice_grab(JNIEnv* env, jobj
     if (address == nullptr && expected > 0 && !makeBuffer(expected)) return nullptr;
     for (int round = 0; round < 3; ++round) {
       const FrameWork::GrabResult result = work->Grab(address, capacity);
-      if (result.outcome == FrameWork::GrabResult::kCopied) return made ? made.release() : buffer;
+      if (result.outcome == FrameWork::GrabResult::kCopied) return made ? made.detach() : buffer;
       if (result.outcome != FrameWork::GrabResult::kTooSmall || !makeBuffer(result.size)) return nullptr;
     }
     return nullptr;

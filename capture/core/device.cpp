@@ -192,14 +192,14 @@ namespace {
 // in one step (so no call can make a record for the device again). Run during a
 // turn; the graph and the handle's source filter reference are dropped here, with
 // no lock held.
-void CarryOut(RegistryEntry& entry, Device::Teardown what) {
+void CarryOut(RegistryEntry& entry, Device::TearDownKind what) {
   CaptureGraph taken;
   {
     std::lock_guard<std::mutex> lock(entry.state);
     taken.Swap(entry.record.graph);
-    if (what == Device::Teardown::kDestroy) entry.erased = true;
+    if (what == Device::TearDownKind::kDestroy) entry.erased = true;
   }
-  if (what != Device::Teardown::kDestroy) return;
+  if (what != Device::TearDownKind::kDestroy) return;
   graph::Ref<graph::Filter> source;
   std::lock_guard<std::mutex> lock(TablesMutex());
   auto& registry = DeviceRegistry();
@@ -268,23 +268,23 @@ DeviceTurn Device::LiveTurn() {
   return turn;
 }
 
-Device::TeardownEnd Device::TearDown(Teardown what) {
+Device::TearDownEnd Device::TearDown(TearDownKind what) {
   {
     std::unique_lock<std::mutex> lock(entry_->state);
     const std::thread::id self = std::this_thread::get_id();
-    if (entry_->erased || (entry_->turnTaken && entry_->turnHolder == self)) return TeardownEnd::kRefused;
+    if (entry_->erased || (entry_->turnTaken && entry_->turnHolder == self)) return TearDownEnd::kRefused;
     if (!entry_->turnFree.wait_for(lock, kTurnBound, [&] { return !entry_->turnTaken; })) {
       // The holder sees this before it gives the turn up (it looks under this lock).
-      (what == Teardown::kDestroy ? entry_->destroyLeft : entry_->stopLeft) = true;
-      return TeardownEnd::kHandedOver;
+      (what == TearDownKind::kDestroy ? entry_->destroyLeft : entry_->stopLeft) = true;
+      return TearDownEnd::kHandedOver;
     }
-    if (entry_->erased) return TeardownEnd::kRefused;
+    if (entry_->erased) return TearDownEnd::kRefused;
     entry_->turnTaken = true;
     entry_->turnHolder = self;
   }
   DeviceTurn turn(entry_.get());
   CarryOut(*entry_, what);
-  return TeardownEnd::kDone;
+  return TearDownEnd::kDone;
 }
 
 bool DeviceTurn::unlock() {
@@ -303,7 +303,7 @@ bool DeviceTurn::unlock() {
       return tornDown;
     }
     lock.unlock();
-    CarryOut(entry, destroy ? Device::Teardown::kDestroy : Device::Teardown::kStop);
+    CarryOut(entry, destroy ? Device::TearDownKind::kDestroy : Device::TearDownKind::kStop);
     tornDown = true;
   }
 }
@@ -437,7 +437,7 @@ void Device::AttachRenderer() {
   }
 }
 
-void Device::DropGraph() { CarryOut(*entry_, Teardown::kStop); }
+void Device::DropGraph() { CarryOut(*entry_, TearDownKind::kStop); }
 
 bool Device::Publish(CaptureGraph& built) {
   std::lock_guard<std::mutex> lock(entry_->state);

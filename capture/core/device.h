@@ -118,9 +118,9 @@ class Device {
   // kHandedOver: another thread held the turn past the bound; it carries this out
   // when its turn ends. kRefused: the device is destroyed, or the turn is the
   // calling thread's own.
-  enum class Teardown { kStop, kDestroy };
-  enum class TeardownEnd { kDone, kHandedOver, kRefused };
-  TeardownEnd TearDown(Teardown what);
+  enum class TearDownKind { kStop, kDestroy };
+  enum class TearDownEnd { kDone, kHandedOver, kRefused };
+  [[nodiscard]] TearDownEnd TearDown(TearDownKind what);
 
   // Under the state lock:
   bool Destroyed() const;

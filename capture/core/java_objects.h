@@ -24,7 +24,7 @@ class JavaList {
   bool Create(JNIEnv* env);
   // False with the exception of add pending.
   bool Add(JNIEnv* env, jobject element);
-  jobject Release() { return list_.release(); }
+  [[nodiscard]] jobject Detach() { return list_.detach(); }
 
  private:
   zav::jni::LocalRef<jclass> class_;

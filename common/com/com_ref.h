@@ -57,7 +57,7 @@ class ComRef {
   }
   void** receiveVoid() { return reinterpret_cast<void**>(receive()); }
   // Hands the reference on.
-  T* detach() { return std::exchange(p_, nullptr); }
+  [[nodiscard]] T* detach() { return std::exchange(p_, nullptr); }
 
  private:
   T* p_ = nullptr;

@@ -36,7 +36,7 @@ class LocalRef {
   T get() const { return object_; }
   explicit operator bool() const { return object_ != nullptr; }
   // Hands the reference on (a native method's result).
-  T release() { return std::exchange(object_, nullptr); }
+  [[nodiscard]] T detach() { return std::exchange(object_, nullptr); }
   void reset() {
     if (object_ != nullptr) env_->DeleteLocalRef(std::exchange(object_, nullptr));
   }
