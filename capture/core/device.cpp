@@ -12,33 +12,45 @@
 #include "capture/core/canvas_video.h"
 #include "capture/core/graph_build.h"
 #include "common/jni/jni_frame.h"
+#include "common/thread/mutex.h"
 
 namespace capture::core {
 
 using zav::jni::OnMissing;
 
 struct RegistryEntry {
-  explicit RegistryEntry(std::int32_t h) : handle(h) {}
+  RegistryEntry(std::int32_t h, graph::Filter* source) : handle(h) { record.sourceFilter = source; }
   const std::int32_t handle;
 
-  std::mutex state;  // the fields below; held only for reading or writing them
-  DeviceRecord record;
-  bool erased = false;  // destroyed: no call may use the record any more
-  bool boundsPending = false;
-  std::int32_t boundsWidth = 0;
-  std::int32_t boundsHeight = 0;
-  std::uint64_t boundsSerial = 0;  // counts NoteBounds
+  zav::Mutex state;  // the fields below; held only for reading or writing them
+  DeviceRecord record GUARDED_BY(state);
+  bool erased GUARDED_BY(state) = false;  // destroyed: no call may use the record any more
+  bool boundsPending GUARDED_BY(state) = false;
+  std::int32_t boundsWidth GUARDED_BY(state) = 0;
+  std::int32_t boundsHeight GUARDED_BY(state) = 0;
+  std::uint64_t boundsSerial GUARDED_BY(state) = 0;  // counts NoteBounds
 
   // The turn of the graph-changing calls, and who holds it.
-  bool turnTaken = false;
-  std::thread::id turnHolder;
+  bool turnTaken GUARDED_BY(state) = false;
+  std::thread::id turnHolder GUARDED_BY(state);
   std::condition_variable turnFree;
   // A stop or destroy left to the holder of the turn.
-  bool stopLeft = false;
-  bool destroyLeft = false;
+  bool stopLeft GUARDED_BY(state) = false;
+  bool destroyLeft GUARDED_BY(state) = false;
 };
 
 namespace {
+
+// The predicate of a wait for the turn: the condition variable calls it with the
+// state lock held, which the analysis cannot follow into the call.
+bool TurnTaken(const RegistryEntry& entry) NO_THREAD_SAFETY_ANALYSIS { return entry.turnTaken; }
+
+// The record's graph read by the holder of the turn without the state lock: only
+// the holder of the turn changes or drops the graph, so it stays as it is for
+// the turn's length (the lock keeps other readers' view of its fields whole).
+const CaptureGraph& GraphDuringTurn(const RegistryEntry& entry) NO_THREAD_SAFETY_ANALYSIS {
+  return entry.record.graph;
+}
 
 // The table behind the handles and the registry of records, under one lock:
 // a record is only ever made for a handle still in the table, and destroy takes
@@ -195,7 +207,7 @@ namespace {
 void CarryOut(RegistryEntry& entry, Device::TearDownKind what) {
   CaptureGraph taken;
   {
-    std::lock_guard<std::mutex> lock(entry.state);
+    zav::MutexLock lock(entry.state);
     taken.Swap(entry.record.graph);
     if (what == Device::TearDownKind::kDestroy) entry.erased = true;
   }
@@ -246,17 +258,16 @@ Device Device::FindWith(JNIEnv* env, jobject canvas, Look look) {
   if ((look == Look::kRecord || look == Look::kShown) && window == 0) return Device();
   graph::Filter* source = SourceLocked(handle);
   if (source == nullptr) return Device();  // destroyed meanwhile
-  auto fresh = std::make_shared<RegistryEntry>(handle);
-  fresh->record.sourceFilter = source;
+  auto fresh = std::make_shared<RegistryEntry>(handle, source);
   DeviceRegistry().emplace(static_cast<std::uint32_t>(handle), fresh);
   return Device(std::move(fresh), handle, asksWindow ? window : 0);
 }
 
 DeviceTurn Device::Turn() {
-  std::unique_lock<std::mutex> lock(entry_->state);
+  zav::MutexLock lock(entry_->state);
   const std::thread::id self = std::this_thread::get_id();
   if (entry_->turnTaken && entry_->turnHolder == self) return DeviceTurn();  // called back from within
-  if (!entry_->turnFree.wait_for(lock, kTurnBound, [&] { return !entry_->turnTaken; })) return DeviceTurn();
+  if (!lock.WaitFor(entry_->turnFree, kTurnBound, [&] { return !TurnTaken(*entry_); })) return DeviceTurn();
   entry_->turnTaken = true;
   entry_->turnHolder = self;
   return DeviceTurn(entry_.get());
@@ -270,10 +281,10 @@ DeviceTurn Device::LiveTurn() {
 
 Device::TearDownEnd Device::TearDown(TearDownKind what) {
   {
-    std::unique_lock<std::mutex> lock(entry_->state);
+    zav::MutexLock lock(entry_->state);
     const std::thread::id self = std::this_thread::get_id();
     if (entry_->erased || (entry_->turnTaken && entry_->turnHolder == self)) return TearDownEnd::kRefused;
-    if (!entry_->turnFree.wait_for(lock, kTurnBound, [&] { return !entry_->turnTaken; })) {
+    if (!lock.WaitFor(entry_->turnFree, kTurnBound, [&] { return !TurnTaken(*entry_); })) {
       // The holder sees this before it gives the turn up (it looks under this lock).
       (what == TearDownKind::kDestroy ? entry_->destroyLeft : entry_->stopLeft) = true;
       return TearDownEnd::kHandedOver;
@@ -292,56 +303,59 @@ bool DeviceTurn::unlock() {
   RegistryEntry& entry = *std::exchange(entry_, nullptr);
   bool tornDown = false;
   for (;;) {
-    std::unique_lock<std::mutex> lock(entry.state);
-    const bool destroy = std::exchange(entry.destroyLeft, false);
-    const bool stop = std::exchange(entry.stopLeft, false);
+    bool destroy = false, stop = false;
+    {
+      zav::MutexLock lock(entry.state);
+      destroy = std::exchange(entry.destroyLeft, false);
+      stop = std::exchange(entry.stopLeft, false);
+      if (!destroy && !stop) {
+        entry.turnTaken = false;
+        entry.turnHolder = std::thread::id();
+      }
+    }
     if (!destroy && !stop) {
-      entry.turnTaken = false;
-      entry.turnHolder = std::thread::id();
-      lock.unlock();
       entry.turnFree.notify_all();
       return tornDown;
     }
-    lock.unlock();
     CarryOut(entry, destroy ? Device::TearDownKind::kDestroy : Device::TearDownKind::kStop);
     tornDown = true;
   }
 }
 
 bool Device::Destroyed() const {
-  std::lock_guard<std::mutex> lock(entry_->state);
+  zav::MutexLock lock(entry_->state);
   return entry_->erased;
 }
 
 bool Device::Running() const {
-  std::lock_guard<std::mutex> lock(entry_->state);
+  zav::MutexLock lock(entry_->state);
   return !entry_->erased && entry_->record.graph.Running();
 }
 
 graph::Filter* Device::SourceFilter() const {
-  std::lock_guard<std::mutex> lock(entry_->state);
+  zav::MutexLock lock(entry_->state);
   return entry_->record.sourceFilter;
 }
 
 graph::Builder* Device::Builder() const {
-  std::lock_guard<std::mutex> lock(entry_->state);
+  zav::MutexLock lock(entry_->state);
   return entry_->record.graph.builder.get();
 }
 
 graph::Ref<graph::WindowlessControl> Device::WindowlessControl() const {
-  std::lock_guard<std::mutex> lock(entry_->state);
+  zav::MutexLock lock(entry_->state);
   if (entry_->erased) return nullptr;
   return entry_->record.graph.windowlessControl;
 }
 
 graph::Ref<graph::Filter> Device::FrameFilter() const {
-  std::lock_guard<std::mutex> lock(entry_->state);
+  zav::MutexLock lock(entry_->state);
   if (entry_->erased) return nullptr;
   return entry_->record.graph.frameFilter;
 }
 
 void Device::NoteBounds(std::int32_t width, std::int32_t height) {
-  std::lock_guard<std::mutex> lock(entry_->state);
+  zav::MutexLock lock(entry_->state);
   entry_->boundsPending = true;
   entry_->boundsWidth = width;
   entry_->boundsHeight = height;
@@ -352,7 +366,7 @@ void Device::FollowWindow() {
   graph::Ref<graph::WindowlessControl> control;
   bool headless = false;
   {
-    std::lock_guard<std::mutex> lock(entry_->state);
+    zav::MutexLock lock(entry_->state);
     if (entry_->erased || window_ == 0 || entry_->record.window == window_) return;
     control = entry_->record.graph.windowlessControl;
     headless = entry_->record.graph.Running() && !control;
@@ -360,7 +374,7 @@ void Device::FollowWindow() {
   if (headless) return AttachRenderer();
   if (!control || graph::Failed(graph::SetVideoClippingWindow(control.get(), window_))) return;
   {
-    std::lock_guard<std::mutex> lock(entry_->state);
+    zav::MutexLock lock(entry_->state);
     // Still the same graph: a stop and a start meanwhile built one for the new window.
     if (entry_->record.graph.windowlessControl.get() != control.get()) return;
     entry_->record.window = window_;
@@ -379,7 +393,7 @@ void Device::FitVideo() {
     std::uint64_t serial = 0;
     graph::NativeWindow window = 0;
     {
-      std::lock_guard<std::mutex> lock(entry_->state);
+      zav::MutexLock lock(entry_->state);
       if (entry_->erased) return;
       control = entry_->record.graph.windowlessControl;
       pending = entry_->boundsPending;
@@ -396,7 +410,7 @@ void Device::FitVideo() {
       height = client.bottom - client.top;
     }
     fitVideoToCanvas(control.get(), width, height);
-    std::lock_guard<std::mutex> lock(entry_->state);
+    zav::MutexLock lock(entry_->state);
     if (entry_->boundsSerial == serial) return;
   }
 }
@@ -405,23 +419,23 @@ void Device::AttachRenderer() {
   // Only when the turn is free now: paint and setBounds never wait for one, and the
   // next of them tries again.
   {
-    std::lock_guard<std::mutex> lock(entry_->state);
+    zav::MutexLock lock(entry_->state);
     if (entry_->erased || entry_->turnTaken) return;
     entry_->turnTaken = true;
     entry_->turnHolder = std::this_thread::get_id();
   }
   DeviceTurn turn(entry_.get());
   {
-    std::lock_guard<std::mutex> lock(entry_->state);
+    zav::MutexLock lock(entry_->state);
     const CaptureGraph& running = entry_->record.graph;
     if (entry_->erased || !running.Running() || running.windowlessControl) return;
   }
   // The graph stays in the record, running, while the renderer is added: only the
   // holder of the turn changes or drops it.
   RendererParts parts;
-  const std::optional<GraphFailure> failure = core::AttachRenderer(entry_->record.graph, window_, parts);
+  const std::optional<GraphFailure> failure = core::AttachRenderer(GraphDuringTurn(*entry_), window_, parts);
   if (!failure) {
-    std::lock_guard<std::mutex> lock(entry_->state);
+    zav::MutexLock lock(entry_->state);
     CaptureGraph& running = entry_->record.graph;
     std::swap(running.renderer, parts.renderer);
     std::swap(running.windowlessControl, parts.windowlessControl);
@@ -440,7 +454,7 @@ void Device::AttachRenderer() {
 void Device::DropGraph() { CarryOut(*entry_, TearDownKind::kStop); }
 
 bool Device::Publish(CaptureGraph& built) {
-  std::lock_guard<std::mutex> lock(entry_->state);
+  zav::MutexLock lock(entry_->state);
   if (entry_->erased) return false;
   // The record holds no graph here (a start publishes only on an idle device);
   // whatever it held goes back to the caller, to be dropped without the lock.

@@ -122,7 +122,8 @@ class Device {
   enum class TearDownEnd { kDone, kHandedOver, kRefused };
   [[nodiscard]] TearDownEnd TearDown(TearDownKind what);
 
-  // Under the state lock:
+  // Each of these takes the state lock for what it reads or writes (the fields it
+  // guards are GUARDED_BY it, as clang's -Wthread-safety checks: capture_lock_rules).
   bool Destroyed() const;
   bool Running() const;  // a graph was published
   graph::Filter* SourceFilter() const;
