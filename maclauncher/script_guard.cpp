@@ -1,12 +1,8 @@
 #include "maclauncher/script_guard.h"
 
-#include <dlfcn.h>
 #include <fcntl.h>
-#include <signal.h>
-#include <spawn.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -22,8 +18,6 @@
 #include <sys/acl.h>
 #include <sys/xattr.h>
 #endif
-
-extern char** environ;
 
 namespace maclauncher {
 
@@ -222,6 +216,11 @@ const char* VerdictName(ScriptVerdict verdict) {
       "quarantined",
       "owned by another user",
       "on a volume that is not local or ignores ownership",
+      "missing or unreadable",
+      "not a directory",
+      "bin or the script is a link",
+      "too many links",
+      "a NUL in the path",
   };
   const auto index = static_cast<std::size_t>(verdict);
   return index < sizeof kNames / sizeof kNames[0] ? kNames[index] : "?";
@@ -254,6 +253,40 @@ ScriptVerdict CheckStartScriptPath(const std::string& script, const QuarantinePr
   return verdict;
 }
 
+namespace {
+
+// The script, in the directory `at` the walk checked: opened once, without
+// following a link, and the open file is what is checked and what /bin/sh will
+// read. kAllowed with the descriptor in *fd; otherwise nothing stays open.
+ScriptVerdict OpenCheckedScript(int at, const std::string& name, const Owners& owners,
+                                const QuarantineProbe& quarantined, int* fd) {
+  // Opened without waiting (a FIFO would block the open); read as usual after.
+  const int file = openat(at, name.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
+  if (file < 0) return ScriptVerdict::kMissing;
+  struct stat opened {};
+  ScriptVerdict verdict = ScriptVerdict::kAllowed;
+  if (fstat(file, &opened) != 0 || !S_ISREG(opened.st_mode)) {
+    verdict = ScriptVerdict::kNotRegularFile;
+  } else if ((opened.st_mode & kWritableByOthers) != 0 || AclGrantsWriteToOthers(file, owners, false)) {
+    verdict = ScriptVerdict::kScriptWritableByOthers;
+  } else if (!owners.Trust(opened.st_uid)) {
+    verdict = ScriptVerdict::kForeignOwner;
+  } else if (!OnTrustedVolume(file)) {
+    verdict = ScriptVerdict::kUntrustedVolume;
+  } else if (quarantined && quarantined(file)) {
+    verdict = ScriptVerdict::kQuarantined;
+  }
+  if (verdict != ScriptVerdict::kAllowed) {
+    close(file);
+    return verdict;
+  }
+  fcntl(file, F_SETFL, fcntl(file, F_GETFL) & ~O_NONBLOCK);
+  *fd = file;
+  return ScriptVerdict::kAllowed;
+}
+
+}  // namespace
+
 ScriptVerdict OpenStartScript(const std::string& script, int* fd, const QuarantineProbe& quarantined) {
   *fd = -1;
   const std::string_view suffix = kScriptPathSuffix;
@@ -266,7 +299,7 @@ ScriptVerdict OpenStartScript(const std::string& script, int* fd, const Quaranti
   }
   // A name the system would cut short at a NUL is not the name that was read.
   if (script.find('\0') != std::string::npos) {
-    return ScriptVerdict::kNotRegularFile;
+    return ScriptVerdict::kNulInPath;
   }
 
   // The path is walked from "/" one component at a time through open directories,
@@ -278,10 +311,10 @@ ScriptVerdict OpenStartScript(const std::string& script, int* fd, const Quaranti
   const size_t installation = 3;
   Descriptors walk;
   const int root = open("/", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (root < 0) return ScriptVerdict::kNotRegularFile;
+  if (root < 0) return ScriptVerdict::kMissing;
   walk.Push(root);
   struct stat info {};
-  if (fstat(root, &info) != 0) return ScriptVerdict::kNotRegularFile;
+  if (fstat(root, &info) != 0) return ScriptVerdict::kMissing;
   Owners owners;
   if (ScriptVerdict v = CheckAncestor(root, info, owners); v != ScriptVerdict::kAllowed) return v;
 
@@ -296,18 +329,18 @@ ScriptVerdict OpenStartScript(const std::string& script, int* fd, const Quaranti
       continue;
     }
     if (fstatat(walk.Top(), name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0) {
-      return ScriptVerdict::kNotRegularFile;
+      return ScriptVerdict::kMissing;
     }
     if (S_ISLNK(info.st_mode)) {
       // Bin and the script are the installation's own entries.
-      if (left <= 2) return ScriptVerdict::kNotRegularFile;
+      if (left <= 2) return ScriptVerdict::kLinkInInstallation;
       // Only its owner (and root) can point a link elsewhere; it lies in a
       // directory already found safe.
       if (!owners.Trust(info.st_uid)) return ScriptVerdict::kForeignOwner;
-      if (++links > kMaxLinks) return ScriptVerdict::kNotRegularFile;
+      if (++links > kMaxLinks) return ScriptVerdict::kTooManyLinks;
       std::vector<char> target(static_cast<size_t>(info.st_size > 0 ? info.st_size : 0) + 2);
       const ssize_t n = readlinkat(walk.Top(), name.c_str(), target.data(), target.size());
-      if (n <= 0 || static_cast<size_t>(n) >= target.size()) return ScriptVerdict::kNotRegularFile;
+      if (n <= 0 || static_cast<size_t>(n) >= target.size()) return ScriptVerdict::kMissing;
       const std::string_view text(target.data(), static_cast<size_t>(n));
       std::vector<std::string> resolved = Components(text);
       resolved.insert(resolved.end(), pending.begin() + static_cast<std::ptrdiff_t>(next), pending.end());
@@ -316,51 +349,23 @@ ScriptVerdict OpenStartScript(const std::string& script, int* fd, const Quaranti
       if (text.front() == '/') walk.Unwind();
       continue;
     }
-    if (left == 1) {
-      // The script: opened once, without following a link, and the open file is
-      // what is checked and what /bin/sh will read.
-      const int file = openat(walk.Top(), name.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
-      if (file < 0) return ScriptVerdict::kNotRegularFile;
-      struct stat opened {};
-      ScriptVerdict verdict = ScriptVerdict::kAllowed;
-      if (fstat(file, &opened) != 0 || !S_ISREG(opened.st_mode)) {
-        verdict = ScriptVerdict::kNotRegularFile;
-      } else if ((opened.st_mode & kWritableByOthers) != 0) {
-        verdict = ScriptVerdict::kScriptWritableByOthers;
-      } else if (AclGrantsWriteToOthers(file, owners, false)) {
-        verdict = ScriptVerdict::kScriptWritableByOthers;
-      } else if (!owners.Trust(opened.st_uid)) {
-        verdict = ScriptVerdict::kForeignOwner;
-      } else if (!OnTrustedVolume(file)) {
-        verdict = ScriptVerdict::kUntrustedVolume;
-      } else if (quarantined && quarantined(file)) {
-        verdict = ScriptVerdict::kQuarantined;
-      }
-      if (verdict != ScriptVerdict::kAllowed) {
-        close(file);
-        return verdict;
-      }
-      // Opened without waiting (a FIFO would block the open); read as usual.
-      fcntl(file, F_SETFL, fcntl(file, F_GETFL) & ~O_NONBLOCK);
-      *fd = file;
-      return ScriptVerdict::kAllowed;
-    }
-    if (!S_ISDIR(info.st_mode)) return ScriptVerdict::kNotRegularFile;
+    if (left == 1) return OpenCheckedScript(walk.Top(), name, owners, quarantined, fd);
+    if (!S_ISDIR(info.st_mode)) return ScriptVerdict::kNotDirectory;
     if (left == 2) {
       // Bin is next: the directory it lies in is the client directory, whatever
       // links and ".." led here (a link to "sub/.." of a folder anyone may write
       // makes that folder the client directory).
       struct stat client {};
-      if (fstat(walk.Top(), &client) != 0) return ScriptVerdict::kNotRegularFile;
+      if (fstat(walk.Top(), &client) != 0) return ScriptVerdict::kMissing;
       if (ScriptVerdict v = CheckInstallationDirectory(walk.Top(), client, owners);
           v != ScriptVerdict::kAllowed) {
         return v;
       }
     }
     const int directory = openat(walk.Top(), name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    if (directory < 0) return ScriptVerdict::kNotRegularFile;
+    if (directory < 0) return ScriptVerdict::kMissing;
     walk.Push(directory);
-    if (fstat(directory, &info) != 0) return ScriptVerdict::kNotRegularFile;
+    if (fstat(directory, &info) != 0) return ScriptVerdict::kMissing;
     const ScriptVerdict verdict = left <= installation ? CheckInstallationDirectory(directory, info, owners)
                                                        : CheckAncestor(directory, info, owners);
     if (verdict != ScriptVerdict::kAllowed) return verdict;
@@ -369,128 +374,7 @@ ScriptVerdict OpenStartScript(const std::string& script, int* fd, const Quaranti
     // trusted owner (as of a client another administrator put in /Applications).
     if (IsAdministratorsGroup(info.st_gid)) owners.administrators = true;
   }
-  return ScriptVerdict::kNotRegularFile;
-}
-
-namespace {
-
-// Where macOS has it (the private call terminal emulators and browsers use), the
-// child is made responsible for itself: privacy permissions (camera, microphone)
-// are then asked for the client, not judged against this app's signature.
-void DisclaimResponsibility(posix_spawnattr_t* attributes) {
-#ifdef __APPLE__
-  using Disclaim = int (*)(posix_spawnattr_t*, int);
-  if (auto disclaim =
-          reinterpret_cast<Disclaim>(dlsym(RTLD_DEFAULT, "responsibility_spawnattrs_setdisclaim"))) {
-    disclaim(attributes, 1);
-  }
-#else
-  (void)attributes;
-#endif
-}
-
-}  // namespace
-
-ScriptVerdict SpawnStartScript(const std::string& scriptPath, const std::string& link, int* child) {
-  *child = -1;
-  int script = -1;
-  const ScriptVerdict verdict = OpenStartScript(scriptPath, &script);
-  if (script >= 0) close(script);
-  if (verdict != ScriptVerdict::kAllowed) return verdict;
-
-  posix_spawnattr_t attributes;
-  posix_spawnattr_init(&attributes);
-  sigset_t none, all;
-  sigemptyset(&none);
-  sigfillset(&all);
-  short flags = POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF;
-#ifdef POSIX_SPAWN_CLOEXEC_DEFAULT
-  flags |= POSIX_SPAWN_CLOEXEC_DEFAULT;  // only what the file actions name is inherited
-#endif
-  posix_spawnattr_setflags(&attributes, flags);
-  posix_spawnattr_setsigmask(&attributes, &none);
-  posix_spawnattr_setsigdefault(&attributes, &all);
-  DisclaimResponsibility(&attributes);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-#ifdef POSIX_SPAWN_CLOEXEC_DEFAULT
-  for (int fd = 0; fd <= 2; ++fd) posix_spawn_file_actions_addinherit_np(&actions, fd);
-#else
-  posix_spawn_file_actions_addclosefrom_np(&actions, 3);
-#endif
-  // As "sh <script> <link>": "$0" (and bash's BASH_SOURCE) is the script's path,
-  // "$1" the link.
-  const char* argv[] = {"/bin/sh", scriptPath.c_str(), link.c_str(), nullptr};
-  pid_t pid = -1;
-  const int spawned =
-      posix_spawn(&pid, "/bin/sh", &actions, &attributes, const_cast<char* const*>(argv), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  posix_spawnattr_destroy(&attributes);
-  if (spawned == 0) *child = pid;
-  return verdict;
-}
-
-int WaitForScript(int child) {
-  int status = 0;
-  while (waitpid(child, &status, 0) < 0) {
-    if (errno != EINTR) return -1;
-  }
-  return status;
-}
-
-int RunStartScript(const std::string& scriptPath, const std::string& link) {
-  int child = -1;
-  SpawnStartScript(scriptPath, link, &child);
-  return child < 0 ? -1 : WaitForScript(child);
+  return ScriptVerdict::kMissing;  // the path ended in a link's ".."
 }
 
 }  // namespace maclauncher
-
-namespace {
-
-void Say(char* why, int size, const char* text) {
-  if (why != nullptr && size > 0) std::snprintf(why, static_cast<size_t>(size), "%s", text);
-}
-
-}  // namespace
-
-extern "C" int zav_start_script_path_allowed(const char* scriptPath) {
-  if (scriptPath == nullptr) {
-    return 0;
-  }
-  return maclauncher::CheckStartScriptPath(scriptPath) == maclauncher::ScriptVerdict::kAllowed;
-}
-
-extern "C" int zav_spawn_start_script(const char* scriptPath, const char* link, char* why, int size) {
-  if (scriptPath == nullptr || link == nullptr) {
-    Say(why, size, "no script path or link");
-    return -1;
-  }
-  int child = -1;
-  const maclauncher::ScriptVerdict verdict = maclauncher::SpawnStartScript(scriptPath, link, &child);
-  if (verdict != maclauncher::ScriptVerdict::kAllowed) {
-    Say(why, size, maclauncher::VerdictName(verdict));
-  } else if (child < 0) {
-    Say(why, size, "/bin/sh could not be started");
-  }
-  return child;
-}
-
-extern "C" int zav_wait_start_script(int child) { return maclauncher::WaitForScript(child); }
-
-extern "C" int zav_link_text_refused(const char* text, int length, char* why, int size) {
-  if (text == nullptr || length < 0) length = 0;
-  const maclauncher::LinkRefusal refusal =
-      maclauncher::CheckLinkText(std::string_view(text != nullptr ? text : "", static_cast<size_t>(length)));
-  if (refusal == maclauncher::LinkRefusal::kNone) return 0;
-  Say(why, size, maclauncher::LinkRefusalName(refusal));
-  return 1;
-}
-
-extern "C" int zav_start_script_of_link(const char* link, char* path, int size) {
-  if (link == nullptr || path == nullptr || size <= 0) return 0;
-  const std::optional<std::string> script = maclauncher::StartScriptPathOfLink(link);
-  if (!script || script->size() >= static_cast<size_t>(size)) return 0;
-  std::snprintf(path, static_cast<size_t>(size), "%s", script->c_str());
-  return 1;
-}

@@ -30,12 +30,17 @@ enum class ScriptVerdict {
   kAllowed,
   kNotAbsolute,                // the client directory is empty or relative
   kParentComponent,            // a component of the client directory is ".."
-  kNotRegularFile,             // missing, a link, a directory, a device...
+  kNotRegularFile,             // the script is a directory, a FIFO, a device...
   kScriptWritableByOthers,     // group or others may write the script
   kDirectoryWritableByOthers,  // group or others may write bin or the client directory
   kQuarantined,                // marked as downloaded (com.apple.quarantine)
   kForeignOwner,               // the script, a directory or a link on the way belongs to another user
   kUntrustedVolume,            // on a network share, or a volume that ignores ownership
+  kMissing,                    // a component of the path does not exist, or cannot be read or opened
+  kNotDirectory,               // a component before the script is no directory
+  kLinkInInstallation,         // bin or the script is a symbolic link
+  kTooManyLinks,               // more symbolic links on the way than the walk follows
+  kNulInPath,                  // the path holds a NUL, where the system would cut it short
 };
 
 inline constexpr char kScriptPathSuffix[] = "/bin/clientStartup.sh";

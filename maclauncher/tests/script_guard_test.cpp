@@ -77,7 +77,7 @@ TEST_F(MaclauncherScriptGuardTest, ScriptPathMustBeAnAbsoluteClientDirectoryAndT
   EXPECT_EQ(check(bin_ + "/other.sh"), ScriptVerdict::kNotAbsolute);
   EXPECT_EQ(check(root_ + "/x/../client/bin/clientStartup.sh"), ScriptVerdict::kParentComponent);
   const std::string withNul = client_ + std::string("\0x/bin/clientStartup.sh", 23);
-  EXPECT_EQ(check(withNul), ScriptVerdict::kNotRegularFile);
+  EXPECT_EQ(check(withNul), ScriptVerdict::kNulInPath);
 }
 
 // Another local user's script, bin or client directory: they could change it at
@@ -119,16 +119,16 @@ TEST_F(MaclauncherScriptGuardTest, ParentComponentIsRefusedEvenWhenItLeadsToAnIn
 }
 
 TEST_F(MaclauncherScriptGuardTest, ScriptThatIsNoRegularFileIsRefused) {
-  EXPECT_EQ(Check(root_ + "/missing"), ScriptVerdict::kNotRegularFile);
+  EXPECT_EQ(Check(root_ + "/missing"), ScriptVerdict::kMissing);
   // Cut at the NUL, the name would be that of the script itself.
-  EXPECT_EQ(Check(script_ + std::string("\0", 1)), ScriptVerdict::kNotRegularFile);
+  EXPECT_EQ(Check(script_ + std::string("\0", 1)), ScriptVerdict::kNulInPath);
 
   // A link to a sound script elsewhere.
   ASSERT_EQ(unlink(script_.c_str()), 0);
   MakeDirectory(root_ + "/real");
   WriteScript(root_ + "/real/clientStartup.sh");
   ASSERT_EQ(symlink((root_ + "/real/clientStartup.sh").c_str(), script_.c_str()), 0);
-  EXPECT_EQ(Check(client_), ScriptVerdict::kNotRegularFile);
+  EXPECT_EQ(Check(client_), ScriptVerdict::kLinkInInstallation);
 
   ASSERT_EQ(unlink(script_.c_str()), 0);
   MakeDirectory(script_);
@@ -160,7 +160,7 @@ TEST_F(MaclauncherScriptGuardTest, DirectoryWritableByGroupOrOthersIsRefused) {
   WriteScript(root_ + "/shared/clientStartup.sh");
   MakeDirectory(root_ + "/linked");
   ASSERT_EQ(symlink((root_ + "/shared").c_str(), (root_ + "/linked/bin").c_str()), 0);
-  EXPECT_EQ(Check(root_ + "/linked"), ScriptVerdict::kNotRegularFile);
+  EXPECT_EQ(Check(root_ + "/linked"), ScriptVerdict::kLinkInInstallation);
 }
 
 // Every directory from "/" down counts: a client directory that is a link in a
