@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "capture/core/canvas_video.h"
+#include "capture/core/device_tables.h"
 #include "capture/core/graph_build.h"
 #include "common/jni/jni_frame.h"
 #include "common/thread/mutex.h"
@@ -17,27 +18,7 @@
 namespace capture::core {
 
 using zav::jni::OnMissing;
-
-struct RegistryEntry {
-  RegistryEntry(std::int32_t h, graph::Filter* source) : handle(h) { record.sourceFilter = source; }
-  const std::int32_t handle;
-
-  zav::Mutex state;  // the fields below; held only for reading or writing them
-  DeviceRecord record GUARDED_BY(state);
-  bool erased GUARDED_BY(state) = false;  // destroyed: no call may use the record any more
-  bool boundsPending GUARDED_BY(state) = false;
-  std::int32_t boundsWidth GUARDED_BY(state) = 0;
-  std::int32_t boundsHeight GUARDED_BY(state) = 0;
-  std::uint64_t boundsSerial GUARDED_BY(state) = 0;  // counts NoteBounds
-
-  // The turn of the graph-changing calls, and who holds it.
-  bool turnTaken GUARDED_BY(state) = false;
-  std::thread::id turnHolder GUARDED_BY(state);
-  std::condition_variable turnFree;
-  // A stop or destroy left to the holder of the turn.
-  bool stopLeft GUARDED_BY(state) = false;
-  bool destroyLeft GUARDED_BY(state) = false;
-};
+using namespace tables;
 
 namespace {
 
@@ -52,64 +33,6 @@ const CaptureGraph& GraphDuringTurn(const RegistryEntry& entry) NO_THREAD_SAFETY
   return entry.record.graph;
 }
 
-// The table behind the handles and the registry of records, under one lock:
-// a record is only ever made for a handle still in the table, and destroy takes
-// both out in one step.
-std::mutex& TablesMutex() {
-  static std::mutex mutex;
-  return mutex;
-}
-
-// What a handle holds: the source filter reference, and the CaptureDevice it was
-// handed to.
-struct Listed {
-  graph::Ref<graph::Filter> source;
-  jweak device = nullptr;
-  bool started = false;
-};
-
-std::map<std::int32_t, Listed>& HandleTable() {
-  static auto* table = new std::map<std::int32_t, Listed>();  // never destroyed
-  return *table;
-}
-
-// Weak references of handles taken out where no JNI environment was at hand
-// (a destroy carried out by another call's turn): deleted by the next sweep.
-std::vector<jweak>& UnusedWeakRefs() {
-  static auto* refs = new std::vector<jweak>();  // never destroyed
-  return *refs;
-}
-
-std::map<std::uint32_t, std::shared_ptr<RegistryEntry>>& DeviceRegistry() {
-  static auto* registry = new std::map<std::uint32_t, std::shared_ptr<RegistryEntry>>();  // never destroyed
-  return *registry;
-}
-
-std::int32_t g_nextHandle = 1;
-
-graph::Filter* SourceLocked(std::int32_t handle) {
-  auto& table = HandleTable();
-  auto it = table.find(handle);
-  return it == table.end() ? nullptr : it->second.source.get();
-}
-
-// The handle's entry taken out of the table: the source filter reference it held.
-graph::Ref<graph::Filter> TakeSourceLocked(std::int32_t handle) {
-  auto& table = HandleTable();
-  auto it = table.find(handle);
-  if (it == table.end()) return nullptr;
-  graph::Ref<graph::Filter> source = std::move(it->second.source);
-  if (it->second.device != nullptr) UnusedWeakRefs().push_back(it->second.device);
-  table.erase(it);
-  return source;
-}
-
-std::shared_ptr<RegistryEntry> EntryLocked(std::int32_t handle) {
-  auto& registry = DeviceRegistry();
-  auto it = registry.find(static_cast<std::uint32_t>(handle));
-  return it == registry.end() ? nullptr : it->second;
-}
-
 // The handle in the object's pSrcFilter field; 0 when none can be read.
 std::int32_t HandleOf(JNIEnv* env, jobject canvas) {
   if (canvas == nullptr) return 0;
@@ -121,80 +44,6 @@ std::int32_t HandleOf(JNIEnv* env, jobject canvas) {
 }
 
 }  // namespace
-
-std::int32_t RegisterSourceFilter(graph::Ref<graph::Filter> source) {
-  std::lock_guard<std::mutex> lock(TablesMutex());
-  auto& table = HandleTable();
-  for (;;) {
-    const std::int32_t handle = g_nextHandle;
-    g_nextHandle = (g_nextHandle == INT32_MAX) ? 1 : g_nextHandle + 1;
-    if (table.count(handle) == 0) {
-      table.emplace(handle, Listed{std::move(source)});
-      return handle;
-    }
-  }
-}
-
-bool TieToDevice(JNIEnv* env, std::int32_t handle, jobject device) {
-  jweak weak = env->NewWeakGlobalRef(device);
-  if (weak == nullptr) return false;
-  std::lock_guard<std::mutex> lock(TablesMutex());
-  auto& table = HandleTable();
-  auto it = table.find(handle);
-  if (it == table.end() || it->second.device != nullptr) {
-    UnusedWeakRefs().push_back(weak);
-    return true;
-  }
-  it->second.device = weak;
-  return true;
-}
-
-void ReleaseDroppedDevices(JNIEnv* env) {
-  std::vector<graph::Ref<graph::Filter>> released;
-  std::vector<std::shared_ptr<RegistryEntry>> records;
-  {
-    std::lock_guard<std::mutex> lock(TablesMutex());
-    auto& table = HandleTable();
-    auto& registry = DeviceRegistry();
-    std::vector<jweak>& unused = UnusedWeakRefs();
-    for (jweak weak : unused) env->DeleteWeakGlobalRef(weak);
-    unused.clear();
-    for (auto it = table.begin(); it != table.end();) {
-      Listed& listed = it->second;
-      // No call can run on a collected CaptureDevice: each holds its object.
-      if (listed.started || listed.device == nullptr || !env->IsSameObject(listed.device, nullptr)) {
-        ++it;
-        continue;
-      }
-      env->DeleteWeakGlobalRef(listed.device);
-      released.push_back(std::move(listed.source));
-      auto record = registry.find(static_cast<std::uint32_t>(it->first));
-      if (record != registry.end()) {
-        records.push_back(std::move(record->second));
-        registry.erase(record);
-      }
-      it = table.erase(it);
-    }
-  }
-  // The references and records go here, with no lock held.
-}
-
-void NoteStarted(std::int32_t handle) {
-  std::lock_guard<std::mutex> lock(TablesMutex());
-  auto& table = HandleTable();
-  auto it = table.find(handle);
-  if (it != table.end()) it->second.started = true;
-}
-
-graph::Filter* SourceFilterOf(std::int32_t handle) {
-  std::lock_guard<std::mutex> lock(TablesMutex());
-  return SourceLocked(handle);
-}
-
-graph::Ref<graph::Filter> UnregisterSourceFilter(std::int32_t handle) {
-  std::lock_guard<std::mutex> lock(TablesMutex());
-  return TakeSourceLocked(handle);
-}
 
 // ---------------------------------------------------------------- Device
 
