@@ -255,6 +255,24 @@ ScriptVerdict CheckStartScriptPath(const std::string& script, const QuarantinePr
 
 namespace {
 
+// The link `name` in the directory `at` (its lstat `info`), followed: its target's
+// components take its place before the components still `pending` from `next`,
+// and the walk goes on from the first of them (from "/" when *absolute). False
+// when the link cannot be read.
+bool FollowLink(int at, const std::string& name, const struct stat& info, std::vector<std::string>& pending,
+                size_t& next, bool* absolute) {
+  std::vector<char> target(static_cast<size_t>(info.st_size > 0 ? info.st_size : 0) + 2);
+  const ssize_t n = readlinkat(at, name.c_str(), target.data(), target.size());
+  if (n <= 0 || static_cast<size_t>(n) >= target.size()) return false;
+  const std::string_view text(target.data(), static_cast<size_t>(n));
+  std::vector<std::string> resolved = Components(text);
+  resolved.insert(resolved.end(), pending.begin() + static_cast<std::ptrdiff_t>(next), pending.end());
+  pending = std::move(resolved);
+  next = 0;
+  *absolute = text.front() == '/';
+  return true;
+}
+
 // The script, in the directory `at` the walk checked: opened once, without
 // following a link, and the open file is what is checked and what /bin/sh will
 // read. kAllowed with the descriptor in *fd; otherwise nothing stays open.
@@ -338,15 +356,9 @@ ScriptVerdict OpenStartScript(const std::string& script, int* fd, const Quaranti
       // directory already found safe.
       if (!owners.Trust(info.st_uid)) return ScriptVerdict::kForeignOwner;
       if (++links > kMaxLinks) return ScriptVerdict::kTooManyLinks;
-      std::vector<char> target(static_cast<size_t>(info.st_size > 0 ? info.st_size : 0) + 2);
-      const ssize_t n = readlinkat(walk.Top(), name.c_str(), target.data(), target.size());
-      if (n <= 0 || static_cast<size_t>(n) >= target.size()) return ScriptVerdict::kMissing;
-      const std::string_view text(target.data(), static_cast<size_t>(n));
-      std::vector<std::string> resolved = Components(text);
-      resolved.insert(resolved.end(), pending.begin() + static_cast<std::ptrdiff_t>(next), pending.end());
-      pending = std::move(resolved);
-      next = 0;
-      if (text.front() == '/') walk.Unwind();
+      bool absolute = false;
+      if (!FollowLink(walk.Top(), name, info, pending, next, &absolute)) return ScriptVerdict::kMissing;
+      if (absolute) walk.Unwind();
       continue;
     }
     if (left == 1) return OpenCheckedScript(walk.Top(), name, owners, quarantined, fd);
