@@ -30,18 +30,6 @@ void Tell(InstallerSystem& system, const char* line, const char* record) {
 
 bool ServicePortTaken(InstallerSystem& system) { return !system.IsPortFree(kServicePort); }
 
-// Closes the preferences node on every way out once it is open.
-class OpenNode {
- public:
-  explicit OpenNode(InstallerSystem& system) : system_(system) {}
-  OpenNode(const OpenNode&) = delete;
-  OpenNode& operator=(const OpenNode&) = delete;
-  ~OpenNode() { system_.ClosePrefsNode(); }
-
- private:
-  InstallerSystem& system_;
-};
-
 constexpr char kInstallScript[] = "\\bin\\zavserviceinstall.bat  ";  // two blanks belong to it
 constexpr char kShortcutScript[] = "\\bin\\makeshortcut.bat";
 constexpr char kStartScript[] = "\\bin\\startzavservice.bat";
@@ -157,12 +145,12 @@ Result WalkPrefsValues(InstallerSystem& system, Result noNode, Result ranToTheEn
   const bool twoViews = system.RegistryHasTwoViews();
   for (prefs::View view : prefs::kViews) {
     if (view == prefs::View::k64 && !twoViews) break;
-    if (!system.OpenPrefsNode(view)) continue;
+    const std::unique_ptr<PrefsNode> node = system.OpenPrefsNode(view);
+    if (!node) continue;
     opened = true;
-    OpenNode node(system);
     for (std::uint32_t index = 0;; ++index) {
       PrefsValue value = {};
-      const ValueAt at = system.EnumValue(index, value);
+      const ValueAt at = node->EnumValue(index, value);
       if (at == ValueAt::kEnd) break;
       value.name[kNameSize - 1] = '\0';
       value.data[kBufferSize - 1] = '\0';

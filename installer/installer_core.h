@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <initializer_list>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -46,6 +47,17 @@ struct PrefsValue {
 // cut (between characters, not exact) for the log.
 enum class ValueAt { kEnd, kRead, kUnreadable };
 
+// One view of the preferences node, open; closed when it goes.
+class PrefsNode {
+ public:
+  virtual ~PrefsNode() = default;
+  // The value at `index`, its name and data together (a name is never looked up again:
+  // the code page's stand-in for a character it lacks may be another value's name),
+  // both converted exactly from the registry's own text. kEnd after the last value
+  // and for a failure that would come again at every index.
+  [[nodiscard]] virtual ValueAt EnumValue(std::uint32_t index, PrefsValue& value) = 0;
+};
+
 // What the installer needs of the system beside the shared operations (Exists,
 // ShellOpen for the scripts, CharStepper).
 class InstallerSystem : public zav::ProgramSystem {
@@ -61,15 +73,9 @@ class InstallerSystem : public zav::ProgramSystem {
   // True when a TCP socket could be bound to `port` (port_probe.h).
   [[nodiscard]] virtual bool IsPortFree(std::uint16_t port) = 0;
 
-  // The client's preferences node in one registry view. Open returns false when it
-  // cannot be opened; Close is called once for every successful Open.
-  virtual bool OpenPrefsNode(prefs::View view) = 0;
-  // The value at `index`, its name and data together (a name is never looked up again:
-  // the code page's stand-in for a character it lacks may be another value's name),
-  // both converted exactly from the registry's own text. kEnd after the last value
-  // and for a failure that would come again at every index.
-  [[nodiscard]] virtual ValueAt EnumValue(std::uint32_t index, PrefsValue& value) = 0;
-  virtual void ClosePrefsNode() = 0;
+  // The client's preferences node in one registry view, open for reading until the
+  // owner goes; empty when it cannot be opened.
+  [[nodiscard]] virtual std::unique_ptr<PrefsNode> OpenPrefsNode(prefs::View view) = 0;
   // The two value names are one name to the registry (compared without case).
   virtual bool SameValueName(const char* a, const char* b) = 0;
 

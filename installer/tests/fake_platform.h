@@ -7,6 +7,7 @@
 
 #include <cstring>
 #include <map>
+#include <memory>
 #include <optional>
 #include <set>
 #include <string>
@@ -65,7 +66,6 @@ class Platform : public zavinstaller::InstallerSystem {
   std::vector<std::string> existsAsked;
   int opens = 0, closes = 0, enumerations = 0, prepared = 0;
   bool nodeOpen = false;
-  bool open64 = false;
 
   zavinstaller::CharNextFn CharStepper() override { return stepper; }
   void PrepareLog() override {
@@ -85,45 +85,53 @@ class Platform : public zavinstaller::InstallerSystem {
     events.push_back("port:" + std::to_string(port));
     return takenPorts.count(port) == 0;
   }
-  bool OpenPrefsNode(prefs::View view) override {
-    if (view == prefs::View::k64) {
+  // One view of the node as the enumeration lists it; its close is recorded.
+  class Node : public zavinstaller::PrefsNode {
+   public:
+    Node(Platform& machine, bool in64) : machine_(machine), in64_(in64) {}
+    ~Node() override {
+      ++machine_.closes;
+      machine_.nodeOpen = false;
+      machine_.events.push_back(in64_ ? "close64" : "close");
+    }
+    zavinstaller::ValueAt EnumValue(std::uint32_t index, zavinstaller::PrefsValue& value) override {
+      ++machine_.enumerations;
+      const auto& node = in64_ ? machine_.values64 : machine_.values;
+      if (index >= node.size()) return zavinstaller::ValueAt::kEnd;
+      const Value& v = node[index];
+      value = {};
+      if (v.name.size() >= zavinstaller::kNameSize) {
+        // As the system gives a name too long for the walk: cut, never exact.
+        std::memcpy(value.name, v.name.c_str(), zavinstaller::kNameSize - 1);
+        return zavinstaller::ValueAt::kUnreadable;
+      }
+      std::memcpy(value.name, v.name.c_str(), v.name.size() + 1);
+      value.nameExact = v.exact;
+      value.type = v.type;
+      if (!v.data || v.data->size() >= zavinstaller::kBufferSize) return zavinstaller::ValueAt::kUnreadable;
+      std::memcpy(value.data, v.data->c_str(), v.data->size());
+      return zavinstaller::ValueAt::kRead;
+    }
+
+   private:
+    Platform& machine_;
+    bool in64_;
+  };
+  std::unique_ptr<zavinstaller::PrefsNode> OpenPrefsNode(prefs::View view) override {
+    const bool in64 = view == prefs::View::k64;
+    if (in64) {
       // A machine without a 64-bit node leaves no trace of the look.
-      if (!node64Exists) return false;
+      if (!node64Exists) return nullptr;
       events.push_back("open64");
-      open64 = true;
     } else {
       events.push_back("open");
-      if (!nodeExists) return false;
-      open64 = false;
+      if (!nodeExists) return nullptr;
     }
     ++opens;
     nodeOpen = true;
-    return true;
-  }
-  zavinstaller::ValueAt EnumValue(std::uint32_t index, zavinstaller::PrefsValue& value) override {
-    ++enumerations;
-    const auto& node = open64 ? values64 : values;
-    if (!nodeOpen || index >= node.size()) return zavinstaller::ValueAt::kEnd;
-    const Value& v = node[index];
-    value = {};
-    if (v.name.size() >= zavinstaller::kNameSize) {
-      // As the system gives a name too long for the walk: cut, never exact.
-      std::memcpy(value.name, v.name.c_str(), zavinstaller::kNameSize - 1);
-      return zavinstaller::ValueAt::kUnreadable;
-    }
-    std::memcpy(value.name, v.name.c_str(), v.name.size() + 1);
-    value.nameExact = v.exact;
-    value.type = v.type;
-    if (!v.data || v.data->size() >= zavinstaller::kBufferSize) return zavinstaller::ValueAt::kUnreadable;
-    std::memcpy(value.data, v.data->c_str(), v.data->size());
-    return zavinstaller::ValueAt::kRead;
+    return std::make_unique<Node>(*this, in64);
   }
   bool SameValueName(const char* a, const char* b) override { return strcasecmp(a, b) == 0; }
-  void ClosePrefsNode() override {
-    ++closes;
-    nodeOpen = false;
-    events.push_back(open64 ? "close64" : "close");
-  }
   bool Exists(const char* path) override {
     existsAsked.emplace_back(path);
     // Windows drops trailing blanks of a path.

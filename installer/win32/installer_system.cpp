@@ -2,7 +2,9 @@
 
 #include <cstring>
 #include <cwchar>
+#include <memory>
 #include <string>
+#include <utility>
 
 #include "common/win32/ansi_text.h"
 #include "installer/install_log.h"
@@ -30,11 +32,6 @@ void Win32InstallerSystem::ShowMessage(const char* text, const char* caption) {
 
 bool Win32InstallerSystem::IsPortFree(std::uint16_t port) { return zavinstaller::IsPortFree(port); }
 
-bool Win32InstallerSystem::OpenPrefsNode(prefs::View view) {
-  // Only read: a standard user has no write access to the node.
-  return prefs::OpenNode(view, KEY_QUERY_VALUE, node_) == ERROR_SUCCESS;
-}
-
 namespace {
 
 // The longest value name the registry holds, in UTF-16 units, and its terminator.
@@ -47,9 +44,26 @@ void CutName(const std::string& text, char (&name)[kNameSize]) {
   name[length] = '\0';
 }
 
+// One view of the node, open for reading.
+class Win32PrefsNode final : public PrefsNode {
+ public:
+  explicit Win32PrefsNode(zav::win32::ScopedHKey key) : node_(std::move(key)) {}
+  ValueAt EnumValue(std::uint32_t index, PrefsValue& value) override;
+
+ private:
+  zav::win32::ScopedHKey node_;
+};
+
 }  // namespace
 
-ValueAt Win32InstallerSystem::EnumValue(std::uint32_t index, PrefsValue& value) {
+std::unique_ptr<PrefsNode> Win32InstallerSystem::OpenPrefsNode(prefs::View view) {
+  // Only read: a standard user has no write access to the node.
+  zav::win32::ScopedHKey key;
+  if (prefs::OpenNode(view, KEY_QUERY_VALUE, key) != ERROR_SUCCESS) return nullptr;
+  return std::make_unique<Win32PrefsNode>(std::move(key));
+}
+
+ValueAt Win32PrefsNode::EnumValue(std::uint32_t index, PrefsValue& value) {
   std::memset(&value, 0, sizeof value);
   // Name and data as the registry holds them: the ANSI functions would hand a
   // look-alike for a character the code page lacks ("L" for "Ł"), which names another
@@ -90,8 +104,6 @@ ValueAt Win32InstallerSystem::EnumValue(std::uint32_t index, PrefsValue& value) 
   std::memcpy(value.data, text.c_str(), text.size() + 1);
   return ValueAt::kRead;
 }
-
-void Win32InstallerSystem::ClosePrefsNode() { node_.reset(); }
 
 bool Win32InstallerSystem::SameValueName(const char* a, const char* b) { return lstrcmpiA(a, b) == 0; }
 

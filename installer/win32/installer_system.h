@@ -16,18 +16,13 @@ class Win32InstallerSystem final : public zav::win32::ProgramSystem<InstallerSys
   void Print(const char* text) override;
   void ShowMessage(const char* text, const char* caption) override;
   bool IsPortFree(std::uint16_t port) override;
-  bool OpenPrefsNode(prefs::View view) override;
-  ValueAt EnumValue(std::uint32_t index, PrefsValue& value) override;
-  void ClosePrefsNode() override;
+  std::unique_ptr<PrefsNode> OpenPrefsNode(prefs::View view) override;
   bool SameValueName(const char* a, const char* b) override;
   std::optional<std::uint32_t> StartAndWait(const char* program, const char* commandLine) override;
   bool SystemProgramPath(const char* fileName, Buffer& path) override;
   bool UserProfile(std::string& value) override;
   bool CreateEmptyFile(const char* path) override;
   void Sleep(unsigned milliseconds) override;
-
- private:
-  zav::win32::ScopedHKey node_;
 };
 
 }  // namespace zavinstaller
