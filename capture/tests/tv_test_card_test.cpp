@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <ostream>
 #include <vector>
 
 #include "capture/frame/frame_work.h"
@@ -30,6 +31,8 @@ struct Layout {
   graph::Guid subtype;
   std::int32_t height;  // negative: a top-down RGB frame
 };
+
+void PrintTo(const Layout& layout, std::ostream* out) { *out << layout.name; }
 
 class TestCard : public ::testing::TestWithParam<Layout> {
  protected:
