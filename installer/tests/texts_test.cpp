@@ -46,6 +46,7 @@ TEST(InstallerTexts, AreTheGbkFormsOfTheirTexts) {
       {t::kStartFailed, "执行命令失败"},
       {t::kRunSucceeded, "执行命令成功:"},
       {t::kRunFailed, "执行命令失败:"},
+      {t::kExitCode, "进程退出码:"},
       {t::kInstallFromClientOpen, "从ZAV客户端["},
       {t::kInstallFromClientClose, "]中安装zavservice服务"},
       {t::kScriptMissingOpen, "文件不存在["},
