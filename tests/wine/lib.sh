@@ -18,10 +18,9 @@
 
 export WINEDEBUG=${WINEDEBUG:--all}
 export WINEARCH=${ZAV_WINE_ARCH:-win32}
-if [ "$WINEARCH" = win32 ] && [ "${ZAV_WINE_PREFIX_ARCH:-}" = win64 ]; then
-  export WINEARCH=win64
-  ZAV_WINE=/usr/lib/wine/wine
-elif [ "$WINEARCH" = win64 ]; then
+# The 64-bit loader runs a 32-bit program in a 64-bit prefix through the 32-bit one.
+[ "${ZAV_WINE_PREFIX_ARCH:-}" = win64 ] && export WINEARCH=win64
+if [ "$WINEARCH" = win64 ]; then
   ZAV_WINE=/usr/lib/wine/wine64
   export WINELOADER=$ZAV_WINE
 else
