@@ -332,6 +332,9 @@ class GrabPaintTest extends CameraTestBase {
         assertEquals(drawn, SimPlatform.framesDrawn(), "nothing drawn without a window");
         fixture.show(d);
         for (int i = 0; i < 500 && SimPlatform.framesDrawn() == drawn; i++) Thread.sleep(10);
+        // Frames are drawn from the moment the renderer is in the graph; the paint that
+        // put it there ends on the event thread.
+        fixture.settle();
         assertVideoShown(d);
         assertArrayEquals(new int[] {0, 0, W, H, 0, 0, 160, 120}, SimPlatform.lastVideoPosition());
         Fixture.assertReports();
