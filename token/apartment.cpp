@@ -62,7 +62,7 @@ bool Apartment::Started(std::unique_lock<std::mutex>& lock, HRESULT* failure, Te
   return false;
 }
 
-HRESULT Apartment::Run(const std::function<HRESULT()>& work, Text& reason) {
+HRESULT Apartment::RunWork(WorkRef work, Text& reason) {
   if (OnThread()) return work();
   HRESULT result = 0;
   std::exception_ptr thrown;
@@ -71,19 +71,19 @@ HRESULT Apartment::Run(const std::function<HRESULT()>& work, Text& reason) {
     std::unique_lock<std::mutex> lock(mutex_);
     HRESULT failure = 0;
     if (!Started(lock, &failure, reason)) return failure;
-    queue_.push_back(Job{[&] {
-                           try {
-                             result = work();
-                           } catch (...) {
-                             thrown = std::current_exception();
-                           }
-                         },
-                         &completion});
-    queued_.store(true, std::memory_order_release);
+    Job job;
+    job.waited = &work;
+    job.completion = &completion;
+    job.result = &result;
+    job.thrown = &thrown;
+    queue_.push_back(std::move(job));
+    queued_.store(true, std::memory_order_seq_cst);
   }
-  signal_.Raise();
-  const bool alone = waiting_.fetch_add(1) == 0;
-  if (alone) {
+  Wake();
+  // A caller alone looks for its end for a moment; one behind others gives its
+  // processor up between looks, to the apartment thread and to the callers whose
+  // calls ended, and sleeps when its turn is long in coming.
+  if (waiting_.fetch_add(1) == 0) {
     LookFor(kCallerLook, [&] { return completion.done.load(std::memory_order_acquire); });
   } else {
     LookFor(kQueuedCallerLook, [&] {
@@ -102,16 +102,24 @@ HRESULT Apartment::Run(const std::function<HRESULT()>& work, Text& reason) {
   return result;
 }
 
+void Apartment::Wake() {
+  // Paired with the thread's store of sleeping_ before its last look at queued_:
+  // either it sees the work, or this sees it sleeping.
+  if (sleeping_.load(std::memory_order_seq_cst)) signal_.Raise();
+}
+
 void Apartment::Post(std::function<void()> work) {
   if (!OnThread()) {
     std::unique_lock<std::mutex> lock(mutex_);
     HRESULT failure = 0;
     Text reason;
     if (Started(lock, &failure, reason)) {
-      queue_.push_back(Job{std::move(work), nullptr});
-      queued_.store(true, std::memory_order_release);
+      Job job;
+      job.posted = std::move(work);
+      queue_.push_back(std::move(job));
+      queued_.store(true, std::memory_order_seq_cst);
       lock.unlock();
-      signal_.Raise();
+      Wake();
       return;
     }
   }
@@ -149,21 +157,32 @@ void Apartment::Serve() {
     for (Job& job : batch) {
       if (job.completion == nullptr) {
         try {
-          job.work();
+          job.posted();
         } catch (...) {
           // Posted work reports to no one.
         }
         continue;
       }
-      job.work();  // catches what it throws itself
+      try {
+        *job.result = (*job.waited)();
+      } catch (...) {
+        *job.thrown = std::current_exception();
+      }
       // Told under the completion's lock: once its caller sees it done, the
       // completion (on the caller's stack) is never touched here again.
       std::lock_guard<std::mutex> lock(job.completion->mutex);
       job.completion->done.store(true, std::memory_order_release);
       job.completion->done_cv.notify_one();
     }
-    if (batch.empty() && !LookFor(kServerLook, [this] { return queued_.load(std::memory_order_acquire); })) {
-      signal_.Wait();
+    // While it looks for more work, callers whose calls ended may wait for a
+    // processor to go on: with more than one, it gives its own up between looks.
+    if (batch.empty() && !LookFor(kServerLook, [this] {
+          if (waiting_.load(std::memory_order_relaxed) > 1) std::this_thread::yield();
+          return queued_.load(std::memory_order_acquire);
+        })) {
+      sleeping_.store(true, std::memory_order_seq_cst);
+      if (!queued_.load(std::memory_order_seq_cst)) signal_.Wait();
+      sleeping_.store(false, std::memory_order_relaxed);
     }
   }
   LeaveApartment();
@@ -176,7 +195,7 @@ void Apartment::Stop() {
   if (!thread_.joinable() || OnThread()) return;
   stopping_ = true;
   lock.unlock();
-  signal_.Raise();
+  signal_.Raise();  // stopping is no work in the queue: raised whether it sleeps or not
   thread_.join();
   lock.lock();
   stopping_ = false;

@@ -9,6 +9,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <deque>
+#include <exception>
 #include <functional>
 #include <mutex>
 #include <thread>
@@ -26,7 +27,10 @@ class Apartment {
   // waits for it: its result, or the C++ exception it threw, thrown here. When
   // the thread cannot run (it could not start or enter the apartment) that
   // failure is returned, said in `reason`, and `work` is not run.
-  HRESULT Run(const std::function<HRESULT()>& work, Text& reason);
+  template <typename Work>
+  HRESULT Run(Work&& work, Text& reason) {
+    return RunWork(WorkRef(work), reason);
+  }
   // Hands `work` over without waiting; where the thread cannot run, runs it here.
   void Post(std::function<void()> work);
   bool OnThread() const;
@@ -41,10 +45,29 @@ class Apartment {
     std::condition_variable done_cv;
     std::atomic<bool> done{false};
   };
-  struct Job {
-    std::function<void()> work;
-    Completion* completion;  // null for posted work
+  // The caller's work, seen from the apartment thread while the caller waits for
+  // it: a call copies nothing and allocates nothing to hand its work over.
+  class WorkRef {
+   public:
+    template <typename Work>
+    explicit WorkRef(Work& work)
+        : work_(&work), invoke_([](void* w) -> HRESULT { return (*static_cast<Work*>(w))(); }) {}
+    HRESULT operator()() const { return invoke_(work_); }
+
+   private:
+    void* work_;
+    HRESULT (*invoke_)(void*);
   };
+  struct Job {
+    std::function<void()> posted;  // work handed over without waiting
+    WorkRef* waited = nullptr;     // or the work of a waiting caller, with:
+    Completion* completion = nullptr;
+    HRESULT* result = nullptr;
+    std::exception_ptr* thrown = nullptr;
+  };
+  HRESULT RunWork(WorkRef work, Text& reason);
+  // Wakes the apartment thread if it sleeps, or is about to, once work is queued.
+  void Wake();
   Apartment() = default;
   // Starts the thread unless it runs; false (with the failure) when it cannot.
   bool Started(std::unique_lock<std::mutex>& lock, HRESULT* failure, Text& reason);
@@ -57,9 +80,12 @@ class Apartment {
   std::atomic<bool> queued_{false};
   // Callers waiting for their work. One alone looks for its end for a moment before
   // it sleeps (a trivial call ends within microseconds, sooner than a thread
-  // wakes); several sleep at once, so that none takes the processor from the
-  // apartment thread.
+  // wakes); with several, each gives its processor up between looks, and so does
+  // the apartment thread while it looks for more work, so that whichever thread
+  // can go on has a processor.
   std::atomic<int> waiting_{0};
+  // The apartment thread sleeps on the signal, or is about to: raised only then.
+  std::atomic<bool> sleeping_{false};
   WorkSignal signal_;
   std::thread thread_;
   std::atomic<std::thread::id> thread_id_{};
