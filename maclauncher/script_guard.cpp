@@ -172,32 +172,18 @@ std::vector<std::string> Components(std::string_view path) {
   return out;
 }
 
-// One open descriptor, closed when it goes.
-struct Fd {
-  explicit Fd(int f) : fd(f) {}
-  Fd(Fd&& o) noexcept : fd(std::exchange(o.fd, -1)) {}
-  Fd& operator=(Fd&& o) noexcept {
-    std::swap(fd, o.fd);
-    return *this;
-  }
-  ~Fd() {
-    if (fd >= 0) close(fd);
-  }
-  int fd;
-};
-
 // The directories of a walk, from "/" to the one it is in, held open.
 class Descriptors {
  public:
-  void Push(int fd) { fds_.emplace_back(fd); }
-  int Top() const { return fds_.back().fd; }
+  void Push(UniqueFd fd) { fds_.push_back(std::move(fd)); }
+  int Top() const { return fds_.back().get(); }
   size_t Depth() const { return fds_.size(); }
   void Pop() { fds_.pop_back(); }
   // Back to the first one (the root).
   void Unwind() { fds_.erase(fds_.begin() + 1, fds_.end()); }
 
  private:
-  std::vector<Fd> fds_;
+  std::vector<UniqueFd> fds_;
 };
 
 constexpr int kMaxLinks = 32;
@@ -246,11 +232,13 @@ ScriptVerdict CheckStartScript(const std::string& clientDirectory, const Quarant
   return CheckStartScriptPath(StartScriptPath(clientDirectory), quarantined);
 }
 
+UniqueFd::~UniqueFd() {
+  if (fd_ >= 0) close(fd_);
+}
+
 ScriptVerdict CheckStartScriptPath(const std::string& script, const QuarantineProbe& quarantined) {
-  int fd = -1;
-  const ScriptVerdict verdict = OpenStartScript(script, &fd, quarantined);
-  if (fd >= 0) close(fd);
-  return verdict;
+  UniqueFd opened;
+  return OpenStartScript(script, &opened, quarantined);
 }
 
 namespace {
@@ -275,50 +263,51 @@ bool FollowLink(int at, const std::string& name, const struct stat& info, std::v
 
 // The script, in the directory `at` the walk checked: opened once, without
 // following a link, and the open file is what is checked and what /bin/sh will
-// read. kAllowed with the descriptor in *fd; otherwise nothing stays open.
+// read. kAllowed with the descriptor in *opened; otherwise nothing stays open.
 ScriptVerdict OpenCheckedScript(int at, const std::string& name, const Owners& owners,
-                                const QuarantineProbe& quarantined, int* fd) {
+                                const QuarantineProbe& quarantined, UniqueFd* opened) {
   // Opened without waiting (a FIFO would block the open); read as usual after.
-  const int file = openat(at, name.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
+  UniqueFd script(openat(at, name.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK));
+  const int file = script.get();
   if (file < 0) return ScriptVerdict::kMissing;
-  struct stat opened {};
+  struct stat status {};
   ScriptVerdict verdict = ScriptVerdict::kAllowed;
-  if (fstat(file, &opened) != 0 || !S_ISREG(opened.st_mode)) {
+  if (fstat(file, &status) != 0 || !S_ISREG(status.st_mode)) {
     verdict = ScriptVerdict::kNotRegularFile;
-  } else if ((opened.st_mode & kWritableByOthers) != 0 || AclGrantsWriteToOthers(file, owners, false)) {
+  } else if ((status.st_mode & kWritableByOthers) != 0 || AclGrantsWriteToOthers(file, owners, false)) {
     verdict = ScriptVerdict::kScriptWritableByOthers;
-  } else if (!owners.Trust(opened.st_uid)) {
+  } else if (!owners.Trust(status.st_uid)) {
     verdict = ScriptVerdict::kForeignOwner;
   } else if (!OnTrustedVolume(file)) {
     verdict = ScriptVerdict::kUntrustedVolume;
   } else if (quarantined && quarantined(file)) {
     verdict = ScriptVerdict::kQuarantined;
   }
-  if (verdict != ScriptVerdict::kAllowed) {
-    close(file);
-    return verdict;
-  }
+  if (verdict != ScriptVerdict::kAllowed) return verdict;
   fcntl(file, F_SETFL, fcntl(file, F_GETFL) & ~O_NONBLOCK);
-  *fd = file;
+  *opened = std::move(script);
   return ScriptVerdict::kAllowed;
 }
 
-}  // namespace
-
-ScriptVerdict OpenStartScript(const std::string& script, int* fd, const QuarantineProbe& quarantined) {
-  *fd = -1;
+// What the path's text alone tells: a client directory's script, named as written.
+ScriptVerdict CheckScriptPathText(const std::string& script) {
   const std::string_view suffix = kScriptPathSuffix;
   if (script.size() <= suffix.size() || script.front() != '/' ||
       script.compare(script.size() - suffix.size(), suffix.size(), suffix) != 0) {
     return ScriptVerdict::kNotAbsolute;
   }
-  if (HasParentComponent(script)) {
-    return ScriptVerdict::kParentComponent;
-  }
+  if (HasParentComponent(script)) return ScriptVerdict::kParentComponent;
   // A name the system would cut short at a NUL is not the name that was read.
-  if (script.find('\0') != std::string::npos) {
-    return ScriptVerdict::kNulInPath;
-  }
+  if (script.find('\0') != std::string::npos) return ScriptVerdict::kNulInPath;
+  return ScriptVerdict::kAllowed;
+}
+
+}  // namespace
+
+ScriptVerdict OpenStartScript(const std::string& script, UniqueFd* opened,
+                              const QuarantineProbe& quarantined) {
+  *opened = UniqueFd();
+  if (ScriptVerdict v = CheckScriptPathText(script); v != ScriptVerdict::kAllowed) return v;
 
   // The path is walked from "/" one component at a time through open directories,
   // so each directory looked at is the one the next step opens, and symbolic links
@@ -328,9 +317,10 @@ ScriptVerdict OpenStartScript(const std::string& script, int* fd, const Quaranti
   std::vector<std::string> pending = Components(script);
   const size_t installation = 3;
   Descriptors walk;
-  const int root = open("/", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  UniqueFd rootFd(open("/", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  const int root = rootFd.get();
   if (root < 0) return ScriptVerdict::kMissing;
-  walk.Push(root);
+  walk.Push(std::move(rootFd));
   struct stat info {};
   if (fstat(root, &info) != 0) return ScriptVerdict::kMissing;
   Owners owners;
@@ -361,7 +351,7 @@ ScriptVerdict OpenStartScript(const std::string& script, int* fd, const Quaranti
       if (absolute) walk.Unwind();
       continue;
     }
-    if (left == 1) return OpenCheckedScript(walk.Top(), name, owners, quarantined, fd);
+    if (left == 1) return OpenCheckedScript(walk.Top(), name, owners, quarantined, opened);
     if (!S_ISDIR(info.st_mode)) return ScriptVerdict::kNotDirectory;
     if (left == 2) {
       // Bin is next: the directory it lies in is the client directory, whatever
@@ -374,9 +364,10 @@ ScriptVerdict OpenStartScript(const std::string& script, int* fd, const Quaranti
         return v;
       }
     }
-    const int directory = openat(walk.Top(), name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    UniqueFd opening(openat(walk.Top(), name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    const int directory = opening.get();
     if (directory < 0) return ScriptVerdict::kMissing;
-    walk.Push(directory);
+    walk.Push(std::move(opening));
     if (fstat(directory, &info) != 0) return ScriptVerdict::kMissing;
     const ScriptVerdict verdict = left <= installation ? CheckInstallationDirectory(directory, info, owners)
                                                        : CheckAncestor(directory, info, owners);

@@ -21,6 +21,7 @@
 
 #include <functional>
 #include <string>
+#include <utility>
 
 #include "maclauncher/script_guard_api.h"
 
@@ -66,9 +67,29 @@ ScriptVerdict CheckStartScript(const std::string& clientDirectory,
 ScriptVerdict CheckStartScriptPath(const std::string& scriptPath,
                                    const QuarantineProbe& quarantined = HasQuarantineMark);
 
-// The check, leaving the script open in *fd when it is allowed (-1 otherwise).
-ScriptVerdict OpenStartScript(const std::string& scriptPath, int* fd,
-                              const QuarantineProbe& quarantined = HasQuarantineMark);
+// One open descriptor, closed when its owner goes.
+class UniqueFd {
+ public:
+  UniqueFd() = default;
+  explicit UniqueFd(int fd) : fd_(fd) {}
+  UniqueFd(UniqueFd&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+  UniqueFd& operator=(UniqueFd&& other) noexcept {
+    std::swap(fd_, other.fd_);
+    return *this;
+  }
+  UniqueFd(const UniqueFd&) = delete;
+  UniqueFd& operator=(const UniqueFd&) = delete;
+  ~UniqueFd();
+  // -1 when it holds none.
+  [[nodiscard]] int get() const { return fd_; }
+
+ private:
+  int fd_ = -1;
+};
+
+// The check, leaving the script open in *opened when it is allowed.
+[[nodiscard]] ScriptVerdict OpenStartScript(const std::string& scriptPath, UniqueFd* opened,
+                                            const QuarantineProbe& quarantined = HasQuarantineMark);
 
 // Starts an allowed script as "/bin/sh <script> <link>" and does not wait: no
 // descriptor of the app's but standard input, output and error reaches it, and it

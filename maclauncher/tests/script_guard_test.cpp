@@ -190,17 +190,16 @@ TEST_F(MaclauncherScriptGuardTest, EveryDirectoryOnTheWayCountsAndTheCheckedFile
   // the check change nothing of what was opened.
   const std::string via = root_ + "/via";
   ASSERT_EQ(symlink(client_.c_str(), via.c_str()), 0);
-  int fd = -1;
-  ASSERT_EQ(OpenStartScript(via + kScriptPathSuffix, &fd, [](int) { return false; }),
+  UniqueFd opened;
+  ASSERT_EQ(OpenStartScript(via + kScriptPathSuffix, &opened, [](int) { return false; }),
             ScriptVerdict::kAllowed);
   ASSERT_EQ(unlink(via.c_str()), 0);
   ASSERT_EQ(symlink((open + "/real").c_str(), via.c_str()), 0);
   std::ofstream(bin_ + "/evil") << "echo swapped\n";
   ASSERT_EQ(rename((bin_ + "/evil").c_str(), script_.c_str()), 0);
   char text[16] = {};
-  EXPECT_EQ(read(fd, text, sizeof text - 1), 7);
+  EXPECT_EQ(read(opened.get(), text, sizeof text - 1), 7);
   EXPECT_STREQ(text, "exit 0\n");
-  close(fd);
 }
 
 // The script runs as "sh <script> <link>" runs it: "$0" its path, "$1" the link,
