@@ -24,7 +24,7 @@
 #include <vector>
 
 #include "tests/windows/checks.h"
-#include "tests/fixtures/token_component/scripted_component.h"
+#include "token/tests/component/scripted_component.h"
 #include "tests/fixtures/strict_jni/strict_jni.h"
 
 namespace {

@@ -26,10 +26,10 @@
 #include <utility>
 #include <vector>
 
-#include "capture/win32/tests/canvas_thread.h"
+#include "capture/tests/win32/canvas_thread.h"
 #include "tests/windows/checks.h"
 #include "tests/fixtures/strict_jni/strict_jni.h"
-#include "tests/fixtures/test_camera/test_camera.h"
+#include "capture/tests/test_camera/test_camera.h"
 
 namespace tc = zav_test_camera;
 

@@ -22,9 +22,9 @@
 #include "capture/core/device.h"
 #include "capture/frame/frame_work.h"
 #include "capture/graph/graph_api.h"
-#include "capture/win32/tests/canvas_thread.h"
+#include "capture/tests/win32/canvas_thread.h"
 #include "tests/windows/checks.h"
-#include "tests/fixtures/test_camera/test_camera.h"
+#include "capture/tests/test_camera/test_camera.h"
 
 namespace graph = capture::graph;
 namespace core = capture::core;

@@ -305,7 +305,7 @@ class ClassVariantsMisuseTest {
         assertEquals(0, javac.run(null, null, null, args.toArray(new String[0])), "the variant compiles");
 
         Path java = Path.of(System.getProperty("java.home"), "bin", "java");
-        // The plain X11 pipeline, as in the test's own JVM (see tests/misuse/CMakeLists.txt).
+        // The plain X11 pipeline, as in the test's own JVM (see capture/tests/misuse/CMakeLists.txt).
         ProcessBuilder pb = new ProcessBuilder(java.toString(), "-Xcheck:jni", "-Dsun.java2d.xrender=false",
                 "-Djava.library.path=" + System.getProperty("java.library.path"),
                 "-cp", out + File.pathSeparator + shared, "lumotool.camgripper.Probe",
