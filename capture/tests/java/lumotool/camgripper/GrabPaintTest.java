@@ -3,6 +3,7 @@ package lumotool.camgripper;
 import static org.junit.jupiter.api.Assertions.assertArrayEquals;
 import static org.junit.jupiter.api.Assertions.assertEquals;
 import static org.junit.jupiter.api.Assertions.assertFalse;
+import static org.junit.jupiter.api.Assertions.assertNotEquals;
 import static org.junit.jupiter.api.Assertions.assertNotNull;
 import static org.junit.jupiter.api.Assertions.assertNotSame;
 import static org.junit.jupiter.api.Assertions.assertNull;
@@ -331,9 +332,14 @@ class GrabPaintTest extends CameraTestBase {
         assertNotNull(d.grab(null), "frames without a preview");
         assertEquals(drawn, SimPlatform.framesDrawn(), "nothing drawn without a window");
         fixture.show(d);
-        for (int i = 0; i < 500 && SimPlatform.framesDrawn() == drawn; i++) Thread.sleep(10);
-        // Frames are drawn from the moment the renderer is in the graph; the paint that
-        // put it there ends on the event thread.
+        // The renderer comes with the canvas's first paint that finds its window (as
+        // AWT repaints a window that shows); frames are drawn from the moment it is in
+        // the graph, and the paint that put it there ends on the event thread.
+        for (int i = 0; i < 500 && SimPlatform.framesDrawn() == drawn; i++) {
+            if (i % 10 == 9) d.repaint();
+            Thread.sleep(10);
+        }
+        assertNotEquals(drawn, SimPlatform.framesDrawn(), "video drawn once the canvas shows");
         fixture.settle();
         assertVideoShown(d);
         assertArrayEquals(new int[] {0, 0, W, H, 0, 0, 160, 120}, SimPlatform.lastVideoPosition());
