@@ -1,6 +1,5 @@
-// Texts of the service installer. The Chinese ones are GBK (code page 936) bytes,
-// with the text itself in the comment; a literal is split where a hex digit follows
-// an escape.
+// Texts of the service installer, as the bytes it writes: the Chinese ones GBK
+// (code page 936). texts.inc has each beside the text it is.
 #pragma once
 
 #include "common/runlog/record_texts.h"
@@ -12,78 +11,8 @@ using runlog::text::kFileMissing;
 using runlog::text::kNoRegistryEntry;
 using runlog::text::kStartFailed;
 
-inline constexpr char kGreeting[] = "Hello, ZAV service installer start!";
-
-// 端口已占用.
-inline constexpr char kPortTaken[] = "\xb6\xcb\xbf\xda\xd2\xd1\xd5\xbc\xd3\xc3.";
-// 端口未占用.
-inline constexpr char kPortFree[] = "\xb6\xcb\xbf\xda\xce\xb4\xd5\xbc\xd3\xc3.";
-// 端口未占用,尝试注册服务并启动服务
-inline constexpr char kPortFreeTryInstall[] =
-    "\xb6\xcb\xbf\xda\xce\xb4\xd5\xbc\xd3\xc3,\xb3\xa2\xca\xd4\xd7\xa2\xb2\xe1\xb7\xfe\xce\xf1"
-    "\xb2\xa2\xc6\xf4\xb6\xaf\xb7\xfe\xce\xf1";
-// 成功注册服务并启动.
-inline constexpr char kInstalledAndStarted[] =
-    "\xb3\xc9\xb9\xa6\xd7\xa2\xb2\xe1\xb7\xfe\xce\xf1\xb2\xa2\xc6\xf4\xb6\xaf.";
-// 注册服务失败，尝试注册随机启动快捷方式
-inline constexpr char kInstallFailedTryShortcut[] =
-    "\xd7\xa2\xb2\xe1\xb7\xfe\xce\xf1\xca\xa7\xb0\xdc\xa3\xac\xb3\xa2\xca\xd4\xd7\xa2\xb2\xe1"
-    "\xcb\xe6\xbb\xfa\xc6\xf4\xb6\xaf\xbf\xec\xbd\xdd\xb7\xbd\xca\xbd";
-// 检测到服务已经启动，不需要安装
-inline constexpr char kAlreadyRunningBox[] =
-    "\xbc\xec\xb2\xe2\xb5\xbd\xb7\xfe\xce\xf1\xd2\xd1\xbe\xad\xc6\xf4\xb6\xaf\xa3\xac\xb2\xbb"
-    "\xd0\xe8\xd2\xaa\xb0\xb2\xd7\xb0";
-// 安装成功
-inline constexpr char kInstallSucceededBox[] = "\xb0\xb2\xd7\xb0\xb3\xc9\xb9\xa6";
-// " zavservice安装 " (a blank at each end)
-inline constexpr char kCaptionInstall[] = " zavservice\xb0\xb2\xd7\xb0 ";
-inline constexpr char kCaptionDialog[] = " Dialog ";
-
-// 读取注册表失败
-inline constexpr char kRegistryOpenFailed[] = "\xb6\xc1\xc8\xa1\xd7\xa2\xb2\xe1\xb1\xed\xca\xa7\xb0\xdc";
-// 执行命令成功:
-inline constexpr char kRunSucceeded[] = "\xd6\xb4\xd0\xd0\xc3\xfc\xc1\xee\xb3\xc9\xb9\xa6:";
-// 进程退出码: — the program's exit code, in decimal, follows
-inline constexpr char kExitCode[] = "\xbd\xf8\xb3\xcc\xcd\xcb\xb3\xf6\xc2\xeb:";
-// 执行命令失败:
-inline constexpr char kRunFailed[] = "\xd6\xb4\xd0\xd0\xc3\xfc\xc1\xee\xca\xa7\xb0\xdc:";
-// 从ZAV客户端[
-inline constexpr char kInstallFromClientOpen[] =
-    "\xb4\xd3"
-    "ZAV\xbf\xcd\xbb\xa7\xb6\xcb[";
-// ]中安装zavservice服务
-inline constexpr char kInstallFromClientClose[] =
-    "]\xd6\xd0\xb0\xb2\xd7\xb0"
-    "zavservice\xb7\xfe\xce\xf1";
-// 文件不存在[
-inline constexpr char kScriptMissingOpen[] = "\xce\xc4\xbc\xfe\xb2\xbb\xb4\xe6\xd4\xda[";
-// ]直接执行
-inline constexpr char kScriptMissingClose[] = "]\xd6\xb1\xbd\xd3\xd6\xb4\xd0\xd0";
-
-// 服务程序路径含有命令字符[
-inline constexpr char kCommandCharsDirectOpen[] =
-    "\xb7\xfe\xce\xf1\xb3\xcc\xd0\xf2\xc2\xb7\xbe\xb6\xba\xac\xd3\xd0\xc3\xfc\xc1\xee\xd7\xd6"
-    "\xb7\xfb[";
-// ]不交给脚本,直接执行
-inline constexpr char kCommandCharsDirectClose[] =
-    "]\xb2\xbb\xbd\xbb\xb8\xf8\xbd\xc5\xb1\xbe,\xd6\xb1\xbd\xd3\xd6\xb4\xd0\xd0";
-
-// 执行脚本生成快捷方式成功.
-inline constexpr char kShortcutSucceeded[] =
-    "\xd6\xb4\xd0\xd0\xbd\xc5\xb1\xbe\xc9\xfa\xb3\xc9\xbf\xec\xbd\xdd\xb7\xbd\xca\xbd\xb3\xc9\xb9\xa6.";
-// 执行脚本生成快捷方式失败.
-inline constexpr char kShortcutFailed[] =
-    "\xd6\xb4\xd0\xd0\xbd\xc5\xb1\xbe\xc9\xfa\xb3\xc9\xbf\xec\xbd\xdd\xb7\xbd\xca\xbd\xca\xa7\xb0\xdc.";
-// 服务启动成功.
-inline constexpr char kServiceStarted[] = "\xb7\xfe\xce\xf1\xc6\xf4\xb6\xaf\xb3\xc9\xb9\xa6.";
-// 服务启动失败.
-inline constexpr char kServiceNotStarted[] = "\xb7\xfe\xce\xf1\xc6\xf4\xb6\xaf\xca\xa7\xb0\xdc.";
-// 未找到用户目录,不创建标记文件
-inline constexpr char kNoUserProfile[] =
-    "\xce\xb4\xd5\xd2\xb5\xbd\xd3\xc3\xbb\xa7\xc4\xbf\xc2\xbc,\xb2\xbb\xb4\xb4\xbd\xa8\xb1\xea"
-    "\xbc\xc7\xce\xc4\xbc\xfe";
-// 标记文件路径过长:
-inline constexpr char kMarkerPathTooLong[] =
-    "\xb1\xea\xbc\xc7\xce\xc4\xbc\xfe\xc2\xb7\xbe\xb6\xb9\xfd\xb3\xa4:";
+#define ZAV_TEXT(name, bytes, text) inline constexpr char name[] = bytes;
+#include "installer/texts.inc"
+#undef ZAV_TEXT
 
 }  // namespace zavinstaller::text
