@@ -164,6 +164,7 @@ ZAV_NATIVE jboolean Java_lumotool_camgripper_CaptureDevice_start(JNIEnv* env, jo
     Device device = Device::FindToStart(env, self);
     DeviceTurn turn = device ? device.LiveTurn() : DeviceTurn();
     if (!turn) return JNI_FALSE;
+    turn.AssertHeld();
     capture::core::NoteStarted(device.handle());
     EnterCom();
     const auto runs = [&] { return turn.unlock() ? JNI_FALSE : JNI_TRUE; };
@@ -182,7 +183,7 @@ ZAV_NATIVE jboolean Java_lumotool_camgripper_CaptureDevice_start(JNIEnv* env, jo
         device.FollowWindow();
         return runs();
       }
-      device.DropGraph();
+      device.DropGraph(turn);
     }
     const graph::NativeWindow window = device.Window();
     CaptureGraph built;
@@ -194,7 +195,7 @@ ZAV_NATIVE jboolean Java_lumotool_camgripper_CaptureDevice_start(JNIEnv* env, jo
       }
       return JNI_FALSE;
     }
-    if (!device.Publish(built)) return JNI_FALSE;
+    if (!device.Publish(turn, built)) return JNI_FALSE;
     // The device runs from here on, and start says so whatever the fit does.
     try {
       device.FitVideo();
@@ -304,13 +305,14 @@ ZAV_NATIVE jobject Java_lumotool_camgripper_CaptureDevice_queryFormats(JNIEnv* e
     {
       DeviceTurn turn = device.LiveTurn();
       if (!turn) return nullptr;
+      turn.AssertHeld();
       EnterCom();
       // A running device is asked through its own graph; an idle one through a
       // graph made for the question and dropped after it.
       CaptureGraph temporary;
       graph::Filter* source = device.SourceFilter();
       const graph::NativeWindow window = device.Window();
-      graph::Builder* builder = device.Builder();
+      graph::Builder* builder = device.Builder(turn);
       auto fail = [&](graph::HResult hr, int failedSite) -> jobject {
         Drop(temporary);
         ReportAfterTurn(turn, hr, window, failedSite);

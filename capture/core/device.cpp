@@ -29,7 +29,8 @@ bool TurnTaken(const RegistryEntry& entry) NO_THREAD_SAFETY_ANALYSIS { return en
 // The record's graph read by the holder of the turn without the state lock: only
 // the holder of the turn changes or drops the graph, so it stays as it is for
 // the turn's length (the lock keeps other readers' view of its fields whole).
-const CaptureGraph& GraphDuringTurn(const RegistryEntry& entry) NO_THREAD_SAFETY_ANALYSIS {
+const CaptureGraph& GraphDuringTurn(const RegistryEntry& entry, const DeviceTurn& turn) REQUIRES(turn);
+const CaptureGraph& GraphDuringTurn(const RegistryEntry& entry, const DeviceTurn&) NO_THREAD_SAFETY_ANALYSIS {
   return entry.record.graph;
 }
 
@@ -186,7 +187,7 @@ graph::Filter* Device::SourceFilter() const {
   return entry_->record.sourceFilter;
 }
 
-graph::Builder* Device::Builder() const {
+graph::Builder* Device::Builder(const DeviceTurn&) const {
   zav::MutexLock lock(entry_->state);
   return entry_->record.graph.builder.get();
 }
@@ -274,6 +275,7 @@ void Device::AttachRenderer() {
     entry_->turnHolder = std::this_thread::get_id();
   }
   DeviceTurn turn(entry_.get());
+  turn.AssertHeld();
   {
     zav::MutexLock lock(entry_->state);
     const CaptureGraph& running = entry_->record.graph;
@@ -282,7 +284,8 @@ void Device::AttachRenderer() {
   // The graph stays in the record, running, while the renderer is added: only the
   // holder of the turn changes or drops it.
   RendererParts parts;
-  const std::optional<GraphFailure> failure = core::AttachRenderer(GraphDuringTurn(*entry_), window_, parts);
+  const std::optional<GraphFailure> failure =
+      core::AttachRenderer(GraphDuringTurn(*entry_, turn), window_, parts);
   if (!failure) {
     zav::MutexLock lock(entry_->state);
     CaptureGraph& running = entry_->record.graph;
@@ -300,9 +303,9 @@ void Device::AttachRenderer() {
   }
 }
 
-void Device::DropGraph() { CarryOut(*entry_, TearDownKind::kStop); }
+void Device::DropGraph(const DeviceTurn&) { CarryOut(*entry_, TearDownKind::kStop); }
 
-bool Device::Publish(CaptureGraph& built) {
+bool Device::Publish(const DeviceTurn&, CaptureGraph& built) {
   zav::MutexLock lock(entry_->state);
   if (entry_->erased) return false;
   // The record holds no graph here (a start publishes only on an idle device);

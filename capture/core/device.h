@@ -13,6 +13,7 @@
 #include "capture/core/capture_graph.h"
 #include "capture/graph/graph_api.h"
 #include "capture/graph/graph_ref.h"
+#include "common/thread/thread_annotations.h"
 
 namespace capture::core {
 
@@ -54,13 +55,19 @@ void NoteStarted(std::int32_t handle);
 struct RegistryEntry;
 
 // The turn of one graph-changing call on a device; empty when it could not be had.
-class DeviceTurn {
+// What only the holder of the turn may do requires it (REQUIRES(turn), as clang's
+// -Wthread-safety checks: capture_lock_rules); a call that checked it has the turn
+// says so with AssertHeld, and holds it to the end of its scope as the analysis
+// sees it (a turn given up early by unlock is not followed).
+class CAPABILITY("turn") DeviceTurn {
  public:
   DeviceTurn() = default;
   DeviceTurn(DeviceTurn&& o) noexcept : entry_(std::exchange(o.entry_, nullptr)) {}
   DeviceTurn& operator=(DeviceTurn&&) = delete;
   ~DeviceTurn() { unlock(); }
   explicit operator bool() const { return entry_ != nullptr; }
+  // Once it was found held (true above).
+  void AssertHeld() const ASSERT_CAPABILITY(this) {}
   // Gives the turn up; true when a stop or destroy left to it ran as it ended.
   bool unlock();
 
@@ -129,7 +136,7 @@ class Device {
   graph::Filter* SourceFilter() const;
   // The builder the graph was built with; read during a turn, when no other
   // call can change it.
-  graph::Builder* Builder() const;
+  graph::Builder* Builder(const DeviceTurn& turn) const REQUIRES(turn);
   // References of their own to the windowless control or the frame filter (empty
   // when there is none or the device is destroyed).
   graph::Ref<graph::WindowlessControl> WindowlessControl() const;
@@ -151,9 +158,9 @@ class Device {
   // found with (none yet when that is 0: FollowWindow gives it the canvas's window
   // when there is one), to the record (false when the device was destroyed
   // meanwhile: the graph stays with the caller).
-  bool Publish(CaptureGraph& built);
+  [[nodiscard]] bool Publish(const DeviceTurn& turn, CaptureGraph& built) REQUIRES(turn);
   // During a turn: stops and drops the running graph (a start for another format).
-  void DropGraph();
+  void DropGraph(const DeviceTurn& turn) REQUIRES(turn);
 
  private:
   enum class Look { kRecord, kShown, kListed, kToStart };

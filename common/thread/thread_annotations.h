@@ -18,5 +18,6 @@
 #define EXCLUDES(...) ZAV_THREAD_ANNOTATION(locks_excluded(__VA_ARGS__))
 #define ACQUIRE(...) ZAV_THREAD_ANNOTATION(acquire_capability(__VA_ARGS__))
 #define RELEASE(...) ZAV_THREAD_ANNOTATION(release_capability(__VA_ARGS__))
+#define ASSERT_CAPABILITY(x) ZAV_THREAD_ANNOTATION(assert_capability(x))
 #define RETURN_CAPABILITY(x) ZAV_THREAD_ANNOTATION(lock_returned(x))
 #define NO_THREAD_SAFETY_ANALYSIS ZAV_THREAD_ANNOTATION(no_thread_safety_analysis)
