@@ -14,12 +14,16 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "capture/core/canvas_video.h"
+#include "capture/core/capabilities.h"
 #include "capture/core/device.h"
+#include "capture/core/graph_build.h"
+#include "capture/core/sites.h"
 #include "capture/frame/frame_work.h"
 #include "capture/graph/graph_api.h"
 #include "capture/tests/win32/canvas_thread.h"
@@ -28,6 +32,7 @@
 
 namespace graph = capture::graph;
 namespace core = capture::core;
+namespace site = capture::core::site;
 namespace tc = zav_test_camera;
 
 namespace {
@@ -324,36 +329,21 @@ struct Format {
   std::int32_t width, height;
 };
 
-// queryFormats' walk over a temporary graph in `record`; false on a failed step.
+// queryFormats' steps, as the binding takes them: its temporary graph in `record`
+// and the walk of the capabilities; false on a failed step.
 bool QueryFormats(core::DeviceRecord& record, std::vector<Format>* formats) {
-  if (FAILED(graph::CreateCaptureGraphBuilder(record.graph.builder.receive()))) return false;
-  if (FAILED(graph::CreateFilterGraph(record.graph.filterGraph.receive())) ||
-      FAILED(graph::AddFilter(record.graph.filterGraph.get(), record.sourceFilter, nullptr)) ||
-      FAILED(graph::SetFiltergraph(record.graph.builder.get(), record.graph.filterGraph.get()))) {
+  if (core::BuildSourceGraph(record.graph, record.sourceFilter, site::kQuerySourceGraph)) {
     core::CaptureGraph().Swap(record.graph);
     return false;
   }
-  graph::StreamConfig* config = nullptr;
-  bool ok = SUCCEEDED(graph::FindStreamConfig(record.graph.builder.get(), &graph::kPinCategoryCapture,
-                                              &graph::kMediaTypeVideo, record.sourceFilter, &config));
-  if (ok) {
-    std::int32_t count = 0, size = 0;
-    ok = SUCCEEDED(graph::GetNumberOfCapabilities(config, &count, &size)) && size == graph::kStreamCapsSize;
-    for (std::int32_t i = 0; ok && i < count; ++i) {
-      graph::MediaType* type = nullptr;
-      std::uint8_t caps[graph::kStreamCapsSize];
-      if (FAILED(graph::GetStreamCaps(config, i, &type, caps))) continue;
-      if (type->formattype == graph::kFormatVideoInfo) {
-        graph::VideoInfoHeader vih;
-        std::memcpy(&vih, type->pbFormat, sizeof vih);
-        formats->push_back(Format{type->subtype, vih.bmiHeader.biWidth, vih.bmiHeader.biHeight});
-      }
-      graph::DeleteMediaType(type);
-    }
-    graph::Release(config);
-  }
+  const core::WalkEnd end = core::WalkCapabilities(
+      record.graph.builder.get(), record.sourceFilter,
+      [&](graph::StreamConfig*, graph::MediaType* type, const graph::VideoInfoHeader* info) {
+        formats->push_back(Format{type->subtype, info->bmiHeader.biWidth, info->bmiHeader.biHeight});
+        return core::Visit::kNext;
+      });
   core::CaptureGraph().Swap(record.graph);
-  return ok;
+  return end.kind == core::WalkEnd::kDone;
 }
 
 void TestFormats() {
@@ -387,84 +377,74 @@ void TestFormats() {
 
 // ------------------------------------------------------------------ start with the renderer
 
-// The graph steps of start up to the clipping window, with their sites; returns the
-// failing site (0 when all succeeded) and its result code.
-int BuildRendererPart(core::DeviceRecord& r, graph::HResult* failed) {
-  graph::HResult hr;
-  if (FAILED(hr = graph::CreateCaptureGraphBuilder(r.graph.builder.receive()))) return *failed = hr, 324;
-  if (FAILED(hr = graph::CreateFilterGraph(r.graph.filterGraph.receive()))) return *failed = hr, 332;
-  if (FAILED(hr = graph::AddFilter(r.graph.filterGraph.get(), r.sourceFilter, nullptr)))
-    return *failed = hr, 340;
-  if (FAILED(hr = graph::SetFiltergraph(r.graph.builder.get(), r.graph.filterGraph.get())))
-    return *failed = hr, 348;
-  if (FAILED(hr = graph::CreateVideoRenderer(r.graph.renderer.receive()))) return *failed = hr, 358;
-  if (FAILED(hr = graph::AddFilter(r.graph.filterGraph.get(), r.graph.renderer.get(), nullptr)))
-    return *failed = hr, 367;
-  if (FAILED(hr = graph::QueryRendererConfig(r.graph.renderer.get(), r.graph.rendererConfig.receive())))
-    return *failed = hr, 376;
-  if (FAILED(hr = graph::SetRenderingMode(r.graph.rendererConfig.get(), graph::kVmrModeWindowless)))
-    return *failed = hr, 384;
-  if (FAILED(hr = graph::QueryWindowlessControl(r.graph.renderer.get(), r.graph.windowlessControl.receive())))
-    return *failed = hr, 392;
-  if (FAILED(hr = graph::SetVideoClippingWindow(r.graph.windowlessControl.get(), r.window)))
-    return *failed = hr, 400;
-  return 0;
-}
-
-// The rest of start: VideoFilter in, pins, connection, render, run.
+// The rest of start's steps (VideoFilter in, pins, connection, render, run) into a
+// sink of the test's own, through `intermediate` when there is one: the frames as
+// a renderer receives them. Returns the failing step's site (0 when all succeeded).
 int BuildFilterPart(core::DeviceRecord& r, bool mirror, graph::Filter* sink, graph::Filter* intermediate,
                     graph::HResult* failed) {
   graph::HResult hr = graph::CreateVideoFilter(mirror, r.graph.frameFilter.receive());
-  if (FAILED(hr)) return *failed = hr, 508;
+  if (FAILED(hr)) return *failed = hr, site::kStartVideoFilter;
   if (FAILED(hr = graph::AddFilter(r.graph.filterGraph.get(), r.graph.frameFilter.get(), u"VideoFilter")))
-    return *failed = hr, 516;
+    return *failed = hr, site::kStartAddVideoFilter;
   graph::Pin* capturePin = nullptr;
   graph::Pin* inputPin = nullptr;
   if (FAILED(hr = graph::FindPin(r.graph.builder.get(), r.sourceFilter, graph::PinDirection::kOutput,
                                  &graph::kPinCategoryCapture, nullptr, false, 0, &capturePin)))
-    return *failed = hr, 525;
+    return *failed = hr, site::kStartCapturePin;
   if (FAILED(hr = graph::FindPin(r.graph.builder.get(), r.graph.frameFilter.get(),
                                  graph::PinDirection::kInput, nullptr, nullptr, false, 0, &inputPin))) {
     graph::Release(capturePin);
-    return *failed = hr, 533;
+    return *failed = hr, site::kStartFilterInputPin;
   }
   hr = graph::ConnectDirect(r.graph.filterGraph.get(), capturePin, inputPin, nullptr);
   graph::Release(capturePin);
   graph::Release(inputPin);
-  if (FAILED(hr)) return *failed = hr, 542;
+  if (FAILED(hr)) return *failed = hr, site::kStartConnect;
   if (FAILED(hr = graph::RenderStream(r.graph.builder.get(), nullptr, &graph::kMediaTypeVideo,
                                       r.graph.frameFilter.get(), intermediate, sink)))
-    return *failed = hr, 556;
+    return *failed = hr, site::kStartRenderStream;
   if (FAILED(hr = graph::QueryMediaControl(r.graph.filterGraph.get(), r.graph.mediaControl.receive())))
-    return *failed = hr, 565;
-  if (FAILED(hr = graph::Run(r.graph.mediaControl.get()))) return *failed = hr, 573;
+    return *failed = hr, site::kStartMediaControl;
+  if (FAILED(hr = graph::Run(r.graph.mediaControl.get()))) return *failed = hr, site::kStartRun;
   return 0;
 }
 
 graph::HResult ChooseFormat(core::DeviceRecord& r, int index);
 
+// Makes capability `index` the one the camera's pin offers first, through a graph of
+// its own: start with no wanted format connects with it.
+graph::HResult PreferCapability(int index) {
+  core::DeviceRecord r;
+  r.sourceFilter = g_camera;
+  if (auto failure = core::BuildSourceGraph(r.graph, r.sourceFilter, site::kStartSourceGraph))
+    return failure->hr;
+  const graph::HResult hr = ChooseFormat(r, index);
+  core::CaptureGraph().Swap(r.graph);
+  return hr;
+}
+
 // start with the Video Mixing Renderer in windowless mode, clipped to `canvas`,
-// with capability `index`. Where the renderer refuses the mode (site 384) or the
-// VideoFilter's output (site 556) and `mayRefuse` allows it, the failure must be
-// reported at that site and leave the device idle.
+// with capability `index`. Where the renderer refuses the mode or the VideoFilter's
+// output and `mayRefuse` allows it, the failure must be reported at that step's
+// site and leave the device idle.
 void RendererRun(HWND canvas, int index, bool mayRefuse) {
   const tc::Capability& cap = tc::kCameraCaps[index];
   const ULONG refs = RefCount(F(g_camera));
   core::DeviceRecord r;
   r.sourceFilter = g_camera;
   r.window = reinterpret_cast<graph::NativeWindow>(canvas);
-  graph::HResult hr = 0;
-  int site = BuildRendererPart(r, &hr);
-  if (site == 0) {
-    CHECK(ChooseFormat(r, index) == S_OK);
-    site = BuildFilterPart(r, true, r.graph.renderer.get(), nullptr, &hr);
-  }
-  if (site != 0) {
-    Note("site %d failed with 0x%08lx", site, static_cast<unsigned long>(hr));
-    CHECK(mayRefuse && (site == 384 || site == 556));
+  CHECK(PreferCapability(index) == S_OK);
+  // start's own build, with no wanted format: the pin's first capability.
+  const std::optional<core::GraphFailure> failure =
+      core::BuildGraph(nullptr, r.graph, r.sourceFilter, r.window, nullptr, true);
+  if (failure) {
+    const int failedSite = failure->site;
+    const graph::HResult hr = failure->hr;
+    Note("site %d failed with 0x%08lx", failedSite, static_cast<unsigned long>(hr));
+    CHECK(mayRefuse && (failedSite == site::kStartRenderingMode || failedSite == site::kStartRenderStream));
     char expectedText[160] = {};
     const std::uint32_t n = graph::GetErrorText(hr, expectedText, sizeof expectedText);
-    const Report report = ReportError(hr, canvas, site);
+    const Report report = ReportError(hr, canvas, failedSite);
     CHECK(report.seen);
     CHECK(report.text == (n != 0 ? std::string(expectedText, n) : std::string("Unkown error")));
     CHECK(report.owner == canvas);
@@ -531,10 +511,7 @@ graph::HResult ChooseFormat(core::DeviceRecord& r, int index) {
 // The graph, builder and camera of `r`, with capability `index` chosen: the part
 // of start before the frame filter.
 void BuildSourcePart(core::DeviceRecord& r, int index) {
-  CHECK_HR(graph::CreateCaptureGraphBuilder(r.graph.builder.receive()));
-  CHECK_HR(graph::CreateFilterGraph(r.graph.filterGraph.receive()));
-  CHECK_HR(graph::AddFilter(r.graph.filterGraph.get(), r.sourceFilter, nullptr));
-  CHECK_HR(graph::SetFiltergraph(r.graph.builder.get(), r.graph.filterGraph.get()));
+  CHECK(!core::BuildSourceGraph(r.graph, r.sourceFilter, site::kStartSourceGraph));
   CHECK_HR(ChooseFormat(r, index));
 }
 
@@ -705,10 +682,7 @@ void TestFormatChoice() {
   if (g_camera == nullptr) return;
   core::DeviceRecord r;
   r.sourceFilter = g_camera;
-  CHECK_HR(graph::CreateCaptureGraphBuilder(r.graph.builder.receive()));
-  CHECK_HR(graph::CreateFilterGraph(r.graph.filterGraph.receive()));
-  CHECK_HR(graph::AddFilter(r.graph.filterGraph.get(), r.sourceFilter, nullptr));
-  CHECK_HR(graph::SetFiltergraph(r.graph.builder.get(), r.graph.filterGraph.get()));
+  CHECK(!core::BuildSourceGraph(r.graph, r.sourceFilter, site::kStartSourceGraph));
   // A capability the pin refuses fails SetFormat; its twin after it is taken.
   CHECK(ChooseFormat(r, 3) == E_FAIL);
   CHECK(ChooseFormat(r, 5) == S_OK);
