@@ -202,7 +202,7 @@ ZAV_NATIVE void Java_qtokcom_qTokAPI_Uninit(JNIEnv* env, jobject self) {
       if (!LoadAddress(env, self, "handle", &token)) return;
       if (!held_objects::Find(env, self, ObjectKind::kToken, token)) {
         Text reason;
-        return ThrowComFail(call, kNoObject, reason.Append(ObjectOf<ITokenApi>::kMissing));
+        return ThrowComFail(call, kNoObject, reason.Append(kObjectOf<ITokenApi>.missing));
       }
       released = held_objects::TakeOwnedBy(env, self, {});
       // Forget the released objects: later calls see an empty object.

@@ -131,22 +131,25 @@ class ArrayLoans {
   Text refusal_;
 };
 
+// What the binding knows of each of the two objects: the qTokAPI field that holds
+// it, its kind in the held-objects table, its interface, and the reason a call
+// gives when the object is not there.
+struct ObjectTraits {
+  const char* field;
+  ObjectKind kind;
+  const GUID& interfaceId;
+  const char* missing;
+};
 template <typename Interface>
-struct ObjectOf;
+extern const ObjectTraits kObjectOf;
 template <>
-struct ObjectOf<ITokenApi> {
-  static constexpr const char* kField = "handle";
-  static constexpr ObjectKind kKind = ObjectKind::kToken;
-  static constexpr const GUID& kInterfaceId = kTokenInterfaceId;
-  static constexpr const char* kMissing = "no token object: Init has not run on this object, or Uninit has";
-};
+inline constexpr ObjectTraits kObjectOf<ITokenApi> = {
+    "handle", ObjectKind::kToken, kTokenInterfaceId,
+    "no token object: Init has not run on this object, or Uninit has"};
 template <>
-struct ObjectOf<IHashApi> {
-  static constexpr const char* kField = "hash";
-  static constexpr ObjectKind kKind = ObjectKind::kHash;
-  static constexpr const GUID& kInterfaceId = kHashInterfaceId;
-  static constexpr const char* kMissing = "no hash object: Init has not run on this object, or Uninit has";
-};
+inline constexpr ObjectTraits kObjectOf<IHashApi> = {
+    "hash", ObjectKind::kHash, kHashInterfaceId,
+    "no hash object: Init has not run on this object, or Uninit has"};
 
 // Finds the object of `Interface` the Java object holds and runs `operation` on
 // it on the apartment thread, holding it for the call. The outcome:
@@ -156,17 +159,17 @@ struct ObjectOf<IHashApi> {
 // reading the holder raised the JVM's error, that error is pending.
 template <typename Interface, typename Operation>
 Outcome Invoke(const Native& call, const ArrayLoans* loans, Operation&& operation) {
-  using Of = ObjectOf<Interface>;
+  constexpr const ObjectTraits& of = kObjectOf<Interface>;
   Outcome outcome;
   std::uintptr_t address = 0;
-  if (!LoadAddress(call.env, call.self, Of::kField, &address)) {
+  if (!LoadAddress(call.env, call.self, of.field, &address)) {
     outcome.result = kUnexpected;
     return outcome;
   }
-  Hold held = held_objects::Find(call.env, call.self, Of::kKind, address);
+  Hold held = held_objects::Find(call.env, call.self, of.kind, address);
   if (!held) {
     outcome.result = kNoObject;
-    outcome.reason.Append(Of::kMissing);
+    outcome.reason.Append(of.missing);
     return outcome;
   }
   if (loans != nullptr && loans->refusal() != nullptr) {
@@ -178,7 +181,7 @@ Outcome Invoke(const Native& call, const ArrayLoans* loans, Operation&& operatio
       [&]() -> HRESULT {
         auto* object = static_cast<Interface*>(held->get());
         const HRESULT hr = operation(object);
-        if (Failed(hr)) DescribeComponentFailure(object, Of::kInterfaceId, outcome.reason);
+        if (Failed(hr)) DescribeComponentFailure(object, of.interfaceId, outcome.reason);
         return hr;
       },
       outcome.reason);
