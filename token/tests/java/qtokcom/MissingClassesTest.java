@@ -54,6 +54,13 @@ class MissingClassesTest extends ComponentTest {
             """;
 
     /** Compiles the sources into a fresh loader and loads a copy of the library there. */
+    /** A qTokAPI with these fields and the native methods, with or without ComFailException. */
+    private Class<?> variant(String name, boolean withException, String... fields) throws Exception {
+        String api = "package qtokcom;\npublic class qTokAPI {\n" + String.join("\n", fields) + "\n" + METHODS + "}";
+        return withException ? variant(name, Map.of("ComFailException", EXCEPTION, "qTokAPI", api))
+                             : variant(name, Map.of("qTokAPI", api));
+    }
+
     private Class<?> variant(String name, Map<String, String> sources) throws Exception {
         Path src = dir.resolve(name + "-src"), out = dir.resolve(name + "-classes");
         List<String> args = new ArrayList<>(List.of("-d", out.toString()));
@@ -111,11 +118,7 @@ class MissingClassesTest extends ComponentTest {
 
     @Test
     void withoutHandleTheFieldErrorIsRaisedAndNothingLeaks() throws Throwable {
-        Class<?> type = variant("nohandle", Map.of("ComFailException", EXCEPTION, "qTokAPI", """
-                package qtokcom;
-                public class qTokAPI {
-                    public byte[] hash = new byte[8];
-                """ + METHODS + "}"));
+        Class<?> type = variant("nohandle", true, "public byte[] hash = new byte[8];");
         Object api = type.getConstructor().newInstance();
         NoSuchFieldError e = assertThrows(NoSuchFieldError.class, () -> call(api, "Init"));
         assertTrue(e.getMessage().contains("handle"), e.getMessage());
@@ -133,11 +136,7 @@ class MissingClassesTest extends ComponentTest {
 
     @Test
     void withoutHashInitStoresNothingAndHashMethodsRaiseTheFieldError() throws Throwable {
-        Class<?> type = variant("nohash", Map.of("ComFailException", EXCEPTION, "qTokAPI", """
-                package qtokcom;
-                public class qTokAPI {
-                    public byte[] handle = new byte[8];
-                """ + METHODS + "}"));
+        Class<?> type = variant("nohash", true, "public byte[] handle = new byte[8];");
         Object api = type.getConstructor().newInstance();
         assertThrows(NoSuchFieldError.class, () -> call(api, "Init"));
         assertArrayEquals(new byte[8], (byte[]) type.getField("handle").get(api));
@@ -151,12 +150,7 @@ class MissingClassesTest extends ComponentTest {
 
     @Test
     void aHandleOfTheWrongTypeIsAMissingField() throws Throwable {
-        Class<?> type = variant("inthandle", Map.of("ComFailException", EXCEPTION, "qTokAPI", """
-                package qtokcom;
-                public class qTokAPI {
-                    public long handle;
-                    public byte[] hash = new byte[8];
-                """ + METHODS + "}"));
+        Class<?> type = variant("inthandle", true, "public long handle;", "public byte[] hash = new byte[8];");
         Object api = type.getConstructor().newInstance();
         assertThrows(NoSuchFieldError.class, () -> call(api, "Init"));
         assertThrows(NoSuchFieldError.class, () -> call(api, "OpenDevice", 1, null));
@@ -165,12 +159,7 @@ class MissingClassesTest extends ComponentTest {
 
     @Test
     void withoutComFailExceptionTheClassErrorIsRaised() throws Throwable {
-        Class<?> type = variant("noexception", Map.of("qTokAPI", """
-                package qtokcom;
-                public class qTokAPI {
-                    public byte[] handle = new byte[8];
-                    public byte[] hash = new byte[8];
-                """ + METHODS + "}"));
+        Class<?> type = variant("noexception", false, "public byte[] handle = new byte[8];", "public byte[] hash = new byte[8];");
         Object fresh = type.getConstructor().newInstance();
         NoClassDefFoundError e = assertThrows(NoClassDefFoundError.class,
                 () -> call(fresh, "GetLibVersion"));

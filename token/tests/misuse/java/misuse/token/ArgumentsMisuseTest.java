@@ -1,5 +1,6 @@
 package misuse.token;
 
+import static org.junit.jupiter.api.Assertions.assertArrayEquals;
 import static org.junit.jupiter.api.Assertions.assertEquals;
 
 import java.util.ArrayList;
@@ -10,11 +11,6 @@ import java.util.stream.Stream;
 import org.junit.jupiter.api.condition.EnabledIfEnvironmentVariable;
 import org.junit.jupiter.params.ParameterizedTest;
 import org.junit.jupiter.params.provider.MethodSource;
-import qtokcom.AccessInfo;
-import qtokcom.DirInfo;
-import qtokcom.FileInfo;
-import qtokcom.SysInfo;
-import qtokcom.VersionInfo;
 import qtokcom.qTokAPI;
 
 /**
@@ -78,11 +74,7 @@ class ArgumentsMisuseTest extends TokenHarness {
                             case FULL -> new int[] {i, -i};
                         };
                     }
-                    case 'F' -> { types[i] = Object.class; args[i] = new FileInfo(); }
-                    case 'D' -> { types[i] = Object.class; args[i] = new DirInfo(); }
-                    case 'A' -> { types[i] = Object.class; args[i] = new AccessInfo(); }
-                    case 'S' -> { types[i] = Object.class; args[i] = new SysInfo(); }
-                    case 'V' -> { types[i] = Object.class; args[i] = new VersionInfo(); }
+                    case 'F', 'D', 'A', 'S', 'V' -> { types[i] = Object.class; args[i] = NativeMethod.record(c.params().charAt(i)); }
                     default -> throw new IllegalArgumentException(c.params());
                 }
             }
@@ -90,6 +82,12 @@ class ArgumentsMisuseTest extends TokenHarness {
 
         void on(qTokAPI api) throws Throwable {
             invoke(api, c.method(), types, args);
+        }
+
+        /** Makes the call, which reaches the component as this line and nothing else. */
+        void reaches(qTokAPI api, String what) throws Throwable {
+            on(api);
+            assertEquals(List.of(expectedLine()), calls(), what);
         }
 
         /** An empty array where the component writes a digest or a count. */
@@ -134,24 +132,24 @@ class ArgumentsMisuseTest extends TokenHarness {
         qTokAPI api = ready();
         // Digest and count arrays keep their elements here; every other array is empty.
         Call call = new Call(c, i -> "GK".indexOf(c.params().charAt(i)) >= 0 ? Shape.FULL : Shape.EMPTY);
-        call.on(api);
-        assertEquals(List.of(call.expectedLine()), calls());
+        call.reaches(api, "digest and count arrays full, others empty");
     }
 
     @ParameterizedTest(name = "{0}")
     @MethodSource("withArrays")
     void nullAndEmptyArraysMixedKeepTheirPlaces(NativeMethod c) throws Throwable {
         qTokAPI api = ready();
-        for (int parity = 0; parity < 2; parity++) {
+        // Every array null (each reaches the component as a null pointer), then null
+        // and empty ones alternating either way.
+        for (int parity = -1; parity < 2; parity++) {
             final int p = parity;
-            Call call = new Call(c, i -> (i + p) % 2 == 0 ? Shape.NULL : Shape.EMPTY);
+            Call call = new Call(c, i -> p < 0 || (i + p) % 2 == 0 ? Shape.NULL : Shape.EMPTY);
             if (call.shortOutput()) {
                 // An empty digest or count array is refused before the component is reached.
                 assertComFail(INVALID_ARG, () -> call.on(api));
                 assertEquals(List.of(), calls(), "parity " + p);
             } else {
-                call.on(api);
-                assertEquals(List.of(call.expectedLine()), calls(), "parity " + p);
+                call.reaches(api, "parity " + p);
             }
             qtokfixture.ScriptedComponent.reset();
         }
@@ -161,7 +159,7 @@ class ArgumentsMisuseTest extends TokenHarness {
     @MethodSource("cases")
     void aFreshObjectRefusesEveryCallWhateverTheArrays(NativeMethod c) {
         qTokAPI fresh = new qTokAPI();
-        for (Shape shape : new Shape[] {Shape.NULL, Shape.EMPTY}) {
+        for (Shape shape : new Shape[] {Shape.FULL, Shape.NULL, Shape.EMPTY}) {
             Call call = new Call(c, i -> shape);
             assertComFail(NO_OBJECT, () -> call.on(fresh));
         }
@@ -170,15 +168,18 @@ class ArgumentsMisuseTest extends TokenHarness {
 
     @ParameterizedTest(name = "{0}")
     @MethodSource("cases")
-    void anEmptyOrMissingHolderHoldsNoObject(NativeMethod c) throws Throwable {
+    void aZeroedEmptyOrMissingHolderHoldsNoObject(NativeMethod c) throws Throwable {
         qTokAPI api = ready();
         byte[] handle = api.handle, hash = api.hash;
         try {
-            for (byte[] holder : new byte[][] {new byte[0], null}) {
+            // The other object's holder stays: a call needs its own object, whatever the other.
+            for (byte[] holder : new byte[][] {new byte[8], new byte[0], null}) {
                 if (c.holder().equals("hash")) api.hash = holder; else api.handle = holder;
                 assertComFail(NO_OBJECT, () -> new Call(c, i -> Shape.FULL).on(api));
                 assertEquals(List.of(), calls());
-                if (holder != null) assertEquals(0, holder.length, "an empty holder is never written");
+                if (holder != null) {
+                    assertArrayEquals(new byte[holder.length], holder, "a holder of no object is never written");
+                }
                 api.handle = handle;
                 api.hash = hash;
             }
