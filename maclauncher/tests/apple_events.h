@@ -1,6 +1,6 @@
 // 'GURL' events for the delegate test: real ones on macOS, the stand-in's under
 // GNUstep (whose Apple event classes are empty).
-#import "maclauncher/AppDelegate.h"
+#import "maclauncher/posix/AppDelegate.h"
 
 // The 'GURL' event of `text`; without a direct object when `text` is nil.
 NSAppleEventDescriptor* MakeGetURLEvent(NSString* text);

@@ -1,7 +1,7 @@
 // A stand-in for the Apple event manager and descriptors, which GNUstep
 // leaves empty: the manager keeps the registered handlers and can deliver a
 // synthetic event to them; a descriptor holds a text or keyed parameters.
-#import "maclauncher/AppDelegate.h"
+#import "maclauncher/posix/AppDelegate.h"
 #import "maclauncher/tests/apple_events.h"
 
 @interface StandInDescriptor : NSAppleEventDescriptor {

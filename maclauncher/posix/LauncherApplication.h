@@ -1,6 +1,6 @@
 // The bundle's principal class: an application that makes its own
 // AppDelegate its delegate, so the bundle needs no interface file.
-#import "maclauncher/AppDelegate.h"
+#import "maclauncher/posix/AppDelegate.h"
 
 @interface LauncherApplication : NSApplication {
   AppDelegate* _launcherDelegate;

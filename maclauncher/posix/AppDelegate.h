@@ -3,7 +3,7 @@
 // without ever waiting on the main thread.
 #ifdef GNUSTEP
 #import <AppKit/AppKit.h>
-#import "maclauncher/gnustep/AppleEventsGNUstep.h"
+#import "maclauncher/posix/gnustep/AppleEventsGNUstep.h"
 #else
 #import <Cocoa/Cocoa.h>
 #endif

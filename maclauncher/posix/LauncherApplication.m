@@ -1,4 +1,4 @@
-#import "maclauncher/LauncherApplication.h"
+#import "maclauncher/posix/LauncherApplication.h"
 
 @implementation LauncherApplication
 

@@ -1,4 +1,4 @@
-#import "maclauncher/AppDelegate.h"
+#import "maclauncher/posix/AppDelegate.h"
 
 #include <stdio.h>
 #include <stdlib.h>
