@@ -31,6 +31,12 @@ class FuzzSystem : public launcher::LauncherSystem {
   }
   ansi::CharNextFn CharStepper() override { return &ansi::Gbk936CharNext; }
   bool ArgumentIsExact(const char*) override { return true; }
+  // Records are formatted and written as always, into /dev/null.
+  void PrepareLog() override {
+    runlog::identity = launcher::kLogIdentity;
+    ansi::CopyCut(runlog::logPath, "/dev/null");
+  }
+  void Log(const char* message, runlog::Force force) override { runlog::LogMessage(message, force); }
 };
 
 }  // namespace
@@ -39,8 +45,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::string argument(reinterpret_cast<const char*>(data), size);
   argument = argument.c_str();  // a command-line argument ends at its first zero byte
 
-  runlog::identity = launcher::kLogIdentity;
-  ansi::CopyCut(runlog::logPath, "/dev/null");
   runlog::logLevel = runlog::Level::kQuiet;
 
   FuzzSystem system;

@@ -4,11 +4,7 @@
 
 namespace zavinstaller {
 
-void PrepareRunLog() {
-  runlog::identity = {"zavserviceInstaller2", 52};
-  runlog::MakeLogPath(runlog::logPath, "zavServiceInstall.log");
-  runlog::TrimOversizedLog(runlog::logPath);
-}
+void PrepareRunLog() { runlog::StartLog({"zavserviceInstaller2", 52}, "zavServiceInstall.log"); }
 
 void LogLine(const char* message) { runlog::LogMessage(message, runlog::Force::kAlways); }
 

@@ -9,8 +9,8 @@ namespace launcher {
 
 namespace {
 
-void LogWith(const char* text, const char* detail, ansi::CharNextFn next) {
-  runlog::LogMessage(runlog::ComposeMessage({text, detail}, next).text, runlog::Force::kAlways);
+void LogWith(LauncherSystem& system, const char* text, const char* detail, ansi::CharNextFn next) {
+  system.Log(runlog::ComposeMessage({text, detail}, next).text, runlog::Force::kAlways);
 }
 
 std::string CandidateName(const std::vector<std::string>& fields, std::size_t index) {
@@ -49,9 +49,9 @@ Lookup FindStartScript(const std::vector<std::string>& fields, StartScript& scri
         script = {path, folder};
         return Lookup::kFound;
       }
-      LogWith(text::kFileMissing, path.c_str(), next);
+      LogWith(system, text::kFileMissing, path.c_str(), next);
     }
-    if (!anyDirectory) LogWith(text::kNoRegistryEntry, anyNode ? name : prefs::kNodePath, next);
+    if (!anyDirectory) LogWith(system, text::kNoRegistryEntry, anyNode ? name : prefs::kNodePath, next);
   }
   return Lookup::kNotFound;
 }

@@ -36,6 +36,10 @@ class LauncherSystem : public zav::ProgramSystem {
   // passed: no character was replaced by the code page's stand-in ("?") or by a
   // look-alike in the conversion.
   [[nodiscard]] virtual bool ArgumentIsExact(const char* argument) = 0;
+  // Run log: starts the launcher's log (its file, an oversized one dropped); then
+  // one record per Log, written when forced or when the verbose switch is on.
+  virtual void PrepareLog() = 0;
+  virtual void Log(const char* message, runlog::Force force) = 0;
 };
 
 // The start script of an installation and the folder it runs in, its own.

@@ -8,10 +8,11 @@
 namespace launcher {
 
 int RunLauncher(int argc, const char* const* argv, LauncherSystem& system) {
+  system.PrepareLog();
   const char* argument = argc >= 2 ? argv[1] : nullptr;
-  runlog::LogMessage(argument ? argument : "(null)", runlog::Force::kAlways);
+  system.Log(argument ? argument : "(null)", runlog::Force::kAlways);
   if (!argument) {
-    runlog::LogMessage(text::kNoArgument, runlog::Force::kAlways);
+    system.Log(text::kNoArgument, runlog::Force::kAlways);
     return -1;
   }
 
@@ -26,8 +27,7 @@ int RunLauncher(int argc, const char* const* argv, LauncherSystem& system) {
   if (!system.ArgumentIsExact(argument) || HasRefusedByte(argument, step) ||
       SplitRequest(argument, fields) != Request::kUsable || !ComposeParameters(argument, parameters) ||
       HasRefusedByte(parameters, step)) {
-    runlog::LogMessage(runlog::ComposeMessage({text::kBadFormat, argument}, step).text,
-                       runlog::Force::kAlways);
+    system.Log(runlog::ComposeMessage({text::kBadFormat, argument}, step).text, runlog::Force::kAlways);
     return -1;
   }
 
@@ -39,11 +39,11 @@ int RunLauncher(int argc, const char* const* argv, LauncherSystem& system) {
   StartScript script;
   if (FindStartScript(fields, script, system) == Lookup::kFound &&
       !system.ShellOpen(script.path.c_str(), parameters, script.folder.c_str())) {
-    runlog::LogMessage(runlog::ComposeMessage({text::kStartFailed, script.path.c_str()}, step).text,
-                       runlog::Force::kAlways);
+    system.Log(runlog::ComposeMessage({text::kStartFailed, script.path.c_str()}, step).text,
+               runlog::Force::kAlways);
     return 0;
   }
-  runlog::LogMessage(text::kExit, runlog::Force::kIfVerbose);
+  system.Log(text::kExit, runlog::Force::kIfVerbose);
   return 0;
 }
 

@@ -87,6 +87,12 @@ std::size_t FormatRecord(char (&out)[kRecordCapacity], const std::tm& when, cons
   return n + 3;
 }
 
+void StartLog(const Identity& who, const char* fileName) {
+  identity = who;
+  MakeLogPath(logPath, fileName);
+  TrimOversizedLog(logPath);
+}
+
 void WriteLogLine(const char* path, const char* message, const char* unitName, int line) {
   std::tm now{};
   if (!platform::LocalNow(now)) return;

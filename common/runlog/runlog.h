@@ -39,6 +39,11 @@ void MakeLogPath(char (&path)[ansi::kBufferSize], const char* fileName);
 // Deletes an existing log at `path` that is larger than kSizeCap.
 void TrimOversizedLog(const char* path);
 
+// A program's start of its log, the one way both take it: `who` writes every
+// record, into `fileName` beside the executable (MakeLogPath), and a log there
+// over kSizeCap is deleted first (TrimOversizedLog).
+void StartLog(const Identity& who, const char* fileName);
+
 // Appends one record, in one write, to `path`. A record that cannot be written is dropped.
 void WriteLogLine(const char* path, const char* message, const char* unitName, int line);
 

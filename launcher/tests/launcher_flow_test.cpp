@@ -56,6 +56,16 @@ class FakeSystem : public LauncherSystem {
   }
   ansi::CharNextFn CharStepper() override { return &ansi::Gbk936CharNext; }
   bool ArgumentIsExact(const char*) override { return argumentExact; }
+  // The real run log, in the test's folder.
+  void PrepareLog() override {
+    runlog::identity = kLogIdentity;
+    ansi::CopyCut(runlog::logPath, logPath.c_str());
+    ++logsPrepared;
+  }
+  void Log(const char* message, runlog::Force force) override { runlog::LogMessage(message, force); }
+
+  std::string logPath;
+  int logsPrepared = 0;
 };
 
 class LauncherRun : public ::testing::Test {
@@ -63,8 +73,7 @@ class LauncherRun : public ::testing::Test {
   void SetUp() override {
     char tmpl[] = "/tmp/launcher-test-XXXXXX";
     dir_ = mkdtemp(tmpl);
-    ansi::CopyCut(runlog::logPath, (dir_ + "/launcher.log").c_str());
-    runlog::identity = kLogIdentity;
+    system.logPath = dir_ + "/launcher.log";
     runlog::logLevel = runlog::Level::kQuiet;
   }
   void TearDown() override {
@@ -118,6 +127,7 @@ TEST_F(LauncherRun, StartsTheScriptOfTheFirstCandidateQuietly) {
   // In its own folder, never in whatever folder the link was followed from.
   EXPECT_EQ(system.folders, (std::vector<std::string>{"C:\\apps\\client\\bin"}));
   EXPECT_EQ(system.reads, (std::vector<std::string>{"a"}));
+  EXPECT_EQ(system.logsPrepared, 1);  // once per run, before its first record
   EXPECT_EQ(Messages(), (std::vector<std::string>{"nvzav://a$b"}));
 }
 

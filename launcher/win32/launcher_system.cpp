@@ -10,6 +10,8 @@
 
 #include "common/win32/ansi_text.h"
 #include "common/prefs/win32/prefs_node_open.h"
+#include "common/runlog/runlog.h"
+#include "launcher/launcher_flow.h"
 
 namespace launcher {
 
@@ -61,6 +63,12 @@ bool Win32LauncherSystem::ArgumentIsExact(const char* argument) {
     return false;
   }
   return std::wcscmp(back.data(), wide.get()[1]) == 0;
+}
+
+void Win32LauncherSystem::PrepareLog() { runlog::StartLog(kLogIdentity, "launcher.log"); }
+
+void Win32LauncherSystem::Log(const char* message, runlog::Force force) {
+  runlog::LogMessage(message, force);
 }
 
 }  // namespace launcher

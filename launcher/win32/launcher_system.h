@@ -11,6 +11,8 @@ class Win32LauncherSystem final : public zav::win32::ProgramSystem<LauncherSyste
   ValueRead ReadPrefsValue(const char* name, prefs::View view, ValueData& data,
                            prefs::DataType& type) override;
   bool ArgumentIsExact(const char* argument) override;
+  void PrepareLog() override;
+  void Log(const char* message, runlog::Force force) override;
 };
 
 }  // namespace launcher

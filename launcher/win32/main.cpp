@@ -6,9 +6,6 @@
 
 int main(int argc, char** argv) {
   zav::win32::NarrowDllSearch();
-  runlog::identity = launcher::kLogIdentity;
-  runlog::MakeLogPath(runlog::logPath, "launcher.log");
-  runlog::TrimOversizedLog(runlog::logPath);
   launcher::Win32LauncherSystem system;
   return launcher::RunLauncher(argc, argv, system);
 }
