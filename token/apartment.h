@@ -28,7 +28,7 @@ class Apartment {
   // the thread cannot run (it could not start or enter the apartment) that
   // failure is returned, said in `reason`, and `work` is not run.
   template <typename Work>
-  HRESULT Run(Work&& work, Text& reason) {
+  [[nodiscard]] HRESULT Run(Work&& work, Text& reason) {
     return RunWork(WorkRef(work), reason);
   }
   // Hands `work` over without waiting; where the thread cannot run, runs it here.

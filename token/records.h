@@ -38,7 +38,7 @@ class RecordBinding {
  public:
   // False with an exception pending: ComFailException with E_POINTER for a null
   // record, the JVM's NoSuchFieldError for a missing field.
-  bool Bind(const Native& call, jobject record, const RecordLayout& layout);
+  [[nodiscard]] bool Bind(const Native& call, jobject record, const RecordLayout& layout);
   // Java object into the buffer (layout.size bytes).
   void Read(JNIEnv* env, void* buffer) const;
   // Buffer into the Java object.

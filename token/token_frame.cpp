@@ -73,13 +73,14 @@ void StoreAddress(JNIEnv* env, jbyteArray holder, std::uintptr_t address) {
 void ReleaseOnApartment(std::vector<Hold>&& objects) {
   if (objects.empty()) return;
   Text ignored;
-  // Where the apartment cannot run, the holds go here and post their releases.
-  Apartment::Get().Run(
+  // Where the apartment cannot run, the holds go here and post their releases:
+  // whether it ran changes nothing that follows.
+  static_cast<void>(Apartment::Get().Run(
       [&]() -> HRESULT {
         for (Hold& object : objects) object.reset();  // in their order
         return 0;
       },
-      ignored);
+      ignored));
   for (Hold& object : objects) object.reset();
 }
 

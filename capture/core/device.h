@@ -96,16 +96,16 @@ class Device {
   // a native window then (it is shown). Empty when the object has no handle (or
   // one this library did not hand out or has destroyed), or when it has no record
   // yet and its canvas no window.
-  static Device Find(JNIEnv* env, jobject canvas);
+  [[nodiscard]] static Device Find(JNIEnv* env, jobject canvas);
   // The same, with the canvas's native window as it is now (0 when it has none;
   // the device is still found when it has a record).
-  static Device FindShown(JNIEnv* env, jobject canvas);
+  [[nodiscard]] static Device FindShown(JNIEnv* env, jobject canvas);
   // The same for a device that need not have been shown (its window is then 0).
-  static Device FindListed(JNIEnv* env, jobject canvas);
+  [[nodiscard]] static Device FindListed(JNIEnv* env, jobject canvas);
   // The same with the canvas's native window as it is now, 0 when it has none: a
   // camera starts before its canvas is shown (its video appears in the window the
   // canvas gets), or with no canvas shown at all (frames for a photo).
-  static Device FindToStart(JNIEnv* env, jobject canvas);
+  [[nodiscard]] static Device FindToStart(JNIEnv* env, jobject canvas);
 
   Device();
   ~Device();
@@ -117,9 +117,9 @@ class Device {
   // it had none, or when it was found otherwise).
   graph::NativeWindow Window() const { return window_; }
 
-  DeviceTurn Turn();
+  [[nodiscard]] DeviceTurn Turn();
   // The turn, when it can be had for a device not destroyed; empty otherwise.
-  DeviceTurn LiveTurn();
+  [[nodiscard]] DeviceTurn LiveTurn();
 
   // Stop drops the graph, destroy also the record and the handle. kDone: done now.
   // kHandedOver: another thread held the turn past the bound; it carries this out
@@ -131,8 +131,8 @@ class Device {
 
   // Each of these takes the state lock for what it reads or writes (the fields it
   // guards are GUARDED_BY it, as clang's -Wthread-safety checks: capture_lock_rules).
-  bool Destroyed() const;
-  bool Running() const;  // a graph was published
+  [[nodiscard]] bool Destroyed() const;
+  [[nodiscard]] bool Running() const;  // a graph was published
   graph::Filter* SourceFilter() const;
   // The builder the graph was built with; read during a turn, when no other
   // call can change it.
@@ -168,7 +168,7 @@ class Device {
   // renderer, drawing into the window the device was found with; a failure is
   // reported as start's would be.
   void AttachRenderer();
-  static Device FindWith(JNIEnv* env, jobject canvas, Look look);
+  [[nodiscard]] static Device FindWith(JNIEnv* env, jobject canvas, Look look);
   Device(std::shared_ptr<RegistryEntry> entry, std::int32_t handle, graph::NativeWindow window);
   std::shared_ptr<RegistryEntry> entry_;
   std::int32_t handle_ = 0;

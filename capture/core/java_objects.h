@@ -20,10 +20,10 @@ inline constexpr char kGuidClass[] = "lumotool/camgripper/GUID";
 // A java.util.ArrayList: LookUp finds the class and its methods, Create makes one.
 class JavaList {
  public:
-  bool LookUp(JNIEnv* env);
-  bool Create(JNIEnv* env);
+  [[nodiscard]] bool LookUp(JNIEnv* env);
+  [[nodiscard]] bool Create(JNIEnv* env);
   // False with the exception of add pending.
-  bool Add(JNIEnv* env, jobject element);
+  [[nodiscard]] bool Add(JNIEnv* env, jobject element);
   [[nodiscard]] jobject Detach() { return list_.detach(); }
 
  private:
@@ -37,10 +37,11 @@ class JavaList {
 // (ByteBuffer.allocateDirect), filled in place through their address.
 class DirectBuffers {
  public:
-  bool LookUp(JNIEnv* env);
+  [[nodiscard]] bool LookUp(JNIEnv* env);
   // A new buffer of `capacity` bytes and its address; empty (with the JVM's
   // OutOfMemoryError pending) when none can be had.
-  zav::jni::LocalRef<jobject> Make(JNIEnv* env, std::int32_t capacity, std::uint8_t** address) const;
+  [[nodiscard]] zav::jni::LocalRef<jobject> Make(JNIEnv* env, std::int32_t capacity,
+                                                 std::uint8_t** address) const;
 
  private:
   zav::jni::LocalRef<jclass> class_;
@@ -50,11 +51,11 @@ class DirectBuffers {
 // VideoFormat(int, int, GUID) and GUID(ByteBuffer).
 class FormatMaker {
  public:
-  bool LookUp(JNIEnv* env);
+  [[nodiscard]] bool LookUp(JNIEnv* env);
   // A VideoFormat of width, height and subtype; the GUID's 16 bytes are in a
   // buffer of its own that goes with the GUID object.
-  zav::jni::LocalRef<jobject> Make(JNIEnv* env, std::int32_t width, std::int32_t height,
-                                   const graph::Guid& subtype) const;
+  [[nodiscard]] zav::jni::LocalRef<jobject> Make(JNIEnv* env, std::int32_t width, std::int32_t height,
+                                                 const graph::Guid& subtype) const;
 
  private:
   DirectBuffers buffers_;
@@ -70,7 +71,7 @@ struct FormatQuestions {
   jmethodID getHeight = nullptr;
   jmethodID getSubType = nullptr;
   jmethodID getBuf = nullptr;
-  bool LookUp(JNIEnv* env);
+  [[nodiscard]] bool LookUp(JNIEnv* env);
 };
 
 // The buffer a grab may write into: its address and capacity when it is a direct
