@@ -47,7 +47,8 @@ auto Native(Body&& body) noexcept -> decltype(body()) {
 
 // Reports a failed graph step once the turn is given up: the report may wait for
 // the user for as long as they like.
-void ReportAfterTurn(DeviceTurn& turn, graph::HResult hr, graph::NativeWindow window, int siteNumber) {
+void ReportAfterTurn(DeviceTurn& turn, graph::HResult hr, graph::NativeWindow window, int siteNumber)
+    RELEASE(turn) {
   turn.unlock();
   capture::core::showGraphError(hr, window, siteNumber);
 }
@@ -167,7 +168,11 @@ ZAV_NATIVE jboolean Java_lumotool_camgripper_CaptureDevice_start(JNIEnv* env, jo
     turn.AssertHeld();
     capture::core::NoteStarted(device.handle());
     EnterCom();
-    const auto runs = [&] { return turn.unlock() ? JNI_FALSE : JNI_TRUE; };
+    // Called during the turn, which it gives up.
+    const auto runs = [&] {
+      turn.AssertHeld();
+      return turn.unlock() ? JNI_FALSE : JNI_TRUE;
+    };
     if (device.Running()) {
       bool same = false;
       {
@@ -314,6 +319,7 @@ ZAV_NATIVE jobject Java_lumotool_camgripper_CaptureDevice_queryFormats(JNIEnv* e
       const graph::NativeWindow window = device.Window();
       graph::Builder* builder = device.Builder(turn);
       auto fail = [&](graph::HResult hr, int failedSite) -> jobject {
+        turn.AssertHeld();  // called during the turn, which it gives up
         Drop(temporary);
         ReportAfterTurn(turn, hr, window, failedSite);
         return nullptr;

@@ -125,7 +125,9 @@ DeviceTurn Device::Turn() {
 
 DeviceTurn Device::LiveTurn() {
   DeviceTurn turn = Turn();
-  if (turn && Destroyed()) turn.unlock();
+  if (!turn) return turn;
+  turn.AssertHeld();
+  if (Destroyed()) turn.unlock();
   return turn;
 }
 

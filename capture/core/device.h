@@ -57,8 +57,8 @@ struct RegistryEntry;
 // The turn of one graph-changing call on a device; empty when it could not be had.
 // What only the holder of the turn may do requires it (REQUIRES(turn), as clang's
 // -Wthread-safety checks: capture_lock_rules); a call that checked it has the turn
-// says so with AssertHeld, and holds it to the end of its scope as the analysis
-// sees it (a turn given up early by unlock is not followed).
+// says so with AssertHeld, and holds it until it gives it up (unlock) or the turn
+// goes out of scope.
 class CAPABILITY("turn") DeviceTurn {
  public:
   DeviceTurn() = default;
@@ -69,7 +69,7 @@ class CAPABILITY("turn") DeviceTurn {
   // Once it was found held (true above).
   void AssertHeld() const ASSERT_CAPABILITY(this) {}
   // Gives the turn up; true when a stop or destroy left to it ran as it ended.
-  bool unlock();
+  bool unlock() RELEASE();
 
  private:
   friend class Device;
