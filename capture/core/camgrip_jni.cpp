@@ -32,6 +32,7 @@ namespace site = capture::core::site;
 using capture::core::CaptureGraph;
 using capture::core::Device;
 using capture::core::DeviceTurn;
+using capture::core::EnterCom;
 using capture::core::Visit;
 using capture::core::WalkEnd;
 using zav::jni::LocalRef;
@@ -88,14 +89,6 @@ class HandedOut {
 void Drop(CaptureGraph& built) {
   CaptureGraph gone;
   gone.Swap(built);
-}
-
-// COM on the calling thread, for the methods that create COM objects: Java calls
-// them from the event thread, pools and threads of their own. Each thread enters an
-// apartment once and keeps it for its life; one already in an apartment uses that.
-void EnterCom() {
-  thread_local bool entered = false;
-  if (!entered) entered = graph::EnterComApartment();
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "capture/frame/frame_work.h"
+#include "capture/graph/graph_api.h"
 
 namespace capture::core {
 
@@ -34,6 +35,11 @@ void CaptureGraph::Swap(CaptureGraph& other) noexcept {
   std::swap(windowlessControl, other.windowlessControl);
   std::swap(rendererConfig, other.rendererConfig);
   std::swap(frameFilter, other.frameFilter);
+}
+
+void EnterCom() {
+  thread_local bool entered = false;
+  if (!entered) entered = graph::EnterComApartment();
 }
 
 }  // namespace capture::core

@@ -31,4 +31,11 @@ class CaptureGraph {
   graph::Ref<graph::Filter> frameFilter;
 };
 
+// COM on the calling thread, for every call that creates COM objects: the client
+// calls from its own threads, and AWT paints and lays out from the event thread
+// (where the renderer of a camera started before its canvas showed is made). Each
+// thread enters an apartment once and keeps it for its life; one already in an
+// apartment uses that.
+void EnterCom();
+
 }  // namespace capture::core

@@ -284,7 +284,9 @@ void Device::AttachRenderer() {
     if (entry_->erased || !running.Running() || running.windowlessControl) return;
   }
   // The graph stays in the record, running, while the renderer is added: only the
-  // holder of the turn changes or drops it.
+  // holder of the turn changes or drops it. The paint or setBounds that adds it runs
+  // on AWT's thread or the client's, which need not have entered COM.
+  EnterCom();
   RendererParts parts;
   const std::optional<GraphFailure> failure =
       core::AttachRenderer(GraphDuringTurn(*entry_, turn), window_, parts);

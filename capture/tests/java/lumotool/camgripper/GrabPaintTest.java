@@ -321,7 +321,10 @@ class GrabPaintTest extends CameraTestBase {
     /**
      * A client that starts the camera while it builds its UI, before the canvas is
      * shown: the camera runs, grab has its frames, and the video appears once the
-     * canvas is shown, with no second start.
+     * canvas is shown, with no second start. The renderer is made by the first
+     * paint or layout that finds the canvas's window, on the event thread or on the
+     * thread that showed the frame: here one that never called the library before
+     * (no COM entered on it, as on AWT's event thread).
      */
     @Test
     void aCameraStartedBeforeItsCanvasIsShownRunsAndShowsItsVideoOnceShown() throws Exception {
@@ -331,15 +334,13 @@ class GrabPaintTest extends CameraTestBase {
         assertTrue(d.isRunning());
         assertNotNull(d.grab(null), "frames without a preview");
         assertEquals(drawn, SimPlatform.framesDrawn(), "nothing drawn without a window");
-        fixture.show(d);
-        // The renderer comes with the canvas's first paint that finds its window (as
-        // AWT repaints a window that shows); frames are drawn from the moment it is in
-        // the graph, and the paint that put it there ends on the event thread.
-        for (int i = 0; i < 500 && SimPlatform.framesDrawn() == drawn; i++) {
-            if (i % 10 == 9) d.repaint();
-            Thread.sleep(10);
-        }
+        Thread shower = new Thread(() -> fixture.show(d), "shows-the-frame");
+        shower.start();
+        shower.join();
+        for (int i = 0; i < 500 && SimPlatform.framesDrawn() == drawn; i++) Thread.sleep(10);
         assertNotEquals(drawn, SimPlatform.framesDrawn(), "video drawn once the canvas shows");
+        // Frames are drawn from the moment the renderer is in the graph; the paint or
+        // layout that put it there may still be ending on the event thread.
         fixture.settle();
         assertVideoShown(d);
         assertArrayEquals(new int[] {0, 0, W, H, 0, 0, 160, 120}, SimPlatform.lastVideoPosition());
